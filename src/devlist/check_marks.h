@@ -1,0 +1,35 @@
+// Check marks and group flags in the records' flags field.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "devlist/line_store.h"
+#include "devlist/list_view.h"
+
+namespace devlist {
+
+// Stores the check-box state of row `row` into the check mark of its record in listStore. The
+// record is found by the number at the start of groupStore line `row` (the record numbered n is
+// line n-1); bytes 1..7 of the flags come from that groupStore line. False when the row or
+// number leads to no record (nothing changes).
+bool CheckStatusSave(const LineStore& groupStore, int row, bool checked, LineStore& listStore);
+
+// Whether the record shown in groupStore line `row` is a member of group g (1..3).
+bool RowInGroup(const LineStore& groupStore, int row, int g);
+
+// The flags with bytes 5..7 replaced by the three group marks ("1" ticked, "0" not) and the
+// other bytes kept.
+std::string AssignGroupFlags(std::string_view flags, bool g1, bool g2, bool g3);
+
+// Sets the group flags of view line p-1 for every checked entry (p = the entry's number).
+void AssignGroups(const std::vector<ListEntry>& entries, LineStore& view, bool g1, bool g2,
+                  bool g3);
+
+// The view store without the lines whose row (line k <-> entry k) is checked.
+LineStore WithoutChecked(const std::vector<ListEntry>& entries, const LineStore& view);
+
+size_t CountChecked(const std::vector<ListEntry>& entries);
+
+}  // namespace devlist

@@ -1,0 +1,38 @@
+// The program's one thread is driven by events. This port is the event loop as the cores see
+// it: a 32-bit millisecond counter, one-shot or repeating timers, and a way to dispatch what
+// is pending while a handler waits (Delay).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+class Timer {
+public:
+    virtual ~Timer() = default;
+    // (Re)starts the timer; it fires every intervalMs until stopped.
+    virtual void start(uint32_t intervalMs) = 0;
+    virtual void stop() = 0;
+    virtual bool isActive() const = 0;
+    virtual void setCallback(std::function<void()> onTimeout) = 0;
+};
+
+class EventLoop {
+public:
+    virtual ~EventLoop() = default;
+    // Milliseconds since an arbitrary start, 32 bits, wrapping.
+    virtual uint32_t tickCount() = 0;
+    // Dispatches every pending event. When nothing is pending it may sleep up to maxSleepMs
+    // waiting for one, so that a waiting handler does not keep the processor busy.
+    virtual void processEvents(uint32_t maxSleepMs) = 0;
+    virtual std::unique_ptr<Timer> createTimer() = 0;
+};
+
+// Waits n milliseconds while dispatching every event that arrives. Handlers run inside the
+// wait, re-entrantly. Events are dispatched at least once, even for n = 0, and the wait ends at
+// the first check after the counter has moved past start + n.
+void Delay(EventLoop& loop, uint32_t ms);
+
+}  // namespace platform

@@ -1,0 +1,82 @@
+#include "platform/qt/qt_dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "platform/qt/qt_text.h"
+
+namespace platform::qt {
+namespace {
+
+const QString kCaption = QStringLiteral("QLX-Setting");
+
+int run(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
+        QMessageBox::StandardButtons buttons, QMessageBox::StandardButton escape) {
+    QMessageBox box(icon, kCaption, toQString(text), buttons, parent);
+    box.setEscapeButton(escape);
+    return box.exec();
+}
+
+QString nameFilter(const std::string& filter) {
+    if (filter.empty()) return {};
+    QString f = toQString(filter);
+    return f + QStringLiteral(" (") + f + QStringLiteral(")");
+}
+
+std::optional<std::string> chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    auto bytes = fromQString(path);
+    if (bytes) return bytes;
+    QByteArray raw = path.toLocal8Bit();  // a name code page 932 cannot hold
+    return std::string(raw.constData(), static_cast<size_t>(raw.size()));
+}
+
+}  // namespace
+
+void QtDialogs::warning(const std::string& text) {
+    run(m_parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+void QtDialogs::information(const std::string& text) {
+    run(m_parent, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+void QtDialogs::error(const std::string& text) {
+    run(m_parent, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+bool QtDialogs::confirm(const std::string& text) {
+    return run(m_parent, QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel,
+               QMessageBox::Cancel) == QMessageBox::Ok;
+}
+bool QtDialogs::askYesNo(const std::string& text) {
+    return run(m_parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::inputText(const std::string& caption,
+                                                const std::string& prompt,
+                                                const std::string& initial) {
+    bool ok = false;
+    QString s = QInputDialog::getText(m_parent, toQString(caption), toQString(prompt),
+                                      QLineEdit::Normal, toQString(initial), &ok);
+    if (!ok) return std::nullopt;
+    return fromQString(s);
+}
+
+std::optional<std::string> QtDialogs::openFile(const FileChoice& choice) {
+    QString dir = toQString(choice.directory);
+    if (!choice.fileName.empty()) dir += QStringLiteral("/") + toQString(choice.fileName);
+    return chosen(QFileDialog::getOpenFileName(m_parent, toQString(choice.title), dir,
+                                               nameFilter(choice.filter)));
+}
+
+std::optional<std::string> QtDialogs::saveFile(const FileChoice& choice) {
+    QString dir = toQString(choice.directory);
+    if (!choice.fileName.empty()) {
+        if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+        dir += toQString(choice.fileName);
+    }
+    return chosen(QFileDialog::getSaveFileName(m_parent, toQString(choice.title), dir,
+                                               nameFilter(choice.filter)));
+}
+
+}  // namespace platform::qt

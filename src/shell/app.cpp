@@ -1,0 +1,553 @@
+// The window's operations. Each one changes the state, asks its questions through the dialogs
+// port and tells the window to show the result; nothing here knows about widgets.
+#include "shell/app.h"
+
+#include "devlist/check_marks.h"
+#include "devlist/fields.h"
+#include "devlist/list_edit.h"
+#include "devlist/list_file.h"
+#include "platform/files.h"
+#include "shell/settings.h"
+#include "text/cp932.h"
+
+namespace shell {
+namespace {
+
+constexpr std::string_view kFilterHistoryFile = "filterword.txt";
+
+std::string cannotWrite(const std::string& path) {
+    return path + text::sj(" に書き込めません");
+}
+
+}  // namespace
+
+App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath)
+    : m_loop(loop),
+      m_dialogs(dialogs),
+      m_programPath(std::move(programPath)),
+      m_settingsFile(settingsPathFor(m_programPath)),
+      m_programFolder(platform::folderPart(m_programPath)) {}
+
+void App::notify() {
+    if (m_observer) m_observer();
+}
+
+bool App::confirm(const std::string& text) {
+    notify();
+    return m_dialogs.confirm(text);
+}
+
+void App::delay(uint32_t ms) {
+    notify();
+    platform::Delay(m_loop, ms);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and close
+
+void App::startUp() {
+    WindowState& s = m_state;
+    s.clientWidth = kNormalWidth;
+    s.clientHeight = kNormalHeight;
+
+    Profile profile;
+    if (auto bytes = platform::readFile(m_settingsFile)) profile = Profile::fromBytes(*bytes);
+    bool enlarged = false;
+    readSettings(profile, s.settings, enlarged);
+    if (enlarged) {
+        s.enlargedLayout = true;
+        s.clientWidth = kEnlargedWidth;
+        s.clientHeight = kEnlargedHeight;
+    }
+
+    s.setEnabled(Control::Apply, false);
+    s.terminalView.clear();
+    defaltData();
+    listLoad();
+
+    std::string folder = m_programFolder + "data";
+    platform::createDirectories(folder);  // a failure shows where a file is written later
+    s.settings.workFolder = folder;
+    s.workFolder = folder + "/";
+
+    if (auto bytes = platform::readFile(s.workFolder + std::string(kFilterHistoryFile))) {
+        s.filterHistory = devlist::FilterHistory::fromFileBytes(*bytes);
+    }
+    notify();
+}
+
+bool App::iniSave() {
+    Profile profile;
+    if (platform::fileExists(m_settingsFile)) {
+        auto bytes = platform::readFile(m_settingsFile);
+        if (!bytes) return false;  // rewriting it would lose what it holds
+        profile = Profile::fromBytes(*bytes);
+    }
+    writeSettings(profile, m_state.settings);
+    return platform::writeFileAtomic(m_settingsFile, profile.toBytes());
+}
+
+bool App::closeQuery() {
+    bool ok = confirm(text::sj("終了してよろしいですか？"));
+    if (!iniSave()) {
+        m_dialogs.error(cannotWrite(m_settingsFile));
+        return false;
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The list file
+
+void App::listLoad() {
+    WindowState& s = m_state;
+    s.listFilePath = s.settings.listFile;
+    s.listStore.clear();
+    m_backup = {};
+    if (platform::fileExists(s.listFilePath)) {
+        if (auto bytes = platform::readFile(s.listFilePath)) {
+            devlist::ListBuild build =
+                devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
+            if (build.accepted) s.listStore = std::move(build.records);
+            // Whatever the load left out stays in a copy beside the file.
+            if (build.lossy && !bytes->empty()) m_backup = {s.listFilePath, std::move(*bytes)};
+        }
+    }
+    s.viewStore = s.listStore;
+    setListData("", 0);
+}
+
+bool App::listSave() {
+    WindowState& s = m_state;
+    if (!m_backup.path.empty() && m_backup.path == s.listFilePath) {
+        std::string bak = m_backup.path + ".bak";
+        if (!platform::writeFileAtomic(bak, m_backup.bytes)) {
+            m_dialogs.error(cannotWrite(bak));
+            return false;  // never replace the original while no copy of it exists
+        }
+        m_backup = {};
+    }
+    if (!platform::writeFileAtomic(s.listFilePath, s.listStore.toBytes())) {
+        m_dialogs.error(cannotWrite(s.listFilePath));
+        return false;
+    }
+    return true;
+}
+
+void App::listImport() {
+    WindowState& s = m_state;
+    platform::FileChoice choice;
+    choice.title = text::sj("Listファイルを指定してください。");
+    choice.filter = "*.csv";
+    choice.directory = m_programFolder;
+    notify();
+    auto path = m_dialogs.openFile(choice);
+    if (!path) return;
+    // The imported file becomes the list file only when the import is applied, so leaving
+    // without applying never writes the old list over it.
+    m_pendingImport = {*path, {}};
+    s.settings.listFile = *path;
+    if (auto bytes = platform::readFile(*path)) {
+        s.workStore = devlist::LineStore::fromFileBytes(*bytes);
+        if (devlist::HasRecordMark(s.workStore)) {
+            devlist::ListBuild build = devlist::BuildListRecords(s.workStore);
+            s.viewStore = std::move(build.records);
+            if (build.lossy) m_pendingImport.bytes = std::move(*bytes);
+        }
+    }
+    setListData("", 1);
+    s.setEnabled(Control::Apply, true);
+    notify();
+}
+
+void App::listExport() {
+    WindowState& s = m_state;
+    platform::FileChoice choice;
+    choice.directory = platform::folderPart(s.settings.listFile);
+    choice.fileName = platform::namePart(s.settings.listFile);
+    notify();
+    auto path = m_dialogs.saveFile(choice);
+    if (!path) return;
+    if (!platform::writeFileAtomic(*path, s.listStore.toBytes())) {
+        m_dialogs.error(cannotWrite(*path));
+        return;
+    }
+    s.settings.listFile = *path;
+    s.setEnabled(Control::Apply, true);
+    notify();
+}
+
+void App::listFileEdited(const std::string& text) {
+    m_state.settings.listFile = text;
+    m_state.setEnabled(Control::Apply, true);
+    notify();
+}
+
+// ---------------------------------------------------------------------------------------------
+// List view and filter
+
+void App::setListData(const std::string& filterWord, int source) {
+    WindowState& s = m_state;
+    s.statusText = text::sj(" リスト表示 更新中");
+    devlist::ListRender r =
+        devlist::RenderList(filterWord, source == 1 ? s.viewStore : s.listStore);
+    s.listView = std::move(r.entries);
+    s.groupStore = std::move(r.groupStore);
+    s.selectedRow = -1;
+    s.countLabel = devlist::CountLabel(s.groupStore.size(), s.listStore.size());
+    ++s.listRevision;
+    s.statusText.clear();
+}
+
+void App::maskListView() {
+    WindowState& s = m_state;
+    setListData(s.filterText, 0);
+    bool unfiltered = s.filterText.empty();
+    for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
+        s.setEnabled(c, unfiltered);
+    }
+    s.filterHistory.remember(s.filterText);
+}
+
+void App::applyFilter() {
+    maskListView();
+    std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
+    if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
+        m_dialogs.error(cannotWrite(path));
+    }
+    notify();
+}
+
+void App::showAll() {
+    WindowState& s = m_state;
+    for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
+        s.setEnabled(c, true);
+    }
+    setListData("", 0);
+    notify();
+}
+
+void App::clearFilterHistory() {
+    if (!confirm(text::sj("フィルター履歴をクリアしますか？"))) return;
+    m_state.filterHistory.clear();
+    std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
+    if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
+        m_dialogs.error(cannotWrite(path));
+    }
+    notify();
+}
+
+void App::selectRow(int row) {
+    int n = static_cast<int>(m_state.listView.size());
+    m_state.selectedRow = (row >= 0 && row < n) ? row : -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Screens and masks
+
+void App::btnMask(int mode) {
+    if (mode != kBusyMask && mode != kIdleMask) return;
+    bool busy = mode == kBusyMask;
+    for (int i = 0; i < kMaskedControls; ++i) {
+        m_state.enabled[static_cast<size_t>(i)] = !busy;
+    }
+    m_state.setEnabled(Control::Stop, busy);
+    notify();
+}
+
+void App::openSettings() {
+    m_state.settingsShown = true;
+    notify();
+}
+
+void App::leaveSettings() {
+    m_state.settingsShown = false;
+    setListData("", 0);
+    listSave();
+    notify();
+}
+
+void App::leaveRecordEdit() {
+    m_state.editShown = false;
+    btnMask(kIdleMask);
+}
+
+void App::clearTerminal() {
+    m_state.terminalView.clear();
+    notify();
+}
+
+void App::clearCommLog() {
+    m_state.commLogView.clear();
+    notify();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Record editor
+
+void App::editData(int row) {
+    btnMask(kBusyMask);
+    if (row < 0 || row >= static_cast<int>(m_state.listView.size())) return;
+    devlist::EditData(m_state.edit, m_state.listView[static_cast<size_t>(row)].text,
+                      m_state.listStore);
+}
+
+void App::editSaveNo(int index) {
+    WindowState& s = m_state;
+    if (index >= 0 && static_cast<size_t>(index) < s.listStore.size()) {
+        auto& line = s.listStore[static_cast<size_t>(index)];
+        line = devlist::RecordLineFromPanel(index + 1, s.edit, line);
+    }
+    listSave();
+}
+
+void App::defaltData() {
+    devlist::DefaltData(m_state.edit);
+}
+
+void App::editSelected() {
+    WindowState& s = m_state;
+    if (s.isEnabled(Control::Apply)) {
+        notify();
+        m_dialogs.warning(text::sj("選択編集を行うには適用してください。"));
+        return;
+    }
+    s.editShown = true;
+    if (s.selectedRow >= 0) editData(s.selectedRow);
+    notify();
+}
+
+void App::saveRecord() {
+    WindowState& s = m_state;
+    s.edit.rec.flags = devlist::FlagsFromGroupBoxes(s.edit.rec.flags, s.edit.group);
+    s.editShown = false;
+    long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
+    if (n > 0 && n <= devlist::kMaxRecords) editSaveNo(static_cast<int>(n - 1));
+    maskListView();
+    btnMask(kIdleMask);
+    if (s.listEditShown) s.viewStore = s.listStore;
+    notify();
+}
+
+void App::recordDefaults() {
+    defaltData();
+    notify();
+}
+
+// ---------------------------------------------------------------------------------------------
+// List-edit mode
+
+void App::enterListEdit() {
+    WindowState& s = m_state;
+    s.listEditShown = true;
+    s.setEnabled(Control::Apply, false);
+    s.viewStore = s.listStore;
+    m_pendingImport = {};
+    setListData("", 1);
+    notify();
+}
+
+void App::applyListEdit() {
+    WindowState& s = m_state;
+    if (!s.isEnabled(Control::Apply)) return;
+    if (!confirm(text::sj("編集内容を適用しますか？"))) return;
+    if (!m_pendingImport.path.empty()) {
+        s.listFilePath = m_pendingImport.path;
+        m_backup = m_pendingImport.bytes.empty() ? Backup{} : std::move(m_pendingImport);
+        m_pendingImport = {};
+    }
+    s.listStore = s.viewStore;
+    setListData("", 1);
+    s.setEnabled(Control::Apply, false);
+    s.setEnabled(Control::AddRecord, true);
+    listSave();
+    notify();
+}
+
+void App::leaveListEdit() {
+    WindowState& s = m_state;
+    if (s.isEnabled(Control::Apply) && !confirm(text::sj("編集内容を適用せずに戻りますか？"))) {
+        return;
+    }
+    if (!m_pendingImport.path.empty()) {
+        // The import was not applied: the list file stays the one in use.
+        s.settings.listFile = s.listFilePath;
+        m_pendingImport = {};
+    }
+    s.settingsShown = false;
+    s.listEditShown = false;
+    s.setEnabled(Control::Apply, false);
+    setListData("", 0);
+    listSave();
+    notify();
+}
+
+bool App::everyWorkingLineShown() const {
+    return m_state.groupStore.size() == m_state.viewStore.size();
+}
+
+void App::addRecord() {
+    WindowState& s = m_state;
+    if (!s.isEnabled(Control::AddRecord)) return;
+    if (!everyWorkingLineShown() || s.viewStore.size() > devlist::kMaxRecords - 1) return;
+    if (!confirm(text::sj("新規に登録データを追加しますか？"))) return;
+    defaltData();
+    s.viewStore.lines().push_back(
+        devlist::RecordLineFromPanel(static_cast<long long>(s.viewStore.size()) + 1, s.edit));
+    setListData("", 1);
+    s.setEnabled(Control::Apply, true);
+    s.setEnabled(Control::AddRecord, false);  // one new record per apply
+    notify();
+}
+
+void App::moveUp() {
+    WindowState& s = m_state;
+    int sel = s.selectedRow;
+    if (!s.isEnabled(Control::MoveUp) || sel <= 0 || !devlist::MoveUp(s.viewStore, sel)) return;
+    setListData("", 1);
+    selectRow(sel - 1);
+    s.setEnabled(Control::Apply, true);
+    notify();
+}
+
+void App::moveDown() {
+    WindowState& s = m_state;
+    int sel = s.selectedRow;
+    if (!s.isEnabled(Control::MoveDown) || sel + 1 == static_cast<int>(s.listView.size())) return;
+    if (sel < 0) {
+        s.setEnabled(Control::Apply, true);
+        notify();
+        return;
+    }
+    if (!devlist::MoveDown(s.viewStore, sel)) return;
+    setListData("", 1);
+    selectRow(sel + 1);
+    s.setEnabled(Control::Apply, true);
+    notify();
+}
+
+void App::deleteRecord() {
+    WindowState& s = m_state;
+    if (!s.isEnabled(Control::Delete) || !everyWorkingLineShown() || s.selectedRow < 0) return;
+    long long n = devlist::LeadingNumber(s.listView[static_cast<size_t>(s.selectedRow)].text);
+    notify();
+    if (!m_dialogs.askYesNo(text::sj("No.") + devlist::ZeroPad(n, 3) +
+                            text::sj(" を削除してよろしいですか？"))) {
+        return;
+    }
+    if (n >= 1 && static_cast<size_t>(n) <= s.viewStore.size()) {
+        s.viewStore.lines().erase(s.viewStore.lines().begin() + (n - 1));
+    }
+    setListData("", 1);
+    s.setEnabled(Control::Apply, true);
+    notify();
+}
+
+void App::renumber() {
+    WindowState& s = m_state;
+    // Renumbering keeps only the shown entries, so it is offered where the view shows the
+    // whole working copy: in list-edit mode.
+    if (!s.listEditShown || !everyWorkingLineShown()) return;
+    s.workStore = devlist::Renumber(s.listView, s.viewStore);
+    s.viewStore = s.workStore;
+    setListData("", 1);
+    s.settings.sortOrder = 0;
+    s.setEnabled(Control::Apply, true);  // a renumbering on its own can be applied
+    notify();
+}
+
+void App::sortList() {
+    WindowState& s = m_state;
+    s.workStore = s.viewStore;
+    // No selection (only a hand-edited settings file leaves one) sorts by "No" ascending.
+    auto column = (s.settings.sortKey >= 0 && s.settings.sortKey < devlist::kSortColumns)
+                      ? static_cast<devlist::SortColumn>(s.settings.sortKey)
+                      : devlist::SortColumn::No;
+    auto order =
+        s.settings.sortOrder == 1 ? devlist::SortOrder::Descending : devlist::SortOrder::Ascending;
+    s.viewStore = devlist::SortRecords(s.viewStore, column, order);
+    setListData("", 1);
+    if (confirm(text::sj("No.が再振り分けされます。よろしいですか？"))) {
+        s.setEnabled(Control::Apply, true);
+    } else {
+        s.viewStore = s.workStore;
+    }
+    setListData("", 1);
+    notify();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Check marks and groups
+
+void App::checkStatusSave(int row) {
+    WindowState& s = m_state;
+    if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
+    devlist::CheckStatusSave(s.groupStore, row, s.listView[static_cast<size_t>(row)].checked,
+                             s.listStore);
+}
+
+void App::rowClicked(int row, bool checked) {
+    WindowState& s = m_state;
+    if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
+    s.selectedRow = row;
+    s.listView[static_cast<size_t>(row)].checked = checked;
+    checkStatusSave(row);
+    notify();
+}
+
+void App::setCheckAll(bool on) {
+    WindowState& s = m_state;
+    for (size_t k = 0; k < s.listView.size(); ++k) {
+        s.listView[k].checked = on;
+        checkStatusSave(static_cast<int>(k));
+    }
+    notify();
+}
+
+void App::checkAll() {
+    setCheckAll(true);
+}
+void App::clearAll() {
+    setCheckAll(false);
+}
+
+void App::groupCheck(int g) {
+    WindowState& s = m_state;
+    for (size_t k = 0; k < s.listView.size(); ++k) {
+        s.listView[k].checked = devlist::RowInGroup(s.groupStore, static_cast<int>(k), g);
+        checkStatusSave(static_cast<int>(k));
+    }
+    notify();
+}
+
+void App::assignGroups() {
+    WindowState& s = m_state;
+    for (size_t k = 0; k < s.listView.size(); ++k) checkStatusSave(static_cast<int>(k));
+    size_t n = devlist::CountChecked(s.listView);
+    if (n == 0) return;
+    if (!confirm(text::sj("チェックされている ") + std::to_string(n) +
+                 text::sj("台をグループ化しますか？"))) {
+        return;
+    }
+    devlist::AssignGroups(s.listView, s.viewStore, s.assignGroup[0], s.assignGroup[1],
+                          s.assignGroup[2]);
+    s.setEnabled(Control::Apply, true);
+    notify();
+}
+
+void App::deleteChecked() {
+    WindowState& s = m_state;
+    size_t n = devlist::CountChecked(s.listView);
+    if (n == 0) return;
+    if (!confirm(text::sj("チェックされている ") + std::to_string(n) +
+                 text::sj("台をリストから削除しますか？"))) {
+        return;
+    }
+    s.workStore = devlist::WithoutChecked(s.listView, s.viewStore);
+    s.viewStore = s.workStore;
+    setListData("", 1);
+    s.setEnabled(Control::Apply, true);
+    notify();
+}
+
+}  // namespace shell

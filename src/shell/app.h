@@ -1,0 +1,108 @@
+// The window's operations on its state: start-up, the settings file and close, the screens and
+// the masks, the list view and filter, list editing, check marks and groups. Every operation
+// runs on the one event thread; questions go through the dialogs port, waits through Delay.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/dialogs.h"
+#include "platform/event_loop.h"
+#include "shell/window_state.h"
+
+namespace shell {
+
+class App {
+public:
+    // programPath: the program file; the settings file and the work folder lie beside it.
+    App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath);
+
+    WindowState& state() { return m_state; }
+    const WindowState& state() const { return m_state; }
+    // Called whenever the state changed and the window should show it: at the end of an
+    // operation, before a question is asked, and inside waits.
+    void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
+
+    const std::string& settingsFilePath() const { return m_settingsFile; }
+
+    // Start-up and close
+    void startUp();
+    bool closeQuery();  // true: the window may close
+    bool iniSave();     // false when the settings file could not be written
+    void delay(uint32_t ms);
+
+    // Screens and masks
+    void btnMask(int mode);
+    void openSettings();
+    void leaveSettings();
+    void leaveRecordEdit();
+    void clearTerminal();
+    void clearCommLog();
+
+    // List view and filter
+    void setListData(const std::string& filterWord, int source);  // 0 ListStore, 1 ViewStore
+    void maskListView();
+    void applyFilter();
+    void showAll();
+    void clearFilterHistory();
+    void selectRow(int row);  // -1: none
+
+    // List editing
+    void editData(int row);
+    void editSaveNo(int index);
+    void defaltData();
+    void editSelected();    // "選択編集" and a double click
+    void saveRecord();      // "設定保存"
+    void recordDefaults();  // "初期値"
+    void enterListEdit();
+    void applyListEdit();
+    void leaveListEdit();
+    void addRecord();
+    void moveUp();
+    void moveDown();
+    void deleteRecord();
+    void renumber();
+    void sortList();
+    void listImport();
+    void listExport();
+    void listFileEdited(const std::string& text);  // typing in the "List ファイル" box
+    bool listEditActive() const { return m_state.listEditShown; }
+
+    // Check marks and groups
+    void checkStatusSave(int row);
+    void rowClicked(int row, bool checked);  // a click that left the row's box so
+    void checkAll();
+    void clearAll();
+    void groupCheck(int g);
+    void assignGroups();
+    void deleteChecked();
+
+    // The list file
+    void listLoad();
+    bool listSave();
+
+private:
+    void notify();
+    bool confirm(const std::string& text);
+    void setCheckAll(bool on);
+    bool everyWorkingLineShown() const;
+
+    // The bytes of a list file that a load or import left out of the list, kept as
+    // "<file>.bak" before the program first replaces that file.
+    struct Backup {
+        std::string path;
+        std::string bytes;
+    };
+
+    platform::EventLoop& m_loop;
+    platform::Dialogs& m_dialogs;
+    std::string m_programPath;
+    std::string m_settingsFile;
+    std::string m_programFolder;
+    WindowState m_state;
+    std::function<void()> m_observer;
+    Backup m_backup;         // for the list file in use
+    Backup m_pendingImport;  // the imported file, until the import is applied
+};
+
+}  // namespace shell

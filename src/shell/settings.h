@@ -1,0 +1,26 @@
+// The settings file's keys and the boxes they fill: section "setting", read once at start-up
+// and written at every close request.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "shell/profile.h"
+#include "shell/window_state.h"
+
+namespace shell {
+
+constexpr std::string_view kSection = "setting";
+// The hidden-mode code: a "debug" value equal to it, letter case included, enlarges the window.
+constexpr std::string_view kHiddenModeCode = "QPD1987Tool";
+
+// Fills the boxes from the file's values (defaults for what is missing or malformed) and
+// tells whether the "debug" entry asks for the enlarged layout.
+void readSettings(const Profile& profile, SettingsBoxes& boxes, bool& enlarged);
+// Writes every stored key from the boxes, in the file's order; "debug" is never written.
+void writeSettings(Profile& profile, const SettingsBoxes& boxes);
+
+// The settings file of a program file: its extension replaced by ".Ini", or ".Ini" appended.
+std::string settingsPathFor(std::string_view programPath);
+
+}  // namespace shell

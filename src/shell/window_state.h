@@ -1,0 +1,132 @@
+// Everything the window remembers, as plain data: the line stores, the list view, the record
+// being edited, the boxes, check boxes and choices, which controls are enabled and which panels
+// are shown. The Qt window only mirrors this state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "devlist/edit_panel.h"
+#include "devlist/line_store.h"
+#include "devlist/list_view.h"
+
+namespace shell {
+
+// Controls whose enabled state the program changes. The first 23 are the ones the masks set.
+enum class Control {
+    Stop,                   // "停止" (一斉接続)
+    ListView,               // the device list
+    BulkCheck,              // "設定確認" (一斉接続)
+    BulkSend,               // "設定送信" (一斉接続)
+    SingleSend,             // "設定送信" (個別接続)
+    SingleHttp,             // "HTTP接続" (個別接続)
+    SingleCheck,            // "設定確認" (個別接続)
+    ListEditTab,            // "List編集" tab button
+    SettingsTab,            // "設定" tab button
+    LanSearch,              // "LAN上 検索"
+    Filter,                 // "実行"
+    ShowAll,                // "全表示"
+    Group1,                 // "1" (グループ指定)
+    Group2,                 // "2"
+    Group3,                 // "3"
+    CheckAll,               // "全チェック"
+    ClearAll,               // "全解除"
+    FilterBox,              // the filter drop-down
+    SortKey,                // sort-key list
+    SortOrder,              // sort-order list
+    SendMethod,             // "共通" / "個別"
+    CommonSendFile,         // common send-file box
+    CommonSendFileChooser,  // its chooser button
+    // Not masked:
+    Apply,      // "適用": the pending-edits flag of list-edit mode
+    AddRecord,  // "手動入力"
+    MoveUp,     // "▲"
+    MoveDown,   // "▼"
+    Delete,     // "削除"
+    Count
+};
+constexpr int kMaskedControls = 23;
+constexpr int kBusyMask = 1010;
+constexpr int kIdleMask = 1011;
+
+constexpr int kNormalWidth = 1024, kNormalHeight = 670;
+constexpr int kEnlargedWidth = 1400, kEnlargedHeight = 800;
+
+// The boxes, check boxes and choices whose values the settings file keeps.
+struct SettingsBoxes {
+    std::string passKey{"7391"};       // "data1", hidden
+    std::string workFolder;            // "folder1", "作業フォルダ"
+    std::string endWait{"2"};          // "wait1", "終了コマンド送信wait(秒)"
+    std::string startWait{"1"};        // not stored, "開始コマンド送信wait(秒)"
+    std::string listFile{"list.csv"};  // "listcsv", "List ファイル"
+    std::string commonSendFile;        // "file2", "共通送信ファイル"
+    int sortKey = 0;                   // "sort1": 0..6, -1 none selected
+    int sortOrder = 0;                 // "sort2": 0 "昇順", 1 "降順", -1 none
+    int sendMethod = 0;                // "fselect": 0 "共通", 1 "個別", -1 none
+    bool setTime = true;               // "chk2" "時刻設定を行う"
+    bool registerName = false;         // "chk3" "名称を機器登録"
+    bool registerIp = false;           // "chk4" "接続IPアドレスを登録"
+    bool disableDhcp = false;          // not stored, "dhcp 無効設定"
+    bool write = true;                 // "chk6" "WRITE"
+    bool cpuReset = false;             // "chk7" "CPURESET"
+};
+
+struct WindowState {
+    WindowState();
+
+    // Window
+    bool enlargedLayout = false;
+    int clientWidth = kNormalWidth;
+    int clientHeight = kNormalHeight;
+    std::string statusText;
+
+    // Screens: BasicPanel is always shown; the highest shown panel is in front.
+    bool listEditShown = false;
+    bool settingsShown = false;
+    bool editShown = false;
+
+    std::array<bool, static_cast<size_t>(Control::Count)> enabled{};
+    bool isEnabled(Control c) const { return enabled[static_cast<size_t>(c)]; }
+    void setEnabled(Control c, bool on) { enabled[static_cast<size_t>(c)] = on; }
+
+    // Line stores
+    devlist::LineStore groupStore;        // 1
+    devlist::LineStore listStore;         // 2
+    devlist::LineStore deviceLogStore;    // 3
+    devlist::LineStore sendStore;         // 4
+    devlist::LineStore searchRegStore;    // 5
+    devlist::LineStore searchReplyStore;  // 6
+    devlist::LineStore viewStore;         // 7
+    devlist::LineStore workStore;         // 8
+
+    // The list view: entries, selection (-1 none) and a revision that changes on every rebuild.
+    std::vector<devlist::ListEntry> listView;
+    int selectedRow = -1;
+    uint64_t listRevision = 0;
+    std::string countLabel;
+
+    // Filter row
+    std::string filterText;
+    devlist::FilterHistory filterHistory;
+
+    // Record editor and list-edit panel
+    devlist::EditPanel edit;
+    bool assignGroup[3] = {false, false, false};  // "グループ" boxes of the bulk settings group
+    std::string listFilePath;                     // the list file in use
+
+    SettingsBoxes settings;
+    std::string workFolder;  // the "data" folder beside the program, with a trailing "/"
+
+    // Text areas
+    devlist::LineStore terminalView;
+    devlist::LineStore commLogView;
+    std::string lastPacket;  // "最終TCPパケットデータ" at start
+    // Network status boxes (seen in the enlarged layout)
+    std::string modelVerBox{"Model Ver"};
+    std::string pcIpBox{"192.168.0.22"};
+    std::string udpHostBox{"23"};
+};
+
+}  // namespace shell

@@ -1,0 +1,144 @@
+// iconv's "CP932" is the table to use: "SHIFT_JIS" lacks the vendor rows (① or ～).
+#include "text/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+
+namespace text {
+namespace {
+
+class Converter {
+public:
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) std::abort();
+    }
+    ~Converter() { iconv_close(m_cd); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts as much as possible; returns the number of input bytes consumed and appends
+    // output. Stops at the first invalid or incomplete sequence (errno tells which).
+    size_t run(std::string_view in, std::string& out, int& err) {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        char* inp = const_cast<char*>(in.data());
+        size_t inleft = in.size();
+        char buf[1024];
+        err = 0;
+        while (inleft > 0) {
+            char* outp = buf;
+            size_t outleft = sizeof buf;
+            size_t r = iconv(m_cd, &inp, &inleft, &outp, &outleft);
+            out.append(buf, static_cast<size_t>(outp - buf));
+            if (r == static_cast<size_t>(-1)) {
+                if (errno == E2BIG) continue;
+                err = errno;
+                break;
+            }
+        }
+        return in.size() - inleft;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+std::mutex g_mutex;
+
+Converter& decoder() {
+    static Converter c("UTF-8", "CP932");
+    return c;
+}
+Converter& encoder() {
+    static Converter c("CP932", "UTF-8");
+    return c;
+}
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+}  // namespace
+
+bool isLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+std::string decode(std::string_view in) {
+    std::string out;
+    out.reserve(in.size() + in.size() / 2);
+    std::lock_guard lock(g_mutex);
+    while (!in.empty()) {
+        int err = 0;
+        size_t used = decoder().run(in, out, err);
+        in.remove_prefix(used);
+        if (in.empty()) break;
+        // An invalid byte, or a lone lead byte at the end: mark it and go on.
+        out += kReplacement;
+        in.remove_prefix(1);
+    }
+    return out;
+}
+
+std::optional<std::string> encode(std::string_view utf8) {
+    std::string out;
+    std::lock_guard lock(g_mutex);
+    int err = 0;
+    size_t used = encoder().run(utf8, out, err);
+    if (used != utf8.size()) return std::nullopt;
+    return out;
+}
+
+std::string sj(std::string_view utf8) {
+    auto r = encode(utf8);
+    if (!r) std::abort();  // a fixed text of the program that code page 932 cannot hold
+    return *r;
+}
+
+std::filesystem::path toPath(std::string_view cp932) {
+    // A name that is not valid code page 932 is used byte for byte rather than altered.
+    std::string out;
+    {
+        std::lock_guard lock(g_mutex);
+        int err = 0;
+        size_t used = decoder().run(cp932, out, err);
+        if (used != cp932.size()) return std::filesystem::path(std::string(cp932));
+    }
+    return std::filesystem::path(out);
+}
+
+std::string fromPath(const std::filesystem::path& path) {
+    const std::string& native = path.native();
+    auto r = encode(native);
+    return r ? *r : native;
+}
+
+std::string StreamDecoder::feed(std::string_view piece) {
+    std::string buf = m_pending;
+    buf.append(piece);
+    m_pending.clear();
+    // Find whether the last byte is a lead byte waiting for its partner.
+    size_t i = 0;
+    while (i < buf.size()) {
+        unsigned char b = static_cast<unsigned char>(buf[i]);
+        if (isLeadByte(b)) {
+            if (i + 1 == buf.size()) {
+                m_pending = buf.substr(i);
+                buf.resize(i);
+                break;
+            }
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return decode(buf);
+}
+
+std::string StreamDecoder::finish() {
+    std::string rest = decode(m_pending);
+    m_pending.clear();
+    return rest;
+}
+
+}  // namespace text

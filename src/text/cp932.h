@@ -1,0 +1,42 @@
+// Code page 932 (Shift-JIS with the vendor extensions) at the boundary of the program.
+// Everything inside the program is bytes in code page 932; these helpers turn such bytes into
+// UTF-8 for showing them and for naming files, and typed UTF-8 back into code page 932.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace text {
+
+// UTF-8 for display. Never fails: every byte that does not start a valid character becomes
+// U+FFFD, one mark per byte, and decoding goes on with the next byte.
+std::string decode(std::string_view cp932);
+
+// Code page 932 for text the operator typed; nullopt when a character has no code there.
+std::optional<std::string> encode(std::string_view utf8);
+
+// The program's own fixed texts, written as UTF-8 in the source; they are always encodable.
+std::string sj(std::string_view utf8);
+
+// True when the byte starts a two-byte character.
+bool isLeadByte(unsigned char b);
+
+// Where a text names a file: the name the file system knows (UTF-8 on this platform).
+// Bytes that are not valid code page 932 are kept as they are.
+std::filesystem::path toPath(std::string_view cp932);
+std::string fromPath(const std::filesystem::path& path);
+
+// Decodes a stream that arrives in pieces: a lead byte at the end of one piece waits for its
+// trail byte in the next.
+class StreamDecoder {
+public:
+    std::string feed(std::string_view piece);
+    std::string finish();
+
+private:
+    std::string m_pending;
+};
+
+}  // namespace text

@@ -1,0 +1,173 @@
+// The program's one window. It holds no state of its own: every value it shows comes from the
+// App's WindowState, and every user action becomes a call of an App operation (or, for a box,
+// check box or choice, a write of the state field it shows). After each call, and whenever the
+// App reports a change (also before a question and inside waits), the whole window is refreshed
+// from the state; a refresh touches only widgets whose value differs, and the list is rebuilt
+// only when the state's list revision changed.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/app.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace ui {
+
+class DeviceListView;
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit MainWindow(shell::App& app, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void refresh();
+    // Moves the window to the middle of its screen.
+    void centre();
+
+    DeviceListView* listView() const { return m_list; }
+    QWidget* basicPanel() const { return m_basicPanel; }
+    QWidget* listEditPanel() const { return m_listEditPanel; }
+    QWidget* settingsPanel() const { return m_settingsPanel; }
+    QWidget* editPanel() const { return m_editPanel; }
+    QPlainTextEdit* terminalView() const { return m_terminal.edit; }
+    QPlainTextEdit* commLogView() const { return m_commLog.edit; }
+    QLabel* statusLine() const { return m_statusLine; }
+    QLabel* inputHint() const { return m_inputHint; }
+    QLineEdit* countLabel() const { return m_countLabel; }
+    QComboBox* filterBox() const { return m_filterBox; }
+    QWidget* control(shell::Control c) const { return m_controls[static_cast<size_t>(c)]; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // A one-line box showing a state text.
+    struct TextBox {
+        QLineEdit* edit = nullptr;
+        std::function<const std::string&()> get;
+        std::function<void(const std::string&)> set;
+        size_t byteLimit = 0;
+        bool shown = false;
+        std::string shownBytes;
+        QString shownText;
+    };
+    // A multi-line area showing a line store.
+    struct StoreArea {
+        QPlainTextEdit* edit = nullptr;
+        devlist::LineStore* store = nullptr;
+        bool followEnd = false;  // keep the newest line in view
+        bool shown = false;
+        std::vector<std::string> shownLines;
+    };
+    struct CheckBinding {
+        QAbstractButton* box;
+        bool* field;
+    };
+    struct ChoiceBinding {
+        QComboBox* box;
+        int* field;
+    };
+
+    void buildMainAreas();
+    void buildBasicPanel();
+    void buildListEditPanel();
+    void buildSettingsPanel();
+    void buildEditPanel();
+    void buildEnlargedAreas();
+    void applyStyle();
+
+    // Runs an operation of the App, then shows the state it left. Ignored while refreshing, so
+    // that a widget set from the state never calls back into the App.
+    void run(const std::function<void()>& operation);
+    void connectButton(QAbstractButton* button, std::function<void()> operation);
+    void setControl(shell::Control c, QWidget* w);
+
+    TextBox& bindBox(QLineEdit* edit, std::string* field, size_t byteLimit = 0);
+    TextBox& bindBox(QLineEdit* edit, std::function<const std::string&()> get,
+                     std::function<void(const std::string&)> set, size_t byteLimit = 0);
+    void boxEdited(TextBox& box, const QString& typed);
+    void syncBox(TextBox& box);
+    StoreArea& bindArea(StoreArea& area, QPlainTextEdit* edit, devlist::LineStore* store);
+    void areaEdited(StoreArea& area);
+    void syncArea(StoreArea& area);
+    void bindCheck(QAbstractButton* box, bool* field);
+    void bindChoice(QComboBox* box, int* field);
+    void showHint(QWidget* at, const QString& hint);
+
+    void refreshWindowSize();
+    void refreshList();
+    void refreshFilterBox();
+    void refreshSendMethod();
+
+    // Controls of features that are wired in later: they are placed, captioned and masked.
+    void onBulkCheck() {}
+    void onBulkSend() {}
+    void onStop() {}
+    void onSingleCheck() {}
+    void onSingleSend() {}
+    void onHttpConnect() {}
+    void onLanSearch() {}
+    void onChooseCommonSendFile() {}
+    void onChooseSendFile() {}
+    void onClearMessage() {}
+    void onViewBeforeVariables() {}
+    void onViewCommLogFile() {}
+    void onViewSendFile() {}
+    void onViewAfterVariables() {}
+    void onViewDeviceLog() {}
+
+    shell::App& m_app;
+    bool m_refreshing = false;
+    bool m_everRefreshed = false;
+    uint64_t m_shownRevision = 0;
+    std::vector<std::string> m_shownHistory;
+
+    std::array<QWidget*, static_cast<size_t>(shell::Control::Count)> m_controls{};
+    std::vector<std::unique_ptr<TextBox>> m_boxes;
+    std::vector<CheckBinding> m_checks;
+    std::vector<ChoiceBinding> m_choices;
+
+    QWidget* m_header = nullptr;
+    DeviceListView* m_list = nullptr;
+    StoreArea m_terminal;
+    StoreArea m_commLog;
+    QLabel* m_statusLine = nullptr;
+    QLabel* m_inputHint = nullptr;
+    QTimer m_hintTimer;
+
+    QWidget* m_basicPanel = nullptr;
+    QWidget* m_listEditPanel = nullptr;
+    QWidget* m_settingsPanel = nullptr;
+    QWidget* m_editPanel = nullptr;
+
+    QLineEdit* m_countLabel = nullptr;
+    QComboBox* m_filterBox = nullptr;
+    TextBox* m_filterText = nullptr;
+    QButtonGroup* m_sendMethod = nullptr;
+    QRadioButton* m_sendCommon = nullptr;
+    QRadioButton* m_sendSingle = nullptr;
+    QLabel* m_numberLabel = nullptr;
+    QLabel* m_flagsLabel = nullptr;
+
+    // Seen only in the enlarged layout.
+    std::vector<QWidget*> m_enlargedOnly;
+    std::array<StoreArea, 8> m_storeAreas;
+};
+
+}  // namespace ui

@@ -1,0 +1,95 @@
+// Check marks and groups: what reaches the records' flags.
+#include "devlist/check_marks.h"
+
+#include <gtest/gtest.h>
+
+#include "records.h"
+
+namespace devlist {
+namespace {
+
+using testing::numberedStore;
+using testing::Rec;
+
+std::string flagsOf(const LineStore& s, size_t i) {
+    return FieldGet(kFlags, s[i]);
+}
+
+// What the group buttons do: check exactly the shown members of group g.
+void groupCheck(const ListRender& view, int g, LineStore& list) {
+    for (size_t k = 0; k < view.groupStore.size(); ++k) {
+        int row = static_cast<int>(k);
+        CheckStatusSave(view.groupStore, row, RowInGroup(view.groupStore, row, g), list);
+    }
+}
+
+TEST(GroupCheck, ChecksMembersAndUnchecksTheRest) {
+    LineStore list;
+    list.append(Rec{.no = 1, .flags = "F0001011"}.line());
+    list.append(Rec{.no = 2, .flags = "F0000100"}.line());
+    groupCheck(RenderList("", list), 2, list);
+    EXPECT_EQ(flagsOf(list, 0), "F0001010");
+    EXPECT_EQ(flagsOf(list, 1), "F0000101");
+    groupCheck(RenderList("", list), 1, list);
+    EXPECT_EQ(flagsOf(list, 0), "F0001011");
+    EXPECT_EQ(flagsOf(list, 1), "F0000100");
+}
+
+TEST(CheckStatusSave, ChecksOnlyTheShownRowsAndFindsRecordsByNumber) {
+    LineStore list = numberedStore(12);
+    auto view = RenderList("d1", list);  // d1, d10, d11, d12
+    for (size_t k = 0; k < view.groupStore.size(); ++k)
+        EXPECT_TRUE(CheckStatusSave(view.groupStore, static_cast<int>(k), true, list));
+    for (size_t i = 0; i < list.size(); ++i)
+        EXPECT_EQ(flagsOf(list, i), i == 0 || i >= 9 ? "F0000001" : "F0000000") << i;
+    // Bytes 1 to 7 come from the line the view was drawn from, the rest of the record stays.
+    LineStore stale;
+    stale.append("002,F1110110,old");
+    EXPECT_TRUE(CheckStatusSave(stale, 0, false, list));
+    EXPECT_EQ(list[1], (Rec{.no = 2, .flags = "F1110110", .name = "d2"}.line()));
+}
+
+TEST(CheckStatusSave, ChangesNothingWhenTheRowLeadsToNoRecord) {
+    LineStore list = numberedStore(2);
+    const LineStore before = list;
+    LineStore group;
+    for (auto l : {"003,F0000000", "000,F0000000", "x01,F0000000", "-01,F0000000", ""})
+        group.append(l);
+    for (int row = -1; row <= 5; ++row) EXPECT_FALSE(CheckStatusSave(group, row, true, list));
+    EXPECT_EQ(list, before);
+}
+
+TEST(AssignGroups, ReplacesAllThreeGroupFlagsOfCheckedRecords) {
+    EXPECT_EQ(AssignGroupFlags("F0001011", true, false, false), "F0001001");
+    EXPECT_EQ(AssignGroupFlags("F0001011", false, false, false), "F0000001");
+    EXPECT_EQ(AssignGroupFlags("F0000000", true, true, true), "F0001110");
+    EXPECT_EQ(AssignGroupFlags("F0", false, true, false), "F0010");
+    EXPECT_EQ(AssignGroupFlags("F00000019", true, false, false), "F00010019");
+    LineStore view = numberedStore(3);
+    std::vector<ListEntry> entries = RenderList("", view).entries;
+    entries[0].checked = entries[2].checked = true;
+    entries.push_back({"007", true});
+    AssignGroups(entries, view, false, true, true);
+    EXPECT_EQ(flagsOf(view, 0), "F0000110");
+    EXPECT_EQ(flagsOf(view, 1), "F0000000");
+    EXPECT_EQ(flagsOf(view, 2), "F0000110");
+    // A line whose flags field cannot be read is left alone rather than overwritten.
+    LineStore odd;
+    odd.append("001," + std::string(300, 'x'));
+    AssignGroups({{"001", true}}, odd, true, true, true);
+    EXPECT_EQ(odd[0], "001," + std::string(300, 'x'));
+}
+
+TEST(DeleteChecked, KeepsUncheckedLinesWithTheirNumbers) {
+    LineStore view = numberedStore(5);
+    std::vector<ListEntry> entries = RenderList("", view).entries;
+    entries[1].checked = entries[3].checked = true;
+    EXPECT_EQ(CountChecked(entries), 2u);
+    LineStore left = WithoutChecked(entries, view);
+    EXPECT_EQ(left.lines(), (std::vector<std::string>{view[0], view[2], view[4]}));
+    entries.resize(1);  // rows past the shown ones count as unchecked
+    EXPECT_EQ(WithoutChecked(entries, view), view);
+}
+
+}  // namespace
+}  // namespace devlist

@@ -1,0 +1,114 @@
+// The waiting primitive on virtual time, and the file helpers' atomic replace.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "fake_event_loop.h"
+#include "platform/event_loop.h"
+#include "platform/files.h"
+#include "text/cp932.h"
+
+namespace {
+
+using testsupport::FakeEventLoop;
+
+TEST(Delay, DispatchesAtLeastOnceAndEndsJustPastTheDeadline) {
+    FakeEventLoop loop;
+    loop.setNow(1000);
+    int ran = 0;
+    loop.post([&] { ++ran; });
+    platform::Delay(loop, 0);
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(loop.tickCount(), 1001u);
+
+    platform::Delay(loop, 200);
+    EXPECT_EQ(loop.tickCount(), 1202u);
+}
+
+TEST(Delay, RunsEventsThatArriveDuringTheWaitReentrantly) {
+    FakeEventLoop loop;
+    std::vector<uint32_t> seen;
+    loop.postAt(50, [&] {
+        seen.push_back(loop.tickCount());
+        platform::Delay(loop, 30);  // a handler that waits inside the wait
+        seen.push_back(loop.tickCount());
+    });
+    loop.postAt(150, [&] { seen.push_back(loop.tickCount()); });
+    platform::Delay(loop, 100);
+    EXPECT_EQ(seen, (std::vector<uint32_t>{50, 81}));
+    EXPECT_GE(loop.tickCount(), 101u);
+    EXPECT_LT(loop.tickCount(), 150u);
+}
+
+TEST(Delay, SurvivesTheWrapOfTheMillisecondCounter) {
+    FakeEventLoop loop;
+    loop.setNow(0xFFFFFFF0u);
+    platform::Delay(loop, 100);
+    EXPECT_EQ(loop.tickCount(), 0xFFFFFFF0u + 101u);
+}
+
+TEST(Timers, FireRepeatedlyInVirtualTimeUntilStopped) {
+    FakeEventLoop loop;
+    auto t = loop.createTimer();
+    int fired = 0;
+    t->setCallback([&] {
+        if (++fired == 3) t->stop();
+    });
+    t->start(500);
+    loop.advance(5000);
+    EXPECT_EQ(fired, 3);
+    EXPECT_FALSE(t->isActive());
+}
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qlx-files-XXXXXX";
+        m_dir = mkdtemp(tmpl);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    std::string path(const std::string& name) { return (m_dir / name).string(); }
+    std::filesystem::path m_dir;
+};
+
+TEST_F(FilesTest, AtomicWriteReplacesWholeAndLeavesNoTemporaryFiles) {
+    std::string p = path("list.csv");
+    ASSERT_TRUE(platform::writeFileAtomic(p, "old\r\n"));
+    ASSERT_TRUE(platform::writeFileAtomic(p, std::string("new\0\r\n", 6)));
+    EXPECT_EQ(*platform::readFile(p), std::string("new\0\r\n", 6));
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(m_dir)) ++entries;
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(FilesTest, FailedWritesReportFailureAndKeepTheOldFile) {
+    std::filesystem::create_directory(m_dir / "dir");
+    EXPECT_FALSE(platform::writeFileAtomic(path("dir"), "x"));
+    EXPECT_FALSE(platform::writeFileAtomic(path("missing/sub/file"), "x"));
+    EXPECT_FALSE(platform::writeFileAtomic("", "x"));
+    EXPECT_FALSE(platform::readFile(path("dir")));
+    EXPECT_FALSE(platform::readFile(path("none")));
+}
+
+TEST_F(FilesTest, JapaneseNamesAreStoredAsUtf8OnDisk) {
+    std::string p = path("") + text::sj("一覧.csv");
+    ASSERT_TRUE(platform::writeFileAtomic(p, "a"));
+    EXPECT_TRUE(std::filesystem::exists(m_dir / "一覧.csv"));
+    EXPECT_TRUE(platform::fileExists(p));
+}
+
+TEST(PathParts, SplitAtSlashBackslashAndDriveColonButNotInsideTwoByteCharacters) {
+    EXPECT_EQ(platform::namePart("c:\\data\\sub\\settings_long_name.txt"),
+              "settings_long_name.txt");
+    EXPECT_EQ(platform::folderPart("c:\\data\\x.txt"), "c:\\data\\");
+    EXPECT_EQ(platform::namePart("c:x.txt"), "x.txt");
+    EXPECT_EQ(platform::namePart("/a/b"), "b");
+    // "表" is 0x95 0x5C: its second byte is no separator.
+    std::string name = text::sj("表.txt");
+    EXPECT_EQ(platform::namePart("dir/" + name), name);
+    EXPECT_EQ(platform::namePart(name), name);
+}
+
+}  // namespace

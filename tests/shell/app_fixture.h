@@ -1,0 +1,81 @@
+// A started App in a temporary folder: the program file lies in <tmp>/bin, the current
+// directory is <tmp>, so "list.csv" is <tmp>/list.csv and the settings file is
+// <tmp>/bin/qlx-setting.Ini.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "fake_event_loop.h"
+#include "platform/files.h"
+#include "scripted_dialogs.h"
+#include "shell/app.h"
+#include "text/cp932.h"
+
+namespace shelltest {
+
+namespace fs = std::filesystem;
+using text::sj;
+
+inline std::string readBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void writeBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// A record line with the given number, flags and name; other fields as a real list has them.
+inline std::string rec(int no, const std::string& flags, const std::string& name,
+                       const std::string& ip = "10.0.0.1") {
+    char num[8];
+    std::snprintf(num, sizeof num, "%03d", no);
+    return std::string(num) + "," + flags + "," + name + "," + ip +
+           ",80,23,00:ee:80:00:00:01,V1.00,dev,admin,plume,defalt.txt,,";
+}
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qlx-apptest-XXXXXX";
+        m_dir = mkdtemp(tmpl);
+        fs::create_directories(m_dir / "bin");
+        m_oldCwd = fs::current_path();
+        fs::current_path(m_dir);
+    }
+    void TearDown() override {
+        fs::current_path(m_oldCwd);
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    void writeList(const std::vector<std::string>& lines) {
+        std::string bytes;
+        for (const auto& l : lines) bytes += l + "\r\n";
+        writeBytes(m_dir / "list.csv", bytes);
+    }
+    fs::path iniPath() const { return m_dir / "bin" / "qlx-setting.Ini"; }
+    std::string listBytes() const { return readBytes(m_dir / "list.csv"); }
+
+    shell::App& start() {
+        m_app = std::make_unique<shell::App>(m_loop, m_dialogs,
+                                             (m_dir / "bin" / "qlx-setting").string());
+        m_app->startUp();
+        return *m_app;
+    }
+    shell::WindowState& st() { return m_app->state(); }
+
+    fs::path m_dir;
+    fs::path m_oldCwd;
+    testsupport::FakeEventLoop m_loop;
+    testsupport::ScriptedDialogs m_dialogs;
+    std::unique_ptr<shell::App> m_app;
+};
+
+}  // namespace shelltest

@@ -1,0 +1,341 @@
+// List-edit mode: the working copy, its questions, apply and leave, import and export, and the
+// check marks and groups, as the operator reaches them.
+#include "app_fixture.h"
+
+#include "devlist/fields.h"
+
+namespace shelltest {
+namespace {
+
+using shell::Control;
+using Kind = testsupport::ScriptedDialogs::Kind;
+
+class ListEditTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        writeList({rec(1, "F0001011", "alpha", "10.0.0.10"), rec(2, "F0000100", "beta", "10.0.0.2"),
+                   rec(3, "F0000000", "gamma", "10.0.0.3")});
+        start();
+        m_original = listBytes();
+    }
+    std::vector<std::string> numbersAndNames(const devlist::LineStore& s) {
+        std::vector<std::string> out;
+        for (const auto& l : s.lines())
+            out.push_back(devlist::FieldGet(0, l) + " " + devlist::FieldGet(2, l));
+        return out;
+    }
+    std::string m_original;
+};
+
+TEST_F(ListEditTest, ApplyAsksCommitsAndSavesCancelKeepsTheWorkingCopyPending) {
+    m_app->enterListEdit();
+    EXPECT_TRUE(st().listEditShown);
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    m_app->selectRow(1);
+    m_app->moveUp();
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+    EXPECT_EQ(st().selectedRow, 0);
+    EXPECT_EQ(numbersAndNames(st().viewStore),
+              (std::vector<std::string>{"001 beta", "002 alpha", "003 gamma"}));
+
+    m_dialogs.answer(false);
+    m_app->applyListEdit();
+    EXPECT_EQ(listBytes(), m_original);
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+
+    m_dialogs.answer(true);
+    m_app->applyListEdit();
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    EXPECT_EQ(numbersAndNames(st().listStore),
+              (std::vector<std::string>{"001 beta", "002 alpha", "003 gamma"}));
+    EXPECT_EQ(listBytes(), st().listStore.toBytes());
+    EXPECT_EQ(m_dialogs.shownUtf8(),
+              (std::vector<std::string>{"編集内容を適用しますか？", "編集内容を適用しますか？"}));
+}
+
+TEST_F(ListEditTest, LeavingWithPendingEditsAsksAndDropsTheWorkingCopy) {
+    m_app->enterListEdit();
+    m_app->selectRow(0);
+    m_app->moveDown();
+    m_dialogs.answer(false);
+    m_app->leaveListEdit();
+    EXPECT_TRUE(st().listEditShown);  // Cancel stays
+    m_dialogs.answer(true);
+    m_app->leaveListEdit();
+    EXPECT_FALSE(st().listEditShown);
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    EXPECT_EQ(listBytes(), m_original);
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "編集内容を適用せずに戻りますか？");
+    // Without pending edits there is no question.
+    m_app->enterListEdit();
+    m_app->leaveListEdit();
+    EXPECT_EQ(m_dialogs.shown().size(), 2u);
+}
+
+TEST_F(ListEditTest, SelectEditIsRefusedWhileEditsArePending) {
+    m_app->enterListEdit();
+    m_app->selectRow(2);
+    m_app->moveUp();
+    m_app->selectRow(0);
+    m_app->editSelected();
+    EXPECT_FALSE(st().editShown);
+    ASSERT_EQ(m_dialogs.shown().size(), 1u);
+    EXPECT_EQ(m_dialogs.shown()[0].kind, Kind::Warning);
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "選択編集を行うには適用してください。");
+}
+
+TEST_F(ListEditTest, SelectEditFromListEditReturnsThereUnlocked) {
+    m_app->enterListEdit();
+    m_app->selectRow(0);
+    m_app->editSelected();
+    EXPECT_TRUE(st().editShown);
+    EXPECT_FALSE(st().isEnabled(Control::SortKey));
+    m_app->leaveRecordEdit();
+    EXPECT_TRUE(st().listEditShown);
+    EXPECT_TRUE(st().isEnabled(Control::SortKey));
+}
+
+TEST_F(ListEditTest, AddAppendsOneDefaultRecordPerApply) {
+    m_app->enterListEdit();
+    m_dialogs.answer(false);
+    m_app->addRecord();
+    EXPECT_EQ(st().viewStore.size(), 3u);
+    m_dialogs.answer(true);
+    m_app->addRecord();
+    ASSERT_EQ(st().viewStore.size(), 4u);
+    EXPECT_EQ(st().viewStore[3],
+              "004,F0000000,no name,0.0.0.0,80,23,00:ee:80:00:00:00,,,admin,plume,defalt.txt,,");
+    EXPECT_FALSE(st().isEnabled(Control::AddRecord));
+    m_app->addRecord();  // the button is disabled until applied: nothing asked or added
+    EXPECT_EQ(st().viewStore.size(), 4u);
+    m_dialogs.answer(true);
+    m_app->applyListEdit();
+    EXPECT_TRUE(st().isEnabled(Control::AddRecord));
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "新規に登録データを追加しますか？");
+}
+
+TEST_F(ListEditTest, AddStopsAtNineHundredNinetyNineRecords) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 998; ++i) lines.push_back(rec(i, "F0000000", "n"));
+    writeList(lines);
+    start();
+    m_app->enterListEdit();
+    m_dialogs.answer(true);
+    m_app->addRecord();
+    ASSERT_EQ(st().viewStore.size(), 999u);
+    EXPECT_EQ(devlist::FieldGet(0, st().viewStore[998]), "999");
+    m_dialogs.answer(true);
+    m_app->applyListEdit();
+    m_app->addRecord();  // full: no question
+    EXPECT_EQ(st().viewStore.size(), 999u);
+    EXPECT_TRUE(m_dialogs.allAnswersUsed());
+}
+
+TEST_F(ListEditTest, DeleteAsksYesNoWithTheNumberAndLeavesAGapUntilRenumbered) {
+    m_app->enterListEdit();
+    m_app->selectRow(1);
+    m_dialogs.answer(false);
+    m_app->deleteRecord();
+    EXPECT_EQ(st().viewStore.size(), 3u);
+    EXPECT_EQ(m_dialogs.shown()[0].kind, Kind::YesNo);
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "No.002 を削除してよろしいですか？");
+    m_app->selectRow(1);
+    m_dialogs.answer(true);
+    m_app->deleteRecord();
+    EXPECT_EQ(numbersAndNames(st().viewStore),
+              (std::vector<std::string>{"001 alpha", "003 gamma"}));
+    st().settings.sortOrder = 1;
+    m_app->renumber();
+    EXPECT_EQ(numbersAndNames(st().viewStore),
+              (std::vector<std::string>{"001 alpha", "002 gamma"}));
+    EXPECT_EQ(st().settings.sortOrder, 0);
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, RenumberIsOnlyOfferedInListEditMode) {
+    st().filterText = "alpha";
+    m_app->applyFilter();
+    m_app->renumber();
+    EXPECT_EQ(st().viewStore.size(), 3u);
+}
+
+TEST_F(ListEditTest, SortAsksAndCancelRestoresOrderAndNumbersExactly) {
+    m_app->enterListEdit();
+    st().settings.sortKey = 2;  // IP address
+    st().settings.sortOrder = 0;
+    devlist::LineStore before = st().viewStore;
+    m_dialogs.answer(false);
+    m_app->sortList();
+    EXPECT_EQ(st().viewStore, before);
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "No.が再振り分けされます。よろしいですか？");
+
+    m_dialogs.answer(true);
+    m_app->sortList();
+    EXPECT_EQ(numbersAndNames(st().viewStore),
+              (std::vector<std::string>{"001 beta", "002 gamma", "003 alpha"}));
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, SortWithoutSelectedColumnSortsByNumber) {
+    m_app->enterListEdit();
+    st().settings.sortKey = -1;
+    st().settings.sortOrder = 1;
+    m_dialogs.answer(true);
+    m_app->sortList();
+    EXPECT_EQ(numbersAndNames(st().viewStore),
+              (std::vector<std::string>{"001 gamma", "002 beta", "003 alpha"}));
+}
+
+TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
+    std::string other = (m_dir / "other.csv").string();
+    writeBytes(m_dir / "other.csv", rec(7, "F0000000", "imported") + "\r\n");
+    m_app->enterListEdit();
+    m_dialogs.answerFile(other);
+    m_app->listImport();
+    ASSERT_EQ(m_dialogs.shown()[0].kind, Kind::OpenFile);
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "Listファイルを指定してください。");
+    EXPECT_EQ(m_dialogs.shown()[0].choice.filter, "*.csv");
+    EXPECT_EQ(st().settings.listFile, other);
+    EXPECT_EQ(numbersAndNames(st().viewStore), (std::vector<std::string>{"001 imported"}));
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+
+    // Leaving without applying keeps both files as they were and the list file in use.
+    m_dialogs.answer(true);
+    m_app->leaveListEdit();
+    EXPECT_EQ(listBytes(), m_original);
+    EXPECT_EQ(readBytes(m_dir / "other.csv"), rec(7, "F0000000", "imported") + "\r\n");
+    EXPECT_EQ(st().settings.listFile, "list.csv");
+
+    m_app->enterListEdit();
+    m_dialogs.answerFile(other);
+    m_app->listImport();
+    m_dialogs.answer(true);
+    m_app->applyListEdit();
+    EXPECT_EQ(st().listFilePath, other);
+    EXPECT_EQ(readBytes(m_dir / "other.csv"), rec(1, "F0000000", "imported") + "\r\n");
+    EXPECT_EQ(listBytes(), m_original);
+}
+
+TEST_F(ListEditTest, ImportOfANonListKeepsTheWorkingCopyAndCancelChangesNothing) {
+    m_app->enterListEdit();
+    m_dialogs.answerFile(std::nullopt);
+    m_app->listImport();
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    writeBytes(m_dir / "x.csv", "a,b,c\r\n");
+    m_dialogs.answerFile((m_dir / "x.csv").string());
+    m_app->listImport();
+    EXPECT_EQ(st().viewStore.size(), 3u);
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, ExportWritesTheCommittedListAndNamesItForTheNextStart) {
+    m_app->enterListEdit();
+    m_app->selectRow(1);
+    m_app->moveUp();  // pending, not committed
+    std::string out = (m_dir / "export.csv").string();
+    m_dialogs.answerFile(out);
+    m_app->listExport();
+    EXPECT_EQ(m_dialogs.shown()[0].kind, Kind::SaveFile);
+    EXPECT_EQ(m_dialogs.shown()[0].choice.fileName, "list.csv");
+    EXPECT_EQ(readBytes(out), m_original);
+    EXPECT_EQ(st().settings.listFile, out);
+    EXPECT_EQ(st().listFilePath, "list.csv");
+}
+
+TEST_F(ListEditTest, TypingTheListFileBoxOnlyEnablesApply) {
+    m_app->enterListEdit();
+    m_app->listFileEdited("new.csv");
+    EXPECT_EQ(st().settings.listFile, "new.csv");
+    EXPECT_EQ(st().listFilePath, "list.csv");
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+// ---- check marks and groups
+
+TEST_F(ListEditTest, RowClickStoresTheMarkInTheCommittedListOnly) {
+    m_app->rowClicked(1, true);
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000101");
+    EXPECT_EQ(listBytes(), m_original);  // reaches the file at the next save
+    m_app->rowClicked(0, false);
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001010");
+}
+
+TEST_F(ListEditTest, GroupButtonsCheckExactlyTheShownMembers) {
+    m_app->groupCheck(2);
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001010");
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000000");
+    m_app->groupCheck(1);
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001011");
+    // A filter hides gamma: check all leaves its mark alone.
+    st().filterText = "beta";
+    m_app->applyFilter();
+    m_app->checkAll();
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000000");
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001011");
+    m_app->clearAll();
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000100");
+}
+
+TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
+    m_app->enterListEdit();
+    st().listView[0].checked = true;  // alpha, F0001011
+    st().listView[2].checked = true;
+    st().assignGroup[0] = true;
+    m_dialogs.answer(false);
+    m_app->assignGroups();
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "チェックされている 2台をグループ化しますか？");
+    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0001011");
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    // The marks were stored before the question all the same.
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000001");
+
+    m_dialogs.answer(true);
+    m_app->assignGroups();
+    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0001001");
+    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[1]), "F0000100");
+    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[2]), "F0001000");
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, AssignAndDeleteDoNothingWithoutCheckedRows) {
+    m_app->enterListEdit();
+    for (auto& e : st().listView) e.checked = false;
+    m_app->assignGroups();
+    m_app->deleteChecked();
+    EXPECT_TRUE(m_dialogs.shown().empty());
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, DeleteCheckedKeepsTheOthersWithTheirNumbers) {
+    m_app->enterListEdit();
+    st().listView[0].checked = false;
+    st().listView[1].checked = true;
+    st().listView[2].checked = false;
+    m_dialogs.answer(false);
+    m_app->deleteChecked();
+    EXPECT_EQ(st().viewStore.size(), 3u);
+    m_dialogs.answer(true);
+    m_app->deleteChecked();
+    EXPECT_EQ(m_dialogs.shownUtf8()[1], "チェックされている 1台をリストから削除しますか？");
+    EXPECT_EQ(numbersAndNames(st().viewStore),
+              (std::vector<std::string>{"001 alpha", "003 gamma"}));
+    EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, SavedRecordKeepsAFifteenthFieldFromTheFile) {
+    writeList({rec(1, "F0000000", "a") + ",ROOM1"});
+    start();
+    m_app->selectRow(0);
+    m_app->editSelected();
+    EXPECT_EQ(st().edit.saveName, "ROOM1");
+    st().edit.rec.listName = "b";
+    m_app->saveRecord();
+    EXPECT_EQ(st().listStore[0], rec(1, "F0000000", "b") + ",ROOM1");
+}
+
+}  // namespace
+}  // namespace shelltest

@@ -1,0 +1,161 @@
+// Screens, masks, the filter row and the record editor as the operator reaches them.
+#include "app_fixture.h"
+
+#include "devlist/fields.h"
+
+namespace shelltest {
+namespace {
+
+using shell::Control;
+
+class ScreensTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        writeList({rec(1, "F0000001", "alpha", "10.0.0.1"), rec(2, "F0000000", "beta", "10.0.0.2"),
+                   rec(3, "F0001000", "gamma", "10.0.0.3")});
+        start();
+    }
+};
+
+TEST_F(ScreensTest, MasksSetExactlyTheTwentyThreeControls) {
+    auto before = st().enabled;
+    m_app->btnMask(1012);
+    m_app->btnMask(0);
+    EXPECT_EQ(st().enabled, before);
+
+    m_app->btnMask(1010);
+    m_app->btnMask(1010);
+    EXPECT_TRUE(st().isEnabled(Control::Stop));
+    for (int i = 1; i < shell::kMaskedControls; ++i) EXPECT_FALSE(st().enabled[i]) << i;
+    // Not masked: the list-edit buttons keep their state.
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    EXPECT_TRUE(st().isEnabled(Control::AddRecord));
+
+    m_app->btnMask(1011);
+    EXPECT_FALSE(st().isEnabled(Control::Stop));
+    for (int i = 1; i < shell::kMaskedControls; ++i) EXPECT_TRUE(st().enabled[i]) << i;
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ScreensTest, LeavingSettingsRendersUnfilteredAndRewritesTheList) {
+    st().filterText = "beta";
+    m_app->applyFilter();
+    EXPECT_EQ(st().listView.size(), 1u);
+    fs::remove(m_dir / "list.csv");
+    m_app->openSettings();
+    EXPECT_TRUE(st().settingsShown);
+    m_app->leaveSettings();
+    EXPECT_FALSE(st().settingsShown);
+    EXPECT_EQ(st().listView.size(), 3u);
+    EXPECT_EQ(st().filterText, "beta");  // the word stays in the box
+    EXPECT_TRUE(fs::exists(m_dir / "list.csv"));
+}
+
+TEST_F(ScreensTest, FilterDisablesListOrderButtonsAndWritesHistoryOnApplyOnly) {
+    st().filterText = "10.0.0";
+    m_app->applyFilter();
+    EXPECT_EQ(st().countLabel, "3 / 3");
+    for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
+        EXPECT_FALSE(st().isEnabled(c));
+    }
+    std::string history = readBytes(m_dir / "bin" / "data" / "filterword.txt");
+    EXPECT_EQ(history, "10.0.0\r\n");
+
+    st().filterText = "zzz";
+    m_app->applyFilter();
+    EXPECT_TRUE(st().listView.empty());
+    EXPECT_EQ(st().countLabel, "0 / 3");
+
+    m_app->showAll();
+    EXPECT_EQ(st().listView.size(), 3u);
+    EXPECT_EQ(st().filterText, "zzz");
+    for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
+        EXPECT_TRUE(st().isEnabled(c));
+    }
+    // The same word twice is kept once; an empty box adds nothing.
+    st().filterText = "zzz";
+    m_app->applyFilter();
+    st().filterText = "";
+    m_app->applyFilter();
+    EXPECT_EQ(st().filterHistory.words(), (std::vector<std::string>{"zzz", "10.0.0"}));
+}
+
+TEST_F(ScreensTest, ClearingTheHistoryAsksAndCancelKeepsIt) {
+    st().filterText = "alpha";
+    m_app->applyFilter();
+    m_dialogs.answer(false);
+    m_app->clearFilterHistory();
+    EXPECT_EQ(st().filterHistory.words().size(), 1u);
+    m_dialogs.answer(true);
+    m_app->clearFilterHistory();
+    EXPECT_TRUE(st().filterHistory.words().empty());
+    EXPECT_EQ(st().filterText, "alpha");
+    EXPECT_EQ(readBytes(m_dir / "bin" / "data" / "filterword.txt"), "");
+    EXPECT_EQ(m_dialogs.shownUtf8(),
+              (std::vector<std::string>{"フィルター履歴をクリアしますか？",
+                                        "フィルター履歴をクリアしますか？"}));
+}
+
+TEST_F(ScreensTest, TextAreasClearIndependently) {
+    st().terminalView.append("abc");
+    st().commLogView.append("log");
+    m_app->clearTerminal();
+    EXPECT_TRUE(st().terminalView.empty());
+    EXPECT_EQ(st().commLogView.size(), 1u);
+    m_app->clearCommLog();
+    EXPECT_TRUE(st().commLogView.empty());
+}
+
+TEST_F(ScreensTest, SelectEditStoresTheBoxesUnderTheRecordNumber) {
+    m_app->selectRow(1);
+    m_app->editSelected();
+    EXPECT_TRUE(st().editShown);
+    EXPECT_FALSE(st().isEnabled(Control::ListView));  // busy while a record is edited
+    EXPECT_EQ(st().edit.numberLabel, "2");
+    EXPECT_EQ(st().edit.rec.listName, "beta");
+    st().edit.rec.listName = sj("会議室");
+    st().edit.group[1] = true;
+    m_app->saveRecord();
+    EXPECT_FALSE(st().editShown);
+    EXPECT_TRUE(st().isEnabled(Control::ListView));
+    std::string expected = "002,F0000100," + sj("会議室") +
+                           ",10.0.0.2,80,23,00:ee:80:00:00:01,V1.00,dev,admin,plume,defalt.txt,,";
+    EXPECT_EQ(st().listStore[1], expected);
+    std::string bytes = listBytes();
+    EXPECT_NE(bytes.find(expected + "\r\n"), std::string::npos);
+}
+
+TEST_F(ScreensTest, LeavingTheEditorStoresNothingAndUnlocks) {
+    m_app->selectRow(0);
+    m_app->editSelected();
+    st().edit.rec.listName = "changed";
+    m_app->leaveRecordEdit();
+    EXPECT_FALSE(st().editShown);
+    EXPECT_EQ(devlist::FieldGet(2, st().listStore[0]), "alpha");
+    EXPECT_TRUE(st().isEnabled(Control::SettingsTab));
+}
+
+TEST_F(ScreensTest, SaveWithoutNumberStoresNothingButRebuildsTheView) {
+    m_app->editSelected();  // no row selected: the boxes as start-up left them
+    EXPECT_EQ(st().edit.numberLabel, "");
+    std::string before = listBytes();
+    auto rev = st().listRevision;
+    m_app->saveRecord();
+    EXPECT_EQ(listBytes(), before);
+    EXPECT_GT(st().listRevision, rev);
+}
+
+TEST_F(ScreensTest, RecordDefaultsKeepNumberGroupsAndSaveName) {
+    m_app->selectRow(2);
+    m_app->editSelected();
+    st().edit.group[0] = true;
+    m_app->recordDefaults();
+    EXPECT_EQ(st().edit.numberLabel, "3");
+    EXPECT_TRUE(st().edit.group[0]);
+    EXPECT_EQ(st().edit.rec.ipAddress, "0.0.0.0");
+    EXPECT_EQ(st().edit.saveName, "QLX00ee80000001");
+}
+
+}  // namespace
+}  // namespace shelltest

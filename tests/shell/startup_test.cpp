@@ -1,0 +1,246 @@
+// Start-up, the settings file round trip, the close confirmation and the list file's load.
+#include <sys/stat.h>
+
+#include "app_fixture.h"
+
+namespace shelltest {
+namespace {
+
+using shell::Control;
+
+TEST_F(AppTest, StartsWithDefaultsWhenNoSettingsFileExists) {
+    start();
+    EXPECT_EQ(st().clientWidth, 1024);
+    EXPECT_EQ(st().clientHeight, 670);
+    EXPECT_EQ(st().settings.listFile, "list.csv");
+    EXPECT_EQ(st().listFilePath, "list.csv");
+    EXPECT_TRUE(st().settings.setTime);
+    EXPECT_TRUE(st().settings.write);
+    EXPECT_FALSE(st().settings.registerName);
+    EXPECT_FALSE(st().settings.registerIp);
+    EXPECT_FALSE(st().settings.cpuReset);
+    EXPECT_EQ(st().settings.sendMethod, 0);
+    EXPECT_EQ(st().settings.sortKey, 0);
+    EXPECT_EQ(st().settings.sortOrder, 0);
+    EXPECT_EQ(st().settings.endWait, "2");
+    EXPECT_EQ(st().settings.startWait, "1");
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    EXPECT_FALSE(st().isEnabled(Control::Stop));
+    EXPECT_TRUE(st().listStore.empty());
+    EXPECT_EQ(st().countLabel, "0 / 0");
+    // The record editor holds the defaults, the number label is empty.
+    EXPECT_EQ(st().edit.rec.listName, "no name");
+    EXPECT_EQ(st().edit.rec.flags, "F0000000");
+    EXPECT_EQ(st().edit.numberLabel, "");
+    // The work folder beside the program exists and is shown without its separator.
+    EXPECT_TRUE(fs::is_directory(m_dir / "bin" / "data"));
+    EXPECT_EQ(st().settings.workFolder, (m_dir / "bin" / "data").string());
+    EXPECT_EQ(st().workFolder, (m_dir / "bin" / "data").string() + "/");
+    EXPECT_FALSE(fs::exists(iniPath()));  // created only at the first close
+}
+
+TEST_F(AppTest, ReadsEveryKeyInItsFormAndFallsBackOnMalformedValues) {
+    writeBytes(iniPath(),
+               "[setting]\r\ndata1=abc\r\nfolder1=/elsewhere\r\nwait1=x5\r\n"
+               "listcsv=my.csv\r\nfile2=" +
+                   sj("c:\\data\\共通.txt") +
+                   "\r\nsort1=0x3\r\nsort2=1\r\nfselect=5\r\n"
+                   "chk2=yes\r\nchk3=2\r\nchk4=0\r\nchk6=0\r\nchk7=1\r\n");
+    start();
+    const auto& b = st().settings;
+    EXPECT_EQ(b.passKey, "abc");
+    EXPECT_EQ(b.endWait, "x5");  // strings stay as they stand
+    EXPECT_EQ(b.listFile, "my.csv");
+    EXPECT_EQ(b.commonSendFile, sj("c:\\data\\共通.txt"));
+    EXPECT_EQ(b.sortKey, 3);  // hexadecimal: "File"
+    EXPECT_EQ(b.sortOrder, 1);
+    EXPECT_EQ(b.sendMethod, 1);  // clamped
+    EXPECT_TRUE(b.setTime);      // "yes" is no number: the default
+    EXPECT_TRUE(b.registerName);
+    EXPECT_FALSE(b.registerIp);
+    EXPECT_FALSE(b.write);
+    EXPECT_TRUE(b.cpuReset);
+    // Whatever folder1 held, the program's data folder replaces it.
+    EXPECT_EQ(b.workFolder, (m_dir / "bin" / "data").string());
+}
+
+TEST_F(AppTest, OutOfRangeSortIndexLeavesNoSelectionAndIsWrittenAsMinusOne) {
+    writeBytes(iniPath(), "[setting]\r\nsort1=9\r\nfselect=-7\r\n");
+    start();
+    EXPECT_EQ(st().settings.sortKey, -1);
+    EXPECT_EQ(st().settings.sendMethod, -1);
+    m_dialogs.answer(true);
+    EXPECT_TRUE(m_app->closeQuery());
+    std::string ini = readBytes(iniPath());
+    EXPECT_NE(ini.find("sort1=-1\r\n"), std::string::npos);
+    EXPECT_NE(ini.find("fselect=-1\r\n"), std::string::npos);
+}
+
+TEST_F(AppTest, HiddenModeCodeEnlargesOnlyWhenItMatchesExactly) {
+    writeBytes(iniPath(), "[setting]\r\ndebug=QPD1987Tool\r\n");
+    start();
+    EXPECT_TRUE(st().enlargedLayout);
+    EXPECT_EQ(st().clientWidth, 1400);
+    EXPECT_EQ(st().clientHeight, 800);
+
+    writeBytes(iniPath(), "[setting]\r\ndebug=qpd1987tool\r\n");
+    start();
+    EXPECT_FALSE(st().enlargedLayout);
+    EXPECT_EQ(st().clientWidth, 1024);
+}
+
+TEST_F(AppTest, CloseWritesEveryKeyInOrderAndKeepsForeignLines) {
+    start();
+    m_dialogs.answer(true);
+    EXPECT_TRUE(m_app->closeQuery());
+    std::string data = (m_dir / "bin" / "data").string();
+    EXPECT_EQ(readBytes(iniPath()),
+              "[setting]\r\ndata1=7391\r\nfolder1=" + data +
+                  "\r\nwait1=2\r\nlistcsv=list.csv\r\nfile2=\r\nsort1=0\r\nsort2=0\r\n"
+                  "fselect=0\r\nchk2=1\r\nchk3=0\r\nchk4=0\r\nchk6=1\r\nchk7=0\r\n");
+    EXPECT_EQ(m_dialogs.shownUtf8(), std::vector<std::string>{"終了してよろしいですか？"});
+}
+
+TEST_F(AppTest, HandEditedSettingsFileKeepsDebugEntryAndOtherLinesAcrossSaves) {
+    std::string original =
+        "; operator notes\r\n[other]\r\nx=1\r\n\r\n[setting]\r\nwait1=5\r\ndebug=QPD1987Tool\r\n"
+        "chk7=1\r\n";
+    writeBytes(iniPath(), original);
+    start();
+    st().settings.endWait = "7";
+    m_dialogs.answer(false);  // Cancel: the window stays, the settings are written anyway
+    EXPECT_FALSE(m_app->closeQuery());
+    std::string ini = readBytes(iniPath());
+    EXPECT_EQ(ini.rfind("; operator notes\r\n[other]\r\nx=1\r\n\r\n[setting]\r\nwait1=7\r\n"
+                        "debug=QPD1987Tool\r\nchk7=1\r\n",
+                        0),
+              0u)
+        << ini;
+    EXPECT_NE(ini.find("listcsv=list.csv\r\n"), std::string::npos);
+    // A second start still sees the hidden-mode code.
+    start();
+    EXPECT_TRUE(st().enlargedLayout);
+}
+
+TEST_F(AppTest, UnwritableSettingsFileRefusesTheCloseWithTheErrorText) {
+    start();
+    fs::create_directories(iniPath());  // a folder where the file should be
+    m_dialogs.answer(true);
+    EXPECT_FALSE(m_app->closeQuery());
+    ASSERT_EQ(m_dialogs.shown().size(), 2u);
+    EXPECT_EQ(m_dialogs.shown()[1].kind, testsupport::ScriptedDialogs::Kind::Error);
+    EXPECT_EQ(m_dialogs.shownUtf8()[1], iniPath().string() + " に書き込めません");
+}
+
+TEST_F(AppTest, GarbageSettingsFileGivesDefaults) {
+    std::string garbage;
+    for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    garbage += std::string("\0[setting]\0chk2=\0", 17);
+    writeBytes(iniPath(), garbage);
+    start();
+    EXPECT_EQ(st().settings.listFile, "list.csv");
+    m_dialogs.answer(true);
+    EXPECT_TRUE(m_app->closeQuery());
+}
+
+TEST_F(AppTest, LoadsRecordsNumberedByLinePositionAndShowsThem) {
+    writeList({"005,F0001001,a,10.0.0.5", "junk", "009,F0000000,b,10.0.0.9"});
+    start();
+    ASSERT_EQ(st().listStore.size(), 2u);
+    EXPECT_EQ(st().listStore[0], "001,F0001001,a,10.0.0.5");
+    EXPECT_EQ(st().listStore[1], "003,F0000000,b,10.0.0.9");
+    EXPECT_EQ(st().viewStore, st().listStore);
+    ASSERT_EQ(st().listView.size(), 2u);
+    EXPECT_TRUE(st().listView[0].checked);
+    EXPECT_FALSE(st().listView[1].checked);
+    EXPECT_EQ(st().countLabel, "2 / 2");
+}
+
+TEST_F(AppTest, DamagedListFileIsKeptAsBakBeforeItsFirstRewrite) {
+    std::string original = "001,F0000000,a\r\nnot a record\r\n002,F0000000,b\r\n";
+    writeBytes(m_dir / "list.csv", original);
+    start();
+    EXPECT_FALSE(fs::exists(m_dir / "list.csv.bak"));  // nothing rewritten yet
+    m_app->openSettings();
+    m_app->leaveSettings();  // rewrites the list file
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
+    EXPECT_EQ(listBytes(), "001,F0000000,a\r\n003,F0000000,b\r\n");
+    // Only the first rewrite keeps a copy: the next one leaves the copy alone.
+    m_app->openSettings();
+    m_app->leaveSettings();
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
+}
+
+TEST_F(AppTest, RejectedListFileStartsEmptyAndSurvivesAsBak) {
+    std::string original = "No,Name,IP\r\n001,F0000000,a\r\n";
+    writeBytes(m_dir / "list.csv", original);
+    start();
+    EXPECT_TRUE(st().listStore.empty());
+    m_app->openSettings();
+    m_app->leaveSettings();
+    EXPECT_EQ(listBytes(), "");
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
+}
+
+TEST_F(AppTest, CleanListFileIsRewrittenByteForByteWithoutBak) {
+    writeList({rec(1, "F0000001", "a"), rec(2, "F0000000", sj("受付"))});
+    std::string before = listBytes();
+    start();
+    m_app->openSettings();
+    m_app->leaveSettings();
+    EXPECT_EQ(listBytes(), before);
+    EXPECT_FALSE(fs::exists(m_dir / "list.csv.bak"));
+}
+
+TEST_F(AppTest, BadListFilesNeverCrashAndLoseNothing) {
+    // Random bytes, NULs, invalid code page 932, a 1 MB line and 1,200 lines.
+    std::string random;
+    for (int i = 0; i < 20000; ++i) random += static_cast<char>((i * 2654435761u) >> 24);
+    std::string nuls = std::string("001,F0000000,a\0b,10.0.0.1\r\n", 27) + std::string(50, '\0');
+    std::string invalid = "001,F0000000,\x81\xFF\x82,\xA0\xFD\r\n";
+    std::string huge = "001,F0000000," + std::string(1 << 20, 'x') + "\r\n";
+    std::string many;
+    for (int i = 1; i <= 1200; ++i) many += rec(i, "F0000000", "n" + std::to_string(i)) + "\r\n";
+    for (const std::string& content : {random, nuls, invalid, huge, many}) {
+        writeBytes(m_dir / "list.csv", content);
+        fs::remove(m_dir / "list.csv.bak");
+        start();
+        EXPECT_LE(st().listStore.size(), 999u);
+        m_app->openSettings();
+        m_app->leaveSettings();
+        if (fs::exists(m_dir / "list.csv.bak")) {
+            EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), content);
+        } else {
+            EXPECT_EQ(listBytes(), content);
+        }
+    }
+}
+
+TEST_F(AppTest, DirectoryWhereTheListFileShouldBeStartsEmptyAndReportsTheFailedSave) {
+    fs::create_directories(m_dir / "list.csv");
+    start();
+    EXPECT_TRUE(st().listStore.empty());
+    m_app->openSettings();
+    m_app->leaveSettings();
+    ASSERT_EQ(m_dialogs.shown().size(), 1u);
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "list.csv に書き込めません");
+    EXPECT_TRUE(fs::is_directory(m_dir / "list.csv"));
+}
+
+TEST_F(AppTest, FilterHistoryIsLoadedFromTheWorkFolder) {
+    fs::create_directories(m_dir / "bin" / "data");
+    std::string words;
+    for (int i = 0; i < 20; ++i) words += "w" + std::to_string(i) + "\r\n";
+    writeBytes(m_dir / "bin" / "data" / "filterword.txt", words);
+    start();
+    ASSERT_EQ(st().filterHistory.words().size(), 20u);
+    st().filterText = "new";
+    m_app->applyFilter();
+    // One word dropped (the oldest), the new one first.
+    ASSERT_EQ(st().filterHistory.words().size(), 20u);
+    EXPECT_EQ(st().filterHistory.words().front(), "new");
+    EXPECT_EQ(st().filterHistory.words().back(), "w18");
+}
+
+}  // namespace
+}  // namespace shelltest

@@ -1,0 +1,130 @@
+#include "fake_event_loop.h"
+
+#include <algorithm>
+
+namespace testsupport {
+
+struct FakeEventLoop::TimerState {
+    FakeEventLoop* loop;
+    bool active = false;
+    uint32_t interval = 0;
+    uint32_t due = 0;
+    uint64_t seq = 0;
+    std::function<void()> callback;
+};
+
+class FakeTimer : public platform::Timer {
+public:
+    explicit FakeTimer(FakeEventLoop* loop) : m_state(new FakeEventLoop::TimerState{}) {
+        m_state->loop = loop;
+        loop->m_timers.push_back(m_state);
+    }
+    ~FakeTimer() override {
+        if (m_state->loop) {
+            auto& v = m_state->loop->m_timers;
+            v.erase(std::remove(v.begin(), v.end(), m_state), v.end());
+        }
+        delete m_state;
+    }
+    void start(uint32_t intervalMs) override {
+        m_state->active = true;
+        m_state->interval = intervalMs;
+        m_state->due = (m_state->loop ? m_state->loop->m_now : 0) + intervalMs;
+        m_state->seq = m_state->loop ? ++m_state->loop->m_seq : 0;
+    }
+    void stop() override { m_state->active = false; }
+    bool isActive() const override { return m_state->active; }
+    void setCallback(std::function<void()> cb) override { m_state->callback = std::move(cb); }
+
+private:
+    FakeEventLoop::TimerState* m_state;
+};
+
+FakeEventLoop::FakeEventLoop() = default;
+FakeEventLoop::~FakeEventLoop() {
+    for (TimerState* t : m_timers) t->loop = nullptr;
+}
+
+std::unique_ptr<platform::Timer> FakeEventLoop::createTimer() {
+    return std::make_unique<FakeTimer>(this);
+}
+
+void FakeEventLoop::post(std::function<void()> event) {
+    m_pending.push_back(std::move(event));
+}
+
+void FakeEventLoop::postAt(uint32_t atMs, std::function<void()> event) {
+    m_timed.push_back({atMs, ++m_seq, std::move(event)});
+}
+
+void FakeEventLoop::runPending() {
+    while (!m_pending.empty()) {
+        auto ev = std::move(m_pending.front());
+        m_pending.pop_front();
+        ev();
+    }
+    while (fireNextDue(m_now)) {
+    }
+}
+
+// Fires the earliest timer or timed event due at or before `until`; moves time to it.
+bool FakeEventLoop::fireNextDue(uint32_t until) {
+    TimerState* bestTimer = nullptr;
+    int bestTimed = -1;
+    uint32_t bestAt = 0;
+    uint64_t bestSeq = 0;
+    auto better = [&](uint32_t at, uint64_t seq) {
+        return (bestTimer == nullptr && bestTimed < 0) || at < bestAt ||
+               (at == bestAt && seq < bestSeq);
+    };
+    for (TimerState* t : m_timers) {
+        if (t->active && t->due <= until && better(t->due, t->seq)) {
+            bestTimer = t;
+            bestTimed = -1;
+            bestAt = t->due;
+            bestSeq = t->seq;
+        }
+    }
+    for (size_t i = 0; i < m_timed.size(); ++i) {
+        if (m_timed[i].at <= until && better(m_timed[i].at, m_timed[i].seq)) {
+            bestTimer = nullptr;
+            bestTimed = static_cast<int>(i);
+            bestAt = m_timed[i].at;
+            bestSeq = m_timed[i].seq;
+        }
+    }
+    if (bestTimer == nullptr && bestTimed < 0) return false;
+    if (bestAt > m_now) m_now = bestAt;
+    if (bestTimer) {
+        bestTimer->due = m_now + std::max<uint32_t>(bestTimer->interval, 1);
+        bestTimer->seq = ++m_seq;
+        if (bestTimer->callback) bestTimer->callback();
+    } else {
+        auto ev = std::move(m_timed[static_cast<size_t>(bestTimed)].event);
+        m_timed.erase(m_timed.begin() + bestTimed);
+        ev();
+    }
+    return true;
+}
+
+void FakeEventLoop::processEvents(uint32_t maxSleepMs) {
+    ++m_rounds;
+    if (!m_pending.empty() || fireNextDue(m_now)) {
+        runPending();
+        return;
+    }
+    // Nothing pending: sleep until the next due event, at most maxSleepMs, and at least 1 ms so
+    // that a waiting loop always makes progress.
+    uint32_t until = m_now + std::max<uint32_t>(maxSleepMs, 1);
+    if (!fireNextDue(until)) m_now = until;
+    runPending();
+}
+
+void FakeEventLoop::advance(uint32_t ms) {
+    uint32_t until = m_now + ms;
+    runPending();
+    while (fireNextDue(until)) runPending();
+    m_now = until;
+}
+
+}  // namespace testsupport

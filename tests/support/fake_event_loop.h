@@ -1,0 +1,54 @@
+// Virtual time for the cores: timers and Delay advance a millisecond counter instead of the
+// wall clock, and events posted by fake endpoints are dispatched inside waits, re-entrantly,
+// as the real loop does.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/event_loop.h"
+
+namespace testsupport {
+
+class FakeEventLoop : public platform::EventLoop {
+public:
+    FakeEventLoop();
+    ~FakeEventLoop() override;
+
+    uint32_t tickCount() override { return m_now; }
+    void processEvents(uint32_t maxSleepMs) override;
+    std::unique_ptr<platform::Timer> createTimer() override;
+
+    // Queues an event to run at the next dispatch, or at a later virtual time.
+    void post(std::function<void()> event);
+    void postAt(uint32_t atMs, std::function<void()> event);
+    // Moves time forward by ms, firing timers and timed events on the way.
+    void advance(uint32_t ms);
+    // Runs everything that is due now.
+    void runPending();
+    void setNow(uint32_t now) { m_now = now; }
+    int dispatchRounds() const { return m_rounds; }
+
+    struct TimerState;
+
+private:
+    bool fireNextDue(uint32_t until);
+
+    uint32_t m_now = 0;
+    int m_rounds = 0;
+    std::deque<std::function<void()>> m_pending;
+    struct Timed {
+        uint32_t at;
+        uint64_t seq;
+        std::function<void()> event;
+    };
+    std::vector<Timed> m_timed;
+    std::vector<TimerState*> m_timers;
+    uint64_t m_seq = 0;
+    friend class FakeTimer;
+};
+
+}  // namespace testsupport

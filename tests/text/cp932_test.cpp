@@ -1,0 +1,53 @@
+// Code page 932 at the boundary: what the operator types, what the program shows, what names
+// a file.
+#include <gtest/gtest.h>
+
+#include "text/cp932.h"
+
+namespace {
+
+TEST(Cp932, RoundTripsTheVendorRowsThatPlainShiftJisLacks) {
+    for (const char* s : {"①", "～", "髙", "ｱｲｳ", "設定送信", "㈱"}) {
+        auto bytes = text::encode(s);
+        ASSERT_TRUE(bytes) << s;
+        EXPECT_EQ(text::decode(*bytes), s);
+    }
+    EXPECT_EQ(*text::encode("～"), "\x81\x60");
+    EXPECT_EQ(*text::encode("①"), "\x87\x40");
+}
+
+TEST(Cp932, RefusesWhatCodePage932CannotHold) {
+    EXPECT_FALSE(text::encode("😀"));
+    EXPECT_FALSE(text::encode("é"));
+    EXPECT_FALSE(text::encode("\xff"));  // not even UTF-8
+    EXPECT_TRUE(text::encode("plain ASCII, 123"));
+}
+
+TEST(Cp932, DecodingMarksEachInvalidByteAndGoesOn) {
+    EXPECT_EQ(text::decode("a\xA0z"), "a\xEF\xBF\xBDz");
+    EXPECT_EQ(text::decode("\x82"), "\xEF\xBF\xBD");  // a lone lead byte at the end
+    // An invalid trail byte: the lead is marked, the next byte read anew.
+    EXPECT_EQ(text::decode("\x81\x20x"), "\xEF\xBF\xBD x");
+    std::string nul("a\0b", 3);
+    EXPECT_EQ(text::decode(nul), nul);
+    EXPECT_EQ(text::decode(""), "");
+}
+
+TEST(Cp932, StreamDecoderCarriesALeadByteToTheNextPiece) {
+    std::string bytes = text::sj("機器LOG");
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+        text::StreamDecoder d;
+        std::string out = d.feed(bytes.substr(0, cut));
+        out += d.feed(bytes.substr(cut));
+        out += d.finish();
+        EXPECT_EQ(out, "機器LOG") << cut;
+    }
+}
+
+TEST(Cp932, PathsBecomeUtf8NamesAndInvalidBytesStayAsTheyAre) {
+    EXPECT_EQ(text::toPath(text::sj("データ/一覧.csv")).string(), "データ/一覧.csv");
+    EXPECT_EQ(text::toPath("bad\xA0name").string(), "bad\xA0name");
+    EXPECT_EQ(text::fromPath("データ.csv"), text::sj("データ.csv"));
+}
+
+}  // namespace
