@@ -482,8 +482,12 @@ void App::sortList() {
 void App::checkStatusSave(int row) {
     WindowState& s = m_state;
     if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
+    // While the list-edit panel is open the rows show the working copy, whose numbers stop
+    // matching the committed list after a move or sort: the mark goes into the working copy, so
+    // it never lands on another device's record, and "適用" commits it.
+    devlist::LineStore& target = s.listEditShown ? s.viewStore : s.listStore;
     devlist::CheckStatusSave(s.groupStore, row, s.listView[static_cast<size_t>(row)].checked,
-                             s.listStore);
+                             target);
 }
 
 void App::rowClicked(int row, bool checked) {

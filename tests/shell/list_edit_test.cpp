@@ -290,14 +290,14 @@ TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "チェックされている 2台をグループ化しますか？");
     EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0001011");
     EXPECT_FALSE(st().isEnabled(Control::Apply));
-    // The marks were stored before the question all the same.
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000001");
+    // The marks were stored (in the working copy) before the question all the same.
+    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[2]), "F0000001");
 
     m_dialogs.answer(true);
     m_app->assignGroups();
     EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0001001");
     EXPECT_EQ(devlist::FieldGet(1, st().viewStore[1]), "F0000100");
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[2]), "F0001000");
+    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[2]), "F0001001");
     EXPECT_TRUE(st().isEnabled(Control::Apply));
 }
 
@@ -324,6 +324,30 @@ TEST_F(ListEditTest, DeleteCheckedKeepsTheOthersWithTheirNumbers) {
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 alpha", "003 gamma"}));
     EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
+    m_app->enterListEdit();
+    m_app->selectRow(1);
+    m_app->moveUp();  // beta is now 001 in the working copy, alpha 002
+    m_app->rowClicked(0, true);
+    // The committed list is untouched: alpha keeps its groups and its mark.
+    EXPECT_EQ(st().listStore.toBytes(), m_original);
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001011");
+    EXPECT_EQ(devlist::FieldGet(2, st().viewStore[0]), "beta");
+    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0000101");
+    m_dialogs.answer(true);
+    m_app->leaveListEdit();
+    EXPECT_EQ(listBytes(), m_original);
+    // Applied, the mark reaches the file with the new order.
+    m_app->enterListEdit();
+    m_app->selectRow(1);
+    m_app->moveUp();
+    m_app->rowClicked(0, true);
+    m_dialogs.answer(true);
+    m_app->applyListEdit();
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0001011");
 }
 
 TEST_F(ListEditTest, SavedRecordKeepsAFifteenthFieldFromTheFile) {
