@@ -1,6 +1,5 @@
 #include "ui/device_list.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -87,14 +86,22 @@ void CheckListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const bool selected = option.state & QStyle::State_Selected;
     if (selected) painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
 
-    QStyleOptionViewItem box(option);
-    box.rect = checkRect(option.rect);
-    box.state &= ~(QStyle::State_On | QStyle::State_Off | QStyle::State_Selected);
-    box.state |= index.data(Qt::CheckStateRole).toInt() == Qt::Checked ? QStyle::State_On
-                                                                       : QStyle::State_Off;
-    const QWidget* w = option.widget;
-    QStyle* style = w ? w->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, w);
+    // The box is drawn here rather than by the style: styles draw it in the text colour,
+    // which leaves a bare tick on the dark list.
+    const bool enabled = option.state & QStyle::State_Enabled;
+    QRect box = checkRect(option.rect);
+    painter->setPen(QColor(128, 128, 128));
+    painter->setBrush(enabled ? QColor(Qt::white) : QColor(192, 192, 192));
+    painter->drawRect(box.adjusted(0, 0, -1, -1));
+    if (index.data(Qt::CheckStateRole).toInt() == Qt::Checked) {
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(QColor(0, 0, 0), 2));
+        const QPointF tick[3] = {QPointF(box.left() + 3, box.top() + 6.5),
+                                 QPointF(box.left() + 5.5, box.top() + 9),
+                                 QPointF(box.left() + 10, box.top() + 3.5)};
+        painter->drawPolyline(tick, 3);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+    }
 
     painter->setFont(option.font);
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));

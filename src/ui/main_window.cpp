@@ -40,7 +40,7 @@ struct HeaderCaption {
     int x, width;
 };
 constexpr HeaderCaption kHeaderCaptions[] = {
-    {"No", 16, 32},     {"Name", 50, 168}, {"IP address", 220, 124}, {"File", 346, 94},
+    {"No", 16, 32},      {"Name", 50, 168},  {"IP address", 220, 124}, {"File", 346, 94},
     {"Model", 442, 191}, {"Time", 634, 150}, {"Message", 786, 234},
 };
 
@@ -60,7 +60,9 @@ QFont windowFont() {
     return f;
 }
 
-void setRole(QWidget* w, const char* role) { w->setProperty("qlxRole", QString::fromLatin1(role)); }
+void setRole(QWidget* w, const char* role) {
+    w->setProperty("qlxRole", QString::fromLatin1(role));
+}
 
 QLabel* makeLabel(QWidget* parent, const QString& text, QRect r, const char* role) {
     auto* l = new QLabel(text, parent);
@@ -133,7 +135,9 @@ QWidget* makeTabStrip(QWidget* panel) {
     return strip;
 }
 
-QRect tabRect(int index) { return QRect(2 + 98 * index, 2, 96, 25); }
+QRect tabRect(int index) {
+    return QRect(2 + 98 * index, 2, 96, 25);
+}
 
 QLabel* makeTabLabel(QWidget* strip, const QString& text, int index, bool active) {
     QLabel* l = makeLabel(strip, text, tabRect(index), active ? "activeTab" : "inactiveTab");
@@ -176,7 +180,9 @@ MainWindow::MainWindow(shell::App& app, QWidget* parent) : QWidget(parent), m_ap
     refresh();
 }
 
-MainWindow::~MainWindow() { m_app.setObserver(nullptr); }
+MainWindow::~MainWindow() {
+    m_app.setObserver(nullptr);
+}
 
 void MainWindow::centre() {
     QScreen* screen = this->screen();
@@ -202,10 +208,13 @@ void MainWindow::run(const std::function<void()>& operation) {
 }
 
 void MainWindow::connectButton(QAbstractButton* button, std::function<void()> operation) {
-    connect(button, &QAbstractButton::clicked, this, [this, op = std::move(operation)] { run(op); });
+    connect(button, &QAbstractButton::clicked, this,
+            [this, op = std::move(operation)] { run(op); });
 }
 
-void MainWindow::setControl(Control c, QWidget* w) { m_controls[static_cast<size_t>(c)] = w; }
+void MainWindow::setControl(Control c, QWidget* w) {
+    m_controls[static_cast<size_t>(c)] = w;
+}
 
 // --- The main areas -------------------------------------------------------------------------
 
@@ -331,7 +340,8 @@ void MainWindow::buildBasicPanel() {
     makeCaption(p, ui("グループ指定"), QRect(6, y, 84, kRowHeight));
     const Control groups[] = {Control::Group1, Control::Group2, Control::Group3};
     for (int g = 1; g <= 3; ++g) {
-        QPushButton* b = makeButton(p, QString::number(g), QRect(92 + 38 * (g - 1), y, 36, kRowHeight));
+        QPushButton* b =
+            makeButton(p, QString::number(g), QRect(92 + 38 * (g - 1), y, 36, kRowHeight));
         setControl(groups[g - 1], b);
         connectButton(b, [this, g] { m_app.groupCheck(g); });
     }
@@ -405,12 +415,12 @@ void MainWindow::buildListEditPanel() {
 
     int y = 38;
     makeCaption(p, ui("並び替え"), QRect(6, y, 84, kRowHeight));
-    QComboBox* key = makeChoice(p, ui("並び替え項目"),
-                                {QStringLiteral("No"), QStringLiteral("Name"),
-                                 QStringLiteral("IP address"), QStringLiteral("File"),
-                                 QStringLiteral("Model"), QStringLiteral("Time"),
-                                 QStringLiteral("Message")},
-                                QRect(92, y, 120, kRowHeight));
+    QComboBox* key =
+        makeChoice(p, ui("並び替え項目"),
+                   {QStringLiteral("No"), QStringLiteral("Name"), QStringLiteral("IP address"),
+                    QStringLiteral("File"), QStringLiteral("Model"), QStringLiteral("Time"),
+                    QStringLiteral("Message")},
+                   QRect(92, y, 120, kRowHeight));
     setControl(Control::SortKey, key);
     bindChoice(key, &s.settings.sortKey);
     QComboBox* order =
@@ -433,7 +443,8 @@ void MainWindow::buildListEditPanel() {
     makeCaption(p, ui("List 操作"), QRect(6, y, 84, kRowHeight));
     QPushButton* import = makeButton(p, ui("List インポート"), QRect(92, y, 170, kRowHeight));
     connectButton(import, [this] { m_app.listImport(); });
-    QPushButton* exportList = makeButton(p, ui("List エクスポート"), QRect(266, y, 168, kRowHeight));
+    QPushButton* exportList =
+        makeButton(p, ui("List エクスポート"), QRect(266, y, 168, kRowHeight));
     connectButton(exportList, [this] { m_app.listExport(); });
 
     y = 122;
@@ -459,7 +470,8 @@ void MainWindow::buildListEditPanel() {
     QGroupBox* bulk = makeGroup(p, ui("チェック項目による一括設定"), QRect(6, 216, 428, 58));
     makeCaption(bulk, ui("グループ"), QRect(10, 25, 64, kRowHeight));
     for (int g = 0; g < 3; ++g) {
-        QCheckBox* c = makeCheck(bulk, QString::number(g + 1), QRect(82 + 40 * g, 25, 38, kRowHeight));
+        QCheckBox* c =
+            makeCheck(bulk, QString::number(g + 1), QRect(82 + 40 * g, 25, 38, kRowHeight));
         bindCheck(c, &s.assignGroup[g]);
     }
     QPushButton* assign = makeButton(bulk, ui("グループ化"), QRect(210, 24, 100, 26));
@@ -485,7 +497,8 @@ void MainWindow::buildSettingsPanel() {
     makeTabLabel(strip, ui("設定"), 2, true);
 
     QGroupBox* options = makeGroup(p, ui("設定確認/設定送信 オプション"), QRect(6, 36, 428, 50));
-    bindCheck(makeCheck(options, ui("時刻設定を行う"), QRect(12, 22, 200, 22)), &s.settings.setTime);
+    bindCheck(makeCheck(options, ui("時刻設定を行う"), QRect(12, 22, 200, 22)),
+              &s.settings.setTime);
 
     QGroupBox* send = makeGroup(p, ui("設定送信"), QRect(6, 90, 428, 74));
     bindCheck(makeCheck(send, ui("名称を機器登録"), QRect(12, 22, 136, 22)),
@@ -513,7 +526,8 @@ void MainWindow::buildSettingsPanel() {
     connectButton(clearHistory, [this] { m_app.clearFilterHistory(); });
 
     // The pass key is kept in the settings file only; its caption and box stay hidden.
-    QLabel* passCaption = makeCaption(p, QStringLiteral("PASS-KEY"), QRect(240, 260, 70, kRowHeight));
+    QLabel* passCaption =
+        makeCaption(p, QStringLiteral("PASS-KEY"), QRect(240, 260, 70, kRowHeight));
     passCaption->hide();
     QLineEdit* passKey = makeBox(p, QStringLiteral("PASS-KEY"), QRect(314, 260, 120, kRowHeight));
     bindBox(passKey, &s.settings.passKey);
@@ -614,9 +628,9 @@ void MainWindow::buildEditPanel() {
 
 void MainWindow::buildEnlargedAreas() {
     auto& s = m_app.state();
-    devlist::LineStore* stores[] = {&s.groupStore,     &s.listStore,        &s.deviceLogStore,
-                                    &s.sendStore,      &s.searchRegStore,   &s.searchReplyStore,
-                                    &s.viewStore,      &s.workStore};
+    devlist::LineStore* stores[] = {&s.groupStore, &s.listStore,      &s.deviceLogStore,
+                                    &s.sendStore,  &s.searchRegStore, &s.searchReplyStore,
+                                    &s.viewStore,  &s.workStore};
     QFont numberFont = font();
     numberFont.setPixelSize(21);
     numberFont.setBold(true);
@@ -682,8 +696,7 @@ MainWindow::TextBox& MainWindow::bindBox(QLineEdit* edit, std::string* field, si
         [field](const std::string& bytes) { *field = bytes; }, byteLimit);
 }
 
-MainWindow::TextBox& MainWindow::bindBox(QLineEdit* edit,
-                                         std::function<const std::string&()> get,
+MainWindow::TextBox& MainWindow::bindBox(QLineEdit* edit, std::function<const std::string&()> get,
                                          std::function<void(const std::string&)> set,
                                          size_t byteLimit) {
     auto box = std::make_unique<TextBox>();
@@ -703,7 +716,8 @@ void MainWindow::boxEdited(TextBox& box, const QString& typed) {
     BoxInput in = checkBoxInput(typed, box.byteLimit);
     if (!in.bytes) {
         // Put back what the box showed, with the caret where the refused input began.
-        int caret = box.edit->cursorPosition() - static_cast<int>(typed.size() - box.shownText.size());
+        int caret =
+            box.edit->cursorPosition() - static_cast<int>(typed.size() - box.shownText.size());
         box.edit->setText(box.shownText);
         box.edit->setCursorPosition(std::clamp(caret, 0, static_cast<int>(box.shownText.size())));
         showHint(box.edit, refusalHint(in.refusal, box.byteLimit));
@@ -873,7 +887,8 @@ void MainWindow::refreshWindowSize() {
     QSize client(s.clientWidth, s.clientHeight);
     if (size() != client || !m_everRefreshed) {
         setFixedSize(client);
-        m_statusLine->setGeometry(0, client.height() - kStatusHeight, client.width(), kStatusHeight);
+        m_statusLine->setGeometry(0, client.height() - kStatusHeight, client.width(),
+                                  kStatusHeight);
         m_inputHint->setGeometry(client.width() - 424, 0, 420, kStatusHeight);
     }
     for (QWidget* w : m_enlargedOnly) {

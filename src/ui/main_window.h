@@ -51,6 +51,8 @@ public:
     QLabel* inputHint() const { return m_inputHint; }
     QLineEdit* countLabel() const { return m_countLabel; }
     QComboBox* filterBox() const { return m_filterBox; }
+    QLabel* numberLabel() const { return m_numberLabel; }
+    QLabel* flagsLabel() const { return m_flagsLabel; }
     QWidget* control(shell::Control c) const { return m_controls[static_cast<size_t>(c)]; }
 
 protected:

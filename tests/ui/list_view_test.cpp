@@ -9,7 +9,9 @@
 namespace uitest {
 namespace {
 
-std::string sp(int n) { return std::string(static_cast<size_t>(n), ' '); }
+std::string sp(int n) {
+    return std::string(static_cast<size_t>(n), ' ');
+}
 
 class ListViewTest : public WindowFixture {
 protected:
@@ -113,7 +115,7 @@ TEST_F(ListViewTest, FilterWordTypedAndAppliedShowsMatchesAndJoinsTheHistory) {
 
 TEST_F(ListViewTest, DoubleClickWhileApplyIsPendingWarnsAndLeavesTheEditorClosed) {
     state().setEnabled(shell::Control::Apply, true);
-    QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, rowPoint(0, 200));
+    doubleClick(view()->viewport(), rowPoint(0, 200));
     EXPECT_FALSE(m_window->editPanel()->isVisible());
     ASSERT_FALSE(m_dialogs.shownUtf8().empty());
     EXPECT_EQ(m_dialogs.shownUtf8().back(), "選択編集を行うには適用してください。");

@@ -37,7 +37,8 @@ TEST_F(ScreensTest, WindowHasItsCaptionFixedSizeAndAreas) {
     EXPECT_EQ(m_window->commLogView()->geometry(), QRect(2, 512, 577, 129));
     EXPECT_EQ(m_window->commLogView()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
     EXPECT_EQ(m_window->basicPanel()->geometry(), QRect(584, 304, 440, 320));
-    for (QWidget* p : {m_window->listEditPanel(), m_window->settingsPanel(), m_window->editPanel()}) {
+    for (QWidget* p :
+         {m_window->listEditPanel(), m_window->settingsPanel(), m_window->editPanel()}) {
         EXPECT_EQ(p->geometry(), QRect(584, 304, 440, 340)) << p->objectName().toStdString();
         EXPECT_FALSE(p->isVisible());
     }
@@ -166,34 +167,60 @@ TEST_F(ScreensTest, EveryControlIsNamedAfterItsCaptionAndEveryCaptionIsThere) {
 
     auto expectNames = [](QWidget* root, std::initializer_list<const char*> names) {
         for (const char* n : names) {
-            EXPECT_NE(named<QWidget>(root, n), nullptr) << root->objectName().toStdString() << ": " << n;
+            EXPECT_NE(named<QWidget>(root, n), nullptr)
+                << root->objectName().toStdString() << ": " << n;
         }
     };
-    expectNames(m_window->basicPanel(),
-                {"基本", "List編集", "設定", "フィルター", "実行", "全表示", "グループ指定", "1", "2",
-                 "3", "全チェック", "全解除", "送信方法", "共通", "個別", "共通送信ファイル",
-                 "一斉接続", "設定確認", "設定送信", "停止", "個別接続", "HTTP接続"});
-    expectNames(m_window->listEditPanel(),
-                {"基本", "List編集", "設定", "並び替え", "機器登録", "LAN上 検索", "手動入力",
-                 "List 操作", "List インポート", "List エクスポート", "List ファイル", "List順編集",
-                 "選択編集", "▲", "▼", "削除", "チェック項目による一括設定", "グループ", "1", "2",
-                 "3", "グループ化", "一斉削除", "適用", "戻る"});
+    expectNames(m_window->basicPanel(), {"基本",     "List編集", "設定",         "フィルター",
+                                         "実行",     "全表示",   "グループ指定", "1",
+                                         "2",        "3",        "全チェック",   "全解除",
+                                         "送信方法", "共通",     "個別",         "共通送信ファイル",
+                                         "一斉接続", "設定確認", "設定送信",     "停止",
+                                         "個別接続", "HTTP接続"});
+    expectNames(m_window->listEditPanel(), {"基本",
+                                            "List編集",
+                                            "設定",
+                                            "並び替え",
+                                            "機器登録",
+                                            "LAN上 検索",
+                                            "手動入力",
+                                            "List 操作",
+                                            "List インポート",
+                                            "List エクスポート",
+                                            "List ファイル",
+                                            "List順編集",
+                                            "選択編集",
+                                            "▲",
+                                            "▼",
+                                            "削除",
+                                            "チェック項目による一括設定",
+                                            "グループ",
+                                            "1",
+                                            "2",
+                                            "3",
+                                            "グループ化",
+                                            "一斉削除",
+                                            "適用",
+                                            "戻る"});
     expectNames(m_window->settingsPanel(),
                 {"設定確認/設定送信 オプション", "時刻設定を行う", "設定送信", "名称を機器登録",
                  "接続IPアドレスを登録", "dhcp 無効設定", "WRITE", "CPURESET",
                  "終了コマンド送信wait(秒)", "開始コマンド送信wait(秒)", "作業フォルダ",
                  "フィルター履歴クリア", "QLX-Setting Ver. 1.00", "戻る"});
-    expectNames(m_window->editPanel(),
-                {"No", "保存名称", "初期値", "リスト名称", "機器名称", "IPアドレス", "ポート HTTP",
-                 "TELNET", "ユーザーID", "MACアドレス", "パスワード", "設定項目", "model / Ver",
-                 "送信ファイル", "メッセージ", "C", "最終送信", "グループ", "1", "2", "3",
-                 "書込前変数", "通信ログ", "書込後変数", "機器LOG 20", "設定保存", "戻る"});
-    expectNames(m_window.get(), {"No", "Name", "IP address", "File", "Model", "Time", "Message",
-                                 "↑CLS", "↓CLS", "No 再設定", "LastPacket", "PC IP Address",
-                                 "UDP Host", "Model Ver"});
+    expectNames(m_window->editPanel(), {"No",          "保存名称",     "初期値",      "リスト名称",
+                                        "機器名称",    "IPアドレス",   "ポート HTTP", "TELNET",
+                                        "ユーザーID",  "MACアドレス",  "パスワード",  "設定項目",
+                                        "model / Ver", "送信ファイル", "メッセージ",  "C",
+                                        "最終送信",    "グループ",     "1",           "2",
+                                        "3",           "書込前変数",   "通信ログ",    "書込後変数",
+                                        "機器LOG 20",  "設定保存",     "戻る"});
+    expectNames(m_window.get(),
+                {"No", "Name", "IP address", "File", "Model", "Time", "Message", "↑CLS", "↓CLS",
+                 "No 再設定", "LastPacket", "PC IP Address", "UDP Host", "Model Ver"});
     // The pass key is kept but never seen.
     EXPECT_FALSE(named<QLineEdit>(m_window->settingsPanel(), "PASS-KEY")->isVisible());
-    EXPECT_EQ(named<QLineEdit>(m_window->editPanel(), "パスワード")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(named<QLineEdit>(m_window->editPanel(), "パスワード")->echoMode(),
+              QLineEdit::Password);
 }
 
 TEST_F(ScreensTest, TerminalKeepsItsNewestLineInViewAndClsEmptiesIt) {
