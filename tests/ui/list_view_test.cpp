@@ -89,6 +89,33 @@ TEST_F(ListViewTest, GroupAndCheckAllButtonsShowTheirMarksAtOnce) {
     EXPECT_EQ(flagsOf(2), "F0000100");
 }
 
+TEST_F(ListViewTest, CheckedRowsGroupedOnTheListEditPanelReachTheFileWhenApplied) {
+    click(named<QAbstractButton>(m_window->basicPanel(), "List編集"));
+    QWidget* panel = m_window->listEditPanel();
+    ASSERT_TRUE(panel->isVisible());
+    clickBox(0);  // record 1 was checked: now unchecked
+    clickBox(1);
+    clickBox(2);
+    QAbstractButton* box2 = nullptr;
+    for (QAbstractButton* b : panel->findChildren<QAbstractButton*>()) {
+        if (b->accessibleName() == q("2") && b->isCheckable()) box2 = b;
+    }
+    ASSERT_NE(box2, nullptr);
+    click(box2);
+    m_dialogs.answer(true);
+    click(named<QAbstractButton>(panel, "グループ化"));
+    EXPECT_EQ(m_dialogs.shownUtf8().back(), "チェックされている 2台をグループ化しますか？");
+    QAbstractButton* apply = named<QAbstractButton>(panel, "適用");
+    ASSERT_TRUE(apply->isEnabled());
+    m_dialogs.answer(true);
+    click(apply);
+    EXPECT_FALSE(apply->isEnabled());
+    std::string bytes = listFileBytes();
+    EXPECT_NE(bytes.find("001,F0001010,Office A,"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("002,F0000101,"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("003,F0000101,Lab,"), std::string::npos) << bytes;
+}
+
 TEST_F(ListViewTest, FilterWordTypedAndAppliedShowsMatchesAndJoinsTheHistory) {
     QComboBox* box = m_window->filterBox();
     QTest::keyClicks(box->lineEdit(), "Lab");
