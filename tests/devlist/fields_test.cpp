@@ -48,7 +48,7 @@ TEST(NumberTexts, PadParseAndSortKeys) {
     EXPECT_EQ(ZeroPad(1, 100), std::string(16, '0') + "1");
     EXPECT_EQ(ZeroPad(-5, 3), "-05");
     EXPECT_EQ(ZeroPad(LLONG_MIN, 3), "-9223372036854775808");
-    EXPECT_EQ(IpSortKey("192.168.1.5"), "192.168.001.005");
+    EXPECT_EQ(IpSortKey("127.168.1.5"), "127.168.001.005");
     EXPECT_EQ(IpSortKey(""), "000.000.000.000");
     EXPECT_EQ(IpSortKey("10.1"), "010.001.000.000");
     EXPECT_EQ(IpSortKey("1.2.3.4.5"), "001.002.003.004");

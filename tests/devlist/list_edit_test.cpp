@@ -58,7 +58,7 @@ LineStore storeOf(std::vector<Rec> recs) {
 }
 
 TEST(SortRecords, OrdersAddressesOctetByOctetAndFilesByName) {
-    Rec a{.name = "a", .ip = "10.0.0.10"}, b{.name = "b", .ip = "10.0.0.2"},
+    Rec a{.name = "a", .ip = "127.0.0.10"}, b{.name = "b", .ip = "127.0.0.2"},
         c{.name = "c", .ip = "9.200.0.1", .file = "c:\\x\\s.txt"};
     LineStore s = storeOf({a, b, c});
     EXPECT_EQ(SortRecords(s, SortColumn::IpAddress, SortOrder::Ascending), storeOf({c, b, a}));

@@ -18,13 +18,13 @@ std::string blanks(size_t n) {
 TEST(DisplayLine, LaysOutEveryColumnByteExactly) {
     Rec r{.flags = "F0000001",
           .name = "abc",
-          .ip = "192.168.1.5",
+          .ip = "127.168.1.5",
           .file = "c:\\data\\sub\\settings_long_name.txt",
           .model = "QLX-10 V1.2",
           .time = "2024/01/02 03:04:05",
           .message = "#000 OK"};
     // A message under 8 bytes shortens the line: its padding is only 22 blanks.
-    EXPECT_EQ(DisplayLine(1, r.line()), "001 abc" + blanks(17) + " 192.168.1.5" + blanks(5) +
+    EXPECT_EQ(DisplayLine(1, r.line()), "001 abc" + blanks(17) + " 127.168.1.5" + blanks(5) +
                                             "settings_lon" + "QLX-10 V1.2" + blanks(12) +
                                             " 2024/01/02 03:04:05 #000 OK" + blanks(22));
     r.name = "abcdefghijklmnopqrstuvwx";
@@ -32,7 +32,7 @@ TEST(DisplayLine, LaysOutEveryColumnByteExactly) {
     r.message = "#404 NG Time Out";
     r.time = "";
     std::string full = DisplayLine(42, r.line());
-    EXPECT_EQ(full, "042 abcdefghijklmnopqrst 192.168.1.5" + blanks(5) + "settings_lon" +
+    EXPECT_EQ(full, "042 abcdefghijklmnopqrst 127.168.1.5" + blanks(5) + "settings_lon" +
                         std::string(23, 'm') + blanks(21) + "#404 NG Time Out" + blanks(14));
     EXPECT_EQ(full.size(), 127u);
     // The byte cut may split a two-byte character ("あ" is 0x82 0xA0).

@@ -33,7 +33,7 @@ inline void writeBytes(const fs::path& p, const std::string& bytes) {
 
 // A record line with the given number, flags and name; other fields as a real list has them.
 inline std::string rec(int no, const std::string& flags, const std::string& name,
-                       const std::string& ip = "10.0.0.1") {
+                       const std::string& ip = "127.0.0.1") {
     char num[8];
     std::snprintf(num, sizeof num, "%03d", no);
     return std::string(num) + "," + flags + "," + name + "," + ip +

@@ -14,8 +14,8 @@ class ListEditTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        writeList({rec(1, "F0001011", "alpha", "10.0.0.10"), rec(2, "F0000100", "beta", "10.0.0.2"),
-                   rec(3, "F0000000", "gamma", "10.0.0.3")});
+        writeList({rec(1, "F0001011", "alpha", "127.0.0.10"), rec(2, "F0000100", "beta", "127.0.0.2"),
+                   rec(3, "F0000000", "gamma", "127.0.0.3")});
         start();
         m_original = listBytes();
     }

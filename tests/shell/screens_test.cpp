@@ -12,8 +12,8 @@ class ScreensTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        writeList({rec(1, "F0000001", "alpha", "10.0.0.1"), rec(2, "F0000000", "beta", "10.0.0.2"),
-                   rec(3, "F0001000", "gamma", "10.0.0.3")});
+        writeList({rec(1, "F0000001", "alpha", "127.0.0.1"), rec(2, "F0000000", "beta", "127.0.0.2"),
+                   rec(3, "F0001000", "gamma", "127.0.0.3")});
         start();
     }
 };
@@ -53,14 +53,14 @@ TEST_F(ScreensTest, LeavingSettingsRendersUnfilteredAndRewritesTheList) {
 }
 
 TEST_F(ScreensTest, FilterDisablesListOrderButtonsAndWritesHistoryOnApplyOnly) {
-    st().filterText = "10.0.0";
+    st().filterText = "127.0.0";
     m_app->applyFilter();
     EXPECT_EQ(st().countLabel, "3 / 3");
     for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
         EXPECT_FALSE(st().isEnabled(c));
     }
     std::string history = readBytes(m_dir / "bin" / "data" / "filterword.txt");
-    EXPECT_EQ(history, "10.0.0\r\n");
+    EXPECT_EQ(history, "127.0.0\r\n");
 
     st().filterText = "zzz";
     m_app->applyFilter();
@@ -78,7 +78,7 @@ TEST_F(ScreensTest, FilterDisablesListOrderButtonsAndWritesHistoryOnApplyOnly) {
     m_app->applyFilter();
     st().filterText = "";
     m_app->applyFilter();
-    EXPECT_EQ(st().filterHistory.words(), (std::vector<std::string>{"zzz", "10.0.0"}));
+    EXPECT_EQ(st().filterHistory.words(), (std::vector<std::string>{"zzz", "127.0.0"}));
 }
 
 TEST_F(ScreensTest, ClearingTheHistoryAsksAndCancelKeepsIt) {
@@ -120,7 +120,7 @@ TEST_F(ScreensTest, SelectEditStoresTheBoxesUnderTheRecordNumber) {
     EXPECT_FALSE(st().editShown);
     EXPECT_TRUE(st().isEnabled(Control::ListView));
     std::string expected = "002,F0000100," + sj("会議室") +
-                           ",10.0.0.2,80,23,00:ee:80:00:00:01,V1.00,dev,admin,plume,defalt.txt,,";
+                           ",127.0.0.2,80,23,00:ee:80:00:00:01,V1.00,dev,admin,plume,defalt.txt,,";
     EXPECT_EQ(st().listStore[1], expected);
     std::string bytes = listBytes();
     EXPECT_NE(bytes.find(expected + "\r\n"), std::string::npos);

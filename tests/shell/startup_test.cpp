@@ -144,11 +144,11 @@ TEST_F(AppTest, GarbageSettingsFileGivesDefaults) {
 }
 
 TEST_F(AppTest, LoadsRecordsNumberedByLinePositionAndShowsThem) {
-    writeList({"005,F0001001,a,10.0.0.5", "junk", "009,F0000000,b,10.0.0.9"});
+    writeList({"005,F0001001,a,127.0.0.5", "junk", "009,F0000000,b,127.0.0.9"});
     start();
     ASSERT_EQ(st().listStore.size(), 2u);
-    EXPECT_EQ(st().listStore[0], "001,F0001001,a,10.0.0.5");
-    EXPECT_EQ(st().listStore[1], "003,F0000000,b,10.0.0.9");
+    EXPECT_EQ(st().listStore[0], "001,F0001001,a,127.0.0.5");
+    EXPECT_EQ(st().listStore[1], "003,F0000000,b,127.0.0.9");
     EXPECT_EQ(st().viewStore, st().listStore);
     ASSERT_EQ(st().listView.size(), 2u);
     EXPECT_TRUE(st().listView[0].checked);
@@ -196,7 +196,7 @@ TEST_F(AppTest, BadListFilesNeverCrashAndLoseNothing) {
     // Random bytes, NULs, invalid code page 932, a 1 MB line and 1,200 lines.
     std::string random;
     for (int i = 0; i < 20000; ++i) random += static_cast<char>((i * 2654435761u) >> 24);
-    std::string nuls = std::string("001,F0000000,a\0b,10.0.0.1\r\n", 27) + std::string(50, '\0');
+    std::string nuls = std::string("001,F0000000,a\0b,127.0.0.1\r\n", 27) + std::string(50, '\0');
     std::string invalid = "001,F0000000,\x81\xFF\x82,\xA0\xFD\r\n";
     std::string huge = "001,F0000000," + std::string(1 << 20, 'x') + "\r\n";
     std::string many;

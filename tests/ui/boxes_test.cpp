@@ -92,7 +92,7 @@ TEST_F(BoxesTest, DoubleClickEditSaveStoresTypedFieldsAndKeepsUntouchedBytes) {
     std::string oldLine = expected.substr(expected.find("002,"));
     oldLine = oldLine.substr(0, oldLine.find("\r\n"));
     std::string newLine = text::sj(
-                              "002,F0000100,本社 受付,192.168.1.11,80,23,00:ee:80:00:00:02,"
+                              "002,F0000100,本社 受付,127.168.1.11,80,23,00:ee:80:00:00:02,"
                               "QLX-200,dev") +
                           "\xA0" + "x,admin,plume,defalt.txt,," + text::sj("checked済");
     expected.replace(expected.find(oldLine), oldLine.size(), newLine);

@@ -29,12 +29,12 @@ protected:
 
 TEST_F(ListViewTest, ShowsEachRecordAsItsFixedWidthLineWithCheckMarkAndCount) {
     ASSERT_EQ(model()->rowCount(), 3);
-    const std::string row1 = "001 Office A" + sp(12) + " " + "192.168.1.10" + sp(4) + "a.txt" +
+    const std::string row1 = "001 Office A" + sp(12) + " " + "127.168.1.10" + sp(4) + "a.txt" +
                              sp(7) + "QLX-100 v1.2" + sp(11) + " " + "2024/01/02 10:00:00" + sp(1) +
                              "#000 OK 正常送信" + sp(14);
-    const std::string row2 = "002 本社 受付" + sp(11) + " " + "192.168.1.11" + sp(4) +
+    const std::string row2 = "002 本社 受付" + sp(11) + " " + "127.168.1.11" + sp(4) +
                              "defalt.txt" + sp(2) + "QLX-200" + sp(16) + " " + sp(20) + sp(22);
-    const std::string row3 = "003 Lab" + sp(17) + " " + "10.0.0.2" + sp(8) + "settings_lon" +
+    const std::string row3 = "003 Lab" + sp(17) + " " + "127.0.0.2" + sp(7) + "settings_lon" +
                              sp(23) + " " + sp(20) + sp(22);
     EXPECT_EQ(model()->rowText(0), QString::fromStdString(row1));
     EXPECT_EQ(model()->rowText(1), QString::fromStdString(row2));

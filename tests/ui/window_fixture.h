@@ -31,11 +31,11 @@ inline QString q(const char* utf8) {
 // one with a long file name and empty fields.
 inline std::string sampleList() {
     return text::sj(
-               "001,F0001011,Office A,192.168.1.10,80,23,00:ee:80:00:00:01,QLX-100 v1.2,dev1,"
+               "001,F0001011,Office A,127.168.1.10,80,23,00:ee:80:00:00:01,QLX-100 v1.2,dev1,"
                "admin,plume,c:\\data\\a.txt,2024/01/02 10:00:00,#000 OK 正常送信\r\n") +
-           text::sj("002,F0000000,本社 受付,192.168.1.11,80,23,00:ee:80:00:00:02,QLX-200,dev") +
+           text::sj("002,F0000000,本社 受付,127.168.1.11,80,23,00:ee:80:00:00:02,QLX-200,dev") +
            "\xA0" + "x,admin,plume,defalt.txt,,\r\n" +
-           "003,F0000100,Lab,10.0.0.2,8080,2323,00:ee:80:00:00:03,,,admin,plume,"
+           "003,F0000100,Lab,127.0.0.2,8080,2323,00:ee:80:00:00:03,,,admin,plume,"
            "c:\\settings_long_name.txt,,\r\n";
 }
 
