@@ -104,8 +104,11 @@ void App::listLoad() {
     s.listFilePath = s.settings.listFile;
     s.listStore.clear();
     m_backup = {};
+    m_unreadableList.clear();
     if (platform::fileExists(s.listFilePath)) {
-        if (auto bytes = platform::readFile(s.listFilePath)) {
+        auto bytes = platform::readFile(s.listFilePath);
+        if (!bytes) m_unreadableList = s.listFilePath;  // never replaced by an empty list
+        if (bytes) {
             devlist::ListBuild build =
                 devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
             if (build.accepted) s.listStore = std::move(build.records);
@@ -119,6 +122,10 @@ void App::listLoad() {
 
 bool App::listSave() {
     WindowState& s = m_state;
+    if (!m_unreadableList.empty() && m_unreadableList == s.listFilePath) {
+        m_dialogs.error(cannotWrite(s.listFilePath));
+        return false;
+    }
     if (!m_backup.path.empty() && m_backup.path == s.listFilePath) {
         std::string bak = m_backup.path + ".bak";
         if (!platform::writeFileAtomic(bak, m_backup.bytes)) {

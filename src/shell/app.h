@@ -103,6 +103,8 @@ private:
     std::function<void()> m_observer;
     Backup m_backup;         // for the list file in use
     Backup m_pendingImport;  // the imported file, until the import is applied
+    // A list file that exists but could not be read: the program never writes over it.
+    std::string m_unreadableList;
 };
 
 }  // namespace shell

@@ -227,6 +227,29 @@ TEST_F(AppTest, DirectoryWhereTheListFileShouldBeStartsEmptyAndReportsTheFailedS
     EXPECT_TRUE(fs::is_directory(m_dir / "list.csv"));
 }
 
+TEST_F(AppTest, ListFileThatCannotBeReadIsNeverOverwritten) {
+    writeList({rec(1, "F0000000", "a")});
+    std::string before = listBytes();
+    fs::permissions(m_dir / "list.csv", fs::perms::owner_write);
+    fs::permissions(m_dir, fs::perms::all);
+    fs::permissions(m_dir / "bin", fs::perms::all);
+    // Root reads any file, so the program runs as an ordinary user in a child process.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && setuid(65534) != 0) std::exit(2);
+            start();
+            m_app->openSettings();
+            m_app->leaveSettings();
+            bool ok =
+                st().listStore.empty() &&
+                m_dialogs.shownUtf8() == std::vector<std::string>{"list.csv に書き込めません"};
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    fs::permissions(m_dir / "list.csv", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(listBytes(), before);
+}
+
 TEST_F(AppTest, FilterHistoryIsLoadedFromTheWorkFolder) {
     fs::create_directories(m_dir / "bin" / "data");
     std::string words;

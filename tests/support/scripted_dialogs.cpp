@@ -52,8 +52,8 @@ std::optional<std::string> ScriptedDialogs::inputText(const std::string& caption
     m_texts.pop_front();
     return a;
 }
-std::optional<std::string> ScriptedDialogs::openFile(const platform::FileChoice& c) {
-    m_shown.push_back({Kind::OpenFile, c.title, c});
+std::optional<std::string> ScriptedDialogs::nextFile(Kind kind, const platform::FileChoice& c) {
+    m_shown.push_back({kind, c.title, c});
     if (m_files.empty()) {
         ADD_FAILURE() << "a file chooser was shown with no answer queued";
         return std::nullopt;
@@ -62,15 +62,11 @@ std::optional<std::string> ScriptedDialogs::openFile(const platform::FileChoice&
     m_files.pop_front();
     return a;
 }
+std::optional<std::string> ScriptedDialogs::openFile(const platform::FileChoice& c) {
+    return nextFile(Kind::OpenFile, c);
+}
 std::optional<std::string> ScriptedDialogs::saveFile(const platform::FileChoice& c) {
-    m_shown.push_back({Kind::SaveFile, c.title, c});
-    if (m_files.empty()) {
-        ADD_FAILURE() << "a file chooser was shown with no answer queued";
-        return std::nullopt;
-    }
-    auto a = m_files.front();
-    m_files.pop_front();
-    return a;
+    return nextFile(Kind::SaveFile, c);
 }
 
 }  // namespace testsupport

@@ -43,6 +43,7 @@ public:
 
 private:
     bool nextAnswer();
+    std::optional<std::string> nextFile(Kind kind, const platform::FileChoice& choice);
     std::vector<Shown> m_shown;
     std::deque<bool> m_answers;
     std::deque<std::optional<std::string>> m_texts;
