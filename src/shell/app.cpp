@@ -489,12 +489,18 @@ void App::sortList() {
 void App::checkStatusSave(int row) {
     WindowState& s = m_state;
     if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
-    // While the list-edit panel is open the rows show the working copy, whose numbers stop
-    // matching the committed list after a move or sort: the mark goes into the working copy, so
-    // it never lands on another device's record, and "適用" commits it.
-    devlist::LineStore& target = s.listEditShown ? s.viewStore : s.listStore;
-    devlist::CheckStatusSave(s.groupStore, row, s.listView[static_cast<size_t>(row)].checked,
-                             target);
+    bool checked = s.listView[static_cast<size_t>(row)].checked;
+    if (!s.listEditShown) {
+        devlist::CheckStatusSave(s.groupStore, row, checked, s.listStore);
+        return;
+    }
+    // The rows show the working copy. Its numbers name the same records as the committed
+    // list's only while no edit is pending; after a move, sort or delete they would name
+    // another device, so the mark then stays in the working copy, which "適用" commits.
+    devlist::CheckStatusSave(s.groupStore, row, checked, s.viewStore);
+    if (!s.isEnabled(Control::Apply)) {
+        devlist::CheckStatusSave(s.groupStore, row, checked, s.listStore);
+    }
 }
 
 void App::rowClicked(int row, bool checked) {

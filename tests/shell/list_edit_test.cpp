@@ -14,7 +14,8 @@ class ListEditTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        writeList({rec(1, "F0001011", "alpha", "127.0.0.10"), rec(2, "F0000100", "beta", "127.0.0.2"),
+        writeList({rec(1, "F0001011", "alpha", "127.0.0.10"),
+                   rec(2, "F0000100", "beta", "127.0.0.2"),
                    rec(3, "F0000000", "gamma", "127.0.0.3")});
         start();
         m_original = listBytes();
@@ -290,8 +291,9 @@ TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "チェックされている 2台をグループ化しますか？");
     EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0001011");
     EXPECT_FALSE(st().isEnabled(Control::Apply));
-    // The marks were stored (in the working copy) before the question all the same.
+    // The marks were stored before the question all the same.
     EXPECT_EQ(devlist::FieldGet(1, st().viewStore[2]), "F0000001");
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000001");
 
     m_dialogs.answer(true);
     m_app->assignGroups();
@@ -324,6 +326,16 @@ TEST_F(ListEditTest, DeleteCheckedKeepsTheOthersWithTheirNumbers) {
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 alpha", "003 gamma"}));
     EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+TEST_F(ListEditTest, CheckMarksWithoutPendingEditsAreKeptWhenLeaving) {
+    m_app->enterListEdit();
+    m_app->rowClicked(2, true);
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    m_app->leaveListEdit();  // nothing pending: no question
+    EXPECT_TRUE(m_dialogs.shown().empty());
+    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000001");
+    EXPECT_NE(listBytes().find("003,F0000001,gamma"), std::string::npos);
 }
 
 TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
