@@ -132,6 +132,27 @@ TEST_F(AppTest, UnwritableSettingsFileRefusesTheCloseWithTheErrorText) {
     EXPECT_EQ(m_dialogs.shownUtf8()[1], iniPath().string() + " に書き込めません");
 }
 
+TEST_F(AppTest, SettingsFileThatCannotBeReadIsNotReplacedAndTheCloseIsRefused) {
+    std::string original = "[mine]\r\nkeep=1\r\n[setting]\r\nwait1=9\r\n";
+    writeBytes(iniPath(), original);
+    fs::permissions(iniPath(), fs::perms::owner_write);
+    fs::permissions(m_dir, fs::perms::all);
+    fs::permissions(m_dir / "bin", fs::perms::all);
+    // Root reads any file, so the program runs as an ordinary user in a child process.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && setuid(65534) != 0) std::exit(2);
+            start();
+            m_dialogs.answer(true);
+            bool refused = !m_app->closeQuery();
+            bool told = m_dialogs.shownUtf8().back() == iniPath().string() + " に書き込めません";
+            std::exit(refused && told ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    fs::permissions(iniPath(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readBytes(iniPath()), original);
+}
+
 TEST_F(AppTest, GarbageSettingsFileGivesDefaults) {
     std::string garbage;
     for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 7919) % 256);
