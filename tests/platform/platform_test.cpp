@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fake_clock.h"
 #include "fake_event_loop.h"
+#include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/files.h"
 #include "text/cp932.h"
@@ -97,6 +99,17 @@ TEST_F(FilesTest, JapaneseNamesAreStoredAsUtf8OnDisk) {
     ASSERT_TRUE(platform::writeFileAtomic(p, "a"));
     EXPECT_TRUE(std::filesystem::exists(m_dir / "一覧.csv"));
     EXPECT_TRUE(platform::fileExists(p));
+}
+
+TEST(ClockTexts, AreZeroPaddedTwentyFourHourWithSlashesAndColons) {
+    platform::LocalTime t{2007, 3, 4, 21, 5, 9};
+    EXPECT_EQ(platform::dateText(t), "2007/03/04");
+    EXPECT_EQ(platform::shortDateText(t), "07/03/04");
+    EXPECT_EQ(platform::timeText(t), "21:05:09");
+    platform::SystemClock clock;
+    platform::LocalTime now = clock.now();
+    EXPECT_EQ(platform::dateText(now).size(), 10u);
+    EXPECT_GE(now.year, 2024);
 }
 
 TEST(PathParts, SplitAtSlashBackslashAndDriveColonButNotInsideTwoByteCharacters) {
