@@ -90,11 +90,6 @@ bool writeFileAtomic(std::string_view path, std::string_view bytes) {
     return ok;
 }
 
-bool copyFile(std::string_view from, std::string_view to) {
-    auto bytes = readFile(from);
-    return bytes && writeFileAtomic(to, *bytes);
-}
-
 std::string programPath() {
     std::error_code ec;
     fs::path p = fs::read_symlink("/proc/self/exe", ec);

@@ -17,8 +17,6 @@ bool createDirectories(std::string_view path);
 std::optional<std::string> readFile(std::string_view path);
 // Replaces the file with bytes; false when that failed (the old file is then untouched).
 bool writeFileAtomic(std::string_view path, std::string_view bytes);
-// Copies a file byte for byte (atomic replace of the target).
-bool copyFile(std::string_view from, std::string_view to);
 // The running program's own file path.
 std::string programPath();
 // Folder part with its trailing separator ("a/b/" for "a/b/c"), and the name after it; a
