@@ -206,30 +206,36 @@ void App::setListData(const std::string& filterWord, int source) {
     s.statusText.clear();
 }
 
+// "▲", "▼", "削除" and "手動入力" work only on an unfiltered view.
+void App::setListOrderButtons(bool on) {
+    for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
+        m_state.setEnabled(c, on);
+    }
+}
+
+void App::saveFilterHistory() {
+    std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
+    if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
+        m_dialogs.error(cannotWrite(path));
+    }
+}
+
 void App::maskListView() {
     WindowState& s = m_state;
     setListData(s.filterText, 0);
     bool unfiltered = s.filterText.empty();
-    for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
-        s.setEnabled(c, unfiltered);
-    }
+    setListOrderButtons(unfiltered);
     s.filterHistory.remember(s.filterText);
 }
 
 void App::applyFilter() {
     maskListView();
-    std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
-    if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
-        m_dialogs.error(cannotWrite(path));
-    }
+    saveFilterHistory();
     notify();
 }
 
 void App::showAll() {
-    WindowState& s = m_state;
-    for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
-        s.setEnabled(c, true);
-    }
+    setListOrderButtons(true);
     setListData("", 0);
     notify();
 }
@@ -237,10 +243,7 @@ void App::showAll() {
 void App::clearFilterHistory() {
     if (!confirm(text::sj("フィルター履歴をクリアしますか？"))) return;
     m_state.filterHistory.clear();
-    std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
-    if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
-        m_dialogs.error(cannotWrite(path));
-    }
+    saveFilterHistory();
     notify();
 }
 

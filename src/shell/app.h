@@ -85,6 +85,8 @@ private:
     void notify();
     bool confirm(const std::string& text);
     void setCheckAll(bool on);
+    void setListOrderButtons(bool on);
+    void saveFilterHistory();
     bool everyWorkingLineShown() const;
 
     // The bytes of a list file that a load or import left out of the list, kept as
