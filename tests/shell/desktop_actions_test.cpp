@@ -114,10 +114,10 @@ TEST_F(DesktopActionsTest, SendFileViewerOpensTheBoxPathOnlyWhenTheFileExists) {
     ASSERT_EQ(m_desktop.files.size(), 1u);
     EXPECT_EQ(m_desktop.files[0], file);
 
-    m_state.edit.rec.sendFile = text::fromPath(m_work / "missing.txt");
-    m_actions.viewSendFile();
-    m_state.edit.rec.sendFile.clear();
-    m_actions.viewSendFile();
+    for (std::string missing : {text::fromPath(m_work / "missing.txt"), std::string()}) {
+        m_state.edit.rec.sendFile = missing;
+        m_actions.viewSendFile();
+    }
     EXPECT_EQ(m_desktop.files.size(), 1u);
 }
 
@@ -154,21 +154,11 @@ TEST_F(DesktopActionsTest, WebPageAsksWithTheRecordAndOpensAddressAndPortAsTheyS
               (std::vector<std::string>{"http://127.0.0.5:8080", "http://127.0.0.6:"}));
 }
 
-TEST_F(DesktopActionsTest, WebPageDoesNothingOnCancelWithoutSelectionOrWhenMasked) {
+TEST_F(DesktopActionsTest, WebPageOpensTheRecordAsItIsAfterTheQuestionAndNothingOnCancel) {
     m_state.selectedRow = 0;
     m_dialogs.answer(false);
     m_actions.openDeviceWebPage();
-    m_state.selectedRow = -1;
-    m_actions.openDeviceWebPage();
-    m_state.selectedRow = 0;
-    m_state.setEnabled(shell::Control::SingleHttp, false);
-    m_actions.openDeviceWebPage();
-    EXPECT_EQ(m_dialogs.shown().size(), 1u);
-    EXPECT_TRUE(m_desktop.urls.empty());
-}
 
-TEST_F(DesktopActionsTest, WebPageTakesTheRecordAsItIsAfterTheQuestion) {
-    m_state.selectedRow = 0;
     m_dialogs.duringQuestion = [&] {
         m_state.listStore[0] = record("001", "first", "127.0.0.9", "81");
     };
@@ -181,6 +171,7 @@ TEST_F(DesktopActionsTest, WebPageTakesTheRecordAsItIsAfterTheQuestion) {
     m_dialogs.answer(true);
     m_actions.openDeviceWebPage();
     EXPECT_EQ(m_desktop.urls.size(), 1u);
+    EXPECT_EQ(m_dialogs.shown().size(), 3u);
 }
 
 }  // namespace
