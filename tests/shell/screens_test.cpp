@@ -12,7 +12,8 @@ class ScreensTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        writeList({rec(1, "F0000001", "alpha", "127.0.0.1"), rec(2, "F0000000", "beta", "127.0.0.2"),
+        writeList({rec(1, "F0000001", "alpha", "127.0.0.1"),
+                   rec(2, "F0000000", "beta", "127.0.0.2"),
                    rec(3, "F0001000", "gamma", "127.0.0.3")});
         start();
     }

@@ -1,0 +1,156 @@
+// The choosers, viewers and the browser hand-off. Paths are held as code page 932 bytes and
+// become native names only when the file system or the desktop is asked.
+#include "shell/desktop_actions.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "devlist/fields.h"
+#include "platform/files.h"
+#include "text/cp932.h"
+
+namespace shell {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr const char* kSendFilePattern = "*.txt";
+
+unsigned char lowerAscii(unsigned char b) {
+    return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b - 'A' + 'a') : b;
+}
+
+// Equal but for the letter case of single-byte letters. The trail byte of a two-byte character
+// may look like a letter and is compared exactly.
+bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]);
+        auto y = static_cast<unsigned char>(b[i]);
+        if (text::isLeadByte(x)) {
+            if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
+            ++i;
+        } else if (lowerAscii(x) != lowerAscii(y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The file at path, or else the one in its folder whose name differs only in letter case: the
+// session writes "R1.txt" where the viewer asks for "r1.txt", and the folder is case-sensitive
+// here. Of several such files the first in name order is taken, so a click always opens the
+// same one.
+std::optional<fs::path> findIgnoringCase(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    if (platform::fileExists(path)) return text::toPath(path);
+    std::string folder = platform::folderPart(path);
+    std::string name = platform::namePart(path);
+    if (name.empty()) return std::nullopt;
+    fs::path dir = folder.empty() ? fs::path(".") : text::toPath(folder);
+    std::optional<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        fs::path candidate = it->path().filename();
+        if (!sameNameIgnoringCase(text::fromPath(candidate), name)) continue;
+        if (!found || candidate < *found) found = candidate;
+    }
+    if (!found) return std::nullopt;
+    return folder.empty() ? *found : text::toPath(folder) / *found;
+}
+
+}  // namespace
+
+long long RecordIndexFromDisplayText(const WindowState& state, int row) {
+    if (row < 0 || static_cast<size_t>(row) >= state.listView.size()) return -1;
+    return devlist::LeadingNumber(state.listView[static_cast<size_t>(row)].text, 0) - 1;
+}
+
+DesktopActions::DesktopActions(WindowState& state, platform::Dialogs& dialogs,
+                               platform::Desktop& desktop, std::string programFolder)
+    : m_state(state),
+      m_dialogs(dialogs),
+      m_desktop(desktop),
+      m_programFolder(std::move(programFolder)) {}
+
+void DesktopActions::notify() {
+    if (m_observer) m_observer();
+}
+
+std::optional<std::string> DesktopActions::ChooseFile() {
+    platform::FileChoice choice;
+    choice.title = text::sj("設定TXTファイルを指定してください。");
+    choice.filter = kSendFilePattern;
+    choice.directory = m_programFolder;
+    notify();
+    return m_dialogs.openFile(choice);
+}
+
+void DesktopActions::chooseSendFile() {
+    if (auto path = ChooseFile()) m_state.edit.rec.sendFile = *path;
+    notify();
+}
+
+void DesktopActions::chooseCommonSendFile() {
+    if (!m_state.isEnabled(Control::CommonSendFileChooser)) return;
+    if (auto path = ChooseFile()) m_state.settings.commonSendFile = *path;
+    notify();
+}
+
+void DesktopActions::viewDeviceFile(const char* suffix) {
+    if (auto file = findIgnoringCase(m_state.workFolder + m_state.edit.saveName + suffix)) {
+        m_desktop.OpenInDefaultApp(*file);
+    }
+}
+
+void DesktopActions::viewPreWriteVariables() {
+    viewDeviceFile("q1.txt");
+}
+void DesktopActions::viewPostWriteVariables() {
+    viewDeviceFile("q2.txt");
+}
+void DesktopActions::viewCommLog() {
+    viewDeviceFile("r1.txt");
+}
+void DesktopActions::viewDeviceLog20() {
+    viewDeviceFile("l20.txt");
+}
+
+void DesktopActions::viewSendFile() {
+    // The operator's own path, as typed: a relative one stays relative.
+    const std::string& path = m_state.edit.rec.sendFile;
+    if (platform::fileExists(path)) m_desktop.OpenInDefaultApp(text::toPath(path));
+}
+
+void DesktopActions::clearMessage() {
+    m_state.edit.rec.message.clear();
+    notify();
+}
+
+std::optional<std::string> DesktopActions::recordLine(long long index) const {
+    const devlist::LineStore& list = m_state.listStore;
+    if (index < 0 || static_cast<unsigned long long>(index) >= list.size()) return std::nullopt;
+    return list[static_cast<size_t>(index)];
+}
+
+void DesktopActions::openDeviceWebPage() {
+    if (!m_state.isEnabled(Control::SingleHttp) || m_state.selectedRow < 0) return;
+    long long index = m_recordIndex(m_state, m_state.selectedRow);
+    auto line = recordLine(index);
+    if (!line) return;
+    std::string question = "No." + devlist::ZeroPad(index + 1, 3) + " " +
+                           devlist::FieldGet(devlist::kListName, *line) + " [" +
+                           devlist::FieldGet(devlist::kIpAddress, *line) + "]" +
+                           text::sj(" HTML接続しますか？");
+    notify();
+    if (!m_dialogs.confirm(question)) return;
+    // The question kept events running: a device result may have rewritten the record, so the
+    // URL is formed from the line as it is now.
+    line = recordLine(index);
+    if (!line) return;
+    m_desktop.OpenUrl("http://" + devlist::FieldGet(devlist::kIpAddress, *line) + ":" +
+                      devlist::FieldGet(devlist::kHttpPort, *line));
+}
+
+}  // namespace shell
