@@ -17,13 +17,14 @@ using devlist::kNo;
 using devlist::ZeroPad;
 
 bool ReceiveReply(devlist::LineStore& replyStore, devlist::LineStore& regStore,
-                  std::string_view fromAddress, uint16_t fromPort, std::string_view datagram) {
+                  ReplyCollector& collector, std::string_view fromAddress, uint16_t fromPort,
+                  std::string_view datagram) {
     auto& lines = replyStore.lines();
     lines.push_back(std::string(fromAddress) + " " + std::to_string(fromPort));
     lines.push_back(HexText(datagram));
     auto reply = ParseSearchReply(datagram);
     if (!reply) return false;
-    RpcSearchList(regStore, DiscoveryRecord(*reply));
+    collector.collect(regStore, DiscoveryRecord(*reply));
     return true;
 }
 
@@ -36,6 +37,33 @@ void RpcSearchList(devlist::LineStore& regStore, std::string_view record) {
         }
     }
     regStore.lines().push_back(FieldSet(kNo, ZeroPad(regStore.size() + 1, 3), record));
+}
+
+void ReplyCollector::rebuild(const devlist::LineStore& regStore) {
+    m_firstWithMac.clear();
+    for (size_t i = 0; i < regStore.size(); ++i) {
+        m_firstWithMac.emplace(FieldView(kMacAddress, regStore[i]), i);
+    }
+    m_size = regStore.size();
+    m_built = true;
+}
+
+void ReplyCollector::collect(devlist::LineStore& regStore, std::string_view record) {
+    std::string mac(FieldView(kMacAddress, record));
+    if (!m_built || m_size != regStore.size()) rebuild(regStore);
+    auto found = m_firstWithMac.find(mac);
+    if (found != m_firstWithMac.end() && FieldView(kMacAddress, regStore[found->second]) != mac) {
+        rebuild(regStore);
+        found = m_firstWithMac.find(mac);
+    }
+    if (found != m_firstWithMac.end()) {
+        std::string& entry = regStore.lines()[found->second];
+        entry = FieldSet(kIpAddress, FieldView(kIpAddress, record), entry);
+        return;
+    }
+    regStore.lines().push_back(FieldSet(kNo, ZeroPad(regStore.size() + 1, 3), record));
+    m_firstWithMac.emplace(std::move(mac), regStore.size() - 1);
+    m_size = regStore.size();
 }
 
 MergeResult MacCheckIns(const devlist::LineStore& regStore, devlist::LineStore viewStore) {

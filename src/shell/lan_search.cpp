@@ -139,8 +139,8 @@ std::optional<std::string> LanSearch::findOwnAddress() {
 }
 
 void LanSearch::onDatagram(const platform::Datagram& d) {
-    discovery::ReceiveReply(m_state.searchReplyStore, m_state.searchRegStore, d.fromAddress,
-                            d.fromPort, d.bytes);
+    discovery::ReceiveReply(m_state.searchReplyStore, m_state.searchRegStore, m_collector,
+                            d.fromAddress, d.fromPort, d.bytes);
     notify();
 }
 

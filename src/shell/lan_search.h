@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "discovery/registration.h"
 #include "discovery/search_request.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
@@ -61,6 +62,7 @@ private:
     std::unique_ptr<platform::UdpSocket> m_socket;  // made at the first search, then kept open
     std::string m_ownAddress;
     discovery::OwnOctets m_own{};
+    discovery::ReplyCollector m_collector;
     bool m_running = false;
     bool m_loopbackLogged = false;
 };

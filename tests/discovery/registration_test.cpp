@@ -35,14 +35,15 @@ std::string listed(int no, const std::string& ip, const std::string& mac) {
 
 TEST(ReceiveReply, LogsEveryDatagramAndCollectsEachMacOnce) {
     LineStore replies, reg;
-    EXPECT_TRUE(ReceiveReply(replies, reg, "127.0.0.5", 15580, BuildSearchReply(device(5, 1))));
+    ReplyCollector c;
+    EXPECT_TRUE(ReceiveReply(replies, reg, c, "127.0.0.5", 15580, BuildSearchReply(device(5, 1))));
     std::string rejected = BuildSearchReply(device(6, 2));
     rejected[3] = 0x03;
-    EXPECT_FALSE(ReceiveReply(replies, reg, "127.0.0.6", 15580, rejected));
+    EXPECT_FALSE(ReceiveReply(replies, reg, c, "127.0.0.6", 15580, rejected));
     // The same device again from a new address: first reply's fields, latest address.
     SearchReply moved = device(9, 1, "ZZ");
-    EXPECT_TRUE(ReceiveReply(replies, reg, "127.0.0.9", 4000, BuildSearchReply(moved)));
-    EXPECT_TRUE(ReceiveReply(replies, reg, "127.0.0.7", 15580, BuildSearchReply(device(7, 3))));
+    EXPECT_TRUE(ReceiveReply(replies, reg, c, "127.0.0.9", 4000, BuildSearchReply(moved)));
+    EXPECT_TRUE(ReceiveReply(replies, reg, c, "127.0.0.7", 15580, BuildSearchReply(device(7, 3))));
 
     ASSERT_EQ(replies.size(), 8u);
     EXPECT_EQ(replies[0], "127.0.0.5 15580");
@@ -55,6 +56,29 @@ TEST(ReceiveReply, LogsEveryDatagramAndCollectsEachMacOnce) {
                                 devlist::FieldSet(0, "001", DiscoveryRecord(device(5, 1)))));
     EXPECT_EQ(FieldGet(devlist::kNo, reg[1]), "002");
     EXPECT_EQ(FieldGet(devlist::kMacAddress, reg[1]), "00:EE:80:12:34:03");
+}
+
+TEST(ReplyCollector, CollectsAsTheScanDoesAlsoAfterTheStoreWasEdited) {
+    LineStore scanned, indexed;
+    ReplyCollector c;
+    auto both = [&](const SearchReply& r) {
+        RpcSearchList(scanned, DiscoveryRecord(r));
+        c.collect(indexed, DiscoveryRecord(r));
+        EXPECT_EQ(indexed, scanned);
+    };
+    for (uint8_t i = 1; i <= 5; ++i) both(device(i, i));
+    both(device(9, 3));
+    // Edited by hand in between: a line dropped, an indexed MAC address changed, the store
+    // emptied.
+    for (LineStore* s : {&scanned, &indexed}) s->lines().erase(s->lines().begin());
+    both(device(8, 1));
+    for (LineStore* s : {&scanned, &indexed}) {
+        (*s)[1] = devlist::FieldSet(devlist::kMacAddress, "00:EE:80:12:34:07", (*s)[1]);
+    }
+    both(device(7, 3));
+    both(device(6, 7));
+    for (LineStore* s : {&scanned, &indexed}) s->clear();
+    both(device(5, 5));
 }
 
 TEST(MacCheckIns, UpdatesListedDevicesAndAppendsNewOnes) {
