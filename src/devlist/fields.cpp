@@ -10,13 +10,11 @@
 
 namespace devlist {
 
-namespace {
-
-// Field n of line as a view into line. Field 0 runs to the first comma (or the end of the line);
+// Field 0 runs to the first comma (or the end of the line);
 // every later field is looked up in a window of at most 255 bytes after the first comma, and a
 // field whose closing comma lies beyond that window reads as "". The line is treated as if a
 // comma were appended, which is why the last field needs no trailing comma.
-std::string_view fieldView(int n, std::string_view line) {
+std::string_view FieldView(int n, std::string_view line) {
     if (n < 0) return {};
     size_t first = line.find(',');
     if (n == 0) return first == std::string_view::npos ? line : line.substr(0, first);
@@ -39,10 +37,8 @@ std::string_view fieldView(int n, std::string_view line) {
     }
 }
 
-}  // namespace
-
 std::string FieldGet(int n, std::string_view line) {
-    return std::string(fieldView(n, line));
+    return std::string(FieldView(n, line));
 }
 
 std::string FieldSet(int n, std::string_view value, std::string_view line) {

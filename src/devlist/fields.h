@@ -32,6 +32,8 @@ enum Field : int {
 // Field n (0-based) of line; "" when missing or when it does not end within the 255 bytes
 // after the first comma.
 std::string FieldGet(int n, std::string_view line);
+// The same field as a view into line, for scans that must not allocate.
+std::string_view FieldView(int n, std::string_view line);
 // line with field n replaced; unchanged when the line has fewer than n+1 fields. No length cut.
 std::string FieldSet(int n, std::string_view value, std::string_view line);
 // Decimal text of number left-padded with "0" to width bytes; a longer number is kept whole.

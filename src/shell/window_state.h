@@ -127,6 +127,10 @@ struct WindowState {
     std::string modelVerBox{"Model Ver"};
     std::string pcIpBox{"192.168.0.22"};
     std::string udpHostBox{"23"};
+    // The captions below those boxes; the LAN search replaces them with the own address and
+    // the target host of its latest pass.
+    std::string pcIpCaption{"PC IP Address"};
+    std::string udpHostCaption{"UDP Host"};
 };
 
 }  // namespace shell

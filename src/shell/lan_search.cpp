@@ -1,0 +1,147 @@
+#include "shell/lan_search.h"
+
+#include "discovery/registration.h"
+#include "text/cp932.h"
+
+namespace shell {
+namespace {
+
+constexpr int kPasses = 4;
+constexpr uint32_t kPassPauseMs = 200;
+constexpr uint32_t kReplyWaitMs = 1000;
+
+bool isLoopback(const std::string& address) {
+    return address.rfind("127.", 0) == 0;
+}
+
+}  // namespace
+
+LanSearch::LanSearch(WindowState& state, platform::EventLoop& loop, platform::Dialogs& dialogs,
+                     platform::UdpFactory& udp, platform::HostAddress& host, Hooks hooks)
+    : m_state(state),
+      m_loop(loop),
+      m_dialogs(dialogs),
+      m_udp(udp),
+      m_host(host),
+      m_hooks(std::move(hooks)) {}
+
+LanSearch::~LanSearch() = default;
+
+void LanSearch::notify() {
+    if (m_hooks.stateChanged) m_hooks.stateChanged();
+}
+
+void LanSearch::log(const std::string& line) {
+    if (m_hooks.logMessage) m_hooks.logMessage(line);
+}
+
+void LanSearch::warn(const std::string& text) {
+    notify();
+    m_dialogs.warning(text);
+}
+
+void LanSearch::delay(uint32_t ms) {
+    notify();
+    platform::Delay(m_loop, ms);
+}
+
+void LanSearch::run() {
+    if (m_running) return;  // the disabled button is the guard; this keeps a stray call out
+    if (m_state.isEnabled(Control::Apply)) {
+        warn(text::sj("LAN上検索を行うには適用してください。"));
+        return;
+    }
+    m_running = true;
+    m_loopbackLogged = false;
+    m_state.setEnabled(Control::LanSearch, false);
+    m_state.searchReplyStore.clear();
+    m_state.searchRegStore.clear();
+
+    bool sent = true;
+    for (int pass = 0; pass < kPasses && sent; ++pass) {
+        sent = searche();
+        if (sent) delay(kPassPauseMs);
+    }
+    // A pass that failed has told the operator why; the replies so far are not merged.
+    if (sent) {
+        delay(kReplyWaitMs);
+        merge();
+    }
+    m_state.setEnabled(Control::LanSearch, true);
+    m_running = false;
+    notify();
+}
+
+void LanSearch::merge() {
+    discovery::MergeResult m =
+        discovery::MacCheckIns(m_state.searchRegStore, std::move(m_state.viewStore));
+    m_state.viewStore = std::move(m.viewStore);
+    if (m.nothingFound) {
+        warn(text::sj("対象機器が見つかりませんでした。"));
+    } else {
+        for (const std::string& line : m.logLines) log(line);
+        if (m.enableApply) m_state.setEnabled(Control::Apply, true);
+    }
+    if (m_hooks.showWorkingList) m_hooks.showWorkingList();
+}
+
+bool LanSearch::searche() {
+    if (!openEndpoint()) return false;
+    std::optional<std::string> own = findOwnAddress();
+    if (!own) {
+        warn(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。"));
+        return false;
+    }
+    m_state.pcIpCaption = *own;
+    m_own = discovery::ParseOwnAddress(m_state.pcIpCaption);
+    return rsSendData();
+}
+
+bool LanSearch::rsSendData() {
+    const std::string request = discovery::BuildSearchRequest(m_own);
+    std::string target = discovery::TargetHost(m_own);
+    m_state.udpHostCaption = target;
+    if (!openEndpoint()) return false;
+    using Result = platform::UdpSocket::SendResult;
+    if (m_socket->sendTo(target, discovery::kSearchPort, request) == Result::Sent) return true;
+
+    notify();
+    if (auto entered = m_dialogs.inputText("Invalid Host!", "Specify a new host:", "")) {
+        target = *entered;
+    }
+    if (m_socket->sendTo(target, discovery::kSearchPort, request) == Result::Sent) return true;
+    m_dialogs.error("Host Lookup Canceled");
+    return false;
+}
+
+bool LanSearch::openEndpoint() {
+    if (!m_socket) {
+        m_socket = m_udp.createUdpSocket();
+        m_socket->setReceiver([this](const platform::Datagram& d) { onDatagram(d); });
+    }
+    if (m_socket->open(discovery::kReplyPort)) return true;
+    warn(text::sj("UDPポート ") + std::to_string(discovery::kReplyPort) +
+         text::sj(" を開けないため、LAN上検索を行えません。他のプログラムが使用していないか確認して"
+                  "ください。"));
+    return false;
+}
+
+std::optional<std::string> LanSearch::findOwnAddress() {
+    if (!m_ownAddress.empty()) return m_ownAddress;
+    std::optional<std::string> address = m_host.firstIpv4(m_host.hostName());
+    if (address && isLoopback(*address) && !m_loopbackLogged) {
+        m_loopbackLogged = true;
+        log(text::sj("PCのIPアドレスがループバック ") + *address +
+            text::sj(
+                " のため、LAN上の機器には届きません。--own-address A.B.C.D で指定してください。"));
+    }
+    return address;
+}
+
+void LanSearch::onDatagram(const platform::Datagram& d) {
+    discovery::ReceiveReply(m_state.searchReplyStore, m_state.searchRegStore, m_collector,
+                            d.fromAddress, d.fromPort, d.bytes);
+    notify();
+}
+
+}  // namespace shell

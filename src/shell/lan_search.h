@@ -1,0 +1,70 @@
+// The LAN search ("LAN上 検索" of the list-edit panel): four search requests 200 ms apart to the
+// broadcast address of the PC's own network, one more second for the replies, then the replies
+// merged into the working list. Replies are collected whenever the endpoint is open, also
+// after a search; only the next search merges them, after emptying both stores.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "discovery/registration.h"
+#include "discovery/search_request.h"
+#include "platform/dialogs.h"
+#include "platform/event_loop.h"
+#include "platform/host_address.h"
+#include "platform/udp_socket.h"
+#include "shell/window_state.h"
+
+namespace shell {
+
+class LanSearch {
+public:
+    struct Hooks {
+        std::function<void(const std::string&)> logMessage;  // a communication-log line
+        std::function<void()> stateChanged;                  // the window should show the state
+        std::function<void()> showWorkingList;  // redraw the list view from ViewStore, unfiltered
+    };
+
+    LanSearch(WindowState& state, platform::EventLoop& loop, platform::Dialogs& dialogs,
+              platform::UdpFactory& udp, platform::HostAddress& host, Hooks hooks);
+    ~LanSearch();
+
+    // An address the search takes as the PC's own instead of asking the host (for a PC with
+    // several networks, or one whose host name resolves to loopback). Empty: ask the host.
+    void setOwnAddress(std::string address) { m_ownAddress = std::move(address); }
+    const std::string& ownAddress() const { return m_ownAddress; }
+
+    // The search; returns when it is over. Refused while the working list holds edits not
+    // yet applied.
+    void run();
+    bool running() const { return m_running; }
+
+private:
+    bool searche();
+    bool rsSendData();
+    bool openEndpoint();
+    std::optional<std::string> findOwnAddress();
+    void merge();
+    void onDatagram(const platform::Datagram& d);
+    void warn(const std::string& text);
+    void delay(uint32_t ms);
+    void notify();
+    void log(const std::string& line);
+
+    WindowState& m_state;
+    platform::EventLoop& m_loop;
+    platform::Dialogs& m_dialogs;
+    platform::UdpFactory& m_udp;
+    platform::HostAddress& m_host;
+    Hooks m_hooks;
+    std::unique_ptr<platform::UdpSocket> m_socket;  // made at the first search, then kept open
+    std::string m_ownAddress;
+    discovery::OwnOctets m_own{};
+    discovery::ReplyCollector m_collector;
+    bool m_running = false;
+    bool m_loopbackLogged = false;
+};
+
+}  // namespace shell

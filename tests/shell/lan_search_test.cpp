@@ -1,0 +1,208 @@
+// The LAN search on fakes: virtual time, scripted dialogs and simulated devices on a fake UDP
+// network; the PC's own address is 127.0.0.1 unless a test says otherwise.
+#include "shell/lan_search.h"
+
+#include <gtest/gtest.h>
+
+#include "devlist/device_record.h"
+#include "devlist/fields.h"
+#include "discovery/search_reply.h"
+#include "fake_event_loop.h"
+#include "fake_host_address.h"
+#include "fake_udp_socket.h"
+#include "scripted_dialogs.h"
+#include "text/cp932.h"
+
+namespace shell {
+namespace {
+
+using discovery::kReplyPort;
+using text::sj;
+using Kind = testsupport::ScriptedDialogs::Kind;
+
+discovery::SearchReply device(uint8_t last, uint8_t macLast) {
+    discovery::SearchReply r;
+    r.address = {127, 0, 0, last};
+    r.mac = {0x00, 0xEE, 0x80, 0x12, 0x34, macLast};
+    r.model = "AB12";
+    r.model2 = "NODE0" + std::to_string(last);
+    return r;
+}
+
+std::string listed(int no, const std::string& ip, const std::string& mac) {
+    devlist::DeviceRecord r;
+    r.no = devlist::ZeroPad(no, 3);
+    r.ipAddress = ip;
+    r.macAddress = mac;
+    return r.toLine();
+}
+
+// The search and its fakes.
+struct Rig {
+    Rig() {
+        m_state.viewStore.clear();
+        m_net.onSend = [this](const testsupport::FakeUdpNetwork::Sent& s) {
+            EXPECT_FALSE(m_state.isEnabled(Control::LanSearch));
+            for (const auto& d : m_devices) {
+                m_net.deliver(s.fromPort, {discovery::BuildSearchReply(d), "127.0.0.1", 15580}, 5);
+            }
+        };
+    }
+    LanSearch& search() {
+        if (!m_search) {
+            LanSearch::Hooks hooks;
+            hooks.logMessage = [this](const std::string& l) { m_log.push_back(l); };
+            hooks.showWorkingList = [this] { ++m_redraws; };
+            m_search = std::make_unique<LanSearch>(m_state, m_loop, m_dialogs, m_net, m_host,
+                                                   std::move(hooks));
+        }
+        return *m_search;
+    }
+
+    WindowState m_state;
+    testsupport::FakeEventLoop m_loop;
+    testsupport::ScriptedDialogs m_dialogs;
+    testsupport::FakeUdpNetwork m_net{m_loop};
+    testsupport::FakeHostAddress m_host;
+    std::vector<discovery::SearchReply> m_devices;
+    std::vector<std::string> m_log;
+    int m_redraws = 0;
+    std::unique_ptr<LanSearch> m_search;
+};
+
+class LanSearchTest : public ::testing::Test, public Rig {};
+
+TEST_F(LanSearchTest, FourRequestsThenTheRepliesMergedIntoTheWorkingList) {
+    m_devices = {device(9, 1), device(8, 2), device(7, 3)};
+    m_state.viewStore.lines() = {listed(1, "127.0.0.5", "00:EE:80:12:34:01"),
+                                 listed(2, "127.0.0.8", "00:ee:80:12:34:02")};
+    search().setOwnAddress("127.0.0.1");  // as --own-address gives it: nothing to remark
+    search().run();
+
+    ASSERT_EQ(m_net.sent.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        const auto& s = m_net.sent[i];
+        EXPECT_EQ(s.host, "127.0.0.255");
+        EXPECT_EQ(s.port, 15580);
+        EXPECT_EQ(s.fromPort, kReplyPort);
+        EXPECT_EQ(s.bytes, discovery::BuildSearchRequest({127, 0, 0, 1}));
+        if (i > 0) {
+            EXPECT_NEAR(s.atMs - m_net.sent[i - 1].atMs, 200, 2);
+        }
+    }
+    EXPECT_EQ(m_net.opened, std::vector<uint16_t>(8, kReplyPort));  // twice per pass
+    EXPECT_NEAR(m_loop.tickCount() - m_net.sent[3].atMs, 1200, 4);
+    EXPECT_EQ(m_state.pcIpCaption, "127.0.0.1");
+    EXPECT_EQ(m_state.udpHostCaption, "127.0.0.255");
+
+    EXPECT_EQ(m_state.searchReplyStore.size(), 24u);  // 4 requests x 3 devices x 2 lines
+    EXPECT_EQ(m_state.searchRegStore.size(), 3u);
+    ASSERT_EQ(m_state.viewStore.size(), 4u);
+    EXPECT_EQ(devlist::FieldGet(devlist::kIpAddress, m_state.viewStore[0]), "127.0.0.9");
+    EXPECT_EQ(devlist::FieldGet(devlist::kMacAddress, m_state.viewStore[2]), "00:EE:80:12:34:02");
+    EXPECT_EQ(devlist::FieldGet(devlist::kNo, m_state.viewStore[3]), "004");
+    std::vector<std::string> log = {sj("No.001 IP変更 127.0.0.5 -> 127.0.0.9"),
+                                    sj("127.0.0.8  検索> AB12-NODE08を登録します。"),
+                                    sj("127.0.0.7  検索> AB12-NODE07を登録します。")};
+    EXPECT_EQ(m_log, log);
+    EXPECT_TRUE(m_state.isEnabled(Control::Apply));
+    EXPECT_TRUE(m_state.isEnabled(Control::LanSearch));
+    EXPECT_EQ(m_redraws, 1);
+    EXPECT_TRUE(m_dialogs.shown().empty());
+
+    // A late reply is collected but reaches the list only through the next search.
+    auto late = device(6, 6);
+    m_net.deliver(kReplyPort, {discovery::BuildSearchReply(late), "127.0.0.6", 15580});
+    m_loop.runPending();
+    EXPECT_EQ(m_state.searchRegStore.size(), 4u);
+    EXPECT_EQ(m_state.viewStore.size(), 4u);
+}
+
+TEST_F(LanSearchTest, PendingEditsRefuseTheSearch) {
+    m_state.setEnabled(Control::Apply, true);
+    m_state.searchRegStore.lines() = {"kept"};
+    search().run();
+    EXPECT_EQ(m_dialogs.shownUtf8(),
+              std::vector<std::string>{"LAN上検索を行うには適用してください。"});
+    EXPECT_TRUE(m_net.sent.empty());
+    EXPECT_EQ(m_state.searchRegStore.lines(), std::vector<std::string>{"kept"});
+}
+
+TEST_F(LanSearchTest, NoReplyWarnsAndLeavesTheListAsItWas) {
+    m_state.viewStore.lines() = {listed(1, "127.0.0.5", "00:EE:80:12:34:01")};
+    auto before = m_state.viewStore;
+    search().run();
+    EXPECT_EQ(m_dialogs.shownUtf8(), std::vector<std::string>{"対象機器が見つかりませんでした。"});
+    EXPECT_EQ(m_state.viewStore, before);
+    EXPECT_FALSE(m_state.isEnabled(Control::Apply));
+    EXPECT_TRUE(m_state.isEnabled(Control::LanSearch));
+}
+
+TEST_F(LanSearchTest, FailuresWarnStopAndEnableTheButtonAgain) {
+    struct Case {
+        const char* name;
+        std::function<void(Rig&)> arrange;
+        const char* shown;
+    } cases[] = {
+        {"port held", [](Rig& t) { t.m_net.heldPorts.insert(kReplyPort); },
+         "UDPポート 9010 を開けないため"},
+        {"no address", [](Rig& t) { t.m_host.address.reset(); },
+         "PCのIPアドレスが取得できないため"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig t;
+        t.m_devices = {device(9, 1)};
+        c.arrange(t);
+        t.search().run();
+        ASSERT_EQ(t.m_dialogs.shown().size(), 1u);
+        EXPECT_EQ(t.m_dialogs.shown()[0].kind, Kind::Warning);
+        EXPECT_EQ(t.m_dialogs.shownUtf8()[0].rfind(c.shown, 0), 0u);
+        EXPECT_TRUE(t.m_net.sent.empty());
+        EXPECT_TRUE(t.m_state.isEnabled(Control::LanSearch));
+        EXPECT_TRUE(t.m_state.viewStore.empty());
+    }
+}
+
+TEST_F(LanSearchTest, InvalidHostAsksForAnotherOrStopsWithHostLookupCanceled) {
+    search().setOwnAddress("300.0.0.1");  // a target no lookup resolves
+    m_devices = {device(9, 1)};
+    for (int i = 0; i < 4; ++i) m_dialogs.answerText("127.0.0.255");
+    search().run();
+    ASSERT_EQ(m_net.sent.size(), 4u);
+    EXPECT_EQ(m_net.sent[0].host, "127.0.0.255");
+    EXPECT_EQ(m_dialogs.shown()[0].text, "Invalid Host!\nSpecify a new host:");
+    EXPECT_EQ(m_state.udpHostCaption, "300.0.0.255");
+    EXPECT_EQ(m_state.viewStore.size(), 1u);
+
+    m_dialogs.clear();
+    m_state.setEnabled(Control::Apply, false);
+    m_dialogs.answerText(std::nullopt);
+    search().run();
+    EXPECT_EQ(m_dialogs.shownUtf8(), (std::vector<std::string>{"Invalid Host!\nSpecify a new host:",
+                                                               "Host Lookup Canceled"}));
+    EXPECT_EQ(m_net.sent.size(), 4u);
+    EXPECT_TRUE(m_state.isEnabled(Control::LanSearch));
+    EXPECT_TRUE(m_state.searchRegStore.empty());
+}
+
+TEST_F(LanSearchTest, LoopbackHostAddressIsLoggedOnceAndTheOverrideAsksNoHost) {
+    m_host.address = "127.0.1.1";
+    m_devices = {device(9, 1)};
+    search().run();
+    ASSERT_EQ(m_log.size(), 2u);
+    EXPECT_NE(m_log[0].find("--own-address"), std::string::npos);
+    EXPECT_EQ(m_net.sent[0].host, "127.0.1.255");
+    EXPECT_EQ(m_host.lookups, 4);
+
+    m_log.clear();
+    m_state.setEnabled(Control::Apply, false);
+    search().setOwnAddress("127.0.0.1");
+    search().run();
+    EXPECT_EQ(m_host.lookups, 4);
+    EXPECT_EQ(m_net.sent.back().host, "127.0.0.255");
+    EXPECT_TRUE(m_log.empty());  // the known device, at the same address
+}
+
+}  // namespace
+}  // namespace shell
