@@ -314,6 +314,8 @@ std::string DeviceSession::header(std::string_view title, std::string_view name)
            platform::timeText(now);
 }
 
+// The echo line keeps the CR of the command, as the dump headers keep theirs: such lines end
+// CR CR LF in every file the session writes.
 void DeviceSession::sendCommand(const std::string& command) {
     m_lastCommand = command;
     m_socket->send(command + "\r");

@@ -113,21 +113,8 @@ TEST(Files, HostileNamesNeverWriteOutsideTheWorkFolder) {
     fs::path work = rig.dir / "data";
     fs::create_directories(work);
     rig.panel.saveName = "../../esc\\a\x01:";
-    rig.make();
     // The work folder one level down, so an escape would land in rig.dir.
-    rig.session.reset();
-    session::SessionContext ctx{
-        rig.loop,
-        rig.clock,
-        rig.dialogs,
-        rig.panel,
-        {rig.setTime, rig.registerIp, rig.disableDhcp, rig.registerName, rig.write, rig.cpuReset},
-        rig.mode,
-        work.string() + "/",
-        [](const std::string&) {},
-        [&] { ++rig.ended; },
-        {}};
-    rig.session = std::make_unique<session::DeviceSession>(ctx, rig.net.createTcpSocket());
+    rig.make(work);
     rig.session->start("127.0.0.5", 23, 1, {}, false);
     auto t = sendTranscript();
     t[4] = "?ifPhysAddress=/../../../esc/..\r\nQLX> ";
@@ -148,22 +135,8 @@ TEST(Files, HostileNamesNeverWriteOutsideTheWorkFolder) {
 
 TEST(Flood, TextWithoutAMarkerStaysBoundedUntilTheTimeOut) {
     Rig rig;
-    rig.make();
-    rig.session.reset();
     const size_t cap = size_t{1} << 20;
-    session::SessionContext ctx{
-        rig.loop,
-        rig.clock,
-        rig.dialogs,
-        rig.panel,
-        {rig.setTime, rig.registerIp, rig.disableDhcp, rig.registerName, rig.write, rig.cpuReset},
-        rig.mode,
-        rig.dir.string() + "/",
-        [](const std::string&) {},
-        [&] { ++rig.ended; },
-        {},
-        cap};
-    rig.session = std::make_unique<session::DeviceSession>(ctx, rig.net.createTcpSocket());
+    rig.make({}, cap);
     rig.session->start("127.0.0.5", 23, 1, {}, false);
     rig.feedAll(sendTranscript(), 6);  // waiting for the first dump
     const std::string chunk(64 * 1024, 'z');

@@ -65,7 +65,10 @@ public:
         fs::remove_all(dir, ec);
     }
 
-    session::DeviceSession& make() {
+    // work: the work folder (default: dir); cap: what the session's texts keep.
+    session::DeviceSession& make(const fs::path& work = {},
+                                 size_t cap = session::BoundedText::kDefaultCapBytes) {
+        session.reset();
         session::SessionContext ctx{
             loop,
             clock,
@@ -73,10 +76,11 @@ public:
             panel,
             {setTime, registerIp, disableDhcp, registerName, write, cpuReset},
             mode,
-            dir.string() + "/",
+            (work.empty() ? dir : work).string() + "/",
             [this](const std::string& t) { logs.push_back(t); },
             [this] { ++ended; },
-            {}};
+            {},
+            cap};
         session = std::make_unique<session::DeviceSession>(std::move(ctx), net.createTcpSocket());
         return *session;
     }

