@@ -1,0 +1,352 @@
+// The dialogue runs on each received chunk. Markers are matched inside one chunk only: the
+// device's text follows no message boundary, and a marker split over two chunks is simply not
+// seen (the session then ends by its time-out). Two places let other handlers run in the middle
+// of a chunk: the login pause and the error box of a file that cannot be written. After either,
+// this object may be gone, so the alive token is checked before any member is touched.
+#include "session/device_session.h"
+
+#include "devlist/fields.h"
+#include "platform/files.h"
+#include "session/file_names.h"
+#include "text/cp932.h"
+
+namespace session {
+namespace {
+
+bool contains(std::string_view chunk, std::string_view marker) {
+    return chunk.find(marker) != std::string_view::npos;
+}
+
+constexpr std::string_view kPrompt = "> ";
+constexpr size_t kFailureTextBytes = 30;
+constexpr size_t kLog20TailBytes = 34;  // the "----" line as far as the log needs it
+
+// The value of a reply line "query" + separator + value (+ closing byte) + CR: the bytes
+// between the skipped lead and the first CR, less the closing bytes; empty when too short.
+std::string replyValue(std::string_view chunk, size_t skip, size_t closing) {
+    size_t cr = chunk.find('\r');
+    if (cr == std::string_view::npos || cr < skip + closing + 1) return {};
+    return std::string(chunk.substr(skip, cr - skip - closing));
+}
+
+}  // namespace
+
+DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::TcpSocket> socket)
+    : m_ctx(std::move(context)),
+      m_socket(std::move(socket)),
+      m_timeout(m_ctx.loop.createTimer()),
+      m_deviceLog(m_ctx.textCapBytes),
+      m_terminal(m_ctx.textCapBytes) {
+    m_timeout->setCallback([this] { onTimeout(); });
+    platform::TcpSocket::Handlers h;
+    h.connecting = [this] { onConnecting(); };
+    h.readable = [this] { onReadable(); };
+    // No error of the connection is ever reported: a session that cannot connect, or whose
+    // connection breaks, ends by its time-out.
+    h.error = [](int& code) { code = 0; };
+    m_socket->setHandlers(std::move(h));
+}
+
+DeviceSession::~DeviceSession() {
+    *m_alive = false;
+    m_timeout->stop();
+    m_socket->setHandlers({});
+    m_socket->close();
+}
+
+void DeviceSession::start(const std::string& host, long long port, int rowNumber,
+                          devlist::LineStore sendLines, bool resetPending) {
+    m_host = host;
+    m_rowNumber = rowNumber;
+    m_sendStore = std::move(sendLines);
+    m_resetPending = resetPending;
+    m_writePending = false;
+    m_ended = false;
+    m_endPending = false;
+    m_ctx.log(text::sj("No.") + devlist::ZeroPad(rowNumber, 3) + " (" + host + ") " +
+              text::sj("接続中"));
+    m_step = SessionStep::Login;
+    m_result = kResultPending;
+    m_timeout->start(kTimeoutFirstMs);
+    bool opened = port >= 0 && port <= 65535 && m_socket->open(host, static_cast<uint16_t>(port));
+    if (!opened) m_ctx.log(host + ":" + std::to_string(port) + text::sj(" 接続失敗"));
+}
+
+void DeviceSession::close() {
+    m_socket->close();
+}
+
+void DeviceSession::onConnecting() {
+    const auto& rec = m_ctx.panel.rec;
+    platform::LocalTime now = m_ctx.clock.now();
+    m_terminal.clear();
+    m_terminal.append("//--- CONNECT LOG " + rec.listName + "IP:" + rec.ipAddress +
+                      " MAC:" + rec.macAddress + " " + platform::shortDateText(now) + " " +
+                      platform::timeText(now));
+    m_terminal.append("");
+    m_ctx.log(text::sj("No.") + devlist::ZeroPad(m_rowNumber, 3) + " (" + m_host + ") Connected");
+    changed();
+}
+
+void DeviceSession::onTimeout() {
+    m_timeout->stop();
+    if (m_ended) return;
+    m_result = kResultTimeOut;
+    end();
+}
+
+void DeviceSession::onReadable() {
+    // A copy: the login pause may run further chunks, which replace the members.
+    const std::string chunk = m_socket->receive();
+    if (chunk.empty()) return;
+    m_terminal.append(chunk);
+    m_lastPacket = chunk;
+
+    bool alive = true;
+    switch (m_step) {
+        case SessionStep::Idle:
+            break;
+        case SessionStep::Login:
+            alive = handleLogin(chunk);
+            break;
+        case SessionStep::ReadVersion:
+        case SessionStep::ReadMac:
+        case SessionStep::ReadName:
+            if (contains(chunk, ">")) handleValue(chunk);
+            break;
+        case SessionStep::DumpBefore:
+        case SessionStep::DumpAfter:
+            alive = handleDump(chunk, m_step == SessionStep::DumpBefore);
+            break;
+        case SessionStep::StreamSettings:
+            if (contains(chunk, kPrompt)) handleStream();
+            break;
+        case SessionStep::ReadLog20:
+            alive = handleLog20(chunk);
+            break;
+        case SessionStep::SettlePrompt:
+            if (contains(chunk, kPrompt)) {
+                setResult(kResultOk);
+                sendBareCr();
+                m_step = SessionStep::QuitPrompt;
+            }
+            break;
+        case SessionStep::QuitPrompt:
+            if (contains(chunk, kPrompt)) {
+                setResult(kResultOk);
+                sendCommand(m_resetPending ? "CPURESET" : "q");
+                m_step = SessionStep::AwaitClose;
+            }
+            break;
+        case SessionStep::AwaitClose:
+            if (contains(chunk, ".")) alive = handleClose();
+            break;
+    }
+    if (!alive) return;
+    changed();
+    if (m_endPending) end();
+}
+
+bool DeviceSession::handleLogin(const std::string& chunk) {
+    std::shared_ptr<bool> alive = m_alive;
+    changed();
+    platform::Delay(m_ctx.loop, kLoginPauseMs);
+    if (!*alive) return false;
+
+    const auto& rec = m_ctx.panel.rec;
+    if (contains(chunk, "ready.")) sendRaw("\r");
+    if (contains(chunk, "ID:")) sendRaw(rec.userId + "\r");
+    if (contains(chunk, "rd:")) sendRaw(rec.password + "\r");
+    auto refuse = [this](int result) {
+        m_socket->close();
+        setResult(result);
+        m_timeout->stop();
+        if (!m_ended) m_endPending = true;
+    };
+    if (contains(chunk, "Incorrect")) refuse(kResultLoginError);
+    if (contains(chunk, "re:")) {
+        if (!m_ended) {
+            size_t at = chunk.find("failure:");
+            m_failureText = chunk.substr(at == std::string::npos ? 0 : at, kFailureTextBytes);
+        }
+        refuse(kResultFailure);
+    }
+    if (contains(chunk, "exists.")) refuse(kResultExists);
+    if (contains(chunk, ">")) {
+        m_writePending = false;
+        m_timeout->stop();
+        m_timeout->start(kTimeoutDialogueMs);
+        m_step = SessionStep::ReadVersion;
+        sendCommand("ver");
+    }
+    return true;
+}
+
+void DeviceSession::handleValue(const std::string& chunk) {
+    auto& rec = m_ctx.panel.rec;
+    switch (m_step) {
+        case SessionStep::ReadVersion:
+            rec.modelVersion = replyValue(chunk, 4, 0);
+            sendCommand("?ifPhysAddress");
+            m_step = SessionStep::ReadMac;
+            break;
+        case SessionStep::ReadMac:
+            rec.macAddress = replyValue(chunk, 15, 0);
+            m_deviceLog.clear();
+            sendCommand("?sysName");
+            m_step = SessionStep::ReadName;
+            break;
+        default: {
+            rec.deviceName = replyValue(chunk, 10, 1);
+            m_deviceLog.clear();
+            SessionMode mode = m_ctx.mode;
+            m_step = IsCheckMode(mode)  ? SessionStep::DumpAfter
+                     : IsSendMode(mode) ? SessionStep::DumpBefore
+                                        : SessionStep::Idle;
+            sendCommand("&save");
+            break;
+        }
+    }
+}
+
+bool DeviceSession::handleDump(const std::string& chunk, bool before) {
+    size_t at = chunk.find("LOAD_END");
+    if (at == std::string::npos) {
+        m_deviceLog.append(chunk);
+        return true;
+    }
+    // Idle first, so that a file that cannot be written leaves the dialogue idle.
+    m_step = SessionStep::Idle;
+    m_deviceLog.removeFirst();
+    m_deviceLog.removeFirst();
+    // The dump without the line break in front of the marker.
+    m_deviceLog.append(std::string_view(chunk).substr(0, at > 2 ? at - 2 : 0));
+    const auto& saveName = m_ctx.panel.saveName;
+    m_deviceLog.insertTop(
+        header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) + "\r");
+    std::shared_ptr<bool> alive = m_alive;
+    if (!save(before ? PreWriteDumpName(saveName) : PostWriteDumpName(saveName),
+              m_deviceLog.bytes()))
+        return *alive;
+    if (before) {
+        m_linesLeft = static_cast<int>(m_sendStore.size());
+        sendBareCr();
+        m_step = SessionStep::StreamSettings;
+    } else {
+        setResult(kResultOk);
+        m_deviceLog.clear();
+        sendCommand("log 20");
+        m_step = SessionStep::ReadLog20;
+    }
+    return true;
+}
+
+void DeviceSession::handleStream() {
+    if (m_linesLeft > 0) {
+        size_t index = m_sendStore.size() - static_cast<size_t>(m_linesLeft);
+        sendRaw(m_sendStore[index] + "\r");
+        --m_linesLeft;
+        return;
+    }
+    m_deviceLog.clear();
+    sendCommand("&save");
+    m_step = SessionStep::DumpAfter;
+}
+
+bool DeviceSession::handleLog20(const std::string& chunk) {
+    size_t at = chunk.find("----");
+    if (at == std::string::npos) {
+        m_deviceLog.append(chunk);
+        return true;
+    }
+    m_step = SessionStep::Idle;
+    m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
+    m_deviceLog.insertTop(header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
+    std::shared_ptr<bool> alive = m_alive;
+    if (!save(Log20Name(m_ctx.panel.rec.macAddress), m_deviceLog.bytes())) return *alive;
+    m_step = SessionStep::SettlePrompt;
+    setResult(kResultOk);
+
+    // The options are read now, not at session start.
+    const SessionOptions& o = m_ctx.options;
+    const auto& rec = m_ctx.panel.rec;
+    if (o.setTime) {
+        platform::LocalTime now = m_ctx.clock.now();
+        sendCommand("DATE " + platform::shortDateText(now));
+        sendCommand("TIME " + platform::timeText(now));
+    }
+    if (IsSendMode(m_ctx.mode)) {
+        if (o.registerIp) sendCommand(".ipAdEntAddr=" + rec.ipAddress);
+        if (o.disableDhcp) sendCommand(".dhcpEnabled=0");
+        if (o.registerName) sendCommand(".sysName=\"" + rec.deviceName + "\"");
+        if (o.write) m_writePending = true;
+        if (o.cpuReset) m_resetPending = true;
+    }
+    if (m_writePending) sendCommand("WRITE");
+    sendBareCr();
+    return true;
+}
+
+bool DeviceSession::handleClose() {
+    m_step = SessionStep::Idle;
+    std::shared_ptr<bool> alive = m_alive;
+    if (!save(CommLogName(m_ctx.panel.saveName), m_terminal.bytes())) return *alive;
+    // The connection stays open: the device closes it after "q" or "CPURESET".
+    m_timeout->stop();
+    if (!m_ended) m_endPending = true;
+    return true;
+}
+
+// False when the file could not be written; the error box is modal and lets other handlers
+// run, so the caller checks its alive token afterwards.
+bool DeviceSession::save(const std::string& name, const std::string& bytes) {
+    std::string path = m_ctx.workFolder + name;
+    if (platform::writeFileAtomic(path, bytes)) return true;
+    m_ctx.dialogs.error(path + text::sj(" に書き込めません"));
+    return false;
+}
+
+std::string DeviceSession::header(std::string_view title, std::string_view name) const {
+    const auto& rec = m_ctx.panel.rec;
+    platform::LocalTime now = m_ctx.clock.now();
+    return std::string(title) + std::string(name) + "IP:" + rec.ipAddress +
+           " MAC:" + rec.macAddress + " " + platform::shortDateText(now) + " " +
+           platform::timeText(now);
+}
+
+// The echo line keeps the CR of the command, as the dump headers keep theirs: such lines end
+// CR CR LF in every file the session writes.
+void DeviceSession::sendCommand(const std::string& command) {
+    m_lastCommand = command;
+    m_socket->send(command + "\r");
+    m_terminal.append("[" + command + "]\r");
+}
+
+void DeviceSession::sendBareCr() {
+    m_lastCommand.clear();
+    m_socket->send("\r");
+    m_terminal.append("[CR]");
+}
+
+void DeviceSession::sendRaw(const std::string& bytes) {
+    m_socket->send(bytes);
+}
+
+void DeviceSession::setResult(int result) {
+    if (!m_ended) m_result = result;
+}
+
+// onEnded is the last thing done: its receiver may start work that outlives this object.
+void DeviceSession::end() {
+    m_endPending = false;
+    if (m_ended) return;
+    m_ended = true;
+    m_timeout->stop();
+    if (m_ctx.onEnded) m_ctx.onEnded();
+}
+
+void DeviceSession::changed() {
+    if (m_ctx.onChanged) m_ctx.onChanged();
+}
+
+}  // namespace session

@@ -1,0 +1,130 @@
+// One device's session: the connection, the dialogue's step machine on the chunks it receives,
+// the four files it writes into the work folder and its time-out. It reads the record's boxes
+// and the options through references, at the moment the dialogue needs them, so the window
+// (or a runner without one) keeps owning them. One object per device; nothing is global.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "devlist/edit_panel.h"
+#include "devlist/line_store.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/event_loop.h"
+#include "platform/tcp_socket.h"
+#include "session/bounded_text.h"
+#include "session/session_state.h"
+
+namespace session {
+
+constexpr uint32_t kTimeoutFirstMs = 5000;
+constexpr uint32_t kTimeoutDialogueMs = 10000;
+constexpr uint32_t kLoginPauseMs = 200;
+
+// The six check boxes that steer the closing commands; read when the device log is in.
+struct SessionOptions {
+    const bool& setTime;       // "時刻設定を行う"
+    const bool& registerIp;    // "接続IPアドレスを登録"
+    const bool& disableDhcp;   // "dhcp 無効設定"
+    const bool& registerName;  // "名称を機器登録"
+    const bool& write;         // "WRITE"
+    const bool& cpuReset;      // "CPURESET"
+};
+
+struct SessionContext {
+    platform::EventLoop& loop;
+    platform::Clock& clock;
+    platform::Dialogs& dialogs;
+    devlist::EditPanel& panel;  // the record being served
+    SessionOptions options;
+    const SessionMode& mode;  // the run's mode as it is now ("停止" changes it)
+    std::string workFolder;   // with its trailing "/"
+    // A line for the communication log (the text after the time stamp).
+    std::function<void(const std::string&)> log;
+    // The session has ended (completed, refused at login, timed out): at most once.
+    std::function<void()> onEnded;
+    // The terminal text or the record's boxes changed; optional.
+    std::function<void()> onChanged;
+    // What the terminal text and the device log keep at most.
+    size_t textCapBytes = BoundedText::kDefaultCapBytes;
+};
+
+class DeviceSession {
+public:
+    DeviceSession(SessionContext context, std::unique_ptr<platform::TcpSocket> socket);
+    // Closes the connection; notifications still queued for it are dropped.
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // Starts the connection towards host:port. rowNumber is the 1-based row shown in the log
+    // lines; sendLines are streamed in send mode.
+    void start(const std::string& host, long long port, int rowNumber, devlist::LineStore sendLines,
+               bool resetPending);
+    void close();
+
+    SessionStep step() const { return m_step; }
+    // SessionResult; it no longer changes once the session has ended.
+    int result() const { return m_result; }
+    bool ended() const { return m_ended; }
+    const std::string& failureText() const { return m_failureText; }
+    const std::string& lastCommand() const { return m_lastCommand; }
+    int linesLeft() const { return m_linesLeft; }
+    bool resetPending() const { return m_resetPending; }
+    void clearResetPending() { m_resetPending = false; }
+    bool writePending() const { return m_writePending; }
+    bool timeoutActive() const { return m_timeout->isActive(); }
+    const devlist::LineStore& sendStore() const { return m_sendStore; }
+    const BoundedText& terminal() const { return m_terminal; }
+    const BoundedText& deviceLog() const { return m_deviceLog; }
+    const std::string& lastPacket() const { return m_lastPacket; }
+
+private:
+    void onConnecting();
+    void onReadable();
+    void onTimeout();
+
+    // Each returns false when the session object is gone (a wait or a modal box let other
+    // handlers run); the caller must then return without touching any member.
+    bool handleLogin(const std::string& chunk);
+    bool handleDump(const std::string& chunk, bool before);
+    bool handleLog20(const std::string& chunk);
+    bool handleClose();
+    void handleValue(const std::string& chunk);
+    void handleStream();
+    bool save(const std::string& name, const std::string& bytes);
+
+    void sendCommand(const std::string& command);
+    void sendBareCr();
+    void sendRaw(const std::string& bytes);
+    void setResult(int result);
+    void end();
+    std::string header(std::string_view title, std::string_view name) const;
+    void changed();
+
+    SessionContext m_ctx;
+    std::unique_ptr<platform::TcpSocket> m_socket;
+    std::unique_ptr<platform::Timer> m_timeout;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+
+    SessionStep m_step = SessionStep::Idle;
+    int m_result = kResultPending;
+    bool m_ended = false;
+    bool m_endPending = false;
+    std::string m_failureText;
+    std::string m_lastCommand;
+    int m_linesLeft = 0;
+    bool m_resetPending = false;
+    bool m_writePending = false;
+    devlist::LineStore m_sendStore;
+    BoundedText m_deviceLog;
+    BoundedText m_terminal;
+    std::string m_lastPacket;
+    std::string m_host;
+    int m_rowNumber = 0;
+};
+
+}  // namespace session

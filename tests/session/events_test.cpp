@@ -1,0 +1,206 @@
+// Session start, the connection's notices, the time-out, and what happens around the waits:
+// chunks inside the login pause, a session destroyed meanwhile, late chunks after the end,
+// hostile file names, floods and a transcript split at every byte.
+#include "session_rig.h"
+#include "text/cp932.h"
+
+namespace sessiontest {
+namespace {
+
+TEST(Start, LogsConnectsAndWritesTheTerminalHeader) {
+    Rig rig;
+    auto& s = rig.make();
+    s.start("127.0.0.5", 2323, 12, devlist::LineStore({"a"}), true);
+    EXPECT_EQ(s.step(), SessionStep::Login);
+    EXPECT_EQ(s.result(), session::kResultPending);
+    EXPECT_TRUE(s.timeoutActive());
+    EXPECT_TRUE(s.resetPending());
+    EXPECT_EQ(rig.conn().host(), "127.0.0.5");
+    EXPECT_EQ(rig.conn().port(), 2323);
+    EXPECT_EQ(rig.logs, std::vector<std::string>{text::sj("No.012 (127.0.0.5) 接続中")});
+    rig.loop.runPending();
+    EXPECT_EQ(s.terminal().bytes(),
+              "//--- CONNECT LOG roomIP:127.0.0.5 MAC:00:ee:80:00:00:01 26/12/07 09:05:03\r\n\r\n");
+    EXPECT_EQ(rig.logs.back(), "No.012 (127.0.0.5) Connected");
+
+    // Errors are cleared and leave no trace.
+    rig.conn().fireError(10061);
+    rig.loop.runPending();
+    EXPECT_EQ(rig.conn().lastErrorCode(), 0);
+    EXPECT_EQ(rig.logs.size(), 2u);
+    EXPECT_TRUE(rig.dialogs.shown().empty());
+}
+
+TEST(Start, AConnectionThatCannotBeOpenedEndsByTheTimeOut) {
+    for (long long port : {23LL, 70000LL, -1LL}) {
+        Rig rig;
+        rig.make();
+        rig.conn().refuseOpen = true;
+        rig.session->start("127.0.0.9", port, 1, {}, false);
+        rig.loop.runPending();
+        ASSERT_EQ(rig.logs.size(), 2u);
+        EXPECT_EQ(rig.logs[1], "127.0.0.9:" + std::to_string(port) + text::sj(" 接続失敗"));
+        rig.loop.advance(session::kTimeoutFirstMs - 1);
+        EXPECT_EQ(rig.ended, 0);
+        rig.loop.advance(1);
+        EXPECT_EQ(rig.ended, 1);
+        EXPECT_EQ(rig.session->result(), session::kResultTimeOut);
+        EXPECT_EQ(rig.step(), SessionStep::Login);
+    }
+}
+
+TEST(Reentry, AChunkInTheLoginPauseIsHandledCompletelyFirst) {
+    Rig rig;
+    rig.start();
+    rig.conn().deliver("User ID:");
+    rig.conn().deliverAt(rig.loop.tickCount() + 50, "Password:");
+    rig.loop.runPending();
+    EXPECT_EQ(rig.conn().sent(), "plume\radmin\r");
+    EXPECT_EQ(rig.session->terminal().bytes().find("Password:"),
+              rig.session->terminal().bytes().find("User ID:") + 10)
+        << "the outer chunk was shown before its pause";
+}
+
+TEST(Reentry, TheSessionMayBeDestroyedDuringTheLoginPause) {
+    Rig rig;
+    rig.start();
+    auto conn = rig.net.connections().back();
+    conn->deliver("QLX> ");
+    rig.loop.postAt(rig.loop.tickCount() + 100, [&] { rig.session.reset(); });
+    rig.loop.runPending();
+    EXPECT_EQ(rig.session, nullptr);
+    EXPECT_EQ(conn->sent(), "");
+    EXPECT_FALSE(conn->socketAlive());
+    rig.loop.advance(20000);
+    EXPECT_EQ(rig.ended, 0);
+}
+
+TEST(Ending, ALateChunkAfterTheTimeOutIsHandledButNeverEndsTheSessionAgain) {
+    Rig rig;
+    rig.start({".x=1"});
+    auto t = sendTranscript();
+    rig.feedAll(t, 9);  // waiting for the second dump
+    rig.loop.advance(session::kTimeoutDialogueMs);
+    ASSERT_EQ(rig.ended, 1);
+    rig.takeSent();
+    rig.feedAll({t[10], t[11], t[12], t[13], t[14]});
+    EXPECT_EQ(rig.takeSent(), "log 20\r\r\rq\r") << "the dialogue goes on";
+    EXPECT_NE(rig.file("QLX00ee80000001R1.txt"), "<missing>");
+    EXPECT_EQ(rig.ended, 1);
+    EXPECT_EQ(rig.session->result(), session::kResultTimeOut) << "a time-out stays a failure";
+}
+
+TEST(Ending, AFileThatCannotBeWrittenIsReportedAndTheSessionTimesOut) {
+    Rig rig;
+    rig.panel.saveName = std::string(300, 'n');  // longer than a file name may be
+    rig.start();
+    rig.feedAll(sendTranscript(), 6);
+    rig.takeSent();
+    rig.feed(sendTranscript()[6]);
+    std::string path = rig.dir.string() + "/" + rig.panel.saveName + "q1.txt";
+    ASSERT_EQ(rig.dialogs.shown().size(), 1u);
+    EXPECT_EQ(rig.dialogs.shown()[0].kind, testsupport::ScriptedDialogs::Kind::Error);
+    EXPECT_EQ(rig.dialogs.shown()[0].text, path + text::sj(" に書き込めません"));
+    EXPECT_EQ(rig.step(), SessionStep::Idle);
+    EXPECT_EQ(rig.takeSent(), "");
+    rig.loop.advance(session::kTimeoutDialogueMs);
+    EXPECT_EQ(rig.ended, 1);
+    EXPECT_EQ(rig.session->result(), session::kResultTimeOut);
+}
+
+TEST(Files, HostileNamesNeverWriteOutsideTheWorkFolder) {
+    Rig rig;
+    fs::path work = rig.dir / "data";
+    fs::create_directories(work);
+    rig.panel.saveName = "../../esc\\a\x01:";
+    // The work folder one level down, so an escape would land in rig.dir.
+    rig.make(work);
+    rig.session->start("127.0.0.5", 23, 1, {}, false);
+    auto t = sendTranscript();
+    t[4] = "?ifPhysAddress=/../../../esc/..\r\nQLX> ";
+    t[5] = "?sysName=\"../x\"\r\nQLX> ";
+    rig.feedAll(t);
+    EXPECT_EQ(rig.ended, 1);
+    EXPECT_EQ(rig.session->result(), session::kResultOk);
+    std::vector<std::string> names;
+    for (auto& e : fs::recursive_directory_iterator(rig.dir)) {
+        if (e.is_directory()) continue;
+        ASSERT_EQ(e.path().parent_path(), work) << e.path();
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"QLX__________esc___l20.txt", "______esc_a__R1.txt",
+                                               "______esc_a__q1.txt", "______esc_a__q2.txt"}));
+}
+
+TEST(Flood, TextWithoutAMarkerStaysBoundedUntilTheTimeOut) {
+    Rig rig;
+    const size_t cap = size_t{1} << 20;
+    rig.make({}, cap);
+    rig.session->start("127.0.0.5", 23, 1, {}, false);
+    rig.feedAll(sendTranscript(), 6);  // waiting for the first dump
+    const std::string chunk(64 * 1024, 'z');
+    for (int i = 0; i < 64; ++i) rig.feed(chunk);
+    for (const auto* t : {&rig.session->terminal(), &rig.session->deviceLog()}) {
+        EXPECT_LE(t->size(), cap);
+        EXPECT_EQ(t->bytes().substr(0, session::BoundedText::cutMark().size()),
+                  session::BoundedText::cutMark());
+    }
+    rig.loop.advance(session::kTimeoutDialogueMs);
+    EXPECT_EQ(rig.ended, 1);
+}
+
+// Every split of one chunk of a whole transcript into two: never more than one end, and the
+// dialogue ends by completing or by its time-out. A split with every marker of the chunk on one
+// side behaves as the unsplit chunk would, as far as the device can see.
+TEST(Split, AWholeTranscriptSplitAtEveryByte) {
+    const std::vector<std::string> markers = {
+        "ready.", "ID:", "rd:", "Incorrect", "re:", "exists.", ">", "> ", "LOAD_END", "----", "."};
+    auto hasMarker = [&](std::string_view s) {
+        for (auto& m : markers)
+            if (s.find(m) != std::string_view::npos) return true;
+        return false;
+    };
+    // True when the split point lies inside an occurrence of a marker.
+    auto cuts = [&](const std::string& s, size_t at) {
+        for (auto& m : markers)
+            for (size_t p = s.find(m); p != std::string::npos; p = s.find(m, p + 1))
+                if (p < at && at < p + m.size()) return true;
+        return false;
+    };
+    const auto t = sendTranscript();
+    Rig ref;
+    ref.start({".x=1"});
+    ref.feedAll(t);
+    ASSERT_EQ(ref.session->result(), session::kResultOk);
+    int compared = 0;
+    for (size_t j = 0; j < t.size(); ++j) {
+        for (size_t at = 1; at < t[j].size(); ++at) {
+            Rig rig;
+            rig.start({".x=1"});
+            for (size_t i = 0; i < t.size(); ++i) {
+                if (i != j) {
+                    rig.feed(t[i]);
+                    continue;
+                }
+                rig.feed(t[i].substr(0, at));
+                rig.feed(t[i].substr(at));
+            }
+            rig.loop.advance(2 * session::kTimeoutDialogueMs);
+            SCOPED_TRACE("chunk " + std::to_string(j) + " split at " + std::to_string(at));
+            ASSERT_EQ(rig.ended, 1);
+            int r = rig.session->result();
+            ASSERT_TRUE(r == session::kResultOk || r == session::kResultTimeOut);
+            std::string a = t[j].substr(0, at), b = t[j].substr(at);
+            if (!cuts(t[j], at) && (!hasMarker(a) || !hasMarker(b))) {
+                ++compared;
+                EXPECT_EQ(rig.conn().sent(), ref.conn().sent());
+                EXPECT_EQ(r, session::kResultOk);
+            }
+        }
+    }
+    EXPECT_GT(compared, 100);
+}
+
+}  // namespace
+}  // namespace sessiontest
