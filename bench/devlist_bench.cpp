@@ -89,7 +89,7 @@ void BM_GroupCheck(benchmark::State& state) {
     for (auto _ : state) {
         for (size_t k = 0; k < view.groupStore.size(); ++k) {
             int row = static_cast<int>(k);
-            CheckStatusSave(view.groupStore, row, RowInGroup(view.groupStore, row, 2), list);
+            CheckStatusSave(view.groupStore, row, row, RowInGroup(view.groupStore, row, 2), list);
         }
         benchmark::ClobberMemory();
     }
@@ -101,7 +101,7 @@ void BM_CheckAll(benchmark::State& state) {
     LineStore list = fullList();
     for (auto _ : state) {
         for (size_t k = 0; k < view.groupStore.size(); ++k)
-            CheckStatusSave(view.groupStore, static_cast<int>(k), true, list);
+            CheckStatusSave(view.groupStore, static_cast<int>(k), static_cast<int>(k), true, list);
         benchmark::ClobberMemory();
     }
 }

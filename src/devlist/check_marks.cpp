@@ -1,5 +1,5 @@
 // Check marks and group flags live in bytes 5 to 8 of each record's flags. A row of the view
-// reaches its record through the number at the start of the record line it was drawn from.
+// reaches its record through the index of the line it was drawn from, never its stored number.
 #include "devlist/check_marks.h"
 
 #include "devlist/fields.h"
@@ -16,19 +16,19 @@ std::string groupMarks(bool g1, bool g2, bool g3) {
     return {g1 ? '1' : '0', g2 ? '1' : '0', g3 ? '1' : '0'};
 }
 
-// Line p-1 of store for the 1-based record number p, or nullptr.
-std::string* lineOfNumber(LineStore& store, long long p) {
-    if (p < 1 || static_cast<unsigned long long>(p) > store.size()) return nullptr;
-    return &store[static_cast<size_t>(p - 1)];
+std::string* lineAt(LineStore& store, int line) {
+    if (line < 0 || static_cast<size_t>(line) >= store.size()) return nullptr;
+    return &store[static_cast<size_t>(line)];
 }
 
 }  // namespace
 
-bool CheckStatusSave(const LineStore& groupStore, int row, bool checked, LineStore& listStore) {
+bool CheckStatusSave(const LineStore& groupStore, int row, int index, bool checked,
+                     LineStore& store) {
     if (row < 0 || static_cast<size_t>(row) >= groupStore.size()) return false;
     std::string_view head =
         std::string_view(groupStore[static_cast<size_t>(row)]).substr(0, kHeadBytes);
-    std::string* line = lineOfNumber(listStore, ParseNumber(FieldGet(kNo, head), -1));
+    std::string* line = lineAt(store, index);
     if (!line) return false;
     std::string mark = FieldGet(kFlags, head).substr(0, kMarkedBytes);
     mark += checked ? '1' : '0';
@@ -54,7 +54,7 @@ void AssignGroups(const std::vector<ListEntry>& entries, LineStore& view, bool g
                   bool g3) {
     for (const auto& e : entries) {
         if (!e.checked) continue;
-        std::string* line = lineOfNumber(view, LeadingNumber(e.text, 0));
+        std::string* line = lineAt(view, e.line);
         if (!line) continue;
         std::string flags = FieldGet(kFlags, *line);
         // No flags to amend: writing marks there would overwrite a field that is no flags field.
@@ -64,10 +64,14 @@ void AssignGroups(const std::vector<ListEntry>& entries, LineStore& view, bool g
 }
 
 LineStore WithoutChecked(const std::vector<ListEntry>& entries, const LineStore& view) {
+    std::vector<bool> drop(view.size(), false);
+    for (const auto& e : entries)
+        if (e.checked && e.line >= 0 && static_cast<size_t>(e.line) < view.size())
+            drop[static_cast<size_t>(e.line)] = true;
     LineStore out;
     out.lines().reserve(view.size());
     for (size_t k = 0; k < view.size(); ++k)
-        if (k >= entries.size() || !entries[k].checked) out.lines().push_back(view[k]);
+        if (!drop[k]) out.lines().push_back(view[k]);
     return out;
 }
 

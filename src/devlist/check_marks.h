@@ -10,11 +10,11 @@
 
 namespace devlist {
 
-// Stores the check-box state of row `row` into the check mark of its record in listStore. The
-// record is found by the number at the start of groupStore line `row` (the record numbered n is
-// line n-1); bytes 1..7 of the flags come from that groupStore line. False when the row or
-// number leads to no record (nothing changes).
-bool CheckStatusSave(const LineStore& groupStore, int row, bool checked, LineStore& listStore);
+// Stores the check-box state of row `row` into the check mark of record line `line` of store
+// (the row's ListEntry::line); bytes 1..7 of the flags come from groupStore line `row`, as the
+// view was drawn. False when the row or line leads to no record (nothing changes).
+bool CheckStatusSave(const LineStore& groupStore, int row, int line, bool checked,
+                     LineStore& store);
 
 // Whether the record shown in groupStore line `row` is a member of group g (1..3).
 bool RowInGroup(const LineStore& groupStore, int row, int g);
@@ -23,11 +23,11 @@ bool RowInGroup(const LineStore& groupStore, int row, int g);
 // other bytes kept.
 std::string AssignGroupFlags(std::string_view flags, bool g1, bool g2, bool g3);
 
-// Sets the group flags of view line p-1 for every checked entry (p = the entry's number).
+// Sets the group flags of the view line of every checked entry.
 void AssignGroups(const std::vector<ListEntry>& entries, LineStore& view, bool g1, bool g2,
                   bool g3);
 
-// The view store without the lines whose row (line k <-> entry k) is checked.
+// The view store without the lines of the checked entries.
 LineStore WithoutChecked(const std::vector<ListEntry>& entries, const LineStore& view);
 
 size_t CountChecked(const std::vector<ListEntry>& entries);

@@ -23,12 +23,11 @@ size_t nthComma(std::string_view line, int n) {
 
 }  // namespace
 
-void EditData(EditPanel& panel, std::string_view displayText, const LineStore& listStore) {
-    long long n = LeadingNumber(displayText, 0);
+void EditData(EditPanel& panel, int index, const LineStore& listStore) {
     std::string_view line;
-    if (n >= 1 && static_cast<unsigned long long>(n) <= listStore.size())
-        line = listStore[static_cast<size_t>(n - 1)];
-    panel.numberLabel = std::to_string(n);
+    if (index >= 0 && static_cast<size_t>(index) < listStore.size())
+        line = listStore[static_cast<size_t>(index)];
+    panel.numberLabel = std::to_string(index < 0 ? 0 : index + 1);
     panel.rec = DeviceRecord::fromLine(line);
     for (int g = 1; g <= 3; ++g) panel.group[g - 1] = IsGroupMember(panel.rec.flags, g);
     panel.saveName = panel.rec.saveName.value_or("");

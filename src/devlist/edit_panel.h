@@ -16,9 +16,9 @@ struct EditPanel {
     bool group[3] = {false, false, false};
 };
 
-// Loads the record of a shown entry: its number from the first 3 bytes of the display text,
-// the line from listStore (no line: empty fields).
-void EditData(EditPanel& panel, std::string_view displayText, const LineStore& listStore);
+// Loads record line `line` (0-based) of listStore; the number label shows its position line+1,
+// under which "設定保存" stores it back. No such line: empty fields.
+void EditData(EditPanel& panel, int line, const LineStore& listStore);
 
 // The record defaults; the number label, the group boxes and the save name are kept.
 void DefaltData(EditPanel& panel);

@@ -56,11 +56,10 @@ bool MoveDown(LineStore& view, int s) {
 LineStore Renumber(const std::vector<ListEntry>& entries, const LineStore& view) {
     LineStore out;
     for (const auto& e : entries) {
-        long long n = LeadingNumber(e.text, 0);
-        if (n < 1 || static_cast<unsigned long long>(n) > view.size()) continue;
+        if (e.line < 0 || static_cast<size_t>(e.line) >= view.size()) continue;
         // Ranks count the lines kept, so a skipped entry leaves no gap in the new numbers.
         out.lines().push_back(
-            numberedLine(out.size() + 1, from(view[static_cast<size_t>(n - 1)], kNumberPart)));
+            numberedLine(out.size() + 1, from(view[static_cast<size_t>(e.line)], kNumberPart)));
     }
     return out;
 }

@@ -22,8 +22,8 @@ bool MoveUp(LineStore& view, int s);
 bool MoveDown(LineStore& view, int s);
 
 // The renumbered list of the shown entries: for each entry at 1-based rank k, ZeroPad(k, 3) +
-// "," + at most 255 bytes of view line n-1 from byte 5 on, n being the entry's number. Entries
-// whose number leads to no line are left out.
+// "," + at most 255 bytes of the entry's view line from byte 5 on. Entries that lead to no
+// line are left out.
 LineStore Renumber(const std::vector<ListEntry>& entries, const LineStore& view);
 
 // The 16-byte sort key of a line for a column: 16 blanks for No; else the column text followed

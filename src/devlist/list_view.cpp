@@ -46,7 +46,7 @@ ListRender RenderList(std::string_view filterWord, const LineStore& source) {
         if (flags.empty()) break;  // the list ends at the first line that is no record
         std::string text = DisplayLine(static_cast<int>(i + 1), line);
         if (!filterWord.empty() && text.find(filterWord) == std::string::npos) continue;
-        r.entries.push_back({std::move(text), checkedFlags(flags)});
+        r.entries.push_back({std::move(text), checkedFlags(flags), static_cast<int>(i)});
         r.groupStore.lines().push_back(line);
     }
     return r;

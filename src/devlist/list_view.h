@@ -17,6 +17,10 @@ std::string DisplayLine(int position, std::string_view line);
 struct ListEntry {
     std::string text;
     bool checked = false;
+    // The 0-based index of the record line in the store the entry was drawn from; -1: none.
+    // Stored numbers may differ from positions (after a delete or a load that dropped lines),
+    // so every way from a shown row to its record goes through this index.
+    int line = -1;
 };
 
 struct ListRender {

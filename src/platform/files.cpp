@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <random>
 
 #include "text/cp932.h"
@@ -15,9 +14,72 @@
 namespace platform {
 namespace fs = std::filesystem;
 
-bool fileExists(std::string_view path) {
+namespace {
+
+// Whether the user may write the file or folder. Permission bits are checked as well as
+// access(), so a name marked read-only for everyone stays so even for a privileged process.
+bool userMayWrite(const fs::path& p, const struct stat& st) {
+    return (st.st_mode & 0222) != 0 && ::access(p.c_str(), W_OK) == 0;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Not atomic, but the only way left when the folder takes no new file: the file keeps its
+// inode, mode, owner and group.
+bool writeInPlace(const fs::path& target, std::string_view bytes) {
+    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+              ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+// A new, empty temporary file beside target; -1 when the folder takes none.
+int createTemporary(const fs::path& target, fs::path& tmp) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        tmp = target;
+        tmp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000);
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Gives the temporary file the mode, owner and group of the file it replaces; false when the
+// owner or group cannot be kept (the replacement would then belong to someone else).
+bool takeOver(int fd, const struct stat& old) {
+    if (::fchmod(fd, old.st_mode & 07777) != 0) return false;
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) return false;
+    if (now.st_uid == old.st_uid && now.st_gid == old.st_gid) return true;
+    // Changing the owner may clear set-id bits: set the mode once more afterwards.
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0 && ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+}  // namespace
+
+bool fileExistsNative(const fs::path& path) {
     std::error_code ec;
-    return !path.empty() && fs::is_regular_file(text::toPath(path), ec);
+    return !path.empty() && fs::is_regular_file(path, ec);
+}
+
+bool fileExists(std::string_view path) {
+    return !path.empty() && fileExistsNative(text::toPath(path));
 }
 
 bool directoryExists(std::string_view path) {
@@ -25,16 +87,19 @@ bool directoryExists(std::string_view path) {
     return !path.empty() && fs::is_directory(text::toPath(path), ec);
 }
 
-bool createDirectories(std::string_view path) {
+bool createDirectoriesNative(const fs::path& p) {
     std::error_code ec;
-    fs::path p = text::toPath(path);
     fs::create_directories(p, ec);
     return fs::is_directory(p, ec);
 }
 
-std::optional<std::string> readFile(std::string_view path) {
-    if (!fileExists(path)) return std::nullopt;
-    int fd = ::open(text::toPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+bool createDirectories(std::string_view path) {
+    return createDirectoriesNative(text::toPath(path));
+}
+
+std::optional<std::string> readFileNative(const fs::path& path) {
+    if (!fileExistsNative(path)) return std::nullopt;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     std::string out;
     char buf[65536];
@@ -52,9 +117,14 @@ std::optional<std::string> readFile(std::string_view path) {
     return out;
 }
 
-bool writeFileAtomic(std::string_view path, std::string_view bytes) {
+std::optional<std::string> readFile(std::string_view path) {
+    if (path.empty()) return std::nullopt;
+    return readFileNative(text::toPath(path));
+}
+
+bool writeFileAtomicNative(const fs::path& path, std::string_view bytes) {
     if (path.empty()) return false;
-    fs::path target = text::toPath(path);
+    fs::path target = path;
     std::error_code ec;
     if (fs::is_directory(target, ec)) return false;
     // Write through a link to the file it names, as an in-place write would.
@@ -62,38 +132,46 @@ bool writeFileAtomic(std::string_view path, std::string_view bytes) {
         fs::path resolved = fs::canonical(target, ec);
         if (!ec) target = resolved;
     }
-    static std::mt19937 rng{std::random_device{}()};
-    fs::path tmp = target;
-    tmp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(rng() % 1000000);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    // Keep the permissions of the file being replaced.
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
+    struct stat old {};
+    bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && (!S_ISREG(old.st_mode) || !userMayWrite(target, old))) return false;
+
+    fs::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    struct stat dir {};
+    bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
+    fs::path tmp;
+    int fd = folderWritable ? createTemporary(target, tmp) : -1;
+    if (fd < 0) return exists && writeInPlace(target, bytes);
+    if (exists && !takeOver(fd, old)) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return writeInPlace(target, bytes);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
+    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp.c_str());
     return ok;
 }
 
-std::string programPath() {
+bool writeFileAtomic(std::string_view path, std::string_view bytes) {
+    if (path.empty()) return false;
+    return writeFileAtomicNative(text::toPath(path), bytes);
+}
+
+fs::path programPathNative() {
     std::error_code ec;
     fs::path p = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : text::fromPath(p);
+    return ec ? fs::path() : p;
+}
+
+std::string programPath() {
+    return text::fromPath(programPathNative());
+}
+
+fs::path nativeIn(const fs::path& folder, std::string_view cp932Name) {
+    return folder / text::toPath(cp932Name);
 }
 
 namespace {

@@ -1,8 +1,15 @@
 // Whole-file reads and writes. Paths are code page 932 bytes as the program holds them; they are
 // converted to the file system's names here. Writes replace the file atomically (a temporary
-// file beside it, then a rename), so a crash or a full disk never leaves half a file.
+// file beside it, then a rename), so a crash or a full disk never leaves half a file. Where the
+// folder allows no new file but the file itself is writable, it is rewritten in place; a file
+// the user may not write is never replaced.
+//
+// The program's own files (the settings file, the work folder) are named by the file system,
+// not by the operator: they are held as native paths and never pass through code page 932,
+// which cannot hold every name (the *Native functions).
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,10 +22,20 @@ bool directoryExists(std::string_view path);
 bool createDirectories(std::string_view path);
 // The whole file, or nullopt when it cannot be read (missing, a folder, no permission).
 std::optional<std::string> readFile(std::string_view path);
-// Replaces the file with bytes; false when that failed (the old file is then untouched).
+// Replaces the file with bytes, keeping its mode and, where the process may set them, its
+// owner and group; false when that failed or the user may not write the file (the old file is
+// then untouched).
 bool writeFileAtomic(std::string_view path, std::string_view bytes);
 // The running program's own file path.
 std::string programPath();
+
+bool fileExistsNative(const std::filesystem::path& path);
+bool createDirectoriesNative(const std::filesystem::path& path);
+std::optional<std::string> readFileNative(const std::filesystem::path& path);
+bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view bytes);
+std::filesystem::path programPathNative();
+// A file named in code page 932 (a bare name the program forms) inside a native folder.
+std::filesystem::path nativeIn(const std::filesystem::path& folder, std::string_view cp932Name);
 // Folder part with its trailing separator ("a/b/" for "a/b/c"), and the name after it; a
 // backslash counts as a separator too, as do the lead-byte rules of code page 932.
 std::string folderPart(std::string_view path);

@@ -199,6 +199,7 @@ void App::setListData(const std::string& filterWord, int source) {
     devlist::ListRender r =
         devlist::RenderList(filterWord, source == 1 ? s.viewStore : s.listStore);
     s.listView = std::move(r.entries);
+    s.listViewSource = source == 1 ? 1 : 0;
     s.groupStore = std::move(r.groupStore);
     s.selectedRow = -1;
     s.countLabel = devlist::CountLabel(s.groupStore.size(), s.listStore.size());
@@ -252,6 +253,14 @@ void App::selectRow(int row) {
     m_state.selectedRow = (row >= 0 && row < n) ? row : -1;
 }
 
+int App::recordIndexOfRow(int row) const {
+    const WindowState& s = m_state;
+    if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return -1;
+    int line = s.listView[static_cast<size_t>(row)].line;
+    const devlist::LineStore& store = s.listViewSource == 1 ? s.viewStore : s.listStore;
+    return line >= 0 && static_cast<size_t>(line) < store.size() ? line : -1;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Screens and masks
 
@@ -298,8 +307,9 @@ void App::clearCommLog() {
 void App::editData(int row) {
     btnMask(kBusyMask);
     if (row < 0 || row >= static_cast<int>(m_state.listView.size())) return;
-    devlist::EditData(m_state.edit, m_state.listView[static_cast<size_t>(row)].text,
-                      m_state.listStore);
+    // "選択編集" is refused while list-edit changes are pending, so a working-copy index then
+    // names the same line of the committed list.
+    devlist::EditData(m_state.edit, recordIndexOfRow(row), m_state.listStore);
 }
 
 void App::editSaveNo(int index) {
@@ -413,7 +423,10 @@ void App::addRecord() {
 void App::moveUp() {
     WindowState& s = m_state;
     int sel = s.selectedRow;
-    if (!s.isEnabled(Control::MoveUp) || sel <= 0 || !devlist::MoveUp(s.viewStore, sel)) return;
+    if (!s.isEnabled(Control::MoveUp) || sel <= 0 ||
+        !devlist::MoveUp(s.viewStore, recordIndexOfRow(sel))) {
+        return;
+    }
     setListData("", 1);
     selectRow(sel - 1);
     s.setEnabled(Control::Apply, true);
@@ -429,7 +442,7 @@ void App::moveDown() {
         notify();
         return;
     }
-    if (!devlist::MoveDown(s.viewStore, sel)) return;
+    if (!devlist::MoveDown(s.viewStore, recordIndexOfRow(sel))) return;
     setListData("", 1);
     selectRow(sel + 1);
     s.setEnabled(Control::Apply, true);
@@ -440,13 +453,14 @@ void App::deleteRecord() {
     WindowState& s = m_state;
     if (!s.isEnabled(Control::Delete) || !everyWorkingLineShown() || s.selectedRow < 0) return;
     long long n = devlist::LeadingNumber(s.listView[static_cast<size_t>(s.selectedRow)].text);
+    int index = recordIndexOfRow(s.selectedRow);
     notify();
     if (!m_dialogs.askYesNo(text::sj("No.") + devlist::ZeroPad(n, 3) +
                             text::sj(" を削除してよろしいですか？"))) {
         return;
     }
-    if (n >= 1 && static_cast<size_t>(n) <= s.viewStore.size()) {
-        s.viewStore.lines().erase(s.viewStore.lines().begin() + (n - 1));
+    if (index >= 0 && s.listViewSource == 1) {
+        s.viewStore.lines().erase(s.viewStore.lines().begin() + index);
     }
     setListData("", 1);
     s.setEnabled(Control::Apply, true);
@@ -493,16 +507,17 @@ void App::checkStatusSave(int row) {
     WindowState& s = m_state;
     if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
     bool checked = s.listView[static_cast<size_t>(row)].checked;
-    if (!s.listEditShown) {
-        devlist::CheckStatusSave(s.groupStore, row, checked, s.listStore);
+    int index = recordIndexOfRow(row);
+    if (s.listViewSource != 1) {
+        devlist::CheckStatusSave(s.groupStore, row, index, checked, s.listStore);
         return;
     }
-    // The rows show the working copy. Its numbers name the same records as the committed
-    // list's only while no edit is pending; after a move, sort or delete they would name
-    // another device, so the mark then stays in the working copy, which "適用" commits.
-    devlist::CheckStatusSave(s.groupStore, row, checked, s.viewStore);
+    // The rows show the working copy. Its lines are the committed list's lines only while no
+    // edit is pending; after a move, sort or delete the same index holds another device, so
+    // the mark then stays in the working copy, which "適用" commits.
+    devlist::CheckStatusSave(s.groupStore, row, index, checked, s.viewStore);
     if (!s.isEnabled(Control::Apply)) {
-        devlist::CheckStatusSave(s.groupStore, row, checked, s.listStore);
+        devlist::CheckStatusSave(s.groupStore, row, index, checked, s.listStore);
     }
 }
 

@@ -46,10 +46,14 @@ public:
     void showAll();
     void clearFilterHistory();
     void selectRow(int row);  // -1: none
+    // The index of the record line shown in row `row`, in the store the view was drawn from
+    // (listStore on the basic panel, viewStore in list-edit mode); -1 when none. Every
+    // operation that goes from a shown row to its record goes through it.
+    int recordIndexOfRow(int row) const;
 
     // List editing
-    void editData(int row);
-    void editSaveNo(int index);
+    void editData(int row);      // loads the record of row; its number label is index + 1
+    void editSaveNo(int index);  // index: recordIndexOfRow of the row the record was loaded from
     void defaltData();
     void editSelected();    // "選択編集" and a double click
     void saveRecord();      // "設定保存"

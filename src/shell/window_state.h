@@ -103,6 +103,7 @@ struct WindowState {
 
     // The list view: entries, selection (-1 none) and a revision that changes on every rebuild.
     std::vector<devlist::ListEntry> listView;
+    int listViewSource = 0;  // the store the entries' lines index: 0 listStore, 1 viewStore
     int selectedRow = -1;
     uint64_t listRevision = 0;
     std::string countLabel;

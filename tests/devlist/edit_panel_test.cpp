@@ -11,11 +11,11 @@ namespace {
 using testing::numberedStore;
 using testing::Rec;
 
-TEST(EditData, LoadsTheRecordNamedByTheEntryNumber) {
+TEST(EditData, LoadsTheRecordOfTheLineNumberedByItsPosition) {
     LineStore list = numberedStore(3);
     list[1] = Rec{.no = 2, .flags = "F0001011", .name = "two"}.line() + ",mysave";
     EditPanel p;
-    EditData(p, "002 two", list);
+    EditData(p, 1, list);
     EXPECT_EQ(p.numberLabel, "2");
     EXPECT_EQ(p.rec.flags, "F0001011");
     EXPECT_EQ(p.rec.listName, "two");
@@ -24,20 +24,20 @@ TEST(EditData, LoadsTheRecordNamedByTheEntryNumber) {
     EXPECT_TRUE(p.group[2]);
     EXPECT_EQ(p.saveName, "mysave");
     // Without a save name it is made from the MAC address; with no MAC it stays empty.
-    EditData(p, "003", list);
+    EditData(p, 2, list);
     EXPECT_EQ(p.saveName, "QLX00ee80000000");
     list[2] = FieldSet(kMacAddress, "", list[2]);
-    EditData(p, "003", list);
+    EditData(p, 2, list);
     EXPECT_EQ(p.saveName, "");
-    // An entry whose number leads to no record gives empty boxes.
-    EditData(p, "009 gone", list);
+    // A line that is not there gives empty boxes.
+    EditData(p, 8, list);
     EXPECT_EQ(p.numberLabel, "9");
     EXPECT_EQ(p.rec.listName, "");
 }
 
 TEST(DefaltData, ResetsTheBoxesButKeepsNumberGroupsAndSaveName) {
     EditPanel p;
-    EditData(p, "001", numberedStore(1));
+    EditData(p, 0, numberedStore(1));
     p.rec.listName = "changed";
     p.group[1] = true;
     p.saveName = "keep";

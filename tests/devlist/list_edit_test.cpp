@@ -45,7 +45,7 @@ TEST(Renumber, NumbersTheShownEntriesByRank) {
     EXPECT_EQ(out[1], (Rec{.no = 2, .name = "d3"}.line()));
     LineStore big;
     big.append("001,F" + std::string(300, 'z'));
-    EXPECT_EQ(Renumber({{"001"}}, big)[0], "001,F" + std::string(254, 'z'));
+    EXPECT_EQ(Renumber({{"001", false, 0}}, big)[0], "001,F" + std::string(254, 'z'));
 }
 
 LineStore storeOf(std::vector<Rec> recs) {

@@ -32,7 +32,7 @@ void exerciseEverything(const LineStore& raw) {
         ListRender all = RenderList("", store);
         for (int row = -1; row <= static_cast<int>(all.groupStore.size()); ++row) {
             LineStore list = store;
-            CheckStatusSave(all.groupStore, row, row % 2 == 0, list);
+            CheckStatusSave(all.groupStore, row, row, row % 2 == 0, list);
             RowInGroup(all.groupStore, row, row % 4);
         }
         LineStore view = store;
@@ -47,7 +47,7 @@ void exerciseEverything(const LineStore& raw) {
         }
         EditPanel p;
         for (const auto& e : all.entries) {
-            EditData(p, e.text, store);
+            EditData(p, e.line, store);
             RecordLineFromPanel(LeadingNumber(e.text), p, store.empty() ? "" : store[0]);
         }
     }

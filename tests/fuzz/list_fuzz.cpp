@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     devlist::ListRender r = devlist::RenderList(word, list);
     devlist::RenderList("", list);
     for (size_t k = 0; k < r.entries.size(); ++k) {
-        devlist::CheckStatusSave(r.groupStore, static_cast<int>(k), k % 2 == 0, list);
+        devlist::CheckStatusSave(r.groupStore, static_cast<int>(k), r.entries[k].line, k % 2 == 0,
+                                 list);
         devlist::RowInGroup(r.groupStore, static_cast<int>(k), 1 + static_cast<int>(k % 3));
     }
     devlist::AssignGroups(r.entries, list, true, false, true);
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     devlist::MoveDown(list, 0);
     if (!r.entries.empty()) {
         devlist::EditPanel panel;
-        devlist::EditData(panel, r.entries[0].text, list);
+        devlist::EditData(panel, r.entries[0].line, list);
         devlist::RecordLineFromPanel(1, panel, list.empty() ? std::string_view() : list[0]);
     }
     for (int n = -1; n < 16; ++n) {

@@ -1,5 +1,6 @@
 // The waiting primitive on virtual time, and the file helpers' atomic replace.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -92,6 +93,49 @@ TEST_F(FilesTest, FailedWritesReportFailureAndKeepTheOldFile) {
     EXPECT_FALSE(platform::writeFileAtomic("", "x"));
     EXPECT_FALSE(platform::readFile(path("dir")));
     EXPECT_FALSE(platform::readFile(path("none")));
+}
+
+struct stat statOf(const std::filesystem::path& p) {
+    struct stat st {};
+    ::stat(p.c_str(), &st);
+    return st;
+}
+
+TEST_F(FilesTest, ReplacingKeepsModeOwnerAndGroup) {
+    std::string p = path("list.csv");
+    ASSERT_TRUE(platform::writeFileAtomic(p, "old"));
+    ::chmod(p.c_str(), 0640);
+    bool privileged = ::geteuid() == 0;
+    if (privileged) {
+        ASSERT_EQ(::chown(p.c_str(), 1234, 1235), 0);
+    }
+    ASSERT_TRUE(platform::writeFileAtomic(p, "new"));
+    struct stat st = statOf(p);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (privileged) {
+        EXPECT_EQ(st.st_uid, 1234u);
+        EXPECT_EQ(st.st_gid, 1235u);
+    }
+}
+
+TEST_F(FilesTest, ReadOnlyFileIsNeverReplacedWritableFileInReadOnlyFolderIsWrittenInPlace) {
+    std::string locked = path("locked.csv");
+    ASSERT_TRUE(platform::writeFileAtomic(locked, "old"));
+    ::chmod(locked.c_str(), 0444);
+    EXPECT_FALSE(platform::writeFileAtomic(locked, "new"));
+    EXPECT_EQ(*platform::readFile(locked), "old");
+    EXPECT_EQ(statOf(locked).st_mode & 07777, 0444u);
+
+    std::string p = path("qlx.Ini");
+    ASSERT_TRUE(platform::writeFileAtomic(p, "a longer old text"));
+    ino_t inode = statOf(p).st_ino;
+    ::chmod(m_dir.c_str(), 0555);
+    EXPECT_TRUE(platform::writeFileAtomic(p, "new"));
+    EXPECT_FALSE(platform::writeFileAtomic(path("other"), "x"));  // no file to write into
+    ::chmod(m_dir.c_str(), 0755);
+    EXPECT_EQ(*platform::readFile(p), "new");
+    EXPECT_EQ(statOf(p).st_ino, inode);
+    EXPECT_FALSE(platform::fileExists(path("other")));
 }
 
 TEST_F(FilesTest, JapaneseNamesAreStoredAsUtf8OnDisk) {

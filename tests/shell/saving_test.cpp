@@ -1,0 +1,46 @@
+// Where the program's writes land: read-only files and folders, the program's own folders,
+// imports, exports and the backup copy of the list file.
+#include <sys/stat.h>
+
+#include "app_fixture.h"
+
+namespace shelltest {
+namespace {
+
+using Kind = testsupport::ScriptedDialogs::Kind;
+
+TEST_F(AppTest, WritableSettingsFileInAReadOnlyProgramFolderStillLetsTheWindowClose) {
+    writeBytes(iniPath(), "[setting]\r\nwait1=9\r\n");
+    fs::permissions(iniPath(), fs::perms::all);
+    fs::permissions(m_dir, fs::perms::all);
+    fs::permissions(m_dir / "bin", fs::perms::owner_all | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read |
+                                       fs::perms::others_exec);
+    // Root may create files in any folder, so the program runs as an ordinary user.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && setuid(65534) != 0) std::exit(2);
+            start();
+            st().settings.endWait = "5";
+            m_dialogs.answer(true);
+            std::exit(m_app->closeQuery() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_NE(readBytes(iniPath()).find("wait1=5\r\n"), std::string::npos);
+}
+
+TEST_F(AppTest, ReadOnlyListFileIsNeverReplacedAndTheSaveSaysSo) {
+    writeList({rec(1, "F0000000", "a")});
+    std::string before = listBytes();
+    ::chmod((m_dir / "list.csv").c_str(), 0444);
+    start();
+    m_app->rowClicked(0, true);
+    EXPECT_FALSE(m_app->listSave());
+    EXPECT_EQ(listBytes(), before);
+    ASSERT_EQ(m_dialogs.shown().size(), 1u);
+    EXPECT_EQ(m_dialogs.shown()[0].kind, Kind::Error);
+    EXPECT_EQ(m_dialogs.shownUtf8()[0], "list.csv に書き込めません");
+}
+
+}  // namespace
+}  // namespace shelltest
