@@ -65,6 +65,8 @@ public:
     void start(const std::string& host, long long port, int rowNumber, devlist::LineStore sendLines,
                bool resetPending);
     void close();
+    // "↑CLS": the operator empties the terminal; later output starts from the top.
+    void clearTerminal() { m_terminal.clear(); }
 
     SessionStep step() const { return m_step; }
     // SessionResult; it no longer changes once the session has ended.

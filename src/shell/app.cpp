@@ -7,6 +7,10 @@
 #include "devlist/list_edit.h"
 #include "devlist/list_file.h"
 #include "platform/files.h"
+#include "shell/comm_log.h"
+#include "shell/desktop_actions.h"
+#include "shell/lan_search.h"
+#include "shell/session_controller.h"
 #include "shell/settings.h"
 #include "text/cp932.h"
 
@@ -21,12 +25,47 @@ std::string cannotWrite(const std::string& path) {
 
 }  // namespace
 
-App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath)
+App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath,
+         Devices devices)
     : m_loop(loop),
       m_dialogs(dialogs),
+      m_clock(devices.clock ? *devices.clock : m_systemClock),
       m_programPath(std::move(programPath)),
       m_settingsFile(settingsPathFor(m_programPath)),
-      m_programFolder(platform::folderPart(m_programPath)) {}
+      m_programFolder(platform::folderPart(m_programPath)) {
+    if (devices.network) {
+        m_sessions =
+            std::make_unique<SessionController>(*this, loop, dialogs, m_clock, *devices.network);
+    }
+    if (devices.udp && devices.host) {
+        m_lanSearch = std::make_unique<LanSearch>(
+            m_state, loop, dialogs, *devices.udp, *devices.host,
+            LanSearch::Hooks{[this](const std::string& line) { logMessage(line); },
+                             [this] { notify(); }, [this] { setListData("", 1); }});
+    }
+    if (devices.desktop) {
+        m_desktop =
+            std::make_unique<DesktopActions>(m_state, dialogs, *devices.desktop, m_programFolder);
+        m_desktop->setObserver([this] { notify(); });
+        m_desktop->setRecordIndexOfRow(
+            [this](const WindowState&, int row) { return recordIndexOfRow(row); });
+    }
+}
+
+App::~App() = default;
+
+void App::logMessage(const std::string& text) {
+    LogMessage(m_state.commLogView, m_clock.now(), text);
+    notify();
+}
+
+int App::rowOfRecord(int record) const {
+    if (record < 0) return -1;
+    for (size_t row = 0; row < m_state.listView.size(); ++row) {
+        if (m_state.listView[row].line == record) return static_cast<int>(row);
+    }
+    return -1;
+}
 
 void App::notify() {
     if (m_observer) m_observer();
@@ -293,6 +332,7 @@ void App::leaveRecordEdit() {
 
 void App::clearTerminal() {
     m_state.terminalView.clear();
+    if (m_sessions) m_sessions->clearTerminal();
     notify();
 }
 

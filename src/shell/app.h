@@ -4,18 +4,52 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/clock.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
+#include "platform/host_address.h"
+#include "platform/tcp_socket.h"
+#include "platform/udp_socket.h"
 #include "shell/window_state.h"
 
 namespace shell {
 
+class DesktopActions;
+class LanSearch;
+class SessionController;
+
+// The outside services beyond the loop and the dialogs. Each operation that needs one exists
+// only when it is given: the list editor alone needs none of them.
+struct Devices {
+    platform::Clock* clock = nullptr;  // none: the desktop's clock
+    platform::Network* network = nullptr;
+    platform::UdpFactory* udp = nullptr;
+    platform::HostAddress* host = nullptr;
+    platform::Desktop* desktop = nullptr;
+};
+
 class App {
 public:
     // programPath: the program file; the settings file and the work folder lie beside it.
-    App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath);
+    App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath,
+        Devices devices = {});
+    ~App();
+
+    // The device sessions (needs a network), the LAN search (UDP and the host's address) and
+    // the desktop hand-offs (a desktop); null when their services were not given.
+    SessionController* sessions() { return m_sessions.get(); }
+    LanSearch* lanSearch() { return m_lanSearch.get(); }
+    DesktopActions* desktop() { return m_desktop.get(); }
+    // A time-stamped line in the communication log.
+    void logMessage(const std::string& text);
+    // Tells the window to show the state now (before a question, inside a wait).
+    void refreshWindow() { notify(); }
+    // The row that shows the record line `record` of the committed list, or -1.
+    int rowOfRecord(int record) const;
 
     WindowState& state() { return m_state; }
     const WindowState& state() const { return m_state; }
@@ -102,6 +136,11 @@ private:
 
     platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
+    platform::SystemClock m_systemClock;
+    platform::Clock& m_clock;
+    std::unique_ptr<SessionController> m_sessions;
+    std::unique_ptr<LanSearch> m_lanSearch;
+    std::unique_ptr<DesktopActions> m_desktop;
     std::string m_programPath;
     std::string m_settingsFile;
     std::string m_programFolder;

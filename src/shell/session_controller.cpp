@@ -1,0 +1,363 @@
+#include "shell/session_controller.h"
+
+#include <charconv>
+#include <limits>
+
+#include "devlist/device_record.h"
+#include "devlist/fields.h"
+#include "platform/files.h"
+#include "shell/app.h"
+#include "shell/comm_log.h"
+#include "text/cp932.h"
+
+namespace shell {
+namespace {
+
+using session::SessionMode;
+
+constexpr uint32_t kSequencerMs = 500;
+constexpr uint32_t kPauseAfterFailureMs = 1000;
+constexpr uint32_t kDefaultEndWaitMs = 2000;
+
+bool isCheckMode(SessionMode m) {
+    return m == SessionMode::SingleCheck || m == SessionMode::BulkCheck;
+}
+bool isBulk(SessionMode m) {
+    return m == SessionMode::BulkCheck || m == SessionMode::BulkSend;
+}
+bool isSingle(SessionMode m) {
+    return m == SessionMode::SingleCheck || m == SessionMode::SingleSend;
+}
+
+// A decimal integer with an optional sign, or nothing.
+std::optional<long long> decimal(std::string_view s) {
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    long long v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+// The pause after a success: the end-command wait in seconds, 2 s when it is no number, none
+// when it is 0 or less.
+uint32_t endWaitMs(const std::string& box) {
+    auto seconds = decimal(box);
+    if (!seconds) return kDefaultEndWaitMs;
+    if (*seconds <= 0) return 0;
+    constexpr long long kMaxSeconds = std::numeric_limits<uint32_t>::max() / 1000;
+    return static_cast<uint32_t>(std::min(*seconds, kMaxSeconds) * 1000);
+}
+
+std::string resultMessage(int result, const std::string& failureText, bool& known) {
+    known = true;
+    switch (result) {
+        case session::kResultOk:
+            return text::sj("#000 OK 正常送信");
+        case session::kResultLoginError:
+            return "#104 NG ID/PASS Login Error";
+        case session::kResultTimeOut:
+            return "#404 NG Time Out";
+        case session::kResultExists:
+            return "#108 NG already exists.";
+        case session::kResultFailure:
+            return "#421 NG " + failureText;
+        default:
+            known = false;
+            return {};
+    }
+}
+
+}  // namespace
+
+SessionController::SessionController(App& app, platform::EventLoop& loop,
+                                     platform::Dialogs& dialogs, platform::Clock& clock,
+                                     platform::Network& network)
+    : m_app(app),
+      m_loop(loop),
+      m_dialogs(dialogs),
+      m_clock(clock),
+      m_network(network),
+      m_sequencerTimer(loop.createTimer()) {
+    m_sequencerTimer->setCallback([this] { sequencer(); });
+}
+
+SessionController::~SessionController() = default;
+
+const session::BoundedText& SessionController::terminal() const {
+    return m_session ? m_session->terminal() : m_idleTerminal;
+}
+
+void SessionController::sessionChanged() {
+    if (m_session) m_app.state().lastPacket = m_session->lastPacket();
+    m_app.refreshWindow();
+}
+
+void SessionController::clearTerminal() {
+    if (m_session) m_session->clearTerminal();
+    m_idleTerminal.clear();
+    m_app.refreshWindow();
+}
+
+void SessionController::log(const std::string& text) {
+    m_app.logMessage(text);
+}
+
+std::string SessionController::sendMethodCaption() const {
+    switch (m_app.state().settings.sendMethod) {
+        case 0:
+            return text::sj("共通");
+        case 1:
+            return text::sj("個別");
+        default:
+            return {};
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Single runs
+
+void SessionController::singleCheck() {
+    startSingle(SessionMode::SingleCheck);
+}
+void SessionController::singleSend() {
+    startSingle(SessionMode::SingleSend);
+}
+
+void SessionController::startSingle(SessionMode mode) {
+    WindowState& s = m_app.state();
+    m_okCount = 0;
+    m_ngCount = 0;
+    int row = s.selectedRow;
+    if (row < 0) return;
+    int record = m_app.recordIndexOfRow(row);
+    std::string line = record >= 0 ? s.listStore[static_cast<size_t>(record)] : std::string();
+    std::string question =
+        "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(2, line);
+    if (mode == SessionMode::SingleCheck) {
+        question += text::sj(" 確認のみ接続しますか？");
+    } else {
+        question += " " + sendMethodCaption() + text::sj("設定ファイルを送信しますか？");
+    }
+    m_app.refreshWindow();
+    if (!m_dialogs.confirm(question)) return;
+    // The question kept the loop running: the row may be gone.
+    row = s.selectedRow;
+    if (row < 0) return;
+    m_mode = mode;
+    s.listEditShown = false;
+    s.editShown = true;
+    m_sessionRow = row;
+    m_app.editData(row);
+    dataSend(row);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Bulk runs
+
+void SessionController::bulkCheck() {
+    startBulk(SessionMode::BulkCheck);
+}
+void SessionController::bulkSend() {
+    startBulk(SessionMode::BulkSend);
+}
+
+void SessionController::startBulk(SessionMode mode) {
+    WindowState& s = m_app.state();
+    m_okCount = 0;
+    m_ngCount = 0;
+    std::vector<int> records;
+    for (size_t row = 0; row < s.listView.size(); ++row) {
+        m_app.checkStatusSave(static_cast<int>(row));
+        if (s.listView[row].checked)
+            records.push_back(m_app.recordIndexOfRow(static_cast<int>(row)));
+    }
+    if (records.empty()) return;
+    std::string k = std::to_string(records.size());
+    std::string question =
+        mode == SessionMode::BulkCheck
+            ? text::sj("チェックされている ") + k + text::sj("台に設定確認を行いますか？")
+            : text::sj("チェックされている ") + k + text::sj("台に") + sendMethodCaption() +
+                  text::sj("設定ファイルを送信しますか？");
+    m_app.refreshWindow();
+    if (!m_dialogs.confirm(question)) return;
+    if (mode == SessionMode::BulkCheck) m_app.btnMask(kBusyMask);
+    // A session left running by "戻る" no longer hands its result on.
+    ++m_generation;
+    m_sequencerTimer->stop();
+    if (mode == SessionMode::BulkSend) {
+        for (size_t row = 0; row < s.listView.size(); ++row)
+            m_app.checkStatusSave(static_cast<int>(row));
+    }
+    m_mode = mode;
+    m_sessionRow = 0;
+    m_runRecords = std::move(records);
+    m_runNext = 0;
+    while (m_runNext < m_runRecords.size()) {
+        int record = m_runRecords[m_runNext++];
+        if (m_app.rowOfRecord(record) >= 0) {
+            serve(record);
+            return;
+        }
+    }
+    finishRun(true);
+}
+
+void SessionController::serve(int record) {
+    WindowState& s = m_app.state();
+    int row = m_app.rowOfRecord(record);
+    m_sessionRow = row;
+    m_app.selectRow(row);
+    m_app.checkStatusSave(row);
+    m_app.editData(row);
+    dataSend(row);
+    (void)s;
+}
+
+void SessionController::stop() {
+    m_mode = SessionMode::Stopped;
+    m_app.refreshWindow();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Session start
+
+void SessionController::dataSend(int row) {
+    WindowState& s = m_app.state();
+    const bool checkMode = isCheckMode(m_mode);
+    std::string path;
+    if (s.settings.sendMethod == 0) path = s.settings.commonSendFile;
+    if (s.settings.sendMethod == 1) path = s.edit.rec.sendFile;
+    session::SendLines lines;
+    if (!path.empty()) lines = session::LoadSendStoreFile(path, checkMode);
+
+    // Replacing the session closes the previous device's connection.
+    m_session.reset();
+    ++m_generation;
+    uint64_t generation = m_generation;
+
+    int record = m_app.recordIndexOfRow(row);
+    m_servedRecord = record;
+    std::string line = record >= 0 ? s.listStore[static_cast<size_t>(record)] : std::string();
+    std::string host = devlist::FieldGet(3, line);
+    long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
+
+    const SettingsBoxes& o = s.settings;
+    session::SessionContext context{
+        m_loop,
+        m_clock,
+        m_dialogs,
+        s.edit,
+        {o.setTime, o.registerIp, o.disableDhcp, o.registerName, o.write, o.cpuReset},
+        m_mode,
+        s.workFolder,
+        [this](const std::string& text) { log(text); },
+        [this, generation] {
+            // Only the session being served hands its result on.
+            if (generation == m_generation) m_sequencerTimer->start(kSequencerMs);
+        },
+        [this, generation] {
+            if (generation == m_generation) sessionChanged();
+        }};
+    m_session =
+        std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
+    if (isBulk(m_mode)) showProgress();
+    m_session->start(host, port, m_sessionRow + 1, std::move(lines.lines), lines.resetPending);
+    m_app.refreshWindow();
+}
+
+void SessionController::showProgress() {
+    WindowState& s = m_app.state();
+    const std::string& line =
+        m_servedRecord >= 0 ? s.listStore[static_cast<size_t>(m_servedRecord)] : std::string();
+    s.statusText = text::sj(" 一斉接続 ") + std::to_string(m_runNext) + "/" +
+                   std::to_string(m_runRecords.size()) + text::sj("台目 No.") +
+                   devlist::ZeroPad(m_servedRecord + 1, 3) + " " + devlist::FieldGet(2, line) +
+                   text::sj(" (成功:") + std::to_string(m_okCount) + text::sj(" 失敗:") +
+                   std::to_string(m_ngCount) + ")";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The sequencer: 500 ms after every end of a session
+
+void SessionController::sequencer() {
+    WindowState& s = m_app.state();
+    m_sequencerTimer->stop();
+    uint32_t pause = kPauseAfterFailureMs;
+    if (m_servedRecord < 0 || !m_session) return;
+
+    platform::LocalTime now = m_clock.now();
+    s.edit.rec.lastSend = platform::dateText(now) + " " + platform::timeText(now);
+    bool known = false;
+    std::string message = resultMessage(m_session->result(), m_session->failureText(), known);
+    if (known) {
+        s.edit.rec.message = message;
+        if (m_session->result() == session::kResultOk) {
+            ++m_okCount;
+            if (m_session->resetPending()) s.edit.rec.message += "(CPURESET)";
+            m_session->clearResetPending();
+            pause = endWaitMs(s.settings.endWait);
+        } else {
+            ++m_ngCount;
+        }
+    }
+    const int record = m_servedRecord;
+    m_app.editSaveNo(record);
+
+    int selected = s.selectedRow;
+    m_app.setListData("", 0);
+    m_app.selectRow(selected);
+
+    if (isSingle(m_mode)) {
+        std::string result =
+            "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + s.edit.rec.message;
+        log(result);
+        m_dialogs.information(result);
+        s.editShown = false;
+        m_app.btnMask(kIdleMask);
+        m_app.selectRow(-1);
+        m_app.refreshWindow();
+        return;
+    }
+    if (isBulk(m_mode)) {
+        s.editShown = false;
+        showProgress();
+        uint64_t generation = m_generation;
+        m_app.delay(pause);
+        if (generation != m_generation) return;  // another start took over meanwhile
+        // "停止" during the pause ends the run here, as it does during a session.
+        if (m_mode == SessionMode::Stopped) {
+            finishRun(false);
+            return;
+        }
+        while (m_runNext < m_runRecords.size()) {
+            int next = m_runRecords[m_runNext++];
+            if (m_app.rowOfRecord(next) >= 0) {
+                serve(next);
+                return;
+            }
+        }
+        finishRun(true);
+        return;
+    }
+    finishRun(false);
+}
+
+void SessionController::finishRun(bool summary) {
+    WindowState& s = m_app.state();
+    m_runRecords.clear();
+    m_runNext = 0;
+    s.statusText.clear();
+    m_app.btnMask(kIdleMask);
+    m_app.selectRow(-1);
+    s.editShown = false;
+    if (summary) {
+        std::string text = text::sj("一斉接続 ") + std::to_string(m_okCount + m_ngCount) +
+                           text::sj("台 実行しました(成功:") + std::to_string(m_okCount) +
+                           text::sj(" 失敗:") + std::to_string(m_ngCount) + ")";
+        log(text);
+        m_dialogs.information(text);
+    }
+    m_app.refreshWindow();
+}
+
+}  // namespace shell
