@@ -24,7 +24,7 @@ fail() {
 while read -r flag name want; do
     [[ $flag == - ]] && flag=""
     rm -f "$out/$name.png" "$out/$name.txt"
-    if ! bash "$screenshot" $flag -g "$out/$name.txt" "$out/$name.png" "$program"; then
+    if ! bash "$screenshot" ${flag:+"$flag"} -g "$out/$name.txt" "$out/$name.png" "$program"; then
         fail "no picture of the $name window"
         continue
     fi
