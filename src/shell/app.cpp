@@ -112,6 +112,9 @@ void App::startUp() {
     if (auto bytes = platform::readFile(s.workFolder + std::string(kFilterHistoryFile))) {
         s.filterHistory = devlist::FilterHistory::fromFileBytes(*bytes);
     }
+    if (m_lanSearch) {
+        m_lanSearch->setOwnAddress(m_ownAddress.empty() ? s.settings.ownAddress : m_ownAddress);
+    }
     notify();
 }
 

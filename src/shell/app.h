@@ -44,6 +44,9 @@ public:
     SessionController* sessions() { return m_sessions.get(); }
     LanSearch* lanSearch() { return m_lanSearch.get(); }
     DesktopActions* desktop() { return m_desktop.get(); }
+    // The address the LAN search takes as the PC's own, from the command line: it wins over
+    // the settings file's "ownip". Empty: the settings file's, or else the host's.
+    void setOwnAddress(std::string address) { m_ownAddress = std::move(address); }
     // A time-stamped line in the communication log.
     void logMessage(const std::string& text);
     // Tells the window to show the state now (before a question, inside a wait).
@@ -141,6 +144,7 @@ private:
     std::unique_ptr<SessionController> m_sessions;
     std::unique_ptr<LanSearch> m_lanSearch;
     std::unique_ptr<DesktopActions> m_desktop;
+    std::string m_ownAddress;
     std::string m_programPath;
     std::string m_settingsFile;
     std::string m_programFolder;

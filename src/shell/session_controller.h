@@ -39,6 +39,8 @@ public:
     // The session being served or last served; null before the first start.
     const session::DeviceSession* current() const { return m_session.get(); }
     const session::BoundedText& terminal() const;
+    // Changes whenever terminal() starts naming another session's text.
+    uint64_t terminalId() const { return m_generation; }
     void clearTerminal();  // "↑CLS"
 
 private:

@@ -25,6 +25,9 @@ void readSettings(const Profile& p, SettingsBoxes& b, bool& enlarged) {
     b.write = p.readBool(kSection, "chk6", true);
     b.cpuReset = p.readBool(kSection, "chk7", false);
 
+    // Written by hand like "debug", and kept as found: the address the LAN search takes as
+    // the PC's own.
+    b.ownAddress = p.readString(kSection, "ownip", "");
     enlarged = p.readString(kSection, "debug", "") == kHiddenModeCode;
 }
 

@@ -71,6 +71,7 @@ struct SettingsBoxes {
     bool disableDhcp = false;          // not stored, "dhcp 無効設定"
     bool write = true;                 // "chk6" "WRITE"
     bool cpuReset = false;             // "chk7" "CPURESET"
+    std::string ownAddress;            // "ownip", read only: the LAN search's own address
 };
 
 struct WindowState {

@@ -262,6 +262,7 @@ void MainWindow::buildMainAreas() {
     terminal->setFont(cellFont());
     setRole(terminal, "darkText");
     bindArea(m_terminal, terminal, &m_app.state().terminalView).followEnd = true;
+    m_terminalMirror = std::make_unique<TerminalMirror>(terminal);
 
     QPushButton* clsUp = makeButton(this, ui("↑CLS"), QRect(4, 486, 64, 22));
     connectButton(clsUp, [this] { m_app.clearTerminal(); });
@@ -870,7 +871,7 @@ void MainWindow::refresh() {
     QString flags = toQString(s.edit.rec.flags);
     if (m_flagsLabel->text() != flags) m_flagsLabel->setText(flags);
 
-    syncArea(m_terminal);
+    syncTerminal();
     syncArea(m_commLog);
     QString status = toQString(s.statusText);
     if (m_statusLine->text() != status) m_statusLine->setText(status);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "shell/app.h"
+#include "ui/terminal_mirror.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -117,22 +118,25 @@ private:
     void refreshFilterBox();
     void refreshSendMethod();
 
-    // Controls of features that are wired in later: they are placed, captioned and masked.
-    void onBulkCheck() {}
-    void onBulkSend() {}
-    void onStop() {}
-    void onSingleCheck() {}
-    void onSingleSend() {}
-    void onHttpConnect() {}
-    void onLanSearch() {}
-    void onChooseCommonSendFile() {}
-    void onChooseSendFile() {}
-    void onClearMessage() {}
-    void onViewBeforeVariables() {}
-    void onViewCommLogFile() {}
-    void onViewSendFile() {}
-    void onViewAfterVariables() {}
-    void onViewDeviceLog() {}
+    // The hand-offs to the sessions, the LAN search and the desktop.
+    void withSessions(void (shell::SessionController::*operation)());
+    void withDesktop(void (shell::DesktopActions::*operation)());
+    void onBulkCheck();
+    void onBulkSend();
+    void onStop();
+    void onSingleCheck();
+    void onSingleSend();
+    void onHttpConnect();
+    void onLanSearch();
+    void onChooseCommonSendFile();
+    void onChooseSendFile();
+    void onClearMessage();
+    void onViewBeforeVariables();
+    void onViewCommLogFile();
+    void onViewSendFile();
+    void onViewAfterVariables();
+    void onViewDeviceLog();
+    void syncTerminal();
 
     shell::App& m_app;
     bool m_refreshing = false;
@@ -148,6 +152,7 @@ private:
     QWidget* m_header = nullptr;
     DeviceListView* m_list = nullptr;
     StoreArea m_terminal;
+    std::unique_ptr<TerminalMirror> m_terminalMirror;
     StoreArea m_commLog;
     QLabel* m_statusLine = nullptr;
     QLabel* m_inputHint = nullptr;
