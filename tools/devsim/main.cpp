@@ -42,6 +42,9 @@ int main(int argc, char** argv) {
     }
     // The signals arrive as readable data on a descriptor the loop polls, so stopping needs no
     // global flag and never interrupts a write half way.
+    // A shell starts background jobs with SIGINT ignored; an ignored signal is never queued.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTERM);
