@@ -46,7 +46,8 @@ bool RowInGroup(const LineStore& groupStore, int row, int g) {
 std::string AssignGroupFlags(std::string_view flags, bool g1, bool g2, bool g3) {
     std::string out(flags.substr(0, 4));
     out += groupMarks(g1, g2, g3);
-    if (flags.size() > kMarkedBytes) out.append(flags.substr(kMarkedBytes));
+    // Byte 8 only: the flags field is 8 bytes, whatever a longer one held after it.
+    if (flags.size() > kMarkedBytes) out += flags[kMarkedBytes];
     return out;
 }
 

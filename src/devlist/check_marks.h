@@ -19,8 +19,7 @@ bool CheckStatusSave(const LineStore& groupStore, int row, int line, bool checke
 // Whether the record shown in groupStore line `row` is a member of group g (1..3).
 bool RowInGroup(const LineStore& groupStore, int row, int g);
 
-// The flags with bytes 5..7 replaced by the three group marks ("1" ticked, "0" not) and the
-// other bytes kept.
+// Bytes 1..4 of the flags, the three group marks ("1" ticked, "0" not), then byte 8.
 std::string AssignGroupFlags(std::string_view flags, bool g1, bool g2, bool g3);
 
 // Sets the group flags of the view line of every checked entry.

@@ -3,7 +3,10 @@
 // matches these display lines, not the records, so it finds exactly what the operator sees.
 #include "devlist/list_view.h"
 
+#include <array>
+
 #include "devlist/fields.h"
+#include "text/cp932.h"
 
 namespace devlist {
 
@@ -14,6 +17,24 @@ void appendColumn(std::string& out, std::string_view text, size_t blanks, size_t
     size_t taken = std::min(text.size(), width);
     out.append(text.substr(0, taken));
     out.append(std::min(blanks, width - taken), ' ');
+}
+
+// The cell where each column begins: "No", "Name", "IP address", "File", "Model", "Time",
+// "Message".
+constexpr std::array<size_t, 7> kColumnStarts = {0, 4, 25, 41, 53, 77, 97};
+constexpr std::string_view kCellMark = "?";
+
+std::string columnCells(std::string_view column) {
+    std::string bytes(column);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        if (text::isLeadByte(b)) {
+            ++i;  // its trail byte, if any, is checked by the decoder
+        } else if (b < 0x20 || b == 0x7F) {
+            bytes[i] = kCellMark[0];
+        }
+    }
+    return text::decode(bytes, kCellMark);
 }
 
 bool checkedFlags(std::string_view flags) {
@@ -35,6 +56,15 @@ std::string DisplayLine(int position, std::string_view line) {
     out += ' ';
     appendColumn(out, FieldGet(kLastSend, line), 22, 20);
     appendColumn(out, FieldGet(kMessage, line), 22, 30);
+    return out;
+}
+
+std::string DisplayCells(std::string_view displayText) {
+    std::string out;
+    for (size_t c = 0; c < kColumnStarts.size() && kColumnStarts[c] < displayText.size(); ++c) {
+        size_t end = c + 1 < kColumnStarts.size() ? kColumnStarts[c + 1] : displayText.size();
+        out += columnCells(displayText.substr(kColumnStarts[c], end - kColumnStarts[c]));
+    }
     return out;
 }
 

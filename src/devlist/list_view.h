@@ -14,6 +14,12 @@ namespace devlist {
 // 16, "File" 12, "Model" 24, "Time" 20, "Message" up to 30; 127 bytes when full.
 std::string DisplayLine(int position, std::string_view line);
 
+// The display text as the view draws it, in UTF-8. Decoded column by column, so a two-byte
+// character cut at a column's end never pairs with the next column's first byte; every byte
+// that forms no drawable character (an invalid byte, such a cut half, a control byte) becomes
+// one "?", so each byte keeps exactly one cell and later columns never shift.
+std::string DisplayCells(std::string_view displayText);
+
 struct ListEntry {
     std::string text;
     bool checked = false;

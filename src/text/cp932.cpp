@@ -65,6 +65,10 @@ bool isLeadByte(unsigned char b) {
 }
 
 std::string decode(std::string_view in) {
+    return decode(in, kReplacement);
+}
+
+std::string decode(std::string_view in, std::string_view mark) {
     std::string out;
     out.reserve(in.size() + in.size() / 2);
     std::lock_guard lock(g_mutex);
@@ -74,7 +78,7 @@ std::string decode(std::string_view in) {
         in.remove_prefix(used);
         if (in.empty()) break;
         // An invalid byte, or a lone lead byte at the end: mark it and go on.
-        out += kReplacement;
+        out += mark;
         in.remove_prefix(1);
     }
     return out;

@@ -13,6 +13,8 @@ namespace text {
 // UTF-8 for display. Never fails: every byte that does not start a valid character becomes
 // U+FFFD, one mark per byte, and decoding goes on with the next byte.
 std::string decode(std::string_view cp932);
+// The same with another mark in place of U+FFFD.
+std::string decode(std::string_view cp932, std::string_view mark);
 
 // Code page 932 for text the operator typed; nullopt when a character has no code there.
 std::optional<std::string> encode(std::string_view utf8);

@@ -7,9 +7,12 @@ namespace ui {
 using platform::qt::fromQString;
 using platform::qt::toQString;
 
-BoxInput checkBoxInput(const QString& typed, size_t byteLimit) {
+BoxInput checkBoxInput(const QString& typed, size_t byteLimit, bool commaAllowed) {
     for (QChar c : typed) {
-        if (c == u',' || c == u'\r' || c == u'\n') return {std::nullopt, BoxRefusal::Separator};
+        if (c == u'\r' || c == u'\n') {
+            return {std::nullopt, commaAllowed ? BoxRefusal::LineBreak : BoxRefusal::Separator};
+        }
+        if (c == u',' && !commaAllowed) return {std::nullopt, BoxRefusal::Separator};
     }
     auto bytes = fromQString(typed);
     if (!bytes) return {std::nullopt, BoxRefusal::Unencodable};
@@ -31,6 +34,8 @@ QString refusalHint(BoxRefusal refusal, size_t byteLimit) {
             return platform::qt::ui("Shift-JIS で表せない文字は入力できません");
         case BoxRefusal::Separator:
             return platform::qt::ui("カンマ・改行は入力できません");
+        case BoxRefusal::LineBreak:
+            return platform::qt::ui("改行は入力できません");
         case BoxRefusal::TooLong:
             return platform::qt::ui("%1 バイトを超えて入力できません").arg(byteLimit);
         case BoxRefusal::None:

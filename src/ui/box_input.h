@@ -1,6 +1,8 @@
 // What the operator may type into a box. Record fields travel as comma-separated lines, so a
-// comma, CR or LF in a box would split or merge records, and a character that code page 932
-// cannot hold could never reach the file; such input is refused at the box itself.
+// comma, CR or LF in a record-editor box would split or merge records; other boxes (file paths,
+// waits, the filter) are kept in line-based files and take a comma but no line break. A
+// character that code page 932 cannot hold could never reach a file. Such input is refused at
+// the box itself.
 #pragma once
 
 #include <QString>
@@ -10,7 +12,7 @@
 
 namespace ui {
 
-enum class BoxRefusal { None, Unencodable, Separator, TooLong };
+enum class BoxRefusal { None, Unencodable, Separator, LineBreak, TooLong };
 
 struct BoxInput {
     std::optional<std::string> bytes;  // the code page 932 bytes when accepted
@@ -18,7 +20,8 @@ struct BoxInput {
 };
 
 // byteLimit 0: no limit. The limit counts code page 932 bytes (a full-width character is 2).
-BoxInput checkBoxInput(const QString& typed, size_t byteLimit = 0);
+// commaAllowed: a box whose text is no record field.
+BoxInput checkBoxInput(const QString& typed, size_t byteLimit = 0, bool commaAllowed = false);
 
 // Multi-line areas: line breaks are the line separators there, so only the encoding is checked.
 // Qt's "\n" becomes the CR LF of a line store.

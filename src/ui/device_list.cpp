@@ -41,7 +41,7 @@ QString DeviceListModel::rowText(int row) const {
     if (row < 0 || row >= rowCount()) return {};
     auto r = static_cast<size_t>(row);
     if (!m_isDecoded[r]) {
-        m_decoded[r] = platform::qt::toQString(m_texts[r]);
+        m_decoded[r] = QString::fromStdString(devlist::DisplayCells(m_texts[r]));
         m_isDecoded[r] = 1;
     }
     return m_decoded[r];

@@ -322,6 +322,7 @@ void MainWindow::buildBasicPanel() {
     m_filterBox->lineEdit()->setAccessibleName(ui("フィルター"));
     setControl(Control::FilterBox, m_filterBox);
     m_filterText = &bindBox(m_filterBox->lineEdit(), &s.filterText);
+    m_filterText->commaAllowed = true;
     connect(m_filterBox, &QComboBox::activated, this, [this](int index) {
         run([this, index] {
             const auto& words = m_app.state().filterHistory.words();
@@ -375,7 +376,7 @@ void MainWindow::buildBasicPanel() {
     makeCaption(p, ui("共通送信ファイル"), QRect(6, y, 100, kRowHeight));
     QLineEdit* commonFile = makeBox(p, ui("共通送信ファイル"), QRect(108, y, 292, kRowHeight));
     setControl(Control::CommonSendFile, commonFile);
-    bindBox(commonFile, &s.settings.commonSendFile);
+    bindBox(commonFile, &s.settings.commonSendFile).commaAllowed = true;
     QPushButton* chooser = makeButton(p, QStringLiteral("..."), QRect(402, y, 32, kRowHeight));
     chooser->setAccessibleName(ui("共通送信ファイル選択"));
     setControl(Control::CommonSendFileChooser, chooser);
@@ -453,7 +454,8 @@ void MainWindow::buildListEditPanel() {
     QLineEdit* listFile = makeBox(p, ui("List ファイル"), QRect(92, y, 342, kRowHeight));
     bindBox(
         listFile, [this]() -> const std::string& { return m_app.state().settings.listFile; },
-        [this](const std::string& bytes) { m_app.listFileEdited(bytes); });
+        [this](const std::string& bytes) { m_app.listFileEdited(bytes); })
+        .commaAllowed = true;
 
     QGroupBox* order2 = makeGroup(p, ui("List順編集"), QRect(6, 152, 428, 58));
     QPushButton* editSel = makeButton(order2, ui("選択編集"), QRect(10, 24, 130, 26));
@@ -514,14 +516,17 @@ void MainWindow::buildSettingsPanel() {
     int y = 172;
     makeCaption(p, ui("終了コマンド送信wait(秒)"), QRect(6, y, 170, kRowHeight));
     bindBox(makeBox(p, ui("終了コマンド送信wait(秒)"), QRect(180, y, 60, kRowHeight)),
-            &s.settings.endWait);
+            &s.settings.endWait)
+        .commaAllowed = true;
     y = 200;
     makeCaption(p, ui("開始コマンド送信wait(秒)"), QRect(6, y, 170, kRowHeight));
     bindBox(makeBox(p, ui("開始コマンド送信wait(秒)"), QRect(180, y, 60, kRowHeight)),
-            &s.settings.startWait);
+            &s.settings.startWait)
+        .commaAllowed = true;
     y = 228;
     makeCaption(p, ui("作業フォルダ"), QRect(6, y, 100, kRowHeight));
-    bindBox(makeBox(p, ui("作業フォルダ"), QRect(110, y, 324, kRowHeight)), &s.settings.workFolder);
+    bindBox(makeBox(p, ui("作業フォルダ"), QRect(110, y, 324, kRowHeight)), &s.settings.workFolder)
+        .commaAllowed = true;
 
     QPushButton* clearHistory = makeButton(p, ui("フィルター履歴クリア"), QRect(6, 260, 170, 26));
     connectButton(clearHistory, [this] { m_app.clearFilterHistory(); });
@@ -714,7 +719,7 @@ MainWindow::TextBox& MainWindow::bindBox(QLineEdit* edit, std::function<const st
 
 void MainWindow::boxEdited(TextBox& box, const QString& typed) {
     if (m_refreshing) return;
-    BoxInput in = checkBoxInput(typed, box.byteLimit);
+    BoxInput in = checkBoxInput(typed, box.byteLimit, box.commaAllowed);
     if (!in.bytes) {
         // Put back what the box showed, with the caret where the refused input began.
         int caret =

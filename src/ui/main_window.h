@@ -66,6 +66,7 @@ private:
         std::function<const std::string&()> get;
         std::function<void(const std::string&)> set;
         size_t byteLimit = 0;
+        bool commaAllowed = false;  // not a record field
         bool shown = false;
         std::string shownBytes;
         QString shownText;

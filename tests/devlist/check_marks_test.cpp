@@ -76,7 +76,8 @@ TEST(AssignGroups, ReplacesAllThreeGroupFlagsOfCheckedRecords) {
     EXPECT_EQ(AssignGroupFlags("F0001011", true, false, false), "F0001001");
     EXPECT_EQ(AssignGroupFlags("F0001011", false, false, false), "F0000001");
     EXPECT_EQ(AssignGroupFlags("F0", false, true, false), "F0010");
-    EXPECT_EQ(AssignGroupFlags("F00000019", true, false, false), "F00010019");
+    // Flags longer than 8 bytes: bytes 1 to 4, the marks, byte 8.
+    EXPECT_EQ(AssignGroupFlags("F000101199", true, true, true), "F0001111");
     LineStore view = numberedStore(3);
     std::vector<ListEntry> entries = RenderList("", view).entries;
     entries[0].checked = entries[2].checked = true;

@@ -42,6 +42,22 @@ TEST(DisplayLine, LaysOutEveryColumnByteExactly) {
     EXPECT_EQ(DisplayLine(1, r.line()).substr(4, 21), wide.substr(0, 20) + " ");
 }
 
+// Each byte keeps one cell: a half character cut at a column's end, an invalid byte and a
+// control byte each become one "?", and a cut lead byte never pairs with the next column.
+TEST(DisplayCells, DrawsEveryByteInOneCellSoColumnsNeverShift) {
+    std::string ip = "127.0.0.1" + std::string(6, '.') + "\x95\x5C";  // "表" cut after 0x95
+    Rec r{.name = std::string(19, 'n') + "\x82\xA0",
+          .ip = ip,
+          .file = "abc.txt",
+          .model = "\xFF\x09\x82\xA0"};
+    std::string line = DisplayLine(1, r.line());
+    std::string cells = DisplayCells(line);
+    std::string expected = line;
+    for (size_t at : {23, 40, 53, 54}) expected[at] = '?';
+    expected.replace(55, 2, "あ");
+    EXPECT_EQ(cells, expected);
+}
+
 TEST(RenderList, FiltersOnTheDisplayTextOnly) {
     LineStore store = numberedStore(150);
     EXPECT_EQ(RenderList("", store).groupStore, store);

@@ -65,6 +65,44 @@ TEST(Timers, FireRepeatedlyInVirtualTimeUntilStopped) {
     EXPECT_FALSE(t->isActive());
 }
 
+TEST(Timers, NeverReenterTheirOwnCallbackAndFireOnceMoreAfterItReturns) {
+    FakeEventLoop loop;
+    auto t = loop.createTimer();
+    int depth = 0, deepest = 0;
+    std::vector<uint32_t> fired;
+    t->setCallback([&] {
+        fired.push_back(loop.tickCount());
+        deepest = std::max(deepest, ++depth);
+        if (fired.size() == 1) platform::Delay(loop, 350);  // waits across three periods
+        --depth;
+    });
+    t->start(100);
+    loop.advance(600);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(fired, (std::vector<uint32_t>{100, 451, 551}));
+}
+
+TEST(Timers, DueTimesHoldAcrossTheCounterWrap) {
+    FakeEventLoop loop;
+    loop.setNow(0u - 256u);
+    auto t = loop.createTimer();
+    int fired = 0;
+    t->setCallback([&] { ++fired; });
+    t->start(5000);
+    bool posted = false;
+    loop.postAt(0u - 256u + 3000u, [&] { posted = true; });
+    loop.advance(2999);
+    EXPECT_EQ(fired, 0);
+    EXPECT_FALSE(posted);
+    loop.advance(1);
+    EXPECT_TRUE(posted);
+    loop.advance(1999);
+    EXPECT_EQ(fired, 0);
+    loop.advance(1);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(loop.tickCount(), 4744u);
+}
+
 class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override {

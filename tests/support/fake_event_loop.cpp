@@ -10,12 +10,14 @@ struct FakeEventLoop::TimerState {
     uint32_t interval = 0;
     uint32_t due = 0;
     uint64_t seq = 0;
+    bool running = false;  // its callback is on the stack
     std::function<void()> callback;
 };
 
 class FakeTimer : public platform::Timer {
 public:
-    explicit FakeTimer(FakeEventLoop* loop) : m_state(new FakeEventLoop::TimerState{}) {
+    explicit FakeTimer(FakeEventLoop* loop)
+        : m_state(std::make_shared<FakeEventLoop::TimerState>()) {
         m_state->loop = loop;
         loop->m_timers.push_back(m_state);
     }
@@ -24,7 +26,6 @@ public:
             auto& v = m_state->loop->m_timers;
             v.erase(std::remove(v.begin(), v.end(), m_state), v.end());
         }
-        delete m_state;
     }
     void start(uint32_t intervalMs) override {
         m_state->active = true;
@@ -37,12 +38,12 @@ public:
     void setCallback(std::function<void()> cb) override { m_state->callback = std::move(cb); }
 
 private:
-    FakeEventLoop::TimerState* m_state;
+    std::shared_ptr<FakeEventLoop::TimerState> m_state;
 };
 
 FakeEventLoop::FakeEventLoop() = default;
 FakeEventLoop::~FakeEventLoop() {
-    for (TimerState* t : m_timers) t->loop = nullptr;
+    for (auto& t : m_timers) t->loop = nullptr;
 }
 
 std::unique_ptr<platform::Timer> FakeEventLoop::createTimer() {
@@ -69,36 +70,43 @@ void FakeEventLoop::runPending() {
 
 // Fires the earliest timer or timed event due at or before `until`; moves time to it.
 bool FakeEventLoop::fireNextDue(uint32_t until) {
-    TimerState* bestTimer = nullptr;
+    std::shared_ptr<TimerState> bestTimer;
     int bestTimed = -1;
-    uint32_t bestAt = 0;
+    int64_t bestAt = 0;
     uint64_t bestSeq = 0;
-    auto better = [&](uint32_t at, uint64_t seq) {
+    const int64_t limit = fromNow(until);
+    auto better = [&](int64_t at, uint64_t seq) {
         return (bestTimer == nullptr && bestTimed < 0) || at < bestAt ||
                (at == bestAt && seq < bestSeq);
     };
-    for (TimerState* t : m_timers) {
-        if (t->active && t->due <= until && better(t->due, t->seq)) {
+    for (const auto& t : m_timers) {
+        int64_t at = fromNow(t->due);
+        if (t->active && !t->running && at <= limit && better(at, t->seq)) {
             bestTimer = t;
             bestTimed = -1;
-            bestAt = t->due;
+            bestAt = at;
             bestSeq = t->seq;
         }
     }
     for (size_t i = 0; i < m_timed.size(); ++i) {
-        if (m_timed[i].at <= until && better(m_timed[i].at, m_timed[i].seq)) {
+        int64_t at = fromNow(m_timed[i].at);
+        if (at <= limit && better(at, m_timed[i].seq)) {
             bestTimer = nullptr;
             bestTimed = static_cast<int>(i);
-            bestAt = m_timed[i].at;
+            bestAt = at;
             bestSeq = m_timed[i].seq;
         }
     }
     if (bestTimer == nullptr && bestTimed < 0) return false;
-    if (bestAt > m_now) m_now = bestAt;
+    if (bestAt > 0) m_now += static_cast<uint32_t>(bestAt);
     if (bestTimer) {
         bestTimer->due = m_now + std::max<uint32_t>(bestTimer->interval, 1);
         bestTimer->seq = ++m_seq;
-        if (bestTimer->callback) bestTimer->callback();
+        // A copy: the callback may replace itself or destroy its timer.
+        auto callback = bestTimer->callback;
+        bestTimer->running = true;
+        if (callback) callback();
+        bestTimer->running = false;
     } else {
         auto ev = std::move(m_timed[static_cast<size_t>(bestTimed)].event);
         m_timed.erase(m_timed.begin() + bestTimed);
@@ -124,7 +132,8 @@ void FakeEventLoop::advance(uint32_t ms) {
     uint32_t until = m_now + ms;
     runPending();
     while (fireNextDue(until)) runPending();
-    m_now = until;
+    // A wait inside a callback may have moved time past the end already.
+    if (fromNow(until) > 0) m_now = until;
 }
 
 }  // namespace testsupport

@@ -1,6 +1,8 @@
 // Virtual time for the cores: timers and Delay advance a millisecond counter instead of the
 // wall clock, and events posted by fake endpoints are dispatched inside waits, re-entrantly,
-// as the real loop does.
+// as the real loop does. As there, a timer never fires again while its own callback runs (it
+// fires once more after the callback returned, if it is still due), and due times are compared
+// across the wrap of the 32-bit counter.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +38,8 @@ public:
 
 private:
     bool fireNextDue(uint32_t until);
+    // Signed distance from now, so that times just past the counter's wrap lie ahead.
+    int64_t fromNow(uint32_t at) const { return static_cast<int32_t>(at - m_now); }
 
     uint32_t m_now = 0;
     int m_rounds = 0;
@@ -46,7 +50,7 @@ private:
         std::function<void()> event;
     };
     std::vector<Timed> m_timed;
-    std::vector<TimerState*> m_timers;
+    std::vector<std::shared_ptr<TimerState>> m_timers;
     uint64_t m_seq = 0;
     friend class FakeTimer;
 };

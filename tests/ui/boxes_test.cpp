@@ -36,6 +36,27 @@ TEST_F(BoxesTest, CommaAndLineBreakAreRefusedAndTheFieldKeepsItsText) {
     EXPECT_EQ(name->text(), q("abc"));
 }
 
+TEST_F(BoxesTest, PathWaitAndFilterBoxesTakeACommaButNoLineBreak) {
+    QLineEdit* listFile = named<QLineEdit>(m_window.get(), "List ファイル");
+    QLineEdit* common = named<QLineEdit>(m_window.get(), "共通送信ファイル");
+    QLineEdit* wait = named<QLineEdit>(m_window.get(), "終了コマンド送信wait(秒)");
+    QLineEdit* filter = m_window->filterBox()->lineEdit();
+    for (QLineEdit* b : {listFile, common, wait, filter}) {
+        ASSERT_NE(b, nullptr);
+        b->setText(QString());
+        type(b, q("a,b"));
+        EXPECT_EQ(b->text(), q("a,b")) << b->accessibleName().toStdString();
+        m_window->inputHint()->clear();
+        b->insert(q("x\ny"));
+        EXPECT_EQ(b->text(), q("a,b"));
+        EXPECT_EQ(m_window->inputHint()->text(), q("改行は入力できません"));
+    }
+    EXPECT_EQ(state().settings.listFile, "a,b");
+    EXPECT_EQ(state().settings.commonSendFile, "a,b");
+    EXPECT_EQ(state().settings.endWait, "a,b");
+    EXPECT_EQ(state().filterText, "a,b");
+}
+
 TEST_F(BoxesTest, CharacterWithoutCodePage932FormIsRefused) {
     QLineEdit* user = box("ユーザーID");
     ASSERT_NE(user, nullptr);
