@@ -5,7 +5,6 @@
 #include "devlist/check_marks.h"
 #include "devlist/fields.h"
 #include "devlist/list_edit.h"
-#include "devlist/list_file.h"
 #include "platform/files.h"
 #include "shell/settings.h"
 #include "text/cp932.h"
@@ -14,10 +13,6 @@ namespace shell {
 namespace {
 
 constexpr std::string_view kFilterHistoryFile = "filterword.txt";
-
-std::string cannotWrite(const std::string& path) {
-    return path + text::sj(" に書き込めません");
-}
 
 }  // namespace
 
@@ -90,7 +85,7 @@ bool App::iniSave() {
 bool App::closeQuery() {
     bool ok = confirm(text::sj("終了してよろしいですか？"));
     if (!iniSave()) {
-        m_dialogs.error(cannotWrite(m_settingsFile));
+        m_dialogs.error(cannotWriteText(m_settingsFile));
         return false;
     }
     return ok;
@@ -100,70 +95,24 @@ bool App::closeQuery() {
 // The list file
 
 void App::listLoad() {
-    WindowState& s = m_state;
-    s.listFilePath = s.settings.listFile;
-    s.listStore.clear();
-    m_backup = {};
-    m_unreadableList.clear();
-    if (platform::fileExists(s.listFilePath)) {
-        auto bytes = platform::readFile(s.listFilePath);
-        if (!bytes) m_unreadableList = s.listFilePath;  // never replaced by an empty list
-        if (bytes) {
-            devlist::ListBuild build =
-                devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
-            if (build.accepted) s.listStore = std::move(build.records);
-            // Whatever the load left out stays in a copy beside the file.
-            if (build.lossy && !bytes->empty()) m_backup = {s.listFilePath, std::move(*bytes)};
-        }
-    }
-    s.viewStore = s.listStore;
+    m_listFiles.load();
     setListData("", 0);
 }
 
 bool App::listSave() {
-    WindowState& s = m_state;
-    if (!m_unreadableList.empty() && m_unreadableList == s.listFilePath) {
-        m_dialogs.error(cannotWrite(s.listFilePath));
-        return false;
-    }
-    if (!m_backup.path.empty() && m_backup.path == s.listFilePath) {
-        std::string bak = m_backup.path + ".bak";
-        if (!platform::writeFileAtomic(bak, m_backup.bytes)) {
-            m_dialogs.error(cannotWrite(bak));
-            return false;  // never replace the original while no copy of it exists
-        }
-        m_backup = {};
-    }
-    if (!platform::writeFileAtomic(s.listFilePath, s.listStore.toBytes())) {
-        m_dialogs.error(cannotWrite(s.listFilePath));
-        return false;
-    }
-    return true;
+    return m_listFiles.save();
 }
 
 void App::listImport() {
-    WindowState& s = m_state;
     platform::FileChoice choice;
     choice.title = text::sj("Listファイルを指定してください。");
     choice.filter = "*.csv";
     choice.directory = m_programFolder;
     notify();
     auto path = m_dialogs.openFile(choice);
-    if (!path) return;
-    // The imported file becomes the list file only when the import is applied, so leaving
-    // without applying never writes the old list over it.
-    m_pendingImport = {*path, {}};
-    s.settings.listFile = *path;
-    if (auto bytes = platform::readFile(*path)) {
-        s.workStore = devlist::LineStore::fromFileBytes(*bytes);
-        if (devlist::HasRecordMark(s.workStore)) {
-            devlist::ListBuild build = devlist::BuildListRecords(s.workStore);
-            s.viewStore = std::move(build.records);
-            if (build.lossy) m_pendingImport.bytes = std::move(*bytes);
-        }
-    }
+    if (!path || !m_listFiles.import(*path)) return;
     setListData("", 1);
-    s.setEnabled(Control::Apply, true);
+    m_state.setEnabled(Control::Apply, true);
     notify();
 }
 
@@ -174,11 +123,7 @@ void App::listExport() {
     choice.fileName = platform::namePart(s.settings.listFile);
     notify();
     auto path = m_dialogs.saveFile(choice);
-    if (!path) return;
-    if (!platform::writeFileAtomic(*path, s.listStore.toBytes())) {
-        m_dialogs.error(cannotWrite(*path));
-        return;
-    }
+    if (!path || !m_listFiles.exportTo(*path)) return;
     s.settings.listFile = *path;
     s.setEnabled(Control::Apply, true);
     notify();
@@ -217,7 +162,7 @@ void App::setListOrderButtons(bool on) {
 void App::saveFilterHistory() {
     std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
     if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
-        m_dialogs.error(cannotWrite(path));
+        m_dialogs.error(cannotWriteText(path));
     }
 }
 
@@ -362,7 +307,7 @@ void App::enterListEdit() {
     s.listEditShown = true;
     s.setEnabled(Control::Apply, false);
     s.viewStore = s.listStore;
-    m_pendingImport = {};
+    m_listFiles.importDropped();
     setListData("", 1);
     notify();
 }
@@ -371,11 +316,7 @@ void App::applyListEdit() {
     WindowState& s = m_state;
     if (!s.isEnabled(Control::Apply)) return;
     if (!confirm(text::sj("編集内容を適用しますか？"))) return;
-    if (!m_pendingImport.path.empty()) {
-        s.listFilePath = m_pendingImport.path;
-        m_backup = m_pendingImport.bytes.empty() ? Backup{} : std::move(m_pendingImport);
-        m_pendingImport = {};
-    }
+    m_listFiles.importApplied();
     s.listStore = s.viewStore;
     setListData("", 1);
     s.setEnabled(Control::Apply, false);
@@ -389,11 +330,7 @@ void App::leaveListEdit() {
     if (s.isEnabled(Control::Apply) && !confirm(text::sj("編集内容を適用せずに戻りますか？"))) {
         return;
     }
-    if (!m_pendingImport.path.empty()) {
-        // The import was not applied: the list file stays the one in use.
-        s.settings.listFile = s.listFilePath;
-        m_pendingImport = {};
-    }
+    m_listFiles.importDropped();
     s.settingsShown = false;
     s.listEditShown = false;
     s.setEnabled(Control::Apply, false);

@@ -8,6 +8,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
+#include "shell/list_files.h"
 #include "shell/window_state.h"
 
 namespace shell {
@@ -93,13 +94,6 @@ private:
     void saveFilterHistory();
     bool everyWorkingLineShown() const;
 
-    // The bytes of a list file that a load or import left out of the list, kept as
-    // "<file>.bak" before the program first replaces that file.
-    struct Backup {
-        std::string path;
-        std::string bytes;
-    };
-
     platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
     std::string m_programPath;
@@ -107,10 +101,7 @@ private:
     std::string m_programFolder;
     WindowState m_state;
     std::function<void()> m_observer;
-    Backup m_backup;         // for the list file in use
-    Backup m_pendingImport;  // the imported file, until the import is applied
-    // A list file that exists but could not be read: the program never writes over it.
-    std::string m_unreadableList;
+    ListFiles m_listFiles{m_state, m_dialogs};
 };
 
 }  // namespace shell
