@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
 
     platform::qt::QtEventLoop loop;
     platform::qt::QtDialogs dialogs;
-    shell::App app(loop, dialogs, platform::programPath());
+    shell::App app(loop, dialogs, platform::programPathNative());
 
     ui::MainWindow window(app);
     dialogs.setParent(&window);

@@ -16,12 +16,11 @@ constexpr std::string_view kFilterHistoryFile = "filterword.txt";
 
 }  // namespace
 
-App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath)
+App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem::path programFile)
     : m_loop(loop),
       m_dialogs(dialogs),
-      m_programPath(std::move(programPath)),
-      m_settingsFile(settingsPathFor(m_programPath)),
-      m_programFolder(platform::folderPart(m_programPath)) {}
+      m_settingsFile(settingsPathFor(programFile)),
+      m_programFolder(programFile.parent_path()) {}
 
 void App::notify() {
     if (m_observer) m_observer();
@@ -46,7 +45,9 @@ void App::startUp() {
     s.clientHeight = kNormalHeight;
 
     Profile profile;
-    if (auto bytes = platform::readFile(m_settingsFile)) profile = Profile::fromBytes(*bytes);
+    if (auto bytes = platform::readFileNative(m_settingsFile)) {
+        profile = Profile::fromBytes(*bytes);
+    }
     bool enlarged = false;
     readSettings(profile, s.settings, enlarged);
     if (enlarged) {
@@ -60,12 +61,13 @@ void App::startUp() {
     defaltData();
     listLoad();
 
-    std::string folder = m_programFolder + "data";
-    platform::createDirectories(folder);  // a failure shows where a file is written later
-    s.settings.workFolder = folder;
-    s.workFolder = folder + "/";
+    std::filesystem::path folder = m_programFolder / "data";
+    platform::createDirectoriesNative(folder);  // a failure shows where a file is written later
+    s.workFolderPath = folder;
+    s.settings.workFolder = text::fromPath(folder);
+    s.workFolder = s.settings.workFolder + "/";
 
-    if (auto bytes = platform::readFile(s.workFolder + std::string(kFilterHistoryFile))) {
+    if (auto bytes = platform::readFileNative(platform::nativeIn(folder, kFilterHistoryFile))) {
         s.filterHistory = devlist::FilterHistory::fromFileBytes(*bytes);
     }
     notify();
@@ -73,19 +75,19 @@ void App::startUp() {
 
 bool App::iniSave() {
     Profile profile;
-    if (platform::fileExists(m_settingsFile)) {
-        auto bytes = platform::readFile(m_settingsFile);
+    if (platform::fileExistsNative(m_settingsFile)) {
+        auto bytes = platform::readFileNative(m_settingsFile);
         if (!bytes) return false;  // rewriting it would lose what it holds
         profile = Profile::fromBytes(*bytes);
     }
     writeSettings(profile, m_state.settings);
-    return platform::writeFileAtomic(m_settingsFile, profile.toBytes());
+    return platform::writeFileAtomicNative(m_settingsFile, profile.toBytes());
 }
 
 bool App::closeQuery() {
     bool ok = confirm(text::sj("終了してよろしいですか？"));
     if (!iniSave()) {
-        m_dialogs.error(cannotWriteText(m_settingsFile));
+        m_dialogs.error(cannotWriteText(text::fromPath(m_settingsFile)));
         return false;
     }
     return ok;
@@ -107,7 +109,8 @@ void App::listImport() {
     platform::FileChoice choice;
     choice.title = text::sj("Listファイルを指定してください。");
     choice.filter = "*.csv";
-    choice.directory = m_programFolder;
+    // A folder name code page 932 cannot hold is not passed on: the chooser starts elsewhere.
+    choice.directory = text::encode(m_programFolder.native()).value_or("");
     notify();
     auto path = m_dialogs.openFile(choice);
     if (!path || !m_listFiles.import(*path)) return;
@@ -160,9 +163,9 @@ void App::setListOrderButtons(bool on) {
 }
 
 void App::saveFilterHistory() {
-    std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
-    if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
-        m_dialogs.error(cannotWriteText(path));
+    auto path = platform::nativeIn(m_state.workFolderPath, kFilterHistoryFile);
+    if (!platform::writeFileAtomicNative(path, m_state.filterHistory.toFileBytes())) {
+        m_dialogs.error(cannotWriteText(text::fromPath(path)));
     }
 }
 

@@ -3,6 +3,7 @@
 // runs on the one event thread; questions go through the dialogs port, waits through Delay.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -15,8 +16,9 @@ namespace shell {
 
 class App {
 public:
-    // programPath: the program file; the settings file and the work folder lie beside it.
-    App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath);
+    // programFile: the program file by its native name; the settings file and the work folder
+    // lie beside it and keep native names, whatever code page 932 can hold.
+    App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem::path programFile);
 
     WindowState& state() { return m_state; }
     const WindowState& state() const { return m_state; }
@@ -24,7 +26,7 @@ public:
     // operation, before a question is asked, and inside waits.
     void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
 
-    const std::string& settingsFilePath() const { return m_settingsFile; }
+    const std::filesystem::path& settingsFilePath() const { return m_settingsFile; }
 
     // Start-up and close
     void startUp();
@@ -96,9 +98,8 @@ private:
 
     platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
-    std::string m_programPath;
-    std::string m_settingsFile;
-    std::string m_programFolder;
+    std::filesystem::path m_settingsFile;
+    std::filesystem::path m_programFolder;
     WindowState m_state;
     std::function<void()> m_observer;
     ListFiles m_listFiles{m_state, m_dialogs};
