@@ -40,8 +40,9 @@ int main(int argc, char** argv) {
     platform::qt::QtUdpFactory udp;
     platform::qt::QtHostAddress host;
     platform::qt::QtDesktop desktop;
-    shell::App app(loop, dialogs, platform::programPath(),
-                   shell::Devices{&clock, &network, &udp, &host, &desktop});
+    const shell::UserEnvironment environment = shell::UserEnvironment::fromProcess();
+    shell::App app(loop, dialogs, platform::programPathNative(),
+                   shell::Devices{&clock, &network, &udp, &host, &desktop, &environment});
     app.setOwnAddress(options.ownAddress);
 
     ui::MainWindow window(app);

@@ -5,7 +5,6 @@
 #include "devlist/check_marks.h"
 #include "devlist/fields.h"
 #include "devlist/list_edit.h"
-#include "devlist/list_file.h"
 #include "platform/files.h"
 #include "shell/comm_log.h"
 #include "shell/desktop_actions.h"
@@ -19,20 +18,18 @@ namespace {
 
 constexpr std::string_view kFilterHistoryFile = "filterword.txt";
 
-std::string cannotWrite(const std::string& path) {
-    return path + text::sj(" に書き込めません");
-}
-
 }  // namespace
 
-App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath,
+App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem::path programFile,
          Devices devices)
     : m_loop(loop),
       m_dialogs(dialogs),
       m_clock(devices.clock ? *devices.clock : m_systemClock),
-      m_programPath(std::move(programPath)),
-      m_settingsFile(settingsPathFor(m_programPath)),
-      m_programFolder(platform::folderPart(m_programPath)) {
+      m_programFolder(programFile.parent_path()) {
+    ProgramFiles files = LocateProgramFiles(
+        programFile, devices.environment ? *devices.environment : UserEnvironment{});
+    m_settingsFile = std::move(files.settingsFile);
+    m_workFolder = std::move(files.workFolder);
     if (devices.network) {
         m_sessions =
             std::make_unique<SessionController>(*this, loop, dialogs, m_clock, *devices.network);
@@ -44,8 +41,8 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string prog
                              [this] { notify(); }, [this] { setListData("", 1); }});
     }
     if (devices.desktop) {
-        m_desktop =
-            std::make_unique<DesktopActions>(m_state, dialogs, *devices.desktop, m_programFolder);
+        m_desktop = std::make_unique<DesktopActions>(m_state, dialogs, *devices.desktop,
+                                                     programFolderText());
         m_desktop->setObserver([this] { notify(); });
         m_desktop->setRecordIndexOfRow(
             [this](const WindowState&, int row) { return recordIndexOfRow(row); });
@@ -53,6 +50,11 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string prog
 }
 
 App::~App() = default;
+
+std::string App::programFolderText() const {
+    auto folder = text::encode(m_programFolder.native());
+    return folder ? *folder + "/" : std::string();
+}
 
 void App::logMessage(const std::string& text) {
     LogMessage(m_state.commLogView, m_clock.now(), text);
@@ -90,7 +92,9 @@ void App::startUp() {
     s.clientHeight = kNormalHeight;
 
     Profile profile;
-    if (auto bytes = platform::readFile(m_settingsFile)) profile = Profile::fromBytes(*bytes);
+    if (auto bytes = platform::readFileNative(m_settingsFile)) {
+        profile = Profile::fromBytes(*bytes);
+    }
     bool enlarged = false;
     readSettings(profile, s.settings, enlarged);
     if (enlarged) {
@@ -104,12 +108,13 @@ void App::startUp() {
     defaltData();
     listLoad();
 
-    std::string folder = m_programFolder + "data";
-    platform::createDirectories(folder);  // a failure shows where a file is written later
-    s.settings.workFolder = folder;
-    s.workFolder = folder + "/";
+    const std::filesystem::path& folder = m_workFolder;
+    platform::createDirectoriesNative(folder);  // a failure shows where a file is written later
+    s.workFolderPath = folder;
+    s.settings.workFolder = text::fromPath(folder);
+    s.workFolder = s.settings.workFolder + "/";
 
-    if (auto bytes = platform::readFile(s.workFolder + std::string(kFilterHistoryFile))) {
+    if (auto bytes = platform::readFileNative(platform::nativeIn(folder, kFilterHistoryFile))) {
         s.filterHistory = devlist::FilterHistory::fromFileBytes(*bytes);
     }
     if (m_lanSearch) {
@@ -120,19 +125,21 @@ void App::startUp() {
 
 bool App::iniSave() {
     Profile profile;
-    if (platform::fileExists(m_settingsFile)) {
-        auto bytes = platform::readFile(m_settingsFile);
+    if (platform::fileExistsNative(m_settingsFile)) {
+        auto bytes = platform::readFileNative(m_settingsFile);
         if (!bytes) return false;  // rewriting it would lose what it holds
         profile = Profile::fromBytes(*bytes);
     }
     writeSettings(profile, m_state.settings);
-    return platform::writeFileAtomic(m_settingsFile, profile.toBytes());
+    // An installed program's settings folder may not exist yet.
+    platform::createDirectoriesNative(m_settingsFile.parent_path());
+    return platform::writeFileAtomicNative(m_settingsFile, profile.toBytes());
 }
 
 bool App::closeQuery() {
     bool ok = confirm(text::sj("終了してよろしいですか？"));
     if (!iniSave()) {
-        m_dialogs.error(cannotWrite(m_settingsFile));
+        m_dialogs.error(cannotWriteText(text::fromPath(m_settingsFile)));
         return false;
     }
     return ok;
@@ -142,70 +149,25 @@ bool App::closeQuery() {
 // The list file
 
 void App::listLoad() {
-    WindowState& s = m_state;
-    s.listFilePath = s.settings.listFile;
-    s.listStore.clear();
-    m_backup = {};
-    m_unreadableList.clear();
-    if (platform::fileExists(s.listFilePath)) {
-        auto bytes = platform::readFile(s.listFilePath);
-        if (!bytes) m_unreadableList = s.listFilePath;  // never replaced by an empty list
-        if (bytes) {
-            devlist::ListBuild build =
-                devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
-            if (build.accepted) s.listStore = std::move(build.records);
-            // Whatever the load left out stays in a copy beside the file.
-            if (build.lossy && !bytes->empty()) m_backup = {s.listFilePath, std::move(*bytes)};
-        }
-    }
-    s.viewStore = s.listStore;
+    m_listFiles.load();
     setListData("", 0);
 }
 
 bool App::listSave() {
-    WindowState& s = m_state;
-    if (!m_unreadableList.empty() && m_unreadableList == s.listFilePath) {
-        m_dialogs.error(cannotWrite(s.listFilePath));
-        return false;
-    }
-    if (!m_backup.path.empty() && m_backup.path == s.listFilePath) {
-        std::string bak = m_backup.path + ".bak";
-        if (!platform::writeFileAtomic(bak, m_backup.bytes)) {
-            m_dialogs.error(cannotWrite(bak));
-            return false;  // never replace the original while no copy of it exists
-        }
-        m_backup = {};
-    }
-    if (!platform::writeFileAtomic(s.listFilePath, s.listStore.toBytes())) {
-        m_dialogs.error(cannotWrite(s.listFilePath));
-        return false;
-    }
-    return true;
+    return m_listFiles.save();
 }
 
 void App::listImport() {
-    WindowState& s = m_state;
     platform::FileChoice choice;
     choice.title = text::sj("Listファイルを指定してください。");
     choice.filter = "*.csv";
-    choice.directory = m_programFolder;
+    // A folder name code page 932 cannot hold is not passed on: the chooser starts elsewhere.
+    choice.directory = text::encode(m_programFolder.native()).value_or("");
     notify();
     auto path = m_dialogs.openFile(choice);
-    if (!path) return;
-    // The imported file becomes the list file only when the import is applied, so leaving
-    // without applying never writes the old list over it.
-    m_pendingImport = {*path, {}};
-    s.settings.listFile = *path;
-    if (auto bytes = platform::readFile(*path)) {
-        s.workStore = devlist::LineStore::fromFileBytes(*bytes);
-        if (devlist::HasRecordMark(s.workStore)) {
-            devlist::ListBuild build = devlist::BuildListRecords(s.workStore);
-            s.viewStore = std::move(build.records);
-            if (build.lossy) m_pendingImport.bytes = std::move(*bytes);
-        }
-    }
+    if (!path || !m_listFiles.import(*path)) return;
     setListData("", 1);
-    s.setEnabled(Control::Apply, true);
+    m_state.setEnabled(Control::Apply, true);
     notify();
 }
 
@@ -216,11 +178,7 @@ void App::listExport() {
     choice.fileName = platform::namePart(s.settings.listFile);
     notify();
     auto path = m_dialogs.saveFile(choice);
-    if (!path) return;
-    if (!platform::writeFileAtomic(*path, s.listStore.toBytes())) {
-        m_dialogs.error(cannotWrite(*path));
-        return;
-    }
+    if (!path || !m_listFiles.exportTo(*path)) return;
     s.settings.listFile = *path;
     s.setEnabled(Control::Apply, true);
     notify();
@@ -257,9 +215,9 @@ void App::setListOrderButtons(bool on) {
 }
 
 void App::saveFilterHistory() {
-    std::string path = m_state.workFolder + std::string(kFilterHistoryFile);
-    if (!platform::writeFileAtomic(path, m_state.filterHistory.toFileBytes())) {
-        m_dialogs.error(cannotWrite(path));
+    auto path = platform::nativeIn(m_state.workFolderPath, kFilterHistoryFile);
+    if (!platform::writeFileAtomicNative(path, m_state.filterHistory.toFileBytes())) {
+        m_dialogs.error(cannotWriteText(text::fromPath(path)));
     }
 }
 
@@ -405,7 +363,7 @@ void App::enterListEdit() {
     s.listEditShown = true;
     s.setEnabled(Control::Apply, false);
     s.viewStore = s.listStore;
-    m_pendingImport = {};
+    m_listFiles.importDropped();
     setListData("", 1);
     notify();
 }
@@ -414,11 +372,7 @@ void App::applyListEdit() {
     WindowState& s = m_state;
     if (!s.isEnabled(Control::Apply)) return;
     if (!confirm(text::sj("編集内容を適用しますか？"))) return;
-    if (!m_pendingImport.path.empty()) {
-        s.listFilePath = m_pendingImport.path;
-        m_backup = m_pendingImport.bytes.empty() ? Backup{} : std::move(m_pendingImport);
-        m_pendingImport = {};
-    }
+    m_listFiles.importApplied();
     s.listStore = s.viewStore;
     setListData("", 1);
     s.setEnabled(Control::Apply, false);
@@ -432,11 +386,7 @@ void App::leaveListEdit() {
     if (s.isEnabled(Control::Apply) && !confirm(text::sj("編集内容を適用せずに戻りますか？"))) {
         return;
     }
-    if (!m_pendingImport.path.empty()) {
-        // The import was not applied: the list file stays the one in use.
-        s.settings.listFile = s.listFilePath;
-        m_pendingImport = {};
-    }
+    m_listFiles.importDropped();
     s.settingsShown = false;
     s.listEditShown = false;
     s.setEnabled(Control::Apply, false);

@@ -3,6 +3,7 @@
 // runs on the one event thread; questions go through the dialogs port, waits through Delay.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +15,8 @@
 #include "platform/host_address.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
+#include "shell/list_files.h"
+#include "shell/program_paths.h"
 #include "shell/window_state.h"
 
 namespace shell {
@@ -30,12 +33,17 @@ struct Devices {
     platform::UdpFactory* udp = nullptr;
     platform::HostAddress* host = nullptr;
     platform::Desktop* desktop = nullptr;
+    // The user's folders: an installed program keeps its settings and work folder there.
+    // None: always beside the program.
+    const UserEnvironment* environment = nullptr;
 };
 
 class App {
 public:
-    // programPath: the program file; the settings file and the work folder lie beside it.
-    App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::string programPath,
+    // programFile: the program file by its native name. The settings file and the work folder
+    // lie beside it and keep native names, whatever code page 932 can hold; an installed
+    // program keeps them in the user's folders instead (see devices.environment).
+    App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem::path programFile,
         Devices devices = {});
     ~App();
 
@@ -47,6 +55,9 @@ public:
     // The address the LAN search takes as the PC's own, from the command line: it wins over
     // the settings file's "ownip". Empty: the settings file's, or else the host's.
     void setOwnAddress(std::string address) { m_ownAddress = std::move(address); }
+    // The program's folder as code page 932 text with its trailing "/", where the choosers
+    // start; empty when code page 932 cannot hold it.
+    std::string programFolderText() const;
     // A time-stamped line in the communication log.
     void logMessage(const std::string& text);
     // Tells the window to show the state now (before a question, inside a wait).
@@ -60,7 +71,7 @@ public:
     // operation, before a question is asked, and inside waits.
     void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
 
-    const std::string& settingsFilePath() const { return m_settingsFile; }
+    const std::filesystem::path& settingsFilePath() const { return m_settingsFile; }
 
     // Start-up and close
     void startUp();
@@ -130,30 +141,20 @@ private:
     void saveFilterHistory();
     bool everyWorkingLineShown() const;
 
-    // The bytes of a list file that a load or import left out of the list, kept as
-    // "<file>.bak" before the program first replaces that file.
-    struct Backup {
-        std::string path;
-        std::string bytes;
-    };
-
     platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
     platform::SystemClock m_systemClock;
     platform::Clock& m_clock;
+    std::filesystem::path m_settingsFile;
+    std::filesystem::path m_programFolder;
+    std::filesystem::path m_workFolder;
     std::unique_ptr<SessionController> m_sessions;
     std::unique_ptr<LanSearch> m_lanSearch;
     std::unique_ptr<DesktopActions> m_desktop;
     std::string m_ownAddress;
-    std::string m_programPath;
-    std::string m_settingsFile;
-    std::string m_programFolder;
     WindowState m_state;
     std::function<void()> m_observer;
-    Backup m_backup;         // for the list file in use
-    Backup m_pendingImport;  // the imported file, until the import is applied
-    // A list file that exists but could not be read: the program never writes over it.
-    std::string m_unreadableList;
+    ListFiles m_listFiles{m_state, m_dialogs};
 };
 
 }  // namespace shell

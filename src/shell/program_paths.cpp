@@ -3,9 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/files.h"
 #include "shell/settings.h"
-#include "text/cp932.h"
 
 #ifndef QLX_INSTALL_MARKER
 #define QLX_INSTALL_MARKER "../share/qlx-setting/installed"
@@ -25,17 +23,11 @@ std::string fromEnv(const char* name) {
 
 // An XDG base folder: the variable when it holds an absolute path (a relative one is to be
 // ignored), else the fallback under HOME; empty when neither is usable.
-std::string baseFolder(const std::string& xdg, const std::string& home, const char* fallback) {
-    if (!xdg.empty() && xdg.front() == '/') return text::fromPath(std::filesystem::path(xdg));
-    if (!home.empty() && home.front() == '/') {
-        return text::fromPath(std::filesystem::path(home) / fallback);
-    }
+std::filesystem::path baseFolder(const std::string& xdg, const std::string& home,
+                                 const char* fallback) {
+    if (!xdg.empty() && xdg.front() == '/') return xdg;
+    if (!home.empty() && home.front() == '/') return std::filesystem::path(home) / fallback;
     return {};
-}
-
-std::string withSeparator(std::string folder) {
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder;
 }
 
 }  // namespace
@@ -44,22 +36,20 @@ UserEnvironment UserEnvironment::fromProcess() {
     return {fromEnv("HOME"), fromEnv("XDG_CONFIG_HOME"), fromEnv("XDG_DATA_HOME")};
 }
 
-ProgramFiles LocateProgramFiles(std::string_view programPath, const UserEnvironment& env) {
-    std::string programFolder = platform::folderPart(programPath);
-    ProgramFiles beside{settingsPathFor(programPath), programFolder + std::string(kWorkFolderName),
-                        false};
-    if (!platform::fileExists(programFolder + std::string(kInstallMarker))) return beside;
+ProgramFiles LocateProgramFiles(const std::filesystem::path& programFile,
+                                const UserEnvironment& env) {
+    std::filesystem::path folder = programFile.parent_path();
+    ProgramFiles beside{settingsPathFor(programFile), folder / kWorkFolderName, false};
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(folder / kInstallMarker, ec)) return beside;
 
-    std::string config = baseFolder(env.configHome, env.home, ".config");
-    std::string data = baseFolder(env.dataHome, env.home, ".local/share");
+    std::filesystem::path config = baseFolder(env.configHome, env.home, ".config");
+    std::filesystem::path data = baseFolder(env.dataHome, env.home, ".local/share");
     // Without a home there is no per-user place; beside the program the close at least says
     // which file it could not write.
     if (config.empty() || data.empty()) return beside;
-
-    return {settingsPathFor(withSeparator(config) + std::string(kUserFolder) + "/" +
-                            platform::namePart(programPath)),
-            withSeparator(data) + std::string(kUserFolder) + "/" + std::string(kWorkFolderName),
-            true};
+    return {settingsPathFor(config / kUserFolder / programFile.filename()),
+            data / kUserFolder / kWorkFolderName, true};
 }
 
 }  // namespace shell

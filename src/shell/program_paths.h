@@ -5,6 +5,7 @@
 // happens to be writable: as root every folder is.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -19,12 +20,13 @@ struct UserEnvironment {
 };
 
 struct ProgramFiles {
-    std::string settingsFile;  // code page 932 bytes, as the program holds paths
-    std::string workFolder;    // without its trailing separator
-    bool perUser = false;      // true for an installed program
+    std::filesystem::path settingsFile;  // native names: the program owns these places
+    std::filesystem::path workFolder;
+    bool perUser = false;  // true for an installed program
 };
 
-// programPath: the program file (code page 932 bytes).
-ProgramFiles LocateProgramFiles(std::string_view programPath, const UserEnvironment& env);
+// programFile: the program file by its native name.
+ProgramFiles LocateProgramFiles(const std::filesystem::path& programFile,
+                                const UserEnvironment& env);
 
 }  // namespace shell

@@ -1,7 +1,5 @@
 #include "shell/settings.h"
 
-#include "platform/files.h"
-
 namespace shell {
 
 void readSettings(const Profile& p, SettingsBoxes& b, bool& enlarged) {
@@ -47,12 +45,10 @@ void writeSettings(Profile& p, const SettingsBoxes& b) {
     p.writeBool(kSection, "chk7", b.cpuReset);
 }
 
-std::string settingsPathFor(std::string_view programPath) {
-    std::string name = platform::namePart(programPath);
-    size_t dot = name.rfind('.');
-    std::string base(programPath.substr(0, programPath.size() - name.size()));
-    if (dot == std::string::npos) return base + name + ".Ini";
-    return base + name.substr(0, dot) + ".Ini";
+std::filesystem::path settingsPathFor(const std::filesystem::path& programFile) {
+    std::filesystem::path p = programFile;
+    p.replace_extension(".Ini");
+    return p;
 }
 
 }  // namespace shell

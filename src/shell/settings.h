@@ -2,6 +2,7 @@
 // and written at every close request.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,6 @@ void readSettings(const Profile& profile, SettingsBoxes& boxes, bool& enlarged);
 void writeSettings(Profile& profile, const SettingsBoxes& boxes);
 
 // The settings file of a program file: its extension replaced by ".Ini", or ".Ini" appended.
-std::string settingsPathFor(std::string_view programPath);
+std::filesystem::path settingsPathFor(const std::filesystem::path& programFile);
 
 }  // namespace shell

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -119,7 +120,11 @@ struct WindowState {
     std::string listFilePath;                     // the list file in use
 
     SettingsBoxes settings;
-    std::string workFolder;  // the "data" folder beside the program, with a trailing "/"
+    // The "data" folder beside the program by its native name. Files the program forms there
+    // are named through platform::nativeIn; workFolder is its code page 932 text, with a
+    // trailing "/", and names the folder only where code page 932 can hold its name.
+    std::filesystem::path workFolderPath;
+    std::string workFolder;
 
     // Text areas
     devlist::LineStore terminalView;

@@ -219,16 +219,26 @@ TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
     EXPECT_EQ(listBytes(), m_original);
 }
 
-TEST_F(ListEditTest, ImportOfANonListKeepsTheWorkingCopyAndCancelChangesNothing) {
+TEST_F(ListEditTest, ImportOfANonListIsRefusedAndCancelChangesNothing) {
     m_app->enterListEdit();
     m_dialogs.answerFile(std::nullopt);
     m_app->listImport();
     EXPECT_FALSE(st().isEnabled(Control::Apply));
-    writeBytes(m_dir / "x.csv", "a,b,c\r\n");
+    std::string header = "No,Name,IP\r\n001,F0000000,a\r\n";
+    writeBytes(m_dir / "x.csv", header);
     m_dialogs.answerFile((m_dir / "x.csv").string());
     m_app->listImport();
     EXPECT_EQ(st().viewStore.size(), 3u);
-    EXPECT_TRUE(st().isEnabled(Control::Apply));
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
+    EXPECT_EQ(st().settings.listFile, "list.csv");
+    EXPECT_EQ(m_dialogs.shown().back().kind, Kind::Warning);
+    EXPECT_EQ(m_dialogs.shownUtf8().back(),
+              (m_dir / "x.csv").string() + " はリストファイルとして読み込めません");
+    m_dialogs.answer(true);
+    m_app->applyListEdit();  // nothing pending: no question, no write
+    m_app->leaveListEdit();
+    EXPECT_EQ(readBytes(m_dir / "x.csv"), header);
+    EXPECT_EQ(listBytes(), m_original);
 }
 
 TEST_F(ListEditTest, ExportWritesTheCommittedListAndNamesItForTheNextStart) {

@@ -42,5 +42,41 @@ TEST_F(AppTest, ReadOnlyListFileIsNeverReplacedAndTheSaveSaysSo) {
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "list.csv に書き込めません");
 }
 
+TEST_F(AppTest, ProgramFolderCodePage932CannotHoldIsUsedByItsNativeName) {
+    fs::path folder = m_dir / "Müller";
+    fs::create_directories(folder);
+    m_app = std::make_unique<shell::App>(m_loop, m_dialogs, folder / "qlx-setting");
+    m_app->startUp();
+    st().filterText = "a";
+    m_app->applyFilter();
+    m_dialogs.answer(true);
+    EXPECT_TRUE(m_app->closeQuery());
+    EXPECT_TRUE(fs::exists(folder / "qlx-setting.Ini"));
+    EXPECT_EQ(readBytes(folder / "data" / "filterword.txt"), "a\r\n");
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : fs::directory_iterator(m_dir)) ++entries;
+    EXPECT_EQ(entries, 2);  // "bin" and "Müller": no look-alike sibling
+}
+
+TEST_F(AppTest, ExportOverTheLoadedFileKeepsItsBackupBesideAnOlderOne) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 1001; ++i) lines.push_back(rec(i, "F0000000", "n"));
+    writeList(lines);
+    std::string original = listBytes();
+    writeBytes(m_dir / "list.csv.bak", "older");
+    start();
+    m_app->enterListEdit();
+    m_dialogs.answerFile((m_dir / "list.csv").string());  // the name the chooser proposes
+    m_app->listExport();
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), "older");
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak2"), original);
+    EXPECT_EQ(listBytes(), st().listStore.toBytes());
+    // The copy is made once; a later save neither repeats it nor touches the older one.
+    m_dialogs.answer(true);
+    m_app->leaveListEdit();
+    EXPECT_FALSE(fs::exists(m_dir / "list.csv.bak3"));
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), "older");
+}
+
 }  // namespace
 }  // namespace shelltest

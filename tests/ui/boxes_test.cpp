@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "platform/qt/qt_dialogs.h"
 #include "ui/device_list.h"
 #include "window_fixture.h"
 
@@ -55,6 +56,12 @@ TEST_F(BoxesTest, PathWaitAndFilterBoxesTakeACommaButNoLineBreak) {
     EXPECT_EQ(state().settings.commonSendFile, "a,b");
     EXPECT_EQ(state().settings.endWait, "a,b");
     EXPECT_EQ(state().filterText, "a,b");
+}
+
+TEST(ChooserPath, IsRefusedWhenCodePage932CannotHoldIt) {
+    EXPECT_EQ(platform::qt::chooserPath(QString::fromUtf8("/tmp/表/a,b.csv")),
+              text::sj("/tmp/表/a,b.csv"));
+    EXPECT_EQ(platform::qt::chooserPath(QString::fromUtf8("/tmp/Müller/list.csv")), std::nullopt);
 }
 
 TEST_F(BoxesTest, CharacterWithoutCodePage932FormIsRefused) {

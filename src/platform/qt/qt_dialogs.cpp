@@ -24,15 +24,24 @@ QString nameFilter(const std::string& filter) {
     return f + QStringLiteral(" (") + f + QStringLiteral(")");
 }
 
-std::optional<std::string> chosen(const QString& path) {
-    if (path.isEmpty()) return std::nullopt;
-    auto bytes = fromQString(path);
-    if (bytes) return bytes;
-    QByteArray raw = path.toLocal8Bit();  // a name code page 932 cannot hold
-    return std::string(raw.constData(), static_cast<size_t>(raw.size()));
+}  // namespace
+
+std::optional<std::string> chooserPath(const QString& path) {
+    return fromQString(path);
 }
 
-}  // namespace
+std::optional<std::string> QtDialogs::chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    auto bytes = chooserPath(path);
+    if (!bytes) {
+        QMessageBox box(QMessageBox::Warning, kCaption,
+                        path + QStringLiteral("\n") +
+                            ui("このパスには Shift-JIS で表せない文字があるため使用できません。"),
+                        QMessageBox::Ok, m_parent);
+        box.exec();
+    }
+    return bytes;
+}
 
 void QtDialogs::warning(const std::string& text) {
     run(m_parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);

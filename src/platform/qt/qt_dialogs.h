@@ -1,11 +1,17 @@
 // The dialogs port on QMessageBox, QInputDialog and QFileDialog.
 #pragma once
 
+#include <QString>
+
 #include "platform/dialogs.h"
 
 class QWidget;
 
 namespace platform::qt {
+
+// A chosen file's path as the program holds it, in code page 932; nullopt for a path code page
+// 932 cannot hold, which the program could neither store nor name again unchanged.
+std::optional<std::string> chooserPath(const QString& path);
 
 class QtDialogs : public Dialogs {
 public:
@@ -23,6 +29,8 @@ public:
     std::optional<std::string> saveFile(const FileChoice& choice) override;
 
 private:
+    // The chosen path, or nullopt when cancelled or refused (the refusal is shown).
+    std::optional<std::string> chosen(const QString& path);
     QWidget* m_parent;
 };
 
