@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "text/cp932.h"
 #include "ui/device_list.h"
 #include "ui/main_window.h"
+#include "ui/terminal_mirror.h"
 
 namespace {
 
@@ -92,6 +94,25 @@ void BM_StartUpWith999Records(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StartUpWith999Records)->Unit(benchmark::kMillisecond);
+
+// The terminal area keeping up with a device that dumps 1 or 5 MB in 64 KiB chunks: the window looks
+// after every chunk, so each look must cost the new bytes only.
+void BM_TerminalFollowsDump(benchmark::State& state) {
+    std::string chunk;
+    while (chunk.size() < 64 * 1024) chunk += ".sysLocation=\"" + text::sj("会議室") + "\"\r\n";
+    const size_t chunks = static_cast<size_t>(state.range(0)) * 1024 * 1024 / chunk.size();
+    for (auto _ : state) {
+        QPlainTextEdit edit;
+        ui::TerminalMirror mirror(&edit);
+        session::BoundedText terminal;
+        for (size_t i = 0; i < chunks; ++i) {
+            terminal.append(chunk);
+            mirror.sync(terminal, 1);
+        }
+        benchmark::DoNotOptimize(edit.document()->blockCount());
+    }
+}
+BENCHMARK(BM_TerminalFollowsDump)->Arg(1)->Arg(5)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
