@@ -48,6 +48,30 @@ uint32_t endWaitMs(const std::string& box) {
     return static_cast<uint32_t>(std::min(*seconds, kMaxSeconds) * 1000);
 }
 
+// Text a device sent, made fit for one field of a record line: a comma, CR or LF there would
+// split the record and shift every field after it, and the list file would no longer read back.
+// The failure text ends at its line's end; other control bytes and commas become blanks.
+std::string recordSafe(std::string text) {
+    text = text.substr(0, text.find_first_of("\r\n"));
+    for (char& c : text) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f || c == ',') c = ' ';
+    }
+    return text;
+}
+
+// The record line without its 15th field: a session's result does not keep a save name of the
+// record's own, so its next session names its files by the MAC address again.
+std::string withoutSaveName(const std::string& line) {
+    size_t at = 0;
+    for (int commas = 0; commas < 14; ++commas) {
+        at = line.find(',', at);
+        if (at == std::string::npos) return line;
+        ++at;
+    }
+    return line.substr(0, at - 1);
+}
+
 std::string resultMessage(int result, const std::string& failureText, bool& known) {
     known = true;
     switch (result) {
@@ -60,7 +84,7 @@ std::string resultMessage(int result, const std::string& failureText, bool& know
         case session::kResultExists:
             return "#108 NG already exists.";
         case session::kResultFailure:
-            return "#421 NG " + failureText;
+            return "#421 NG " + recordSafe(failureText);
         default:
             known = false;
             return {};
@@ -144,6 +168,10 @@ void SessionController::startSingle(SessionMode mode) {
     row = s.selectedRow;
     if (row < 0) return;
     m_mode = mode;
+    // A bulk run whose controls "戻る" unlocked ends here, and its progress line with it.
+    m_runRecords.clear();
+    m_runNext = 0;
+    s.statusText.clear();
     s.listEditShown = false;
     s.editShown = true;
     m_sessionRow = row;
@@ -300,7 +328,14 @@ void SessionController::sequencer() {
             ++m_ngCount;
         }
     }
+    auto& rec = s.edit.rec;
+    for (std::string* fromDevice : {&rec.modelVersion, &rec.macAddress, &rec.deviceName})
+        *fromDevice = recordSafe(*fromDevice);
     const int record = m_servedRecord;
+    if (static_cast<size_t>(record) < s.listStore.size()) {
+        auto& stored = s.listStore[static_cast<size_t>(record)];
+        stored = withoutSaveName(stored);
+    }
     m_app.editSaveNo(record);
 
     int selected = s.selectedRow;

@@ -124,7 +124,8 @@ void FakeEventLoop::advance(uint32_t ms) {
     uint32_t until = m_now + ms;
     runPending();
     while (fireNextDue(until)) runPending();
-    m_now = until;
+    // A handler that waited may have moved time past `until`; time never runs backwards.
+    if (until > m_now) m_now = until;
 }
 
 }  // namespace testsupport
