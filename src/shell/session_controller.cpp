@@ -72,6 +72,13 @@ std::string withoutSaveName(const std::string& line) {
     return line.substr(0, at - 1);
 }
 
+// Line `record` of the committed list, or nothing: a row's index may come from the working
+// copy, which can be longer.
+std::string recordLine(const WindowState& s, int record) {
+    if (record < 0 || static_cast<size_t>(record) >= s.listStore.size()) return {};
+    return s.listStore[static_cast<size_t>(record)];
+}
+
 std::string resultMessage(int result, const std::string& failureText, bool& known) {
     known = true;
     switch (result) {
@@ -154,7 +161,7 @@ void SessionController::startSingle(SessionMode mode) {
     int row = s.selectedRow;
     if (row < 0) return;
     int record = m_app.recordIndexOfRow(row);
-    std::string line = record >= 0 ? s.listStore[static_cast<size_t>(record)] : std::string();
+    std::string line = recordLine(s, record);
     std::string question =
         "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(2, line);
     if (mode == SessionMode::SingleCheck) {
@@ -265,7 +272,7 @@ void SessionController::dataSend(int row) {
 
     int record = m_app.recordIndexOfRow(row);
     m_servedRecord = record;
-    std::string line = record >= 0 ? s.listStore[static_cast<size_t>(record)] : std::string();
+    std::string line = recordLine(s, record);
     std::string host = devlist::FieldGet(3, line);
     long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
 
@@ -295,8 +302,7 @@ void SessionController::dataSend(int row) {
 
 void SessionController::showProgress() {
     WindowState& s = m_app.state();
-    const std::string& line =
-        m_servedRecord >= 0 ? s.listStore[static_cast<size_t>(m_servedRecord)] : std::string();
+    const std::string line = recordLine(s, m_servedRecord);
     s.statusText = text::sj(" 一斉接続 ") + std::to_string(m_runNext) + "/" +
                    std::to_string(m_runRecords.size()) + text::sj("台目 No.") +
                    devlist::ZeroPad(m_servedRecord + 1, 3) + " " + devlist::FieldGet(2, line) +
