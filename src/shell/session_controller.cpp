@@ -48,6 +48,25 @@ uint32_t endWaitMs(const std::string& box) {
     return static_cast<uint32_t>(std::min(*seconds, kMaxSeconds) * 1000);
 }
 
+// Text a device sent, made fit for one field of a record line: a comma, CR or LF there would
+// split the record and shift every field after it, and the list file would no longer read back.
+// The failure text ends at its line's end; other control bytes and commas become blanks.
+std::string recordSafe(std::string text) {
+    text = text.substr(0, text.find_first_of("\r\n"));
+    for (char& c : text) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f || c == ',') c = ' ';
+    }
+    return text;
+}
+
+// Line `record` of the committed list, or nothing: a row's index may come from the working
+// copy, which can be longer.
+std::string recordLine(const WindowState& s, int record) {
+    if (record < 0 || static_cast<size_t>(record) >= s.listStore.size()) return {};
+    return s.listStore[static_cast<size_t>(record)];
+}
+
 std::string resultMessage(int result, const std::string& failureText, bool& known) {
     known = true;
     switch (result) {
@@ -60,7 +79,7 @@ std::string resultMessage(int result, const std::string& failureText, bool& know
         case session::kResultExists:
             return "#108 NG already exists.";
         case session::kResultFailure:
-            return "#421 NG " + failureText;
+            return "#421 NG " + recordSafe(failureText);
         default:
             known = false;
             return {};
@@ -130,7 +149,7 @@ void SessionController::startSingle(SessionMode mode) {
     int row = s.selectedRow;
     if (row < 0) return;
     int record = m_app.recordIndexOfRow(row);
-    std::string line = record >= 0 ? s.listStore[static_cast<size_t>(record)] : std::string();
+    std::string line = recordLine(s, record);
     std::string question =
         "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(2, line);
     if (mode == SessionMode::SingleCheck) {
@@ -144,6 +163,10 @@ void SessionController::startSingle(SessionMode mode) {
     row = s.selectedRow;
     if (row < 0) return;
     m_mode = mode;
+    // A bulk run whose controls "戻る" unlocked ends here, and its progress line with it.
+    m_runRecords.clear();
+    m_runNext = 0;
+    s.statusText.clear();
     s.listEditShown = false;
     s.editShown = true;
     m_sessionRow = row;
@@ -237,7 +260,7 @@ void SessionController::dataSend(int row) {
 
     int record = m_app.recordIndexOfRow(row);
     m_servedRecord = record;
-    std::string line = record >= 0 ? s.listStore[static_cast<size_t>(record)] : std::string();
+    std::string line = recordLine(s, record);
     std::string host = devlist::FieldGet(3, line);
     long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
 
@@ -267,8 +290,7 @@ void SessionController::dataSend(int row) {
 
 void SessionController::showProgress() {
     WindowState& s = m_app.state();
-    const std::string& line =
-        m_servedRecord >= 0 ? s.listStore[static_cast<size_t>(m_servedRecord)] : std::string();
+    const std::string line = recordLine(s, m_servedRecord);
     s.statusText = text::sj(" 一斉接続 ") + std::to_string(m_runNext) + "/" +
                    std::to_string(m_runRecords.size()) + text::sj("台目 No.") +
                    devlist::ZeroPad(m_servedRecord + 1, 3) + " " + devlist::FieldGet(2, line) +
@@ -300,6 +322,11 @@ void SessionController::sequencer() {
             ++m_ngCount;
         }
     }
+    auto& rec = s.edit.rec;
+    for (std::string* fromDevice : {&rec.modelVersion, &rec.macAddress, &rec.deviceName})
+        *fromDevice = recordSafe(*fromDevice);
+    // A save name of the record's own is kept, as the record editor keeps it: dropping it
+    // would rename the device's files behind the operator's back.
     const int record = m_servedRecord;
     m_app.editSaveNo(record);
 

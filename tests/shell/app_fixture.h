@@ -65,7 +65,7 @@ protected:
 
     shell::App& start() {
         m_app = std::make_unique<shell::App>(m_loop, m_dialogs,
-                                             (m_dir / "bin" / "qlx-setting").string());
+                                             (m_dir / "bin" / "qlx-setting").string(), m_devices);
         m_app->startUp();
         return *m_app;
     }
@@ -75,6 +75,7 @@ protected:
     fs::path m_oldCwd;
     testsupport::FakeEventLoop m_loop;
     testsupport::ScriptedDialogs m_dialogs;
+    shell::Devices m_devices;  // none unless a test sets them before start()
     std::unique_ptr<shell::App> m_app;
 };
 

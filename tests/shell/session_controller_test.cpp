@@ -1,0 +1,335 @@
+// Single and bulk runs through the window's operations, on virtual time: the questions, what a
+// result leaves in the record and the list file, the pauses, "停止", filtered views, late chunks
+// and the progress line.
+#include <functional>
+
+#include "app_fixture.h"
+#include "devlist/fields.h"
+#include "fake_clock.h"
+#include "fake_tcp_socket.h"
+#include "shell/session_controller.h"
+
+namespace shelltest {
+namespace {
+
+using shell::Control;
+using Chunks = std::vector<std::string>;
+
+// A device's answers to a whole dialogue; `lines` settings lines are streamed in send mode.
+Chunks transcript(bool send, int lines = 0) {
+    Chunks t = {"login ready.\r\nUser ID:",
+                "Password:",
+                "\r\nWelcome\r\nQLX> ",
+                "ver V1.23\r\nQLX> ",
+                "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> ",
+                "?sysName=\"ROOM-A\"\r\nQLX> "};
+    if (send) {
+        t.push_back("&save\r\n.a=1\r\nLOAD_END\r\nQLX> ");
+        for (int i = 0; i <= lines; ++i) t.push_back("QLX> ");
+    }
+    for (const char* c :
+         {"&save\r\n.a=7\r\nLOAD_END\r\nQLX> ", "log 20\r\n12/07 boot\r\n---------- end\r\nQLX> ",
+          "QLX> ", "QLX> ", "bye.\r\n"})
+        t.push_back(c);
+    return t;
+}
+// A complete check whose device reports the given name.
+Chunks named(const std::string& name) {
+    Chunks t = transcript(false);
+    t[5] = "?sysName=\"" + name + "\"\r\nQLX> ";
+    return t;
+}
+const Chunks kSilent;
+const Chunks kRefused = {"login Incorrect\r\n"};
+
+// Record `no` on 127.0.0.<no>, with or without its check mark.
+std::string checked(int no, const std::string& name, bool on = true) {
+    return rec(no, on ? "F0000001" : "F0000000", name, "127.0.0." + std::to_string(no));
+}
+std::string unchecked(int no, const std::string& name) {
+    return checked(no, name, false);
+}
+
+class Sessions : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        m_devices = {&m_clock, &m_net, nullptr, nullptr, nullptr};
+    }
+    void startWith(const std::vector<std::string>& lines) {
+        writeList(lines);
+        start();
+        m_base = m_net.connections().size();
+    }
+    shell::SessionController& ctl() { return *m_app->sessions(); }
+    // Connections of the program started last, oldest first.
+    size_t conns() const { return m_net.connections().size() - m_base; }
+    testsupport::FakeConnection& conn(size_t i) { return *m_net.connections().at(m_base + i); }
+    // Device i (0-based, in order of connection) sends its chunks, each handled in turn.
+    void play(size_t i, const Chunks& chunks) {
+        for (const auto& c : chunks) {
+            conn(i).deliver(c);
+            m_loop.runPending();
+        }
+    }
+    // Virtual time runs on until cond holds (checked every millisecond).
+    bool runUntil(const std::function<bool()>& cond, uint32_t limitMs = 30000) {
+        for (uint32_t t = 0; t < limitMs && !cond(); ++t) m_loop.advance(1);
+        return cond();
+    }
+    bool idle() { return !st().isEnabled(Control::Stop) && st().isEnabled(Control::BulkCheck); }
+    std::string field(size_t line, int f) { return devlist::FieldGet(f, st().listStore[line]); }
+    std::vector<std::string> infos() const {
+        std::vector<std::string> out;
+        for (const auto& s : m_dialogs.shown())
+            if (s.kind == testsupport::ScriptedDialogs::Kind::Information) out.push_back(s.text);
+        return out;
+    }
+
+    testsupport::FakeClock m_clock;
+    testsupport::FakeNetwork m_net{m_loop};
+    size_t m_base = 0;
+};
+
+std::vector<std::string> sevenDevices() {
+    std::vector<std::string> l;
+    for (int i = 1; i <= 7; ++i) l.push_back(unchecked(i, "dev" + std::to_string(i)));
+    return l;
+}
+
+TEST_F(Sessions, SingleQuestionsAndCancelChangesNothing) {
+    struct Case {
+        bool send;
+        int method;
+        const char* question;
+    };
+    const Case cases[] = {{false, 0, "No.007 dev7 確認のみ接続しますか？"},
+                          {true, 0, "No.007 dev7 共通設定ファイルを送信しますか？"},
+                          {true, 1, "No.007 dev7 個別設定ファイルを送信しますか？"}};
+    startWith(sevenDevices());
+    const std::string before = listBytes();
+    for (const auto& c : cases) {
+        st().settings.sendMethod = c.method;
+        m_app->selectRow(6);
+        m_dialogs.answer(false);
+        c.send ? ctl().singleSend() : ctl().singleCheck();
+        EXPECT_EQ(m_dialogs.shown().back().text, sj(c.question));
+        EXPECT_EQ(conns(), 0u);
+        EXPECT_FALSE(st().editShown);
+        EXPECT_TRUE(idle());
+    }
+    EXPECT_EQ(listBytes(), before);
+    // Without a selection there is no question at all.
+    m_app->selectRow(-1);
+    ctl().singleCheck();
+    EXPECT_EQ(m_dialogs.shown().size(), 3u);
+}
+
+TEST_F(Sessions, SingleResultsLandInTheRecordTheLogAndTheBox) {
+    struct Case {
+        const char* name;
+        Chunks device;
+        const char* message;
+        int ok, ng;
+        const char* deviceName;
+    };
+    const Case cases[] = {
+        {"complete", transcript(false), "#000 OK 正常送信", 1, 0, "ROOM-A"},
+        {"refused", kRefused, "#104 NG ID/PASS Login Error", 0, 1, "dev"},
+        {"silent", kSilent, "#404 NG Time Out", 0, 1, "dev"},
+        {"in use", {"exists.\r\n"}, "#108 NG already exists.", 0, 1, "dev"},
+        // What the device says never breaks the record line.
+        {"busy", {"failure: busy, retry\r\nQLX"}, "#421 NG failure: busy  retry", 0, 1, "dev"},
+        {"comma in the name", named(",RO,OM,"), "#000 OK 正常送信", 1, 0, " RO OM "},
+    };
+    auto lines = sevenDevices();
+    lines[6] += ",MYNAME";  // a save name of its own, which a result keeps
+    for (const auto& c : cases) {
+        startWith(lines);
+        m_clock.time = {2026, 12, 7, 9, 5, 3};
+        m_app->selectRow(6);
+        m_dialogs.answer(true);
+        ctl().singleCheck();
+        EXPECT_TRUE(st().editShown) << c.name;
+        EXPECT_FALSE(idle()) << c.name;
+        EXPECT_EQ(m_net.last().host(), "127.0.0.7") << c.name;
+        play(0, c.device);
+        m_clock.time = {2027, 1, 2, 3, 4, 5};  // the sequencer's own moment is stored
+        ASSERT_TRUE(runUntil([&] { return idle(); })) << c.name;
+        const std::string result = "No.007" + sj(" 結果:") + sj(c.message);
+        EXPECT_EQ(infos().back(), result) << c.name;
+        EXPECT_EQ(st().commLogView.lines().back(), "2027/01/02 03:04:05 " + result) << c.name;
+        EXPECT_EQ(field(6, 12), "2027/01/02 03:04:05") << c.name;
+        EXPECT_EQ(field(6, 13), sj(c.message)) << c.name;
+        EXPECT_EQ(field(6, 8), c.deviceName) << c.name;
+        EXPECT_NE(listBytes().find(st().listStore[6] + "\r\n"), std::string::npos) << c.name;
+        EXPECT_EQ(ctl().okCount(), c.ok) << c.name;
+        EXPECT_EQ(ctl().ngCount(), c.ng) << c.name;
+        EXPECT_FALSE(st().editShown) << c.name;
+        EXPECT_EQ(st().selectedRow, -1) << c.name;
+        EXPECT_EQ(field(5, 13), "") << c.name;  // no other record touched
+        EXPECT_NE(st().listStore[6].find(",MYNAME"), std::string::npos) << c.name;
+    }
+}
+
+// Three devices, the second refused at login; the settings file ends in a reset.
+TEST_F(Sessions, BulkSendServesEveryCheckedDeviceAndSumsUp) {
+    startWith({checked(1, "dev1"), unchecked(2, "dev2"), checked(3, "dev3"), checked(4, "dev4")});
+    writeBytes(m_dir / "common.txt", "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\ncpureset\r\n");
+    st().settings.sendMethod = 0;
+    st().settings.commonSendFile = (m_dir / "common.txt").string();
+    m_dialogs.answer(true);
+    ctl().bulkSend();
+    EXPECT_EQ(m_dialogs.shown().back().text,
+              sj("チェックされている 3台に共通設定ファイルを送信しますか？"));
+    const char* progress[] = {" 一斉接続 1/3台目 No.001 dev1 (成功:0 失敗:0)",
+                              " 一斉接続 2/3台目 No.003 dev3 (成功:1 失敗:0)",
+                              " 一斉接続 3/3台目 No.004 dev4 (成功:1 失敗:1)"};
+    const Chunks devices[] = {transcript(true, 5), kRefused, transcript(true, 5)};
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(runUntil([&] { return conns() == i + 1; }));
+        EXPECT_EQ(st().statusText, sj(progress[i])) << i;
+        EXPECT_FALSE(st().editShown);
+        play(i, devices[i]);
+    }
+    ASSERT_TRUE(runUntil([&] { return idle(); }));
+    const std::string summary = sj("一斉接続 3台 実行しました(成功:2 失敗:1)");
+    EXPECT_EQ(infos(), std::vector<std::string>{summary});
+    EXPECT_EQ(st().commLogView.lines().back(), "2026/12/07 09:05:03 " + summary);
+    EXPECT_EQ(st().statusText, "");
+    EXPECT_EQ(st().selectedRow, -1);
+    const std::string sent = conn(0).sent();
+    EXPECT_NE(sent.find("L5\r"), std::string::npos);
+    EXPECT_EQ(sent.find("cpureset"), std::string::npos);
+    EXPECT_EQ(sent.substr(sent.size() - 9), "CPURESET\r");
+    EXPECT_EQ(field(0, 13), sj("#000 OK 正常送信(CPURESET)"));
+    EXPECT_EQ(field(1, 13), "");
+    EXPECT_EQ(field(2, 13), "#104 NG ID/PASS Login Error");
+    EXPECT_EQ(field(3, 13), sj("#000 OK 正常送信(CPURESET)"));
+    EXPECT_FALSE(ctl().current()->resetPending());
+    EXPECT_TRUE(m_dialogs.allAnswersUsed());
+}
+
+TEST_F(Sessions, ThePauseBetweenDevicesFollowsTheEndWaitAndTheResult) {
+    struct Case {
+        const char* endWait;
+        bool success;
+        uint32_t pauseMs;
+    };
+    const Case cases[] = {{"2", true, 2000}, {"2", false, 1000}, {"abc", true, 2000},
+                          {"0", true, 0},    {"-3", true, 0},    {"5", false, 1000}};
+    for (const auto& c : cases) {
+        startWith({checked(1, "a"), checked(2, "b")});
+        st().settings.endWait = c.endWait;
+        uint32_t opened = 0;
+        m_app->setObserver([&] {
+            if (conns() == 2 && opened == 0) opened = m_loop.tickCount();
+        });
+        m_dialogs.answer(true);
+        ctl().bulkCheck();
+        play(0, c.success ? transcript(false) : kRefused);
+        const uint32_t ended = m_loop.tickCount();
+        ASSERT_TRUE(runUntil([&] { return conns() == 2; })) << c.endWait;
+        // The sequencer runs 500 ms after the end; a wait returns once its time has passed.
+        EXPECT_GE(opened - ended, 500 + c.pauseMs) << c.endWait;
+        EXPECT_LE(opened - ended, 501 + c.pauseMs) << c.endWait;
+        ASSERT_TRUE(runUntil([&] { return idle(); }));
+    }
+}
+
+TEST_F(Sessions, StopEndsTheRunWithoutFurtherDevicesOrSummary) {
+    struct Case {
+        const char* name;
+        uint32_t stopAfterEndMs;  // after the first device's end
+        size_t served;
+    };
+    const Case cases[] = {{"during the pause", 1200, 1}, {"during the second session", 2800, 2}};
+    for (const auto& c : cases) {
+        startWith({checked(1, "a"), checked(2, "b"), checked(3, "c")});
+        m_dialogs.answer(true);
+        ctl().bulkCheck();
+        play(0, transcript(false));
+        m_loop.postAt(m_loop.tickCount() + c.stopAfterEndMs, [&] { ctl().stop(); });
+        ASSERT_TRUE(runUntil([&] { return st().statusText.empty() || conns() == 2; }));
+        if (conns() == 2) {
+            runUntil([&] { return ctl().mode() == session::SessionMode::Stopped; });
+            play(1, transcript(false));
+        }
+        ASSERT_TRUE(runUntil([&] { return idle(); })) << c.name;
+        m_loop.advance(20000);
+        EXPECT_EQ(conns(), c.served) << c.name;
+        EXPECT_TRUE(infos().empty()) << c.name;
+        EXPECT_EQ(st().statusText, "") << c.name;
+        EXPECT_FALSE(st().editShown) << c.name;
+        // A stopped dialogue goes no further than the name: its session ends by the time-out.
+        EXPECT_EQ(field(1, 13), c.served == 2 ? "#404 NG Time Out" : "") << c.name;
+        EXPECT_EQ(field(2, 13), "") << c.name;
+        m_dialogs.clear();
+    }
+}
+
+TEST_F(Sessions, AFilteredRunServesExactlyTheCheckedRowsItCounted) {
+    startWith({checked(1, "alpha1"), checked(2, "beta2"), checked(3, "alpha3"), checked(4, "beta4"),
+               unchecked(5, "alpha5"), checked(6, "alpha6")});
+    m_app->setListData("alpha", 0);
+    ASSERT_EQ(st().listView.size(), 4u);
+    m_dialogs.answer(true);
+    ctl().bulkCheck();
+    EXPECT_EQ(m_dialogs.shown().back().text, sj("チェックされている 3台に設定確認を行いますか？"));
+    ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
+    std::vector<std::string> hosts;
+    for (const auto& c : m_net.connections()) hosts.push_back(c->host());
+    EXPECT_EQ(hosts, (std::vector<std::string>{"127.0.0.1", "127.0.0.3", "127.0.0.6"}));
+    EXPECT_EQ(infos().back(), sj("一斉接続 3台 実行しました(成功:0 失敗:3)"));
+    for (size_t line : {1u, 3u, 4u}) EXPECT_EQ(field(line, 13), "") << line;
+    for (size_t line : {0u, 2u, 5u}) EXPECT_EQ(field(line, 13), "#404 NG Time Out") << line;
+}
+
+TEST_F(Sessions, ResultsLandOnTheServedRecordWhenNumbersHaveGaps) {
+    startWith({unchecked(1, "a"), checked(3, "b"), checked(4, "c")});
+    // The load keeps the stored numbers; only the lines say which device is which.
+    m_dialogs.answer(true);
+    ctl().bulkCheck();
+    play(0, transcript(false));
+    ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
+    EXPECT_EQ(conn(0).host(), "127.0.0.3");
+    EXPECT_EQ(conn(1).host(), "127.0.0.4");
+    EXPECT_EQ(field(0, 13), "");
+    EXPECT_EQ(field(1, 2), "b");
+    EXPECT_EQ(field(1, 13), sj("#000 OK 正常送信"));
+    EXPECT_EQ(field(1, 7), "V1.23");
+    EXPECT_EQ(field(2, 2), "c");
+    EXPECT_EQ(field(2, 13), "#404 NG Time Out");
+    EXPECT_EQ(field(2, 7), "V1.00");
+}
+
+TEST_F(Sessions, ALateChunkInThePauseNeitherEndsTwiceNorWritesTheNextRecord) {
+    startWith({checked(1, "a"), checked(2, "b")});
+    m_dialogs.answer(true);
+    ctl().bulkCheck();
+    auto first = m_net.connections().back();
+    const uint32_t t0 = m_loop.tickCount();
+    // The first device stays silent past its time-out, then wakes up during the pause.
+    first->deliverAt(t0 + 5600, "QLX> ");
+    first->deliverAt(t0 + 5900, "ver V9.99\r\nQLX> ");
+    first->deliverAt(t0 + 6000, "?ifPhysAddress=00:99:99:99:99:99\r\nQLX> ");
+    ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
+    EXPECT_NE(first->sent().find("?ifPhysAddress\r"), std::string::npos) << "late data handled";
+    EXPECT_EQ(conns(), 2u);
+    EXPECT_EQ(infos(), std::vector<std::string>{sj("一斉接続 2台 実行しました(成功:0 失敗:2)")});
+    EXPECT_EQ(field(0, 7), "V1.00");
+    EXPECT_EQ(field(1, 7), "V1.00");
+    EXPECT_EQ(field(1, 6), "00:ee:80:00:00:01");
+    EXPECT_EQ(field(1, 13), "#404 NG Time Out");
+}
+
+TEST_F(Sessions, TheCommunicationLogKeepsElevenLines) {
+    startWith(sevenDevices());
+    for (int i = 1; i <= 15; ++i) m_app->logMessage("m" + std::to_string(i));
+    ASSERT_EQ(st().commLogView.size(), 11u);
+    EXPECT_EQ(st().commLogView[0], "2026/12/07 09:05:03 m5");
+    EXPECT_EQ(st().commLogView[10], "2026/12/07 09:05:03 m15");
+}
+
+}  // namespace
+}  // namespace shelltest
