@@ -255,6 +255,7 @@ void SessionController::dataSend(int row) {
 
     // Replacing the session closes the previous device's connection.
     m_session.reset();
+    m_dialogueMode = m_mode;
     ++m_generation;
     uint64_t generation = m_generation;
 
@@ -271,7 +272,7 @@ void SessionController::dataSend(int row) {
         m_dialogs,
         s.edit,
         {o.setTime, o.registerIp, o.disableDhcp, o.registerName, o.write, o.cpuReset},
-        m_mode,
+        m_dialogueMode,
         s.workFolder,
         [this](const std::string& text) { log(text); },
         [this, generation] {

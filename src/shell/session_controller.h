@@ -66,6 +66,9 @@ private:
     session::BoundedText m_idleTerminal;  // shown before the first session
 
     session::SessionMode m_mode = session::SessionMode::Stopped;
+    // The kind of run the dialogue serves: set at each session start and left alone by "停止",
+    // which ends the run after the device being served but must not cut its dialogue short.
+    session::SessionMode m_dialogueMode = session::SessionMode::Stopped;
     int m_sessionRow = -1;
     int m_servedRecord = -1;  // the ListStore line of the device being served
     int m_okCount = 0;

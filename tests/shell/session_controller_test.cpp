@@ -261,8 +261,8 @@ TEST_F(Sessions, StopEndsTheRunWithoutFurtherDevicesOrSummary) {
         EXPECT_TRUE(infos().empty()) << c.name;
         EXPECT_EQ(st().statusText, "") << c.name;
         EXPECT_FALSE(st().editShown) << c.name;
-        // A stopped dialogue goes no further than the name: its session ends by the time-out.
-        EXPECT_EQ(field(1, 13), c.served == 2 ? "#404 NG Time Out" : "") << c.name;
+        // The device being served when "停止" came is served to its end.
+        EXPECT_EQ(field(1, 13), c.served == 2 ? sj("#000 OK 正常送信") : "") << c.name;
         EXPECT_EQ(field(2, 13), "") << c.name;
         m_dialogs.clear();
     }
