@@ -152,6 +152,10 @@ bool DeviceSession::handleLogin(const std::string& chunk) {
     changed();
     platform::Delay(m_ctx.loop, kLoginPauseMs);
     if (!*alive) return false;
+    // A prompt that came in during the pause may already have finished the login: answering
+    // this chunk's prompts as well would send "ver" twice, and the second answer would be read
+    // as the MAC address.
+    if (m_step != SessionStep::Login) return true;
 
     const auto& rec = m_ctx.panel.rec;
     if (contains(chunk, "ready.")) sendRaw("\r");

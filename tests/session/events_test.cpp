@@ -61,6 +61,16 @@ TEST(Reentry, AChunkInTheLoginPauseIsHandledCompletelyFirst) {
         << "the outer chunk was shown before its pause";
 }
 
+TEST(Reentry, APromptInTheLoginPauseThatEndsTheLoginIsNotAnsweredTwice) {
+    Rig rig;
+    rig.start();
+    rig.conn().deliver("\r\n> ");
+    rig.conn().deliverAt(rig.loop.tickCount() + 20, "> ");
+    rig.loop.runPending();
+    EXPECT_EQ(rig.conn().sent(), "ver\r");
+    EXPECT_EQ(rig.step(), SessionStep::ReadVersion);
+}
+
 TEST(Reentry, TheSessionMayBeDestroyedDuringTheLoginPause) {
     Rig rig;
     rig.start();
