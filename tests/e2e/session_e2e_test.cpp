@@ -136,8 +136,10 @@ TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
 }
 
 TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
-    startOn({"127.0.0.2:23020,mac=00:ee:80:e2:00:22", "127.0.0.3:23020,fault=wrong-password",
-             "127.0.0.4:23020,mac=00:ee:80:e2:00:24"});
+    const std::vector<std::string> specs = {"127.0.0.2:23020,mac=00:ee:80:e2:00:22",
+                                            "127.0.0.3:23020,fault=wrong-password",
+                                            "127.0.0.4:23020,mac=00:ee:80:e2:00:24"};
+    startOn(specs);
     bulkCheckAll();
     ASSERT_TRUE(awaitInformation(1, 20000));
     EXPECT_EQ(informations(),
@@ -148,7 +150,13 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
     for (size_t k = 0; k < 3; ++k)
         EXPECT_EQ(listField(k, devlist::kLastSend), "2026/12/07 09:05:03") << k;
     EXPECT_EQ(dataFiles().size(), 6u);  // q2, l20 and R1 of the first and the third
-    EXPECT_TRUE(fs::exists(dataDir() / session::PostWriteDumpName(saveName("00:ee:80:e2:00:24"))));
+    for (const auto& [no, spec] : {std::pair{1, specs[0]}, std::pair{3, specs[2]}}) {
+        auto device = simDevice(spec);
+        const std::string mac = device.config().mac, ip = devsim::ipText(device.config().address);
+        EXPECT_EQ(
+            data(session::PostWriteDumpName(saveName(mac))),
+            dumpFile("//--- SEND DATA ", sj("受付") + std::to_string(no), ip, mac, device.dump()));
+    }
     EXPECT_EQ(m_dialogs.shown().size(), 1u + 1u);  // the question and the summary
 }
 
@@ -206,8 +214,14 @@ TEST_F(SessionE2e, StopDuringABulkRunServesNoFurtherDevice) {
     EXPECT_TRUE(st().statusText.empty());
 }
 
-TEST_F(SessionE2e, HostileNameAndMacWriteNothingOutsideTheWorkFolder) {
-    auto& app = startOn({"127.0.0.2:23050,fault=hostile"});
+TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
+    // The device reports "../../evil/\x01name" and the MAC "..\x01/.."; the list's own save
+    // name is no better.
+    const std::string save = "../../evil/save\x01";
+    writeSettings();
+    writeList({record(1, "dev", "127.0.0.2", 23050, "00:ee:80:e2:00:52") + "," + save});
+    startSim({"127.0.0.2:23050,fault=hostile"});
+    auto& app = startApp();
     app.selectRow(0);
     m_dialogs.answer(true);
     sessions().singleCheck();
@@ -220,8 +234,10 @@ TEST_F(SessionE2e, HostileNameAndMacWriteNothingOutsideTheWorkFolder) {
         EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "bin/qlx-setting.Ini")
             << f;
     }
-    EXPECT_EQ(dataFiles().size(), 3u);
-    EXPECT_TRUE(fs::exists(dataDir() / session::Log20Name("..\x01/..")));
+    std::vector<std::string> files = {session::PostWriteDumpName(save), session::CommLogName(save),
+                                      session::Log20Name("..\x01/..")};
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(dataFiles(), files);
 }
 
 // Disabled: the second prompt arrives during the login pause and is handled first (it sends
