@@ -227,8 +227,9 @@ TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
     sessions().singleCheck();
     ASSERT_TRUE(awaitInformation(1, 15000));
     EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
-    EXPECT_EQ(listField(0, devlist::kDeviceName), "../../evil/\x01name");
-    EXPECT_EQ(listField(0, devlist::kMacAddress), "..\x01/..");
+    // A control byte from the device becomes a blank in the record.
+    EXPECT_EQ(listField(0, devlist::kDeviceName), "../../evil/ name");
+    EXPECT_EQ(listField(0, devlist::kMacAddress), ".. /..");
     for (const auto& f : allFiles()) {
         bool inside = f.starts_with("bin/data/") && f.find('/', 9) == std::string::npos;
         EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "bin/qlx-setting.Ini")
@@ -240,12 +241,9 @@ TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
     EXPECT_EQ(dataFiles(), files);
 }
 
-// Disabled: the second prompt arrives during the login pause and is handled first (it sends
-// "ver"); then the first chunk's own login tests send "ver" again. The second "ver=..." answer
-// is then read as the MAC address, so the record's MAC becomes "1" and the log file is named
-// after it. The session's login step should skip a chunk's tests once another chunk has moved
-// the dialogue on during the pause.
-TEST_F(SessionE2e, DISABLED_TwoPromptsBackToBack) {
+// The second prompt arrives during the login pause and is handled first: the first chunk's own
+// login tests must not send "ver" again, or its second answer would be read as the MAC address.
+TEST_F(SessionE2e, TwoPromptsBackToBack) {
     auto& app = startOn({"127.0.0.2:23060,name=ROOM-P,mac=00:ee:80:e2:00:62,fault=two-prompts"});
     app.selectRow(0);
     m_dialogs.answer(true);
