@@ -49,8 +49,14 @@ void MainWindow::buildEnlargedAreas() {
     bindBox(makeBox(lowered, QStringLiteral("Model Ver"), QRect(0, 2, 169, 21)), &s.modelVerBox);
     bindBox(makeBox(lowered, QStringLiteral("PC IP Address"), QRect(176, 2, 121, 21)), &s.pcIpBox);
     bindBox(makeBox(lowered, QStringLiteral("UDP Host"), QRect(304, 2, 57, 21)), &s.udpHostBox);
-    makeLabel(lowered, QStringLiteral("PC IP Address"), QRect(176, 27, 121, 18), "plain");
-    makeLabel(lowered, QStringLiteral("UDP Host"), QRect(304, 27, 70, 18), "plain");
+    // The LAN search writes its own address and the address it searches into these captions;
+    // their accessible names stay as they are.
+    m_labels.push_back(
+        {makeLabel(lowered, QStringLiteral("PC IP Address"), QRect(176, 27, 121, 18), "plain"),
+         &s.pcIpCaption});
+    m_labels.push_back(
+        {makeLabel(lowered, QStringLiteral("UDP Host"), QRect(304, 27, 70, 18), "plain"),
+         &s.udpHostCaption});
 
     QPushButton* renumber = makeButton(this, ui("No 再設定"), QRect(440, 736, 137, 22));
     connectButton(renumber, [this] { m_app.renumber(); });

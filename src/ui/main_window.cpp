@@ -383,6 +383,10 @@ void MainWindow::refresh() {
         if (c.box->currentIndex() != index) c.box->setCurrentIndex(index);
     }
     refreshSendMethod();
+    for (auto& [label, text] : m_labels) {
+        QString now = toQString(*text);
+        if (label->text() != now) label->setText(now);
+    }
 
     QString number = toQString(s.edit.numberLabel);
     if (m_numberLabel->text() != number) m_numberLabel->setText(number);

@@ -149,6 +149,7 @@ private:
     std::vector<std::unique_ptr<TextBox>> m_boxes;
     std::vector<CheckBinding> m_checks;
     std::vector<ChoiceBinding> m_choices;
+    std::vector<std::pair<QLabel*, const std::string*>> m_labels;  // captions set by the state
 
     QWidget* m_header = nullptr;
     DeviceListView* m_list = nullptr;

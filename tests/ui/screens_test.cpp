@@ -297,6 +297,13 @@ TEST_F(EnlargedLayoutTest, ShowsTheLineStoresLiveAndTakesTypedText) {
     EXPECT_EQ(state().workStore[0], text::sj("リスト加工作業用作業"));
     EXPECT_EQ(work->toPlainText(), q("リスト加工作業用作業"));
     EXPECT_FALSE(m_window->inputHint()->text().isEmpty());
+
+    // The captions under the network boxes show what the LAN search set.
+    state().pcIpCaption = "127.0.0.1";
+    state().udpHostCaption = "127.0.0.255";
+    m_window->refresh();
+    EXPECT_EQ(named<QLabel>(m_window.get(), "PC IP Address")->text(), q("127.0.0.1"));
+    EXPECT_EQ(named<QLabel>(m_window.get(), "UDP Host")->text(), q("127.0.0.255"));
 }
 
 }  // namespace
