@@ -113,8 +113,8 @@ public:
                           "%03d,F0000001,sim%d,%s,80,%d,00:ee:80:00:00:%02x,,,admin,plume,,,\r\n",
                           i + 1, i + 1, ip.c_str(), port, i + 2);
             list << line;
-            std::string spec = ip + (i >= devices - failing ? ",fault=wrong-password" : "");
-            args << "--device" << QString::fromStdString(spec);
+            std::string deviceText = ip + (i >= devices - failing ? ",fault=wrong-password" : "");
+            args << "--device" << QString::fromStdString(deviceText);
         }
         list.close();
         m_ready = m_sim.start(args, devices);

@@ -41,14 +41,14 @@ void BM_CollectAndMerge999(benchmark::State& state) {
         devlist::DeviceRecord listed =
             devlist::DeviceRecord::fromLine(discovery::DiscoveryRecord(r));
         listed.no = devlist::ZeroPad(i + 1, 3);
-        if (i % 2) listed.ipAddress = "10.9.9.9";
+        if (i % 2) listed.ipAddress = "127.9.9.9";
         view.lines().push_back(listed.toLine());
     }
     for (auto _ : state) {
         devlist::LineStore replies, reg;
         discovery::ReplyCollector collector;
         for (const std::string& d : datagrams) {
-            discovery::ReceiveReply(replies, reg, collector, "10.0.0.7", 15580, d);
+            discovery::ReceiveReply(replies, reg, collector, "127.0.0.7", 15580, d);
         }
         discovery::MergeResult m = discovery::MacCheckIns(reg, view);
         benchmark::DoNotOptimize(m);

@@ -14,8 +14,8 @@ namespace {
 
 constexpr char kPrompt[] = "\r\n> ";
 
-DeviceConfig device(const std::string& spec) {
-    auto d = parseDevice(spec, 23);
+DeviceConfig device(const std::string& deviceText) {
+    auto d = parseDevice(deviceText, 23);
     if (!d.value) throw std::runtime_error(d.error);
     return *d.value;
 }

@@ -43,11 +43,12 @@ TEST(DeviceSpec, DefaultsFollowTheAddressAndHostileAsksForPathBytes) {
 }
 
 TEST(DeviceSpec, RefusesWhatItCannotServe) {
-    for (const char* spec : {"10.0.0.2", "127.0.0.0", "127.0.0.255", "127.0.0", "127.0.0.2:70000",
-                             "127.0.0.2:x", "127.0.0.2,name", "127.0.0.2,foo=1",
-                             "127.0.0.2,fault=nope", "127.0.0.2,slow=-1", "127.0.0.2,login=maybe",
-                             "127.0.0.2,name=\\x4", "127.0.0.2,name=\\q", "127.0.0.2,close-at="})
-        EXPECT_FALSE(parseDevice(spec, 23).value) << spec;
+    for (const char* deviceText :
+         {"10.0.0.2", "127.0.0.0", "127.0.0.255", "127.0.0", "127.0.0.2:70000", "127.0.0.2:x",
+          "127.0.0.2,name", "127.0.0.2,foo=1", "127.0.0.2,fault=nope", "127.0.0.2,slow=-1",
+          "127.0.0.2,login=maybe", "127.0.0.2,name=\\x4", "127.0.0.2,name=\\q",
+          "127.0.0.2,close-at="})
+        EXPECT_FALSE(parseDevice(deviceText, 23).value) << deviceText;
 }
 
 TEST(CommandLine, TakesDevicesFromOptionsAndFileWithTheDefaultPort) {

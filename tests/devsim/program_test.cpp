@@ -59,7 +59,7 @@ TEST(Program, RefusesBadArgumentsAndPrintsHelp) {
     std::string out;
     EXPECT_EQ(run({"--device", "192.168.0.2"}, out, false), 2);
     EXPECT_EQ(run({"--help"}, out, false), 0);
-    EXPECT_NE(out.find("--device SPEC"), std::string::npos);
+    EXPECT_NE(out.find("--device DEVICE"), std::string::npos);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@ namespace {
 constexpr char kStamp[] = " 26/12/07 09:05:03";  // the fake clock, as the headers write it
 const std::string kOk = sj("#000 OK 正常送信");
 
-// The simulated device of `spec`, to build the expected bytes from what it sends.
-devsim::DeviceState simDevice(const std::string& spec) {
-    auto parsed = devsim::parseDevice(spec, devsim::kDefaultTelnetPort);
+// The simulated device of `deviceText`, to build the expected bytes from what it sends.
+devsim::DeviceState simDevice(const std::string& deviceText) {
+    auto parsed = devsim::parseDevice(deviceText, devsim::kDefaultTelnetPort);
     EXPECT_TRUE(parsed.value) << parsed.error;
     return devsim::DeviceState(parsed.value.value_or(devsim::DeviceConfig{}));
 }
@@ -29,18 +29,20 @@ std::string dumpFile(const std::string& title, const std::string& name, const st
 
 class SessionE2e : public E2eTest {
 protected:
-    // One listed device per spec, at the spec's address and port, with the MAC it reports.
-    shell::App& startOn(const std::vector<std::string>& specs, const std::string& extra = {}) {
+    // One listed device per deviceText, at the deviceText's address and port, with the MAC it
+    // reports.
+    shell::App& startOn(const std::vector<std::string>& deviceTexts,
+                        const std::string& extra = {}) {
         std::vector<std::string> list;
-        for (size_t k = 0; k < specs.size(); ++k) {
-            auto device = simDevice(specs[k]);
+        for (size_t k = 0; k < deviceTexts.size(); ++k) {
+            auto device = simDevice(deviceTexts[k]);
             const auto& c = device.config();
             list.push_back(record(static_cast<int>(k + 1), sj("受付") + std::to_string(k + 1),
                                   devsim::ipText(c.address), c.port, c.mac));
         }
         writeSettings(extra);
         writeList(list);
-        startSim(specs);
+        startSim(deviceTexts);
         return startApp();
     }
     std::string saveName(const std::string& mac) { return "QLX" + devlist::MacDigits(mac); }
@@ -59,9 +61,9 @@ protected:
 };
 
 TEST_F(SessionE2e, SingleCheckStoresTheDeviceAndItsFiles) {
-    const std::string spec = "127.0.0.2:23000,name=ROOM-A,mac=00:ee:80:e2:00:02";
+    const std::string deviceText = "127.0.0.2:23000,name=ROOM-A,mac=00:ee:80:e2:00:02";
     const std::string mac = "00:ee:80:e2:00:02", ip = "127.0.0.2", name = sj("受付1");
-    auto& app = startOn({spec});
+    auto& app = startOn({deviceText});
     app.selectRow(0);
     m_dialogs.answer(true);
     sessions().singleCheck();
@@ -80,7 +82,7 @@ TEST_F(SessionE2e, SingleCheckStoresTheDeviceAndItsFiles) {
     std::vector<std::string> files = {q2, l20, r1};
     std::sort(files.begin(), files.end());
     EXPECT_EQ(dataFiles(), files);
-    auto device = simDevice(spec);
+    auto device = simDevice(deviceText);
     EXPECT_EQ(data(q2), dumpFile("//--- SEND DATA ", name, ip, mac, device.dump()));
     std::string log = devsim::logText(20);
     EXPECT_EQ(data(l20), "//--- LOG 20 DATA " + save + "IP:" + ip + " MAC:" + mac + kStamp +
@@ -104,7 +106,7 @@ TEST_F(SessionE2e, SingleCheckStoresTheDeviceAndItsFiles) {
 }
 
 TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
-    const std::string spec = "127.0.0.2:23010,name=ROOM-B,mac=00:ee:80:e2:00:12";
+    const std::string deviceText = "127.0.0.2:23010,name=ROOM-B,mac=00:ee:80:e2:00:12";
     const std::string mac = "00:ee:80:e2:00:12", ip = "127.0.0.2", name = sj("受付1");
     // "CPURESET" among the last five of at least six lines becomes the closing command.
     const std::vector<std::pair<std::string, std::string>> settings = {
@@ -112,7 +114,8 @@ TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
     std::string file;
     for (const auto& [n, v] : settings) file += "." + n + "=" + v + "\r\n";
     writeBytes(m_dir / "send.txt", file + "CPURESET\r\n");
-    auto& app = startOn({spec}, "fselect=0\r\nfile2=" + (m_dir / "send.txt").string() + "\r\n");
+    auto& app =
+        startOn({deviceText}, "fselect=0\r\nfile2=" + (m_dir / "send.txt").string() + "\r\n");
     app.selectRow(0);
     m_dialogs.answer(true);
     sessions().singleSend();
@@ -122,7 +125,7 @@ TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
     EXPECT_EQ(listField(0, devlist::kMessage), message);
 
     const std::string save = saveName(mac);
-    auto device = simDevice(spec);
+    auto device = simDevice(deviceText);
     EXPECT_EQ(data(session::PreWriteDumpName(save)),
               dumpFile("//--- LOAD DATA ", name, ip, mac, device.dump()));
     for (const auto& [n, v] : settings) device.set(n, v);
@@ -136,10 +139,10 @@ TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
 }
 
 TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
-    const std::vector<std::string> specs = {"127.0.0.2:23020,mac=00:ee:80:e2:00:22",
-                                            "127.0.0.3:23020,fault=wrong-password",
-                                            "127.0.0.4:23020,mac=00:ee:80:e2:00:24"};
-    startOn(specs);
+    const std::vector<std::string> deviceTexts = {"127.0.0.2:23020,mac=00:ee:80:e2:00:22",
+                                                  "127.0.0.3:23020,fault=wrong-password",
+                                                  "127.0.0.4:23020,mac=00:ee:80:e2:00:24"};
+    startOn(deviceTexts);
     bulkCheckAll();
     ASSERT_TRUE(awaitInformation(1, 20000));
     EXPECT_EQ(informations(),
@@ -150,8 +153,9 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
     for (size_t k = 0; k < 3; ++k)
         EXPECT_EQ(listField(k, devlist::kLastSend), "2026/12/07 09:05:03") << k;
     EXPECT_EQ(dataFiles().size(), 6u);  // q2, l20 and R1 of the first and the third
-    for (const auto& [no, spec] : {std::pair{1, specs[0]}, std::pair{3, specs[2]}}) {
-        auto device = simDevice(spec);
+    for (const auto& [no, deviceText] :
+         {std::pair{1, deviceTexts[0]}, std::pair{3, deviceTexts[2]}}) {
+        auto device = simDevice(deviceText);
         const std::string mac = device.config().mac, ip = devsim::ipText(device.config().address);
         EXPECT_EQ(
             data(session::PostWriteDumpName(saveName(mac))),
@@ -163,7 +167,7 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
 // Nothing answers: the session ends by its time-out (5 s), the result comes 0.5 s later.
 struct Silent {
     const char* name;
-    const char* spec;  // nullptr: nothing listens on the port
+    const char* deviceText;  // nullptr: nothing listens on the port
 };
 void PrintTo(const Silent& s, std::ostream* os) {
     *os << s.name;
@@ -173,7 +177,7 @@ class SilentDevice : public SessionE2e, public ::testing::WithParamInterface<Sil
 TEST_P(SilentDevice, EndsByTimeOut) {
     writeSettings();
     writeList({record(1, "dev", "127.0.0.2", 23030, "00:ee:80:e2:00:32")});
-    if (GetParam().spec) startSim({GetParam().spec});
+    if (GetParam().deviceText) startSim({GetParam().deviceText});
     auto& app = startApp();
     app.selectRow(0);
     m_dialogs.answer(true);

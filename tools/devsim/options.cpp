@@ -188,11 +188,12 @@ std::optional<std::string> deviceBytes(std::string_view value) {
     return out;
 }
 
-Parsed<DeviceConfig> parseDevice(std::string_view spec, uint16_t defaultPort) {
+Parsed<DeviceConfig> parseDevice(std::string_view deviceText, uint16_t defaultPort) {
     auto fail = [&](std::string why) {
-        return Parsed<DeviceConfig>{std::nullopt, "device \"" + std::string(spec) + "\": " + why};
+        return Parsed<DeviceConfig>{std::nullopt,
+                                    "device \"" + std::string(deviceText) + "\": " + why};
     };
-    auto items = split(spec, ',');
+    auto items = split(deviceText, ',');
     DeviceConfig d;
     std::string_view where = items[0];
     d.port = defaultPort;
@@ -225,7 +226,7 @@ Parsed<DeviceConfig> parseDevice(std::string_view spec, uint16_t defaultPort) {
 
 Parsed<SimConfig> parseCommandLine(const std::vector<std::string>& args) {
     SimConfig c;
-    std::vector<std::string> specs;
+    std::vector<std::string> deviceTexts;
     uint16_t port = kDefaultTelnetPort;
     auto fail = [](std::string why) { return Parsed<SimConfig>{std::nullopt, why}; };
     for (size_t i = 0; i < args.size(); ++i) {
@@ -252,14 +253,14 @@ Parsed<SimConfig> parseCommandLine(const std::vector<std::string>& args) {
                    arg == "--search-port") {
             if (!takeValue()) return fail(arg + " needs a value");
             if (arg == "--device") {
-                specs.push_back(value);
+                deviceTexts.push_back(value);
             } else if (arg == "--devices") {
                 std::ifstream in(value, std::ios::binary);
                 if (!in) return fail("cannot read " + value);
                 for (std::string line; std::getline(in, line);) {
                     while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
                         line.pop_back();
-                    if (!line.empty() && line[0] != '#') specs.push_back(line);
+                    if (!line.empty() && line[0] != '#') deviceTexts.push_back(line);
                 }
             } else {
                 auto p = number<uint16_t>(value, 0, 65535);
@@ -272,7 +273,7 @@ Parsed<SimConfig> parseCommandLine(const std::vector<std::string>& args) {
     }
     if (c.help) return {std::move(c), {}};
     std::set<std::pair<uint32_t, uint16_t>> seen;
-    for (const auto& s : specs) {
+    for (const auto& s : deviceTexts) {
         auto d = parseDevice(s, port);
         if (!d.value) return fail(d.error);
         if (!seen.insert({d.value->address, d.value->port}).second)
@@ -289,15 +290,15 @@ Simulates QLX devices on loopback addresses: each answers the TCP dialogue on it
 127.0.0.N and port, and all answer the UDP search on 0.0.0.0:15580.
 
 Options:
-  --device SPEC       one device (repeatable), SPEC as below
-  --devices FILE      one SPEC per line; blank lines and lines starting with # are skipped
+  --device DEVICE     one device (repeatable), DEVICE as below
+  --devices FILE      one DEVICE per line; blank lines and lines starting with # are skipped
   --port N            TCP port of devices that name none (default 23)
   --search-port N     UDP port of the search (default 15580)
   --no-search         do not answer the search
   --log               print the dialogue to stderr
   --help              this text
 
-SPEC: 127.0.0.N[:PORT][,key=value]...  (N from 1 to 254)
+DEVICE: 127.0.0.N[:PORT][,key=value]...  (N from 1 to 254)
   name=TEXT           name reported by ?sysName (default SIM-N)
   mac=TEXT            MAC text reported by ?ifPhysAddress (default 00:EE:80:xx:yy:zz)
   ver=TEXT            version text reported by "ver" (default "1.05a 240331")

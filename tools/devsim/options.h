@@ -70,7 +70,7 @@ struct Parsed {
     std::string error;
 };
 
-Parsed<DeviceConfig> parseDevice(std::string_view spec, uint16_t defaultPort);
+Parsed<DeviceConfig> parseDevice(std::string_view deviceText, uint16_t defaultPort);
 Parsed<SimConfig> parseCommandLine(const std::vector<std::string>& args);
 std::string usage();
 
