@@ -26,6 +26,7 @@
 #include "platform/qt/qt_tcp_socket.h"
 #include "shell/app.h"
 #include "shell/session_controller.h"
+#include "silent_dialogs.h"
 
 namespace {
 
@@ -38,25 +39,6 @@ constexpr double kLoginPauseMs = 200;
 constexpr double kSequencerMs = 500;
 constexpr double kFailurePauseMs = 1000;
 constexpr int kPauseSeconds = 3;
-
-// Every question is answered with OK; the summary box ends the run.
-class AutoDialogs : public platform::Dialogs {
-public:
-    void warning(const std::string&) override {}
-    void information(const std::string& text) override { lastInformation = text; }
-    void error(const std::string& text) override {
-        std::fprintf(stderr, "error box\n%s\n", text.c_str());
-    }
-    bool confirm(const std::string&) override { return true; }
-    bool askYesNo(const std::string&) override { return true; }
-    std::optional<std::string> inputText(const std::string&, const std::string&,
-                                         const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> openFile(const platform::FileChoice&) override { return {}; }
-    std::optional<std::string> saveFile(const platform::FileChoice&) override { return {}; }
-    std::string lastInformation;
-};
 
 std::string simPath() {
     return (fs::read_symlink("/proc/self/exe").parent_path() / "qlx-devsim").string();
@@ -140,6 +122,8 @@ public:
         t.start();
         // The program's own loop port: it sleeps until the next event, as the window's loop does.
         while (m_dialogs.lastInformation.empty() && t.elapsed() < 120000) m_loop.processEvents(50);
+        if (!m_dialogs.lastError.empty())
+            std::fprintf(stderr, "error box: %s\n", m_dialogs.lastError.c_str());
         return !m_dialogs.lastInformation.empty();
     }
 
@@ -147,7 +131,7 @@ private:
     fs::path m_dir, m_oldCwd;
     platform::qt::QtEventLoop m_loop;
     platform::qt::QtNetwork m_network;
-    AutoDialogs m_dialogs;
+    testsupport::SilentDialogs m_dialogs{true};  // OK to every question
     DevSim m_sim;
     bool m_ready = false;
     std::unique_ptr<shell::App> m_app;

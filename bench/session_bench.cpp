@@ -12,29 +12,11 @@
 #include "fake_event_loop.h"
 #include "fake_tcp_socket.h"
 #include "session/device_session.h"
+#include "silent_dialogs.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class NoDialogs : public platform::Dialogs {
-public:
-    void warning(const std::string&) override {}
-    void information(const std::string&) override {}
-    void error(const std::string&) override {}
-    bool confirm(const std::string&) override { return false; }
-    bool askYesNo(const std::string&) override { return false; }
-    std::optional<std::string> inputText(const std::string&, const std::string&,
-                                         const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> openFile(const platform::FileChoice&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> saveFile(const platform::FileChoice&) override {
-        return std::nullopt;
-    }
-};
 
 // A dump of size bytes of variable lines, cut into 64 KiB chunks, the last one with the marker.
 std::vector<std::string> dumpChunks(size_t size) {
@@ -61,7 +43,7 @@ void BM_DumpThroughTheStepMachine(benchmark::State& state) {
         testsupport::FakeEventLoop loop;
         testsupport::FakeClock clock;
         testsupport::FakeNetwork net(loop);
-        NoDialogs dialogs;
+        testsupport::SilentDialogs dialogs;
         devlist::EditPanel panel;
         session::SessionContext ctx{loop,
                                     clock,

@@ -14,27 +14,13 @@
 #include "platform/event_loop.h"
 #include "platform/qt/qt_event_loop.h"
 #include "shell/app.h"
+#include "silent_dialogs.h"
 #include "text/cp932.h"
 #include "ui/device_list.h"
 #include "ui/main_window.h"
 #include "ui/terminal_mirror.h"
 
 namespace {
-
-class NoDialogs : public platform::Dialogs {
-public:
-    void warning(const std::string&) override {}
-    void information(const std::string&) override {}
-    void error(const std::string&) override {}
-    bool confirm(const std::string&) override { return true; }
-    bool askYesNo(const std::string&) override { return true; }
-    std::optional<std::string> inputText(const std::string&, const std::string&,
-                                         const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> openFile(const platform::FileChoice&) override { return {}; }
-    std::optional<std::string> saveFile(const platform::FileChoice&) override { return {}; }
-};
 
 std::filesystem::path makeFolder() {
     char tmpl[] = "/tmp/qlx-uibench-XXXXXX";
@@ -70,7 +56,7 @@ struct Fixture {
     }
     std::filesystem::path dir;
     platform::qt::QtEventLoop loop;
-    NoDialogs dialogs;
+    testsupport::SilentDialogs dialogs{true};
     std::unique_ptr<shell::App> app;
     std::unique_ptr<ui::MainWindow> window;
 };
@@ -95,8 +81,8 @@ void BM_StartUpWith999Records(benchmark::State& state) {
 }
 BENCHMARK(BM_StartUpWith999Records)->Unit(benchmark::kMillisecond);
 
-// The terminal area keeping up with a device that dumps 1 or 5 MB in 64 KiB chunks: the window looks
-// after every chunk, so each look must cost the new bytes only.
+// The terminal area keeping up with a device that dumps 1 or 5 MB in 64 KiB chunks: the window
+// looks after every chunk, so each look must cost the new bytes only.
 void BM_TerminalFollowsDump(benchmark::State& state) {
     std::string chunk;
     while (chunk.size() < 64 * 1024) chunk += ".sysLocation=\"" + text::sj("会議室") + "\"\r\n";

@@ -17,27 +17,9 @@
 #include "fake_tcp_socket.h"
 #include "session/device_session.h"
 #include "session/file_names.h"
+#include "silent_dialogs.h"
 
 namespace {
-
-class SilentDialogs : public platform::Dialogs {
-public:
-    void warning(const std::string&) override {}
-    void information(const std::string&) override {}
-    void error(const std::string&) override {}
-    bool confirm(const std::string&) override { return false; }
-    bool askYesNo(const std::string&) override { return false; }
-    std::optional<std::string> inputText(const std::string&, const std::string&,
-                                         const std::string&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> openFile(const platform::FileChoice&) override {
-        return std::nullopt;
-    }
-    std::optional<std::string> saveFile(const platform::FileChoice&) override {
-        return std::nullopt;
-    }
-};
 
 const std::string& workFolder() {
     static const std::string dir = [] {
@@ -65,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     testsupport::FakeEventLoop loop;
     testsupport::FakeClock clock;
     testsupport::FakeNetwork net(loop);
-    SilentDialogs dialogs;
+    testsupport::SilentDialogs dialogs;
     devlist::EditPanel panel;
     panel.saveName = std::string(in.substr(0, nameLength));
     in.remove_prefix(nameLength);
