@@ -304,9 +304,9 @@ bool DeviceSession::handleClose() {
 // False when the file could not be written; the error box is modal and lets other handlers
 // run, so the caller checks its alive token afterwards.
 bool DeviceSession::save(const std::string& name, const std::string& bytes) {
-    std::string path = m_ctx.workFolder + name;
-    if (platform::writeFileAtomic(path, bytes)) return true;
-    m_ctx.dialogs.error(path + text::sj(" に書き込めません"));
+    std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
+    if (platform::writeFileAtomicNative(path, bytes)) return true;
+    m_ctx.dialogs.error(text::fromPath(path) + text::sj(" に書き込めません"));
     return false;
 }
 

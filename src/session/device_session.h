@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,7 +42,8 @@ struct SessionContext {
     devlist::EditPanel& panel;  // the record being served
     SessionOptions options;
     const SessionMode& mode;  // the run's mode as it is now ("停止" changes it)
-    std::string workFolder;   // with its trailing "/"
+    // The work folder by its native name: the program owns it, so code page 932 need not hold it.
+    std::filesystem::path workFolder;
     // A line for the communication log (the text after the time stamp).
     std::function<void(const std::string&)> log;
     // The session has ended (completed, refused at login, timed out): at most once.

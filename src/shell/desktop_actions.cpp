@@ -7,6 +7,7 @@
 
 #include "devlist/fields.h"
 #include "platform/files.h"
+#include "session/file_names.h"
 #include "text/cp932.h"
 
 namespace shell {
@@ -36,20 +37,17 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The file at path, or else the one in its folder whose name differs only in letter case: the
+// The file `name` in folder, or else the one there whose name differs only in letter case: the
 // session writes "R1.txt" where the viewer asks for "r1.txt", and the folder is case-sensitive
 // here. Of several such files the first in name order is taken, so a click always opens the
 // same one.
-std::optional<fs::path> findIgnoringCase(const std::string& path) {
-    if (path.empty()) return std::nullopt;
-    if (platform::fileExists(path)) return text::toPath(path);
-    std::string folder = platform::folderPart(path);
-    std::string name = platform::namePart(path);
+std::optional<fs::path> findIgnoringCase(const fs::path& folder, const std::string& name) {
     if (name.empty()) return std::nullopt;
-    fs::path dir = folder.empty() ? fs::path(".") : text::toPath(folder);
+    fs::path exact = platform::nativeIn(folder, name);
+    if (platform::fileExistsNative(exact)) return exact;
     std::optional<fs::path> found;
     std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         fs::path candidate = it->path().filename();
@@ -57,7 +55,7 @@ std::optional<fs::path> findIgnoringCase(const std::string& path) {
         if (!found || candidate < *found) found = candidate;
     }
     if (!found) return std::nullopt;
-    return folder.empty() ? *found : text::toPath(folder) / *found;
+    return folder / *found;
 }
 
 }  // namespace
@@ -99,7 +97,10 @@ void DesktopActions::chooseCommonSendFile() {
 }
 
 void DesktopActions::viewDeviceFile(const char* suffix) {
-    if (auto file = findIgnoringCase(m_state.workFolder + m_state.edit.saveName + suffix)) {
+    // The name the session wrote: a save name that could lead out of the work folder was made
+    // safe there, and is here too.
+    std::string name = session::SafeFileName(m_state.edit.saveName + suffix);
+    if (auto file = findIgnoringCase(m_state.workFolderPath, name)) {
         m_desktop.OpenInDefaultApp(*file);
     }
 }

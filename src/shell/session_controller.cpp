@@ -273,7 +273,7 @@ void SessionController::dataSend(int row) {
         s.edit,
         {o.setTime, o.registerIp, o.disableDhcp, o.registerName, o.write, o.cpuReset},
         m_dialogueMode,
-        s.workFolder,
+        s.workFolderPath,
         [this](const std::string& text) { log(text); },
         [this, generation] {
             // Only the session being served hands its result on.

@@ -76,7 +76,7 @@ public:
             panel,
             {setTime, registerIp, disableDhcp, registerName, write, cpuReset},
             mode,
-            (work.empty() ? dir : work).string() + "/",
+            work.empty() ? dir : work,
             [this](const std::string& t) { logs.push_back(t); },
             [this] { ++ended; },
             {},

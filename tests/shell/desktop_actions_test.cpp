@@ -42,6 +42,7 @@ protected:
         m_work = m_dir / fs::path("作業");
         fs::create_directories(m_work);
         m_state.workFolder = text::fromPath(m_work) + "/";
+        m_state.workFolderPath = m_work;
         m_state.listStore.clear();
         m_state.listStore.append(record("001", "first", "127.0.0.4", "80"));
         m_state.listStore.append(record("002", "name", "127.0.0.5", "8080"));
