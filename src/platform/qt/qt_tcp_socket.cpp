@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QTcpSocket>
 
+#include "text/cp932.h"
+
 namespace platform::qt {
 
 QtTcpSocket::QtTcpSocket() : m_socket(std::make_unique<QTcpSocket>()) {
@@ -11,52 +13,69 @@ QtTcpSocket::QtTcpSocket() : m_socket(std::make_unique<QTcpSocket>()) {
     QObject::connect(m_socket.get(), &QTcpSocket::readyRead, m_socket.get(), [this] {
         if (m_readablePending) return;
         m_readablePending = true;
-        post(&QtTcpSocket::notifyReadable);
+        post([this] { notifyReadable(); });
     });
     QObject::connect(m_socket.get(), &QAbstractSocket::stateChanged, m_socket.get(),
                      [this](QAbstractSocket::SocketState state) {
-                         if (state == QAbstractSocket::ConnectingState)
-                             post(&QtTcpSocket::notifyConnecting);
+                         if (state == QAbstractSocket::ConnectingState) {
+                             post([this] { call(m_handlers.connecting); });
+                         }
                      });
     QObject::connect(m_socket.get(), &QAbstractSocket::errorOccurred, m_socket.get(),
                      [this](QAbstractSocket::SocketError error) {
-                         int code = static_cast<int>(error);
-                         QMetaObject::invokeMethod(
-                             m_socket.get(),
-                             [this, code]() mutable {
-                                 if (m_handlers.error) m_handlers.error(code);
-                             },
-                             Qt::QueuedConnection);
+                         post([this, code = static_cast<int>(error)]() mutable {
+                             // A copy: the handler may destroy this object, and with it
+                             // the handlers.
+                             auto handler = m_handlers.error;
+                             if (handler) handler(code);
+                         });
                      });
 }
 
-// Deleting the QTcpSocket also drops the notifications still queued for it.
-QtTcpSocket::~QtTcpSocket() = default;
+QtTcpSocket::~QtTcpSocket() {
+    m_socket->disconnect();
+    m_socket->abort();
+    m_dispatch->alive = false;
+    if (m_dispatch->depth > 0) {
+        // Destroyed by a handler that one of its own notifications called (a wait inside it
+        // let another operation replace the session): the QTcpSocket is still delivering that
+        // notification, so it goes once the loop is back at its level.
+        m_socket.release()->deleteLater();
+    }
+    // Notifications still queued find the object gone and do nothing.
+}
 
 void QtTcpSocket::setHandlers(Handlers handlers) {
     m_handlers = std::move(handlers);
 }
 
-void QtTcpSocket::post(void (QtTcpSocket::*notify)()) {
+void QtTcpSocket::post(std::function<void()> notify) {
     QMetaObject::invokeMethod(
-        m_socket.get(), [this, notify] { (this->*notify)(); }, Qt::QueuedConnection);
+        m_socket.get(),
+        [dispatch = m_dispatch, notify = std::move(notify)] {
+            if (!dispatch->alive) return;
+            ++dispatch->depth;
+            notify();  // may destroy this object: only the shared state is touched afterwards
+            --dispatch->depth;
+        },
+        Qt::QueuedConnection);
 }
 
 void QtTcpSocket::notifyReadable() {
     m_readablePending = false;
-    // The handler may destroy this object: nothing of it is touched after the call.
-    if (m_socket->bytesAvailable() > 0 && m_handlers.readable) m_handlers.readable();
+    if (m_socket->bytesAvailable() > 0) call(m_handlers.readable);
 }
 
-void QtTcpSocket::notifyConnecting() {
-    if (m_handlers.connecting) m_handlers.connecting();
+// Through a copy: the handler may destroy this object, and with it the handlers.
+void QtTcpSocket::call(const std::function<void()>& handler) {
+    auto copy = handler;
+    if (copy) copy();
 }
 
 bool QtTcpSocket::open(const std::string& host, uint16_t port) {
     m_socket->abort();
     m_readablePending = false;
-    m_socket->connectToHost(QString::fromLatin1(host.data(), static_cast<qsizetype>(host.size())),
-                            port);
+    m_socket->connectToHost(QString::fromStdString(text::decode(host)), port);
     return true;
 }
 

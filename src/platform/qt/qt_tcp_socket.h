@@ -3,6 +3,7 @@
 // emits readyRead again while a slot connected to it runs nor re-reads what arrived meanwhile.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/tcp_socket.h"
@@ -22,13 +23,20 @@ public:
     std::string receive() override;
 
 private:
-    void post(void (QtTcpSocket::*notify)());
+    void post(std::function<void()> notify);
     void notifyReadable();
-    void notifyConnecting();
+    static void call(const std::function<void()>& handler);
 
     std::unique_ptr<QTcpSocket> m_socket;
     Handlers m_handlers;
     bool m_readablePending = false;
+    // Shared with the queued notifications: they must not run once this object is gone, and
+    // the object must not delete the QTcpSocket that is delivering one of them.
+    struct Dispatch {
+        bool alive = true;
+        int depth = 0;  // notifications being delivered now
+    };
+    std::shared_ptr<Dispatch> m_dispatch = std::make_shared<Dispatch>();
 };
 
 class QtNetwork : public Network {

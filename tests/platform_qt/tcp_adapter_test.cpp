@@ -1,0 +1,118 @@
+// The Qt TCP adapter on loopback: its handlers run from posted notifications, so one may wait
+// (data arriving meanwhile comes as a chunk of its own, inside the wait) and may destroy the
+// socket that called it.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "platform/qt/qt_tcp_socket.h"
+
+namespace {
+
+using platform::qt::QtTcpSocket;
+
+// Dispatches events for ms milliseconds, or until done() holds.
+void spin(
+    int ms, const std::function<bool()>& done = [] { return false; }) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
+    }
+}
+
+// A loopback server whose one accepted connection the test writes to.
+struct Peer {
+    QTcpServer server;
+    QTcpSocket* conn = nullptr;
+    Peer() {
+        EXPECT_TRUE(server.listen(QHostAddress("127.0.0.1"), 0));
+        QObject::connect(&server, &QTcpServer::newConnection,
+                         [this] { conn = server.nextPendingConnection(); });
+    }
+    uint16_t port() const { return server.serverPort(); }
+    void write(const char* bytes) {
+        conn->write(bytes);
+        conn->flush();
+    }
+};
+
+TEST(QtTcpSocket, DataArrivingWhileTheHandlerWaitsComesAsItsOwnChunkInsideTheWait) {
+    Peer peer;
+    QtTcpSocket socket;
+    std::vector<std::string> chunks;
+    int depth = 0, deepest = 0, connecting = 0;
+    socket.setHandlers({[&] { ++connecting; },
+                        [&] {
+                            ++depth;
+                            deepest = std::max(deepest, depth);
+                            chunks.push_back(socket.receive());
+                            if (chunks.size() == 1) {
+                                peer.write("> ");  // a second prompt right behind the first
+                                spin(300, [&] { return chunks.size() == 2; });
+                            }
+                            --depth;
+                        },
+                        [](int&) {}});
+    ASSERT_TRUE(socket.open("127.0.0.1", peer.port()));
+    spin(2000, [&] { return peer.conn != nullptr; });
+    ASSERT_NE(peer.conn, nullptr);
+    peer.write("\r\n> ");
+    spin(2000, [&] { return chunks.size() == 2; });
+    EXPECT_EQ(chunks, (std::vector<std::string>{"\r\n> ", "> "}));
+    EXPECT_EQ(deepest, 2);
+    EXPECT_EQ(connecting, 1);
+}
+
+TEST(QtTcpSocket, AHandlerMayDestroyTheSocketThatCalledItEvenDuringAWait) {
+    Peer peer;
+    auto socket = std::make_unique<QtTcpSocket>();
+    int calls = 0;
+    socket->setHandlers({{},
+                         [&] {
+                             if (++calls > 1) return;
+                             socket->receive();
+                             peer.write("more");  // comes inside the wait, as a call of its own
+                             spin(50, [&] { return calls == 2; });
+                             peer.write("late");  // pending when the socket goes
+                             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                             socket.reset();
+                             spin(100);  // the wait goes on after the socket is gone
+                         },
+                         {}});
+    ASSERT_TRUE(socket->open("127.0.0.1", peer.port()));
+    spin(2000, [&] { return peer.conn != nullptr; });
+    ASSERT_NE(peer.conn, nullptr);
+    peer.write("first");
+    spin(2000, [&] { return socket == nullptr; });
+    spin(100);
+    EXPECT_EQ(socket, nullptr);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(QtTcpSocket, ARefusedConnectionReportsItsErrorAndSendsAreDropped) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress("127.0.0.1"), 0));
+    const uint16_t port = closed.serverPort();
+    closed.close();  // nothing listens there now
+    QtTcpSocket socket;
+    int errors = 0;
+    socket.setHandlers({{}, {}, [&](int& code) {
+                            ++errors;
+                            code = 0;
+                        }});
+    ASSERT_TRUE(socket.open("127.0.0.1", port));
+    socket.send("dropped");
+    spin(2000, [&] { return errors > 0; });
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(socket.receive(), "");
+}
+
+}  // namespace
