@@ -18,6 +18,7 @@
 #include "devlist/fields.h"
 #include "devsim_process.h"
 #include "fake_clock.h"
+#include "file_bytes.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_host_address.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -32,15 +33,8 @@ namespace e2e {
 namespace fs = std::filesystem;
 using text::sj;
 
-inline std::string readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeBytes(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 // A list record as the program writes it (14 fields); name is code page 932.
 inline std::string record(int no, const std::string& name, const std::string& ip, int port,

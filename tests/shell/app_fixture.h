@@ -11,6 +11,7 @@
 #include <string>
 
 #include "fake_event_loop.h"
+#include "file_bytes.h"
 #include "platform/files.h"
 #include "scripted_dialogs.h"
 #include "shell/app.h"
@@ -21,15 +22,8 @@ namespace shelltest {
 namespace fs = std::filesystem;
 using text::sj;
 
-inline std::string readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeBytes(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using testsupport::readBytes;
+using testsupport::writeBytes;
 
 // A record line with the given number, flags and name; other fields as a real list has them.
 inline std::string rec(int no, const std::string& flags, const std::string& name,
