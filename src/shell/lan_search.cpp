@@ -82,7 +82,9 @@ void LanSearch::merge() {
         for (const std::string& line : m.logLines) log(line);
         if (m.enableApply) m_state.setEnabled(Control::Apply, true);
     }
-    if (m_hooks.showWorkingList) m_hooks.showWorkingList();
+    // The operator may have left the list-edit screen during the waits: the basic screen shows
+    // the committed list, and must not be switched to the working copy behind its back.
+    if (m_state.listEditShown && m_hooks.showWorkingList) m_hooks.showWorkingList();
 }
 
 bool LanSearch::searche() {

@@ -40,6 +40,7 @@ std::string listed(int no, const std::string& ip, const std::string& mac) {
 // The search and its fakes.
 struct Rig {
     Rig() {
+        m_state.listEditShown = true;  // the button is on the list-edit screen
         m_state.viewStore.clear();
         m_net.onSend = [this](const testsupport::FakeUdpNetwork::Sent& s) {
             EXPECT_FALSE(m_state.isEnabled(Control::LanSearch));
@@ -109,6 +110,15 @@ TEST_F(LanSearchTest, FourRequestsThenTheRepliesMergedIntoTheWorkingList) {
     EXPECT_TRUE(m_state.isEnabled(Control::LanSearch));
     EXPECT_EQ(m_redraws, 1);
     EXPECT_TRUE(m_dialogs.shown().empty());
+
+    // The operator leaves the list-edit screen during the next search's waits: the basic
+    // screen keeps showing the committed list.
+    m_state.setEnabled(Control::Apply, false);
+    m_loop.postAt(m_loop.tickCount() + 300, [this] { m_state.listEditShown = false; });
+    search().run();
+    EXPECT_EQ(m_net.sent.size(), 8u);
+    EXPECT_EQ(m_redraws, 1);
+    m_state.listEditShown = true;
 
     // A late reply is collected but reaches the list only through the next search.
     auto late = device(6, 6);
