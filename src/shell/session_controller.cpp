@@ -107,7 +107,18 @@ const session::BoundedText& SessionController::terminal() const {
 }
 
 void SessionController::sessionChanged() {
-    if (m_session) m_app.state().lastPacket = m_session->lastPacket();
+    WindowState& s = m_app.state();
+    if (m_session) {
+        s.lastPacket = m_session->lastPacket();
+        // The enlarged layout shows the served session's stores; copied only there, where
+        // someone looks at them.
+        if (s.enlargedLayout) {
+            std::string_view log = m_session->deviceLog().bytes();
+            if (log.ends_with("\r\n")) log.remove_suffix(2);
+            s.deviceLogStore.setText(log);
+            s.sendStore = m_session->sendStore();
+        }
+    }
     m_app.refreshWindow();
 }
 

@@ -178,6 +178,7 @@ TEST_F(Sessions, BulkSendServesEveryCheckedDeviceAndSumsUp) {
     writeBytes(m_dir / "common.txt", "L1\r\nL2\r\nL3\r\nL4\r\nL5\r\ncpureset\r\n");
     st().settings.sendMethod = 0;
     st().settings.commonSendFile = (m_dir / "common.txt").string();
+    st().enlargedLayout = true;  // where the window shows the served session's stores
     m_dialogs.answer(true);
     ctl().bulkSend();
     EXPECT_EQ(m_dialogs.shown().back().text,
@@ -208,6 +209,9 @@ TEST_F(Sessions, BulkSendServesEveryCheckedDeviceAndSumsUp) {
     EXPECT_EQ(field(3, 13), sj("#000 OK 正常送信(CPURESET)"));
     EXPECT_FALSE(ctl().current()->resetPending());
     EXPECT_TRUE(m_dialogs.allAnswersUsed());
+    EXPECT_EQ(st().sendStore.lines(), (std::vector<std::string>{"L1", "L2", "L3", "L4", "L5"}));
+    ASSERT_FALSE(st().deviceLogStore.empty());
+    EXPECT_EQ(st().deviceLogStore[0].rfind("//--- LOG 20 DATA ", 0), 0u);
 }
 
 TEST_F(Sessions, ThePauseBetweenDevicesFollowsTheEndWaitAndTheResult) {
