@@ -1,26 +1,13 @@
 #include "app/options.h"
 
-#include <charconv>
 #include <cstring>
+
+#include "discovery/search_request.h"
 
 namespace app {
 
 bool IsDottedIpv4(const std::string& text) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (p == end || *p != '.') return false;
-            ++p;
-        }
-        const char* start = p;
-        while (p != end && *p >= '0' && *p <= '9') ++p;
-        if (p == start || p - start > 3) return false;
-        int value = 0;
-        std::from_chars(start, p, value);
-        if (value > 255) return false;
-    }
-    return p == end;
+    return discovery::IsDottedIpv4(text);
 }
 
 Options ParseOptions(int argc, char** argv) {

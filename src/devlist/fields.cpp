@@ -60,20 +60,12 @@ std::string FieldSet(int n, std::string_view value, std::string_view line) {
 }
 
 std::string ZeroPad(long long number, int width) {
-    // A negative number keeps its sign in front of the padding ("-05"), so that the text still
-    // reads back as the same number.
-    bool negative = number < 0;
-    unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(number)
-                                            : static_cast<unsigned long long>(number);
-    std::string digits = std::to_string(magnitude);
-    long long room =
-        static_cast<long long>(width) - static_cast<long long>(digits.size()) - (negative ? 1 : 0);
+    // The zeros go before the whole decimal text, a minus sign included: -12 at width 4 is
+    // "0-12", as the running time of a search reply shows a negative counter.
+    std::string digits = std::to_string(number);
+    long long room = static_cast<long long>(width) - static_cast<long long>(digits.size());
     size_t pad = static_cast<size_t>(std::clamp<long long>(room, 0, 16));
-    std::string out;
-    if (negative) out += '-';
-    out.append(pad, '0');
-    out += digits;
-    return out;
+    return std::string(pad, '0') + digits;
 }
 
 std::string IpSortKey(std::string_view ip) {

@@ -36,7 +36,8 @@ std::string FieldGet(int n, std::string_view line);
 std::string_view FieldView(int n, std::string_view line);
 // line with field n replaced; unchanged when the line has fewer than n+1 fields. No length cut.
 std::string FieldSet(int n, std::string_view value, std::string_view line);
-// Decimal text of number left-padded with "0" to width bytes; a longer number is kept whole.
+// Decimal text of number (with its minus sign) left-padded with "0" to width bytes, at most 16
+// of them; a longer text is kept whole.
 std::string ZeroPad(long long number, int width);
 // "a.b.c.d" as four 3-digit groups joined by ".", for sorting.
 std::string IpSortKey(std::string_view ip);

@@ -20,8 +20,12 @@ bool ReceiveReply(devlist::LineStore& replyStore, devlist::LineStore& regStore,
                   ReplyCollector& collector, std::string_view fromAddress, uint16_t fromPort,
                   std::string_view datagram) {
     auto& lines = replyStore.lines();
-    lines.push_back(std::string(fromAddress) + " " + std::to_string(fromPort));
-    lines.push_back(HexText(datagram));
+    if (lines.size() + 2 <= kMaxReplyLines) {
+        lines.push_back(std::string(fromAddress) + " " + std::to_string(fromPort));
+        lines.push_back(HexText(datagram));
+    } else {
+        collector.countDropped();
+    }
     auto reply = ParseSearchReply(datagram);
     if (!reply) return false;
     collector.collect(regStore, DiscoveryRecord(*reply));
@@ -59,6 +63,10 @@ void ReplyCollector::collect(devlist::LineStore& regStore, std::string_view reco
     if (found != m_firstWithMac.end()) {
         std::string& entry = regStore.lines()[found->second];
         entry = FieldSet(kIpAddress, FieldView(kIpAddress, record), entry);
+        return;
+    }
+    if (regStore.size() >= kMaxCollected) {
+        ++m_dropped;
         return;
     }
     regStore.lines().push_back(FieldSet(kNo, ZeroPad(regStore.size() + 1, 3), record));

@@ -14,6 +14,12 @@
 
 namespace discovery {
 
+// Bounds of what one search keeps while the reply port stays open: the collection takes up to
+// twice the list's 999 devices, the diagnostic store the two lines of four replies (one per
+// request) from each of them. Whatever comes beyond is dropped and counted.
+constexpr size_t kMaxCollected = 2 * 999;
+constexpr size_t kMaxReplyLines = 2 * 4 * kMaxCollected;
+
 // Collects a discovery record: the first entry with the same MAC address (exact, case
 // sensitive) takes the record's IP address and keeps everything else; a new MAC address is
 // appended, numbered by its place in the store.
@@ -23,9 +29,13 @@ void RpcSearchList(devlist::LineStore& regStore, std::string_view record);
 // linear. The store may be changed elsewhere between calls (it is shown in an editable text
 // area): the index is rebuilt whenever the store's size is not what it left, or an indexed
 // line no longer holds its MAC address. An edit that passes both checks goes unnoticed.
+// A new MAC address beyond kMaxCollected entries is dropped; so are the diagnostic lines of a
+// datagram that would take the reply store past kMaxReplyLines. dropped() counts both.
 class ReplyCollector {
 public:
     void collect(devlist::LineStore& regStore, std::string_view record);
+    size_t dropped() const { return m_dropped; }
+    void countDropped() { ++m_dropped; }
 
 private:
     void rebuild(const devlist::LineStore& regStore);
@@ -33,10 +43,12 @@ private:
     std::unordered_map<std::string, size_t> m_firstWithMac;
     size_t m_size = 0;
     bool m_built = false;
+    size_t m_dropped = 0;
 };
 
 // Appends to replyStore the sender ("address port") and the datagram's hex text; then, when
-// the reply is accepted, collects its record in regStore. True when it was accepted.
+// the reply is accepted, collects its record in regStore. True when it was accepted (also
+// when a bound made it leave nothing behind).
 bool ReceiveReply(devlist::LineStore& replyStore, devlist::LineStore& regStore,
                   ReplyCollector& collector, std::string_view fromAddress, uint16_t fromPort,
                   std::string_view datagram);

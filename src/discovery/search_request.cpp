@@ -1,5 +1,6 @@
 #include "discovery/search_request.h"
 
+#include <charconv>
 #include <limits>
 
 #include "devlist/fields.h"
@@ -30,6 +31,24 @@ uint8_t checksum(std::string_view bytes) {
 }
 
 }  // namespace
+
+bool IsDottedIpv4(std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (p == end || *p != '.') return false;
+            ++p;
+        }
+        const char* start = p;
+        while (p != end && *p >= '0' && *p <= '9') ++p;
+        if (p == start || p - start > 3) return false;
+        int value = 0;
+        std::from_chars(start, p, value);
+        if (value > 255) return false;
+    }
+    return p == end;
+}
 
 OwnOctets ParseOwnAddress(std::string_view text) {
     // Five full stops appended: four parts are always found, and missing ones read as 0.

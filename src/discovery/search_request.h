@@ -19,6 +19,9 @@ constexpr size_t kRequestSize = 32;
 // number (or is missing) is 0. Values are kept whole: only the request takes their low 8 bits.
 using OwnOctets = std::array<int32_t, 4>;
 
+// True for four decimal parts 0..255 of one to three digits separated by dots, nothing else:
+// the form an own address given by the operator must have.
+bool IsDottedIpv4(std::string_view text);
 // "a.b.c.d" read part by part: the text before each "." as a decimal number, 0 otherwise.
 OwnOctets ParseOwnAddress(std::string_view text);
 // The directed broadcast address searched: the first three parts, then ".255".

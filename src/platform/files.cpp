@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,24 +39,82 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 // Not atomic, but the only way left when the folder takes no new file: the file keeps its
-// inode, mode, owner and group.
-bool writeInPlace(const fs::path& target, std::string_view bytes) {
-    int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+// inode, mode, owner and group. The room for the new text is reserved before a byte changes,
+// and the file is cut to its new length only after the write, so a full disk refuses the save
+// with the old file whole.
+bool writeInPlace(const fs::path& target, std::string_view bytes, Links links) {
+    int flags = O_WRONLY | O_CLOEXEC | (links == Links::Replace ? O_NOFOLLOW : 0);
+    int fd = ::open(target.c_str(), flags);
     if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
-              ::fsync(fd) == 0;
+    bool ok = bytes.empty() || ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size())) == 0;
+    ok = ok && writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+         ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     return ok;
 }
 
-// A new, empty temporary file beside target; -1 when the folder takes none.
+constexpr std::string_view kTemporaryMark = ".qlxsave-";
+
+// "<name>.qlxsave-<digits>-<digits>": a temporary file of a save of <name>.
+bool isTemporaryOf(const std::string& entry, const std::string& name) {
+    std::string prefix = name + std::string(kTemporaryMark);
+    if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    std::string_view rest = std::string_view(entry).substr(prefix.size());
+    size_t dash = rest.find('-');
+    auto digits = [](std::string_view t) {
+        return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return dash != std::string_view::npos && digits(rest.substr(0, dash)) &&
+           digits(rest.substr(dash + 1));
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A save holds a lock on its temporary file until the rename, so a temporary file nobody holds
+// was left by a save that was killed. Links named like one are left alone.
+void removeStaleTemporaries(const fs::path& folder, const std::string& name) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().native();
+        if (!isTemporaryOf(entry, name)) continue;
+        fs::path p = folder / entry;
+        int fd = ::open(p.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat held {
+        }, named{};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+            S_ISREG(held.st_mode) && ::lstat(p.c_str(), &named) == 0 && sameFile(held, named)) {
+            ::unlink(p.c_str());
+        }
+        ::close(fd);
+    }
+}
+
+// A new, empty temporary file beside target, locked for as long as it is open; -1 when the
+// folder takes none.
 int createTemporary(const fs::path& target, fs::path& tmp) {
     std::random_device random;
     for (int attempt = 0; attempt < 8; ++attempt) {
         tmp = target;
-        tmp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000);
+        tmp += std::string(kTemporaryMark) + std::to_string(::getpid()) + "-" +
+               std::to_string(random() % 1000000);
         int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        // Another save's clean-up may have taken the new file for a stale one before the lock.
+        struct stat held {
+        }, named{};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+            ::lstat(tmp.c_str(), &named) == 0 && sameFile(held, named)) {
+            return fd;
+        }
+        ::close(fd);
     }
     return -1;
 }
@@ -122,42 +181,48 @@ std::optional<std::string> readFile(std::string_view path) {
     return readFileNative(text::toPath(path));
 }
 
-bool writeFileAtomicNative(const fs::path& path, std::string_view bytes) {
+bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links) {
     if (path.empty()) return false;
     fs::path target = path;
+    struct stat atName {};
+    bool link = ::lstat(target.c_str(), &atName) == 0 && S_ISLNK(atName.st_mode);
     std::error_code ec;
-    if (fs::is_directory(target, ec)) return false;
-    // Write through a link to the file it names, as an in-place write would.
-    if (fs::is_symlink(target, ec)) {
+    if (link && links == Links::Follow) {
+        // Write through a link to the file it names, as an in-place write would.
         fs::path resolved = fs::canonical(target, ec);
         if (!ec) target = resolved;
+    } else if (!link && fs::is_directory(target, ec)) {
+        return false;
     }
     struct stat old {};
-    bool exists = ::stat(target.c_str(), &old) == 0;
+    bool replacingLink = link && links == Links::Replace;
+    bool exists = !replacingLink && ::stat(target.c_str(), &old) == 0;
     if (exists && (!S_ISREG(old.st_mode) || !userMayWrite(target, old))) return false;
 
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     struct stat dir {};
     bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
+    if (folderWritable) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     int fd = folderWritable ? createTemporary(target, tmp) : -1;
-    if (fd < 0) return exists && writeInPlace(target, bytes);
+    if (fd < 0) return exists && writeInPlace(target, bytes, links);
     if (exists && !takeOver(fd, old)) {
-        ::close(fd);
         ::unlink(tmp.c_str());
-        return writeInPlace(target, bytes);
+        ::close(fd);
+        return writeInPlace(target, bytes, links);
     }
+    // The lock on the temporary file is held until it has its final name.
     bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
     if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp.c_str());
+    if (::close(fd) != 0) ok = false;
     return ok;
 }
 
 bool writeFileAtomic(std::string_view path, std::string_view bytes) {
     if (path.empty()) return false;
-    return writeFileAtomicNative(text::toPath(path), bytes);
+    return writeFileAtomicNative(text::toPath(path), bytes, Links::Follow);
 }
 
 fs::path programPathNative() {

@@ -1,8 +1,10 @@
 // Whole-file reads and writes. Paths are code page 932 bytes as the program holds them; they are
 // converted to the file system's names here. Writes replace the file atomically (a temporary
 // file beside it, then a rename), so a crash or a full disk never leaves half a file. Where the
-// folder allows no new file but the file itself is writable, it is rewritten in place; a file
-// the user may not write is never replaced.
+// folder allows no new file but the file itself is writable, it is rewritten in place, with the
+// room for the new text reserved first, so a full disk leaves the old file as it was; a file
+// the user may not write is never replaced. The temporary files are named "<name>.qlxsave-*";
+// one left behind by a killed save is removed at the next save of the same file.
 //
 // The program's own files (the settings file, the work folder) are named by the file system,
 // not by the operator: they are held as native paths and never pass through code page 932,
@@ -22,9 +24,20 @@ bool directoryExists(std::string_view path);
 bool createDirectories(std::string_view path);
 // The whole file, or nullopt when it cannot be read (missing, a folder, no permission).
 std::optional<std::string> readFile(std::string_view path);
+// What a save does with a symbolic link standing at the file's name.
+enum class Links {
+    // The file the link names is written (the list and settings files, which the operator may
+    // keep elsewhere on purpose).
+    Follow,
+    // The link itself is replaced by the file and never written through: files whose names
+    // come from device data, in a folder anyone may have planted a link in. Where no new file
+    // can be made beside the link, the save fails.
+    Replace,
+};
+
 // Replaces the file with bytes, keeping its mode and, where the process may set them, its
 // owner and group; false when that failed or the user may not write the file (the old file is
-// then untouched).
+// then untouched). Follows a link at the name.
 bool writeFileAtomic(std::string_view path, std::string_view bytes);
 // The running program's own file path.
 std::string programPath();
@@ -32,7 +45,8 @@ std::string programPath();
 bool fileExistsNative(const std::filesystem::path& path);
 bool createDirectoriesNative(const std::filesystem::path& path);
 std::optional<std::string> readFileNative(const std::filesystem::path& path);
-bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view bytes);
+bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view bytes,
+                           Links links = Links::Replace);
 std::filesystem::path programPathNative();
 // A file named in code page 932 (a bare name the program forms) inside a native folder.
 std::filesystem::path nativeIn(const std::filesystem::path& folder, std::string_view cp932Name);

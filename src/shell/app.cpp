@@ -5,6 +5,7 @@
 #include "devlist/check_marks.h"
 #include "devlist/fields.h"
 #include "devlist/list_edit.h"
+#include "discovery/search_request.h"
 #include "platform/files.h"
 #include "shell/comm_log.h"
 #include "shell/desktop_actions.h"
@@ -117,10 +118,20 @@ void App::startUp() {
     if (auto bytes = platform::readFileNative(platform::nativeIn(folder, kFilterHistoryFile))) {
         s.filterHistory = devlist::FilterHistory::fromFileBytes(*bytes);
     }
-    if (m_lanSearch) {
-        m_lanSearch->setOwnAddress(m_ownAddress.empty() ? s.settings.ownAddress : m_ownAddress);
-    }
+    if (m_lanSearch) m_lanSearch->setOwnAddress(ownAddressForSearch());
     notify();
+}
+
+// The command line's address wins; the settings file's "ownip" is written by hand and is
+// checked as the command line is: a value that is no dotted IPv4 address is reported in the
+// log once, at start-up, and left out, so the search asks the host as it does without the key.
+std::string App::ownAddressForSearch() {
+    if (!m_ownAddress.empty()) return m_ownAddress;
+    const std::string& own = m_state.settings.ownAddress;
+    if (own.empty() || discovery::IsDottedIpv4(own)) return own;
+    logMessage(
+        text::sj("設定ファイルの ownip はIPv4アドレス(A.B.C.D)ではないため、使用しません。"));
+    return {};
 }
 
 bool App::iniSave() {
@@ -133,16 +144,12 @@ bool App::iniSave() {
     writeSettings(profile, m_state.settings);
     // An installed program's settings folder may not exist yet.
     platform::createDirectoriesNative(m_settingsFile.parent_path());
-    return platform::writeFileAtomicNative(m_settingsFile, profile.toBytes());
+    return platform::writeFileAtomicNative(m_settingsFile, profile.toBytes(),
+                                           platform::Links::Follow);
 }
 
 bool App::closeQuery() {
-    bool ok = confirm(text::sj("終了してよろしいですか？"));
-    if (!iniSave()) {
-        m_dialogs.error(cannotWriteText(text::fromPath(m_settingsFile)));
-        return false;
-    }
-    return ok;
+    return m_closeQuestion.ask([this] { return iniSave(); }, text::fromPath(m_settingsFile));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -361,6 +368,7 @@ void App::recordDefaults() {
 void App::enterListEdit() {
     WindowState& s = m_state;
     s.listEditShown = true;
+    ++s.listEditVisit;
     s.setEnabled(Control::Apply, false);
     s.viewStore = s.listStore;
     m_listFiles.importDropped();
@@ -389,6 +397,7 @@ void App::leaveListEdit() {
     m_listFiles.importDropped();
     s.settingsShown = false;
     s.listEditShown = false;
+    ++s.listEditVisit;
     s.setEnabled(Control::Apply, false);
     setListData("", 0);
     listSave();
@@ -443,21 +452,7 @@ void App::moveDown() {
 }
 
 void App::deleteRecord() {
-    WindowState& s = m_state;
-    if (!s.isEnabled(Control::Delete) || !everyWorkingLineShown() || s.selectedRow < 0) return;
-    long long n = devlist::LeadingNumber(s.listView[static_cast<size_t>(s.selectedRow)].text);
-    int index = recordIndexOfRow(s.selectedRow);
-    notify();
-    if (!m_dialogs.askYesNo(text::sj("No.") + devlist::ZeroPad(n, 3) +
-                            text::sj(" を削除してよろしいですか？"))) {
-        return;
-    }
-    if (index >= 0 && s.listViewSource == 1) {
-        s.viewStore.lines().erase(s.viewStore.lines().begin() + index);
-    }
-    setListData("", 1);
-    s.setEnabled(Control::Apply, true);
-    notify();
+    m_recordDelete.run();
 }
 
 void App::renumber() {

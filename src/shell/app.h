@@ -15,8 +15,10 @@
 #include "platform/host_address.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
+#include "shell/close_question.h"
 #include "shell/list_files.h"
 #include "shell/program_paths.h"
+#include "shell/record_delete.h"
 #include "shell/window_state.h"
 
 namespace shell {
@@ -140,6 +142,7 @@ private:
     void setListOrderButtons(bool on);
     void saveFilterHistory();
     bool everyWorkingLineShown() const;
+    std::string ownAddressForSearch();
 
     platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
@@ -155,6 +158,9 @@ private:
     WindowState m_state;
     std::function<void()> m_observer;
     ListFiles m_listFiles{m_state, m_dialogs};
+    CloseQuestion m_closeQuestion{m_dialogs, [this] { notify(); }};
+    RecordDelete m_recordDelete{
+        m_state, m_dialogs, {[this] { notify(); }, [this] { setListData("", 1); }}};
 };
 
 }  // namespace shell

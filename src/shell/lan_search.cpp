@@ -53,6 +53,8 @@ void LanSearch::run() {
     }
     m_running = true;
     m_loopbackLogged = false;
+    m_dropLogged = false;
+    m_listEditVisit = m_state.listEditVisit;
     m_state.setEnabled(Control::LanSearch, false);
     m_state.searchReplyStore.clear();
     m_state.searchRegStore.clear();
@@ -73,6 +75,12 @@ void LanSearch::run() {
 }
 
 void LanSearch::merge() {
+    // The operator left list editing during the waits: the working copy the search was started
+    // for is gone, and "適用" must not be left enabled for a merge nobody can see.
+    if (!m_state.listEditShown || m_state.listEditVisit != m_listEditVisit) {
+        log(text::sj("List編集を終了したため、LAN上検索の結果を登録しませんでした。"));
+        return;
+    }
     discovery::MergeResult m =
         discovery::MacCheckIns(m_state.searchRegStore, std::move(m_state.viewStore));
     m_state.viewStore = std::move(m.viewStore);
@@ -82,9 +90,7 @@ void LanSearch::merge() {
         for (const std::string& line : m.logLines) log(line);
         if (m.enableApply) m_state.setEnabled(Control::Apply, true);
     }
-    // The operator may have left the list-edit screen during the waits: the basic screen shows
-    // the committed list, and must not be switched to the working copy behind its back.
-    if (m_state.listEditShown && m_hooks.showWorkingList) m_hooks.showWorkingList();
+    if (m_hooks.showWorkingList) m_hooks.showWorkingList();
 }
 
 bool LanSearch::searche() {
@@ -141,8 +147,13 @@ std::optional<std::string> LanSearch::findOwnAddress() {
 }
 
 void LanSearch::onDatagram(const platform::Datagram& d) {
+    size_t dropped = m_collector.dropped();
     discovery::ReceiveReply(m_state.searchReplyStore, m_state.searchRegStore, m_collector,
                             d.fromAddress, d.fromPort, d.bytes);
+    if (m_collector.dropped() != dropped && !m_dropLogged) {
+        m_dropLogged = true;  // once per search: a flood would otherwise fill the log
+        log(text::sj("LAN上検索の応答が上限を超えたため、以降の応答の一部を破棄します。"));
+    }
     notify();
 }
 

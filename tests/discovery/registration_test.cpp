@@ -58,6 +58,35 @@ TEST(ReceiveReply, LogsEveryDatagramAndCollectsEachMacOnce) {
     EXPECT_EQ(FieldGet(devlist::kMacAddress, reg[1]), "00:EE:80:12:34:03");
 }
 
+// A reply port left open to a flood keeps bounded stores: new devices past the collection's
+// bound and datagrams past the diagnostic store's are dropped and counted, while a device
+// already collected still takes its latest address.
+TEST(ReceiveReply, BothStoresStopAtTheirBoundsAndCountWhatTheyDrop) {
+    LineStore replies, reg;
+    ReplyCollector c;
+    auto numbered = [](size_t k, uint8_t last = 1) {
+        SearchReply r = device(last, static_cast<uint8_t>(k));
+        r.mac[4] = static_cast<uint8_t>(k >> 8);
+        return BuildSearchReply(r);
+    };
+    for (size_t k = 0; k < kMaxCollected; ++k)
+        ReceiveReply(replies, reg, c, "127.0.0.2", 1, numbered(k));
+    EXPECT_EQ(reg.size(), kMaxCollected);
+    EXPECT_EQ(c.dropped(), 0u);
+    EXPECT_TRUE(ReceiveReply(replies, reg, c, "127.0.0.2", 1, numbered(kMaxCollected)));
+    EXPECT_EQ(reg.size(), kMaxCollected);
+    EXPECT_EQ(c.dropped(), 1u);
+    // Known devices still move; the diagnostic store fills up to its bound and no further.
+    while (replies.size() < kMaxReplyLines)
+        ReceiveReply(replies, reg, c, "127.0.0.2", 1, numbered(0, 77));
+    EXPECT_EQ(FieldGet(devlist::kIpAddress, reg[0]), "127.0.0.77");
+    size_t dropped = c.dropped();
+    ReceiveReply(replies, reg, c, "127.0.0.2", 1, numbered(0, 78));
+    EXPECT_EQ(replies.size(), kMaxReplyLines);
+    EXPECT_EQ(c.dropped(), dropped + 1);
+    EXPECT_EQ(FieldGet(devlist::kIpAddress, reg[0]), "127.0.0.78");
+}
+
 TEST(ReplyCollector, CollectsAsTheScanDoesAlsoAfterTheStoreWasEdited) {
     LineStore scanned, indexed;
     ReplyCollector c;

@@ -1,10 +1,14 @@
 // The waiting primitive on virtual time, and the file helpers' atomic replace.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "fake_clock.h"
 #include "fake_event_loop.h"
@@ -181,6 +185,118 @@ TEST_F(FilesTest, JapaneseNamesAreStoredAsUtf8OnDisk) {
     ASSERT_TRUE(platform::writeFileAtomic(p, "a"));
     EXPECT_TRUE(std::filesystem::exists(m_dir / "一覧.csv"));
     EXPECT_TRUE(platform::fileExists(p));
+}
+
+std::string linkTarget(const std::filesystem::path& p) {
+    std::error_code ec;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(p, ec))
+               ? std::filesystem::read_symlink(p, ec).string()
+               : std::string();
+}
+
+// A file named from device data may meet a link planted at its name: such a save replaces the
+// link (or fails where no new file can be made) and never writes the file it names. The list
+// and settings files are written through their links.
+TEST_F(FilesTest, DeviceNamedFilesReplaceAPlantedLinkListAndSettingsFilesFollowIt) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        const char* pointsTo;  // relative to the folder
+        platform::Links links;
+        bool folderTakesNewFiles;
+        bool saved;
+        bool linkStays;
+        const char* victimAfter;
+    };
+    const Case cases[] = {
+        {"replace a link to a file", "victim", platform::Links::Replace, true, true, false,
+         "precious"},
+        {"replace a dangling link", "missing", platform::Links::Replace, true, true, false,
+         "precious"},
+        {"replace a link to a folder", "sub", platform::Links::Replace, true, true, false,
+         "precious"},
+        {"refuse where no new file can be made", "victim", platform::Links::Replace, false, false,
+         true, "precious"},
+        {"follow for the list file", "victim", platform::Links::Follow, true, true, true, "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path work = m_dir / "work";
+        fs::remove_all(work);
+        fs::create_directories(work / "sub");
+        ASSERT_TRUE(platform::writeFileAtomicNative(work / "victim", "precious"));
+        fs::create_symlink(c.pointsTo, work / "QLX00EE80000001l20.txt");
+        if (!c.folderTakesNewFiles) ::chmod(work.c_str(), 0555);
+        EXPECT_EQ(platform::writeFileAtomicNative(work / "QLX00EE80000001l20.txt", "new", c.links),
+                  c.saved);
+        ::chmod(work.c_str(), 0755);
+        EXPECT_EQ(*platform::readFileNative(work / "victim"), c.victimAfter);
+        EXPECT_EQ(linkTarget(work / "QLX00EE80000001l20.txt").empty(), !c.linkStays);
+        if (c.saved) {
+            EXPECT_EQ(*platform::readFileNative(work / "QLX00EE80000001l20.txt"), "new");
+        }
+        EXPECT_TRUE(fs::is_directory(work / "sub"));
+    }
+}
+
+// A save killed between making its temporary file and the rename leaves "<name>.qlxsave-*"
+// behind; the next save of that name removes it. A temporary file another save still holds,
+// and files of other names, stay.
+TEST_F(FilesTest, TheNextSaveRemovesTemporaryFilesAKilledSaveLeft) {
+    namespace fs = std::filesystem;
+    for (const char* n : {"list.csv.qlxsave-123-456", "list.csv.qlxsave-77-8", "other.qlxsave-1-2",
+                          "list.csv.qlxsave-x", "list.csv.bak"}) {
+        ASSERT_TRUE(platform::writeFileAtomic(path(n), "left"));
+    }
+    int held = ::open(path("list.csv.qlxsave-77-8").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);  // a save in progress elsewhere
+    ASSERT_TRUE(platform::writeFileAtomic(path("list.csv"), "list"));
+    ::close(held);
+    std::set<std::string> names;
+    for (auto& e : fs::directory_iterator(m_dir)) names.insert(e.path().filename().string());
+    EXPECT_EQ(names,
+              (std::set<std::string>{"list.csv", "list.csv.qlxsave-77-8", "other.qlxsave-1-2",
+                                     "list.csv.qlxsave-x", "list.csv.bak"}));
+}
+
+// Where no temporary file can be made (no free inode), the save rewrites the file in place.
+// A disk without room for the new text refuses before a byte changes; with room, the file
+// ends up exactly the new text, longer or shorter. Needs a small tmpfs, so root.
+TEST_F(FilesTest, AnInPlaceSaveOnAFullDiskLeavesTheOldFileWhole) {
+    std::filesystem::path fsDir = m_dir / "small";
+    std::filesystem::create_directory(fsDir);
+    if (::mount("tmpfs", fsDir.c_str(), "tmpfs", 0, "size=64k,nr_inodes=3") != 0) {
+        GTEST_SKIP() << "mounting a small tmpfs is not permitted here";
+    }
+    struct Unmount {
+        std::filesystem::path p;
+        ~Unmount() { ::umount2(p.c_str(), MNT_DETACH); }
+    } unmount{fsDir};
+
+    std::string old;
+    for (int i = 1; i <= 300; ++i) old += "record " + std::to_string(i) + ",F0000000,x,y,z\r\n";
+    std::string list = (fsDir / "list.csv").string();
+    ASSERT_TRUE(platform::writeFileAtomic(list, old));
+    ino_t inode = statOf(list).st_ino;
+    // The last inode and every free block go to a filler file.
+    int filler = ::open((fsDir / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(filler, 0);
+    std::string block(4096, 'f');
+    while (::write(filler, block.data(), block.size()) > 0) {
+    }
+
+    std::string longer = std::string(9000, 'n') + old;
+    EXPECT_FALSE(platform::writeFileAtomic(list, longer));
+    EXPECT_EQ(*platform::readFile(list), old);
+
+    ASSERT_EQ(::ftruncate(filler, 0), 0);  // room again, still no inode
+    ::close(filler);
+    EXPECT_TRUE(platform::writeFileAtomic(list, longer));
+    EXPECT_EQ(*platform::readFile(list), longer);
+    EXPECT_TRUE(platform::writeFileAtomic(list, "short\r\n"));
+    EXPECT_EQ(*platform::readFile(list), "short\r\n");
+    EXPECT_EQ(statOf(list).st_ino, inode);  // written in place each time
 }
 
 TEST(ClockTexts, AreZeroPaddedTwentyFourHourWithSlashesAndColons) {

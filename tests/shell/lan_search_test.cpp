@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "devlist/device_record.h"
 #include "devlist/fields.h"
 #include "discovery/search_reply.h"
@@ -126,6 +128,33 @@ TEST_F(LanSearchTest, FourRequestsThenTheRepliesMergedIntoTheWorkingList) {
     m_loop.runPending();
     EXPECT_EQ(m_state.searchRegStore.size(), 4u);
     EXPECT_EQ(m_state.viewStore.size(), 4u);
+}
+
+// More devices than the stores keep answer every request: the stores stop at their bounds and
+// the log says so once per search, also while the port stays open after it.
+TEST_F(LanSearchTest, AFloodOfRepliesIsBoundedAndLoggedOncePerSearch) {
+    const size_t devices = discovery::kMaxCollected + 100;
+    for (size_t k = 0; k < devices; ++k) {
+        auto d = device(static_cast<uint8_t>(k % 250 + 1), static_cast<uint8_t>(k));
+        d.mac[4] = static_cast<uint8_t>(k >> 8);
+        m_devices.push_back(d);
+    }
+    const std::string dropLine =
+        sj("LAN上検索の応答が上限を超えたため、以降の応答の一部を破棄します。");
+    auto drops = [&] { return std::count(m_log.begin(), m_log.end(), dropLine); };
+    for (int searchNo = 1; searchNo <= 2; ++searchNo) {
+        SCOPED_TRACE(searchNo);
+        m_state.setEnabled(Control::Apply, false);
+        m_state.viewStore.clear();
+        search().run();
+        EXPECT_EQ(m_state.searchReplyStore.size(), discovery::kMaxReplyLines);
+        EXPECT_EQ(m_state.searchRegStore.size(), discovery::kMaxCollected);
+        EXPECT_EQ(m_state.viewStore.size(), 999u);
+        EXPECT_EQ(drops(), searchNo);
+        m_net.deliver(kReplyPort, {discovery::BuildSearchReply(device(3, 3)), "127.0.0.3", 1});
+        m_loop.runPending();
+        EXPECT_EQ(drops(), searchNo);
+    }
 }
 
 TEST_F(LanSearchTest, PendingEditsRefuseTheSearch) {

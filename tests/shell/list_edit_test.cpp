@@ -2,7 +2,13 @@
 // check marks and groups, as the operator reaches them.
 #include "app_fixture.h"
 
+#include <functional>
+
 #include "devlist/fields.h"
+#include "discovery/search_reply.h"
+#include "fake_host_address.h"
+#include "fake_udp_socket.h"
+#include "shell/lan_search.h"
 
 namespace shelltest {
 namespace {
@@ -152,6 +158,99 @@ TEST_F(ListEditTest, DeleteAsksYesNoWithTheNumberAndLeavesAGapUntilRenumbered) {
               (std::vector<std::string>{"001 alpha", "002 gamma"}));
     EXPECT_EQ(st().settings.sortOrder, 0);
     EXPECT_TRUE(st().isEnabled(Control::Apply));
+}
+
+// "設定保存" in list-edit mode redraws the view from the committed list; the delete still
+// takes the selected record out of the working copy, and only on Yes.
+TEST_F(ListEditTest, AConfirmedDeleteRemovesTheRecordWhicheverListTheViewWasDrawnFrom) {
+    struct Case {
+        const char* name;
+        bool savedFirst;
+        bool yes;
+        std::vector<std::string> working;
+    };
+    const Case cases[] = {
+        {"working copy, Yes", false, true, {"001 alpha", "003 gamma"}},
+        {"after 設定保存, Yes", true, true, {"001 alpha", "003 gamma"}},
+        {"after 設定保存, No", true, false, {"001 alpha", "002 beta", "003 gamma"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start();
+        m_app->enterListEdit();
+        if (c.savedFirst) {
+            m_app->selectRow(0);
+            m_app->editSelected();
+            m_app->saveRecord();
+            ASSERT_EQ(st().listViewSource, 0);
+        }
+        m_app->selectRow(1);
+        m_dialogs.clear();
+        m_dialogs.answer(c.yes);
+        m_app->deleteRecord();
+        EXPECT_EQ(m_dialogs.shownUtf8(),
+                  (std::vector<std::string>{"No.002 を削除してよろしいですか？"}));
+        EXPECT_EQ(numbersAndNames(st().viewStore), c.working);
+        EXPECT_EQ(st().isEnabled(Control::Apply), c.yes);
+        EXPECT_EQ(st().listStore.size(), 3u);  // only "適用" commits
+        if (c.yes) {
+            m_dialogs.answer(true);
+            m_app->applyListEdit();
+            EXPECT_EQ(numbersAndNames(st().listStore), c.working);
+        }
+        writeBytes(m_dir / "list.csv", m_original);
+    }
+}
+
+// The operator leaves list editing while a LAN search waits for replies: the search merges
+// nothing, "適用" stays as it was, and a record opens with a double click afterwards.
+TEST_F(ListEditTest, ASearchWhoseListEditingWasLeftMergesNothing) {
+    testsupport::FakeUdpNetwork net{m_loop};
+    testsupport::FakeHostAddress host;
+    discovery::SearchReply reply;
+    reply.address = {127, 0, 0, 44};
+    reply.mac = {0x00, 0xEE, 0x80, 0x00, 0x00, 0x44};
+    net.onSend = [&](const testsupport::FakeUdpNetwork::Sent& s) {
+        net.deliver(s.fromPort, {discovery::BuildSearchReply(reply), "127.0.0.44", 15580}, 5);
+    };
+    m_devices.udp = &net;
+    m_devices.host = &host;
+    struct Case {
+        const char* name;
+        std::function<void(shell::App&)> duringWaits;
+        bool merged;
+    };
+    const Case cases[] = {
+        {"stays", nullptr, true},
+        {"leaves", [](shell::App& a) { a.leaveListEdit(); }, false},
+        {"leaves and enters again",
+         [](shell::App& a) {
+             a.leaveListEdit();
+             a.enterListEdit();
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start();
+        m_app->enterListEdit();
+        if (c.duringWaits) {
+            m_loop.postAt(m_loop.tickCount() + 300, [&] { c.duringWaits(*m_app); });
+        }
+        m_dialogs.clear();
+        m_app->lanSearch()->run();
+        EXPECT_EQ(st().isEnabled(Control::Apply), c.merged);
+        EXPECT_EQ(st().viewStore.size(), c.merged ? 4u : 3u);
+        EXPECT_EQ(st().listStore.size(), 3u);
+        if (c.merged) continue;
+        m_app->selectRow(0);
+        m_app->editSelected();
+        EXPECT_TRUE(st().editShown);
+        EXPECT_EQ(st().edit.rec.listName, "alpha");
+        EXPECT_TRUE(m_dialogs.shown().empty());
+        m_app->leaveRecordEdit();
+    }
+    m_app.reset();  // before the fakes it uses
 }
 
 TEST_F(ListEditTest, RenumberIsOnlyOfferedInListEditMode) {

@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 
 #include "app_fixture.h"
+#include "fake_host_address.h"
+#include "fake_udp_socket.h"
+#include "shell/lan_search.h"
 
 namespace shelltest {
 namespace {
@@ -122,14 +125,53 @@ TEST_F(AppTest, HandEditedSettingsFileKeepsDebugEntryAndOtherLinesAcrossSaves) {
     EXPECT_TRUE(st().enlargedLayout);
 }
 
-TEST_F(AppTest, UnwritableSettingsFileRefusesTheCloseWithTheErrorText) {
-    start();
-    fs::create_directories(iniPath());  // a folder where the file should be
-    m_dialogs.answer(true);
-    EXPECT_FALSE(m_app->closeQuery());
-    ASSERT_EQ(m_dialogs.shown().size(), 2u);
-    EXPECT_EQ(m_dialogs.shown()[1].kind, testsupport::ScriptedDialogs::Kind::Error);
-    EXPECT_EQ(m_dialogs.shownUtf8()[1], iniPath().string() + " に書き込めません");
+// The settings file is written at every close request; when it cannot be, the error box is
+// followed by a question that lets the operator end the program without it.
+TEST_F(AppTest, CloseWritesTheSettingsAndAnUnwritableFileNeverKeepsTheWindowOpen) {
+    using Kind = testsupport::ScriptedDialogs::Kind;
+    const std::string cannot = iniPath().string() + " に書き込めません";
+    struct Case {
+        const char* name;
+        bool writable;
+        std::vector<bool> answers;
+        bool closes;
+        std::vector<std::string> shown;
+    };
+    const Case cases[] = {
+        {"written, OK", true, {true}, true, {"終了してよろしいですか？"}},
+        {"written, Cancel", true, {false}, false, {"終了してよろしいですか？"}},
+        {"unwritable, OK then OK closes without it",
+         false,
+         {true, true},
+         true,
+         {"終了してよろしいですか？", cannot, "設定を保存せずに終了しますか？"}},
+        {"unwritable, OK then Cancel stays",
+         false,
+         {true, false},
+         false,
+         {"終了してよろしいですか？", cannot, "設定を保存せずに終了しますか？"}},
+        {"unwritable, Cancel stays without a second question",
+         false,
+         {false},
+         false,
+         {"終了してよろしいですか？", cannot}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::error_code ec;
+        fs::remove_all(iniPath(), ec);
+        start();
+        if (!c.writable) fs::create_directories(iniPath());  // a folder where the file should be
+        m_dialogs.clear();
+        for (bool a : c.answers) m_dialogs.answer(a);
+        EXPECT_EQ(m_app->closeQuery(), c.closes);
+        EXPECT_EQ(m_dialogs.shownUtf8(), c.shown);
+        if (!c.writable) {
+            EXPECT_EQ(m_dialogs.shown()[1].kind, Kind::Error);
+        }
+        EXPECT_EQ(fs::is_regular_file(iniPath()), c.writable);
+        EXPECT_TRUE(m_dialogs.allAnswersUsed());
+    }
 }
 
 TEST_F(AppTest, SettingsFileThatCannotBeReadIsNotReplacedAndTheCloseIsRefused) {
@@ -144,13 +186,55 @@ TEST_F(AppTest, SettingsFileThatCannotBeReadIsNotReplacedAndTheCloseIsRefused) {
             if (geteuid() == 0 && setuid(65534) != 0) std::exit(2);
             start();
             m_dialogs.answer(true);
+            m_dialogs.answer(false);  // not "設定を保存せずに終了しますか？": the window stays
             bool refused = !m_app->closeQuery();
-            bool told = m_dialogs.shownUtf8().back() == iniPath().string() + " に書き込めません";
+            bool told = m_dialogs.shownUtf8().at(1) == iniPath().string() + " に書き込めません";
             std::exit(refused && told ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
     fs::permissions(iniPath(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(readBytes(iniPath()), original);
+}
+
+// "ownip" is written by hand: an address the command line would refuse is reported once in
+// the communication log and left out, so the search asks the host, as without the key.
+TEST_F(AppTest, OwnIpFromTheSettingsFileIsCheckedAsTheCommandLineIs) {
+    testsupport::FakeUdpNetwork net{m_loop};
+    testsupport::FakeHostAddress host;
+    m_devices.udp = &net;
+    m_devices.host = &host;
+    const std::string logged =
+        "設定ファイルの ownip はIPv4アドレス(A.B.C.D)ではないため、使用しません。";
+    struct Case {
+        const char* ownip;
+        const char* commandLine;
+        const char* used;
+        bool reported;
+    };
+    const Case cases[] = {
+        {"127.0.0.9", "", "127.0.0.9", false},
+        {"", "", "", false},
+        {"300.0.0.1", "", "", true},
+        {"127.0.0", "", "", true},
+        {"127.0.0.1 x", "", "", true},
+        {"localhost", "", "", true},
+        {"bad", "127.0.0.5", "127.0.0.5", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ownip);
+        writeBytes(iniPath(), std::string("[setting]\r\nownip=") + c.ownip + "\r\n");
+        m_app = std::make_unique<shell::App>(m_loop, m_dialogs,
+                                             (m_dir / "bin" / "qlx-setting").string(), m_devices);
+        m_app->setOwnAddress(c.commandLine);
+        m_app->startUp();
+        EXPECT_EQ(m_app->lanSearch()->ownAddress(), c.used);
+        size_t reports = 0;
+        for (const auto& line : st().commLogView.lines()) {
+            if (line.find(sj(logged)) != std::string::npos) ++reports;
+        }
+        EXPECT_EQ(reports, c.reported ? 1u : 0u);
+    }
+    m_app.reset();  // before the fakes it uses
 }
 
 TEST_F(AppTest, GarbageSettingsFileGivesDefaults) {
