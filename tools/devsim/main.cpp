@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ std::string shown(const std::string& cp932) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("qlx-devsim " QLX_VERSION "\n", stdout);
+            return 0;
+        }
+    }
     auto parsed = devsim::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.value) {
         std::fprintf(stderr, "qlx-devsim: %s\nTry qlx-devsim --help\n", parsed.error.c_str());

@@ -297,6 +297,7 @@ Options:
   --no-search         do not answer the search
   --log               print the dialogue to stderr
   --help              this text
+  --version           the program's name and version
 
 DEVICE: 127.0.0.N[:PORT][,key=value]...  (N from 1 to 254)
   name=TEXT           name reported by ?sysName (default SIM-N)
