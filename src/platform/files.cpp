@@ -96,13 +96,13 @@ void removeStaleTemporaries(const fs::path& folder, const std::string& name) {
 
 // A new, empty temporary file beside target, locked for as long as it is open; -1 when the
 // folder takes none.
-int createTemporary(const fs::path& target, fs::path& tmp) {
+int createTemporary(const fs::path& target, fs::path& tmp, mode_t mode) {
     std::random_device random;
     for (int attempt = 0; attempt < 8; ++attempt) {
         tmp = target;
         tmp += std::string(kTemporaryMark) + std::to_string(::getpid()) + "-" +
                std::to_string(random() % 1000000);
-        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return -1;
@@ -146,9 +146,18 @@ bool directoryExists(std::string_view path) {
     return !path.empty() && fs::is_directory(text::toPath(path), ec);
 }
 
-bool createDirectoriesNative(const fs::path& p) {
+bool createDirectoriesNative(const fs::path& p, Access access) {
     std::error_code ec;
-    fs::create_directories(p, ec);
+    if (access == Access::Shared) {
+        fs::create_directories(p, ec);
+        return fs::is_directory(p, ec);
+    }
+    // Each missing folder is made with its final mode, so it is never open to others.
+    fs::path made;
+    for (const fs::path& part : p) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
     return fs::is_directory(p, ec);
 }
 
@@ -181,7 +190,8 @@ std::optional<std::string> readFile(std::string_view path) {
     return readFileNative(text::toPath(path));
 }
 
-bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links) {
+bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links,
+                           Access newFile) {
     if (path.empty()) return false;
     fs::path target = path;
     struct stat atName {};
@@ -205,7 +215,8 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
     bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
     if (folderWritable) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
-    int fd = folderWritable ? createTemporary(target, tmp) : -1;
+    const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
+    int fd = folderWritable ? createTemporary(target, tmp, mode) : -1;
     if (fd < 0) return exists && writeInPlace(target, bytes, links);
     if (exists && !takeOver(fd, old)) {
         ::unlink(tmp.c_str());
@@ -220,9 +231,9 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
     return ok;
 }
 
-bool writeFileAtomic(std::string_view path, std::string_view bytes) {
+bool writeFileAtomic(std::string_view path, std::string_view bytes, Access newFile) {
     if (path.empty()) return false;
-    return writeFileAtomicNative(text::toPath(path), bytes, Links::Follow);
+    return writeFileAtomicNative(text::toPath(path), bytes, Links::Follow, newFile);
 }
 
 fs::path programPathNative() {

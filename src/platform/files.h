@@ -20,6 +20,13 @@ namespace platform {
 
 bool fileExists(std::string_view path);  // a regular file (or a link to one)
 bool directoryExists(std::string_view path);
+// Who may read a file or folder the program makes. Files holding the devices' logins (the list
+// file and its copies) and the program's settings are the user's alone; an existing file keeps
+// its mode whatever is asked here.
+enum class Access {
+    Shared,     // as the umask leaves it
+    OwnerOnly,  // files 0600, folders 0700
+};
 // Creates the folder with every missing parent; true when it exists afterwards.
 bool createDirectories(std::string_view path);
 // The whole file, or nullopt when it cannot be read (missing, a folder, no permission).
@@ -38,15 +45,17 @@ enum class Links {
 // Replaces the file with bytes, keeping its mode and, where the process may set them, its
 // owner and group; false when that failed or the user may not write the file (the old file is
 // then untouched). Follows a link at the name.
-bool writeFileAtomic(std::string_view path, std::string_view bytes);
+bool writeFileAtomic(std::string_view path, std::string_view bytes,
+                     Access newFile = Access::Shared);
 // The running program's own file path.
 std::string programPath();
 
 bool fileExistsNative(const std::filesystem::path& path);
-bool createDirectoriesNative(const std::filesystem::path& path);
+// Folders it makes get the access asked for; folders that exist are left as they are.
+bool createDirectoriesNative(const std::filesystem::path& path, Access access = Access::Shared);
 std::optional<std::string> readFileNative(const std::filesystem::path& path);
 bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view bytes,
-                           Links links = Links::Replace);
+                           Links links = Links::Replace, Access newFile = Access::Shared);
 std::filesystem::path programPathNative();
 // A file named in code page 932 (a bare name the program forms) inside a native folder.
 std::filesystem::path nativeIn(const std::filesystem::path& folder, std::string_view cp932Name);

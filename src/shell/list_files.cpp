@@ -62,7 +62,8 @@ bool ListFiles::writeOver(const std::string& path, const std::string& bytes) {
         // Never replace the original while no copy of what it held exists.
         if (!b->bytes.empty() && samePath(b->path, path) && !keepBackup(*b)) return false;
     }
-    if (!platform::writeFileAtomic(path, bytes)) {
+    // The list holds every device's login: a list file made anew is the user's alone.
+    if (!platform::writeFileAtomic(path, bytes, platform::Access::OwnerOnly)) {
         m_dialogs.error(cannotWriteText(path));
         return false;
     }
@@ -77,7 +78,7 @@ bool ListFiles::keepBackup(Backup& backup) {
         if (platform::fileExists(name) || platform::directoryExists(name)) {
             auto held = platform::readFile(name);
             if (!held || *held != backup.bytes) continue;
-        } else if (!platform::writeFileAtomic(name, backup.bytes)) {
+        } else if (!platform::writeFileAtomic(name, backup.bytes, platform::Access::OwnerOnly)) {
             m_dialogs.error(cannotWriteText(name));
             return false;
         }

@@ -160,6 +160,53 @@ TEST_F(FilesTest, ReplacingKeepsModeOwnerAndGroup) {
     }
 }
 
+// The list and settings files hold the devices' logins: made anew they are the user's alone,
+// while a file that exists keeps the mode its owner gave it.
+TEST_F(FilesTest, OwnerOnlyFilesAndFoldersAreMadePrivateAndExistingOnesKeepTheirMode) {
+    using platform::Access;
+    const mode_t oldMask = ::umask(022);
+    struct Case {
+        const char* name;
+        Access access;
+        int existingMode;  // -1: the file is made by the write
+        mode_t want;
+    };
+    const Case cases[] = {
+        {"new-private.csv", Access::OwnerOnly, -1, 0600},
+        {"new-shared.txt", Access::Shared, -1, 0644},
+        {"kept-open.csv", Access::OwnerOnly, 0644, 0644},
+        {"kept-group.csv", Access::OwnerOnly, 0660, 0660},
+    };
+    for (const Case& c : cases) {
+        std::string p = path(c.name);
+        if (c.existingMode >= 0) {
+            ASSERT_TRUE(platform::writeFileAtomic(p, "old"));
+            ::chmod(p.c_str(), static_cast<mode_t>(c.existingMode));
+        }
+        ASSERT_TRUE(platform::writeFileAtomic(p, "new", c.access)) << c.name;
+        EXPECT_EQ(statOf(p).st_mode & 07777, c.want) << c.name;
+        ASSERT_TRUE(platform::writeFileAtomicNative(m_dir / (std::string("n-") + c.name), "new",
+                                                    platform::Links::Follow, c.access));
+        if (c.existingMode < 0) {
+            EXPECT_EQ(statOf(m_dir / (std::string("n-") + c.name)).st_mode & 07777, c.want);
+        }
+    }
+
+    // Every folder made on the way is private; one that existed is left as it was.
+    std::filesystem::create_directory(m_dir / "home");
+    ::chmod((m_dir / "home").c_str(), 0755);
+    ASSERT_TRUE(
+        platform::createDirectoriesNative(m_dir / "home/.config/qlx-setting", Access::OwnerOnly));
+    EXPECT_EQ(statOf(m_dir / "home").st_mode & 07777, 0755u);
+    EXPECT_EQ(statOf(m_dir / "home/.config").st_mode & 07777, 0700u);
+    EXPECT_EQ(statOf(m_dir / "home/.config/qlx-setting").st_mode & 07777, 0700u);
+    ASSERT_TRUE(platform::createDirectoriesNative(m_dir / "shared/data"));
+    EXPECT_EQ(statOf(m_dir / "shared/data").st_mode & 07777, 0755u);
+    EXPECT_FALSE(
+        platform::createDirectoriesNative(m_dir / "new-private.csv/sub", Access::OwnerOnly));
+    ::umask(oldMask);
+}
+
 TEST_F(FilesTest, ReadOnlyFileIsNeverReplacedWritableFileInReadOnlyFolderIsWrittenInPlace) {
     std::string locked = path("locked.csv");
     ASSERT_TRUE(platform::writeFileAtomic(locked, "old"));
