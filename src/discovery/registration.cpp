@@ -101,7 +101,9 @@ MergeResult MacCheckIns(const devlist::LineStore& regStore, devlist::LineStore v
             std::string& listed = lines[found->second];
             std::string oldIp(FieldView(kIpAddress, listed));
             std::string_view newIp = FieldView(kIpAddress, entry);
+            ++out.listed;
             if (oldIp != newIp) {
+                ++out.addressChanged;
                 listed = FieldSet(kIpAddress, newIp, listed);
                 out.logLines.push_back("No." + std::string(FieldView(kNo, entry)) + ipChanged +
                                        oldIp + " -> " + std::string(newIp));
@@ -115,6 +117,7 @@ MergeResult MacCheckIns(const devlist::LineStore& regStore, devlist::LineStore v
         }
         lines.push_back(FieldSet(kNo, ZeroPad(lines.size() + 1, 3), entry));
         firstWithMac.emplace(mac, lines.size() - 1);
+        ++out.added;
         out.enableApply = true;
         out.logLines.push_back(std::string(FieldView(kIpAddress, entry)) + searched +
                                std::string(FieldView(kModelVersion, entry)) + registering);
@@ -125,6 +128,13 @@ MergeResult MacCheckIns(const devlist::LineStore& regStore, devlist::LineStore v
     }
     out.viewStore = std::move(viewStore);
     return out;
+}
+
+std::string SearchSummary(size_t replies, const MergeResult& merged) {
+    auto count = [](size_t n, const char* unit) { return std::to_string(n) + text::sj(unit); };
+    return text::sj("LAN上検索の結果: 応答 ") + count(replies, "件、登録済み ") +
+           count(merged.listed, "台 (IP変更 ") + count(merged.addressChanged, "台)、追加 ") +
+           count(merged.added, "台、登録せず ") + count(merged.leftOut, "台");
 }
 
 }  // namespace discovery

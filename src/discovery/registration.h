@@ -58,6 +58,9 @@ struct MergeResult {
     std::vector<std::string> logLines;  // for the communication log, in order
     bool enableApply = false;           // a listed device was found or a new one appended
     bool nothingFound = false;          // regStore was empty: the list is unchanged
+    size_t listed = 0;                  // devices found that the list holds already
+    size_t addressChanged = 0;          // of those, the ones whose IP address changed
+    size_t added = 0;                   // new devices appended
     size_t leftOut = 0;                 // new devices not appended: the list was full
 };
 
@@ -67,5 +70,10 @@ struct MergeResult {
 // "<ip>  検索> <model>を登録します。". The list never grows past 999 records: the devices that
 // did not fit are counted and named in one more log line.
 MergeResult MacCheckIns(const devlist::LineStore& regStore, devlist::LineStore viewStore);
+
+// One line for the communication log on what a search found: the datagrams received, the
+// listed devices found (and how many of them changed address), the devices added and those
+// left out.
+std::string SearchSummary(size_t replies, const MergeResult& merged);
 
 }  // namespace discovery

@@ -54,6 +54,7 @@ void LanSearch::run() {
     m_running = true;
     m_loopbackLogged = false;
     m_dropLogged = false;
+    m_replies = 0;
     m_listEditVisit = m_state.listEditVisit;
     m_state.setEnabled(Control::LanSearch, false);
     m_state.searchReplyStore.clear();
@@ -85,9 +86,11 @@ void LanSearch::merge() {
         discovery::MacCheckIns(m_state.searchRegStore, std::move(m_state.viewStore));
     m_state.viewStore = std::move(m.viewStore);
     if (m.nothingFound) {
+        log(discovery::SearchSummary(m_replies, m));
         warn(text::sj("対象機器が見つかりませんでした。"));
     } else {
         for (const std::string& line : m.logLines) log(line);
+        log(discovery::SearchSummary(m_replies, m));
         if (m.enableApply) m_state.setEnabled(Control::Apply, true);
     }
     if (m_hooks.showWorkingList) m_hooks.showWorkingList();
@@ -147,6 +150,7 @@ std::optional<std::string> LanSearch::findOwnAddress() {
 }
 
 void LanSearch::onDatagram(const platform::Datagram& d) {
+    ++m_replies;
     size_t dropped = m_collector.dropped();
     discovery::ReceiveReply(m_state.searchReplyStore, m_state.searchRegStore, m_collector,
                             d.fromAddress, d.fromPort, d.bytes);

@@ -67,6 +67,7 @@ private:
     bool m_running = false;
     bool m_loopbackLogged = false;
     bool m_dropLogged = false;
+    size_t m_replies = 0;          // datagrams received since the running search began
     uint64_t m_listEditVisit = 0;  // the list-edit visit the running search belongs to
 };
 

@@ -134,6 +134,8 @@ TEST(MacCheckIns, UpdatesListedDevicesAndAppendsNewOnes) {
                                     sj("127.0.0.8  検索> AB12-NODE01を登録します。"),
                                     sj("127.0.0.7  検索> AB12-NODE01を登録します。")};
     EXPECT_EQ(m.logLines, log);
+    EXPECT_EQ(SearchSummary(9, m),
+              sj("LAN上検索の結果: 応答 9件、登録済み 2台 (IP変更 1台)、追加 2台、登録せず 0台"));
 }
 
 TEST(MacCheckIns, KnownDeviceAtItsAddressEnablesApplyWithoutALogLine) {
@@ -162,6 +164,8 @@ TEST(MacCheckIns, NeverGrowsTheListPast999Records) {
     EXPECT_EQ(m.leftOut, 2u);
     ASSERT_EQ(m.logLines.size(), 2u);
     EXPECT_EQ(m.logLines[1], sj("機器は999台までのため、2台を登録しませんでした。"));
+    EXPECT_EQ(SearchSummary(3, m),
+              sj("LAN上検索の結果: 応答 3件、登録済み 0台 (IP変更 0台)、追加 1台、登録せず 2台"));
 }
 
 }  // namespace

@@ -106,7 +106,9 @@ TEST_F(LanSearchTest, FourRequestsThenTheRepliesMergedIntoTheWorkingList) {
     EXPECT_EQ(devlist::FieldGet(devlist::kNo, m_state.viewStore[3]), "004");
     std::vector<std::string> log = {sj("No.001 IP変更 127.0.0.5 -> 127.0.0.9"),
                                     sj("127.0.0.8  検索> AB12-NODE08を登録します。"),
-                                    sj("127.0.0.7  検索> AB12-NODE07を登録します。")};
+                                    sj("127.0.0.7  検索> AB12-NODE07を登録します。"),
+                                    sj("LAN上検索の結果: 応答 12件、登録済み 1台 (IP変更 1台)、"
+                                       "追加 2台、登録せず 0台")};
     EXPECT_EQ(m_log, log);
     EXPECT_TRUE(m_state.isEnabled(Control::Apply));
     EXPECT_TRUE(m_state.isEnabled(Control::LanSearch));
@@ -172,6 +174,8 @@ TEST_F(LanSearchTest, NoReplyWarnsAndLeavesTheListAsItWas) {
     auto before = m_state.viewStore;
     search().run();
     EXPECT_EQ(m_dialogs.shownUtf8(), std::vector<std::string>{"対象機器が見つかりませんでした。"});
+    EXPECT_EQ(m_log.back(), sj("LAN上検索の結果: 応答 0件、登録済み 0台 (IP変更 0台)、追加 0台、"
+                               "登録せず 0台"));
     EXPECT_EQ(m_state.viewStore, before);
     EXPECT_FALSE(m_state.isEnabled(Control::Apply));
     EXPECT_TRUE(m_state.isEnabled(Control::LanSearch));
@@ -229,7 +233,7 @@ TEST_F(LanSearchTest, LoopbackHostAddressIsLoggedOnceAndTheOverrideAsksNoHost) {
     m_host.address = "127.0.1.1";
     m_devices = {device(9, 1)};
     search().run();
-    ASSERT_EQ(m_log.size(), 2u);
+    ASSERT_EQ(m_log.size(), 3u);  // the remark, the device added, the summary
     EXPECT_NE(m_log[0].find("--own-address"), std::string::npos);
     EXPECT_EQ(m_net.sent[0].host, "127.0.1.255");
     EXPECT_EQ(m_host.lookups, 4);
@@ -240,7 +244,9 @@ TEST_F(LanSearchTest, LoopbackHostAddressIsLoggedOnceAndTheOverrideAsksNoHost) {
     search().run();
     EXPECT_EQ(m_host.lookups, 4);
     EXPECT_EQ(m_net.sent.back().host, "127.0.0.255");
-    EXPECT_TRUE(m_log.empty());  // the known device, at the same address
+    // The known device, at the same address: only the summary.
+    EXPECT_EQ(m_log, std::vector<std::string>{sj("LAN上検索の結果: 応答 4件、登録済み 1台 "
+                                                 "(IP変更 0台)、追加 0台、登録せず 0台")});
 }
 
 }  // namespace
