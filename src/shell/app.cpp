@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "shell/comm_log.h"
 #include "shell/desktop_actions.h"
+#include "shell/first_start.h"
 #include "shell/lan_search.h"
 #include "shell/session_controller.h"
 #include "shell/settings.h"
@@ -31,6 +32,7 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
         programFile, devices.environment ? *devices.environment : UserEnvironment{});
     m_settingsFile = std::move(files.settingsFile);
     m_workFolder = std::move(files.workFolder);
+    m_folderAccess = files.perUser ? platform::Access::OwnerOnly : platform::Access::Shared;
     if (devices.network) {
         m_sessions =
             std::make_unique<SessionController>(*this, loop, dialogs, m_clock, *devices.network);
@@ -110,7 +112,9 @@ void App::startUp() {
     listLoad();
 
     const std::filesystem::path& folder = m_workFolder;
-    platform::createDirectoriesNative(folder);  // a failure shows where a file is written later
+    // A failure shows where a file is written later. An installed program's folders hold the
+    // device files of every run: the user's alone.
+    platform::createDirectoriesNative(folder, m_folderAccess);
     s.workFolderPath = folder;
     s.settings.workFolder = text::fromPath(folder);
     s.workFolder = s.settings.workFolder + "/";
@@ -119,6 +123,10 @@ void App::startUp() {
         s.filterHistory = devlist::FilterHistory::fromFileBytes(*bytes);
     }
     if (m_lanSearch) m_lanSearch->setOwnAddress(ownAddressForSearch());
+    std::error_code ec;
+    if (auto note = FirstStartNote(s.listFilePath, std::filesystem::current_path(ec))) {
+        logMessage(*note);
+    }
     notify();
 }
 
@@ -143,9 +151,9 @@ bool App::iniSave() {
     }
     writeSettings(profile, m_state.settings);
     // An installed program's settings folder may not exist yet.
-    platform::createDirectoriesNative(m_settingsFile.parent_path());
+    platform::createDirectoriesNative(m_settingsFile.parent_path(), m_folderAccess);
     return platform::writeFileAtomicNative(m_settingsFile, profile.toBytes(),
-                                           platform::Links::Follow);
+                                           platform::Links::Follow, platform::Access::OwnerOnly);
 }
 
 bool App::closeQuery() {

@@ -12,6 +12,7 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
+#include "platform/files.h"
 #include "platform/host_address.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
@@ -151,6 +152,7 @@ private:
     std::filesystem::path m_settingsFile;
     std::filesystem::path m_programFolder;
     std::filesystem::path m_workFolder;
+    platform::Access m_folderAccess = platform::Access::Shared;  // folders start-up makes
     std::unique_ptr<SessionController> m_sessions;
     std::unique_ptr<LanSearch> m_lanSearch;
     std::unique_ptr<DesktopActions> m_desktop;

@@ -372,3 +372,87 @@ TEST_F(AppTest, FilterHistoryIsLoadedFromTheWorkFolder) {
 
 }  // namespace
 }  // namespace shelltest
+
+namespace shelltest {
+namespace {
+
+mode_t modeOf(const fs::path& p) {
+    return static_cast<mode_t>(fs::status(p).permissions() & fs::perms::mask);
+}
+
+// The list file holds every device's login in plain text: what the program makes anew for it
+// (an installed program's folders, a new list or settings file) is the user's alone; a file
+// that exists keeps its mode.
+TEST_F(AppTest, FoldersAndFilesMadeAnewAreTheUsersAlone) {
+    const mode_t oldMask = ::umask(022);
+    fs::create_directories(m_dir / "share/qlx-setting");
+    writeBytes(m_dir / "share/qlx-setting/installed", "");
+    const shell::UserEnvironment home{(m_dir / "home").string(), "", ""};
+    fs::create_directories(m_dir / "home");
+    m_devices.environment = &home;
+    start();
+    for (const char* made :
+         {".local", ".local/share/qlx-setting", ".local/share/qlx-setting/data"}) {
+        EXPECT_EQ(modeOf(m_dir / "home" / made), 0700u) << made;
+    }
+    m_dialogs.answer(true);
+    ASSERT_TRUE(m_app->closeQuery());
+    EXPECT_EQ(modeOf(m_dir / "home/.config/qlx-setting"), 0700u);
+    EXPECT_EQ(modeOf(m_dir / "home/.config/qlx-setting/qlx-setting.Ini"), 0600u);
+    ASSERT_TRUE(m_app->listSave());
+    EXPECT_EQ(modeOf(m_dir / "list.csv"), 0600u);
+
+    // Files the user made or opened up stay as they are.
+    fs::permissions(m_dir / "list.csv", static_cast<fs::perms>(0640));
+    fs::permissions(m_dir / "home/.config/qlx-setting/qlx-setting.Ini",
+                    static_cast<fs::perms>(0644));
+    ASSERT_TRUE(m_app->listSave());
+    m_dialogs.answer(true);
+    ASSERT_TRUE(m_app->closeQuery());
+    EXPECT_EQ(modeOf(m_dir / "list.csv"), 0640u);
+    EXPECT_EQ(modeOf(m_dir / "home/.config/qlx-setting/qlx-setting.Ini"), 0644u);
+
+    // A program beside its files keeps its work folder as the umask makes it.
+    m_devices.environment = nullptr;
+    fs::remove(m_dir / "share/qlx-setting/installed");
+    start();
+    EXPECT_EQ(modeOf(m_dir / "bin/data"), 0755u);
+    ::umask(oldMask);
+}
+
+// A first start with no list file says where the list is looked for and how devices get in;
+// a start on an existing list, even an empty one, says nothing.
+TEST_F(AppTest, FirstStartWithoutAListFileSaysWhereItGoesAndHowToAddDevices) {
+    struct Case {
+        const char* listcsv;  // settings "listcsv"
+        bool listExists;
+        std::string shown;  // the path in the note; empty: no note
+    };
+    const Case cases[] = {
+        {"list.csv", false, (m_dir / "list.csv").string()},
+        {"sub/../fleet.csv", false, (m_dir / "fleet.csv").string()},
+        {"/nowhere/devices.csv", false, "/nowhere/devices.csv"},
+        {"list.csv", true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listcsv);
+        fs::remove(m_dir / "list.csv");
+        if (c.listExists) writeBytes(m_dir / "list.csv", "");
+        writeBytes(iniPath(), std::string("[setting]\r\nlistcsv=") + c.listcsv + "\r\n");
+        start();
+        const auto& log = st().commLogView.lines();
+        if (c.shown.empty()) {
+            EXPECT_TRUE(log.empty());
+            continue;
+        }
+        ASSERT_EQ(log.size(), 1u);
+        const std::string want =
+            sj("リストファイル ") + c.shown +
+            sj(" はまだありません。機器は「List編集」で追加するか、「List編集」の「LAN上 検索」で"
+               "見つけて登録してください。");
+        EXPECT_EQ(log[0].substr(log[0].size() - want.size()), want);
+    }
+}
+
+}  // namespace
+}  // namespace shelltest
