@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QTranslator>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "app/display_check.h"
 #include "app/options.h"
+#include "app/program_icon.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/qt/qt_desktop.h"
@@ -99,6 +101,13 @@ int main(int argc, char** argv) {
         }
     }
     QApplication::setQuitOnLastWindowClosed(true);
+    // Qt's own texts, the standard buttons of every question among them, in Japanese as the
+    // rest of the window. Without Debian's qt6-translations-l10n they stay English.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_ja"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
 
     platform::qt::QtEventLoop loop;
     platform::qt::QtDialogs dialogs;
@@ -113,6 +122,7 @@ int main(int argc, char** argv) {
     app.setOwnAddress(options.ownAddress);
 
     ui::MainWindow window(app);
+    window.setWindowIcon(app::ProgramIcon());
     dialogs.setParent(&window);
     // Start-up runs while the window is created, before it is shown: the boxes, the list and
     // the window size are in place when it first appears.

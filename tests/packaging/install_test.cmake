@@ -11,10 +11,18 @@ set(expected
     ${BINDIR}/qlx-setting
     ${DATADIR}/qlx-setting/installed
     ${DATADIR}/applications/qlx-setting.desktop
-    ${DATADIR}/icons/hicolor/scalable/apps/qlx-setting.svg)
+    ${DATADIR}/icons/hicolor/scalable/apps/qlx-setting.svg
+    ${DATADIR}/man/man1/qlx-setting.1.gz
+    ${DATADIR}/doc/qlx-setting/copyright
+    ${DATADIR}/doc/qlx-setting/changelog.gz)
 if(WITH_DEVSIM)
-    list(APPEND expected ${BINDIR}/qlx-devsim)
+    list(APPEND expected ${BINDIR}/qlx-devsim ${DATADIR}/man/man1/qlx-devsim.1.gz)
 endif()
+# Every installed program has its manual page.
+file(GLOB programs RELATIVE ${PREFIX}/${BINDIR} ${PREFIX}/${BINDIR}/*)
+foreach(p IN LISTS programs)
+    list(APPEND expected ${DATADIR}/man/man1/${p}.1.gz)
+endforeach()
 foreach(f IN LISTS expected)
     if(NOT EXISTS ${PREFIX}/${f})
         message(FATAL_ERROR "not installed: ${f}")
@@ -27,7 +35,8 @@ if(NOT EXISTS ${PREFIX}/${BINDIR}/${MARKER_FROM_BIN})
 endif()
 
 file(STRINGS ${PREFIX}/${DATADIR}/applications/qlx-setting.desktop entry)
-foreach(line "Exec=qlx-setting" "Icon=qlx-setting" "Name=QLX-Setting")
+# One main category: a menu shows the program in one place.
+foreach(line "Exec=qlx-setting" "Icon=qlx-setting" "Name=QLX-Setting" "Categories=Network;Qt;")
     if(NOT line IN_LIST entry)
         message(FATAL_ERROR "desktop entry lacks ${line}")
     endif()
