@@ -70,6 +70,9 @@ protected:
         for (const auto& c : chunks) {
             conn(i).deliver(c);
             m_loop.runPending();
+            // A device answers a login prompt only after the program did.
+            auto* served = ctl().current();
+            if (served && served->loginPauseActive()) m_loop.advance(session::kLoginPauseMs);
         }
     }
     // Virtual time runs on until cond holds (checked every millisecond).
@@ -139,7 +142,7 @@ TEST_F(Sessions, SingleResultsLandInTheRecordTheLogAndTheBox) {
         {"silent", kSilent, "#404 NG Time Out", 0, 1, "dev"},
         {"in use", {"exists.\r\n"}, "#108 NG already exists.", 0, 1, "dev"},
         // What the device says never breaks the record line.
-        {"busy", {"failure: busy, retry\r\nQLX"}, "#421 NG failure: busy  retry", 0, 1, "dev"},
+        {"busy", {"failure: busy, retry\r\nQLX"}, "#421 NG failure: busy  retry  QLX", 0, 1, "dev"},
         {"comma in the name", named(",RO,OM,"), "#000 OK 正常送信", 1, 0, " RO OM "},
     };
     auto lines = sevenDevices();
