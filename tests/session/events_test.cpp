@@ -198,21 +198,60 @@ TEST(Files, HostileNamesNeverWriteOutsideTheWorkFolder) {
                                                "______esc_a__q1.txt", "______esc_a__q2.txt"}));
 }
 
+// A flood in the login step or a dump: the texts stay within their cap, the last packet keeps
+// only a chunk's head (never half a character), and the session still ends by its time-out.
 TEST(Flood, TextWithoutAMarkerStaysBoundedUntilTheTimeOut) {
-    Rig rig;
-    const size_t cap = size_t{1} << 20;
-    rig.make({}, cap);
-    rig.session->start("127.0.0.5", 23, 1, {}, false);
-    rig.feedAll(sendTranscript(), 6);  // waiting for the first dump
-    const std::string chunk(64 * 1024, 'z');
-    for (int i = 0; i < 64; ++i) rig.feed(chunk);
-    for (const auto* t : {&rig.session->terminal(), &rig.session->deviceLog()}) {
-        EXPECT_LE(t->size(), cap);
-        EXPECT_EQ(t->bytes().substr(0, session::BoundedText::cutMark().size()),
+    for (size_t prefix : {size_t{0}, size_t{6}}) {  // the login step; waiting for the first dump
+        SCOPED_TRACE(prefix);
+        Rig rig;
+        const size_t cap = size_t{1} << 20;
+        rig.make({}, cap);
+        rig.session->start("127.0.0.5", 23, 1, {}, false);
+        rig.loop.runPending();
+        rig.feedAll(sendTranscript(), prefix);
+        const std::string chunk(64 * 1024, 'z');
+        for (int i = 0; i < 64; ++i) rig.feed(chunk);
+        for (const auto* t : {&rig.session->terminal(), &rig.session->deviceLog()}) {
+            EXPECT_LE(t->size(), cap);
+        }
+        EXPECT_EQ(rig.session->terminal().bytes().substr(0, session::BoundedText::cutMark().size()),
                   session::BoundedText::cutMark());
+        EXPECT_EQ(rig.session->lastPacket(), chunk.substr(0, session::kLastPacketBytes));
+        // A two-byte character across the cut is left out whole.
+        std::string split(session::kLastPacketBytes - 1, 'y');
+        rig.feed(split + "\x8a\xbf" + chunk);
+        EXPECT_EQ(rig.session->lastPacket(), split);
+        rig.loop.advance(session::kTimeoutDialogueMs);
+        EXPECT_EQ(rig.ended, 1);
     }
+}
+
+// The device's values go into the editor's boxes, which the window shows, and into the
+// session's own copy of the record taken at its start, which the result is recorded from. The
+// operator may open another record in the editor meanwhile; the copy is not touched by that.
+// Once the session has ended, late chunks still run the dialogue but put no value anywhere.
+TEST(Values, GoIntoTheEditorAndTheSessionsCopyUntilTheSessionEnds) {
+    Rig rig;
+    rig.panel.rec.listName = "served";
+    rig.start();
+    rig.panel.rec.listName = "other";  // the operator opened another record
+    auto t = sendTranscript();
+    rig.feedAll(t, 4);  // the version is in
+    EXPECT_EQ(rig.panel.rec.modelVersion, "V1.23");
+    EXPECT_EQ(rig.session->served().rec.modelVersion, "V1.23");
+    EXPECT_EQ(rig.session->served().rec.listName, "served");
     rig.loop.advance(session::kTimeoutDialogueMs);
-    EXPECT_EQ(rig.ended, 1);
+    ASSERT_EQ(rig.ended, 1);
+    rig.panel.rec.macAddress = "editor";
+    rig.takeSent();
+    rig.feed(t[4]);
+    rig.feed("?sysName=\"LATE\"\r\nQLX> ");
+    EXPECT_EQ(rig.takeSent(), "?sysName\r&save\r") << "the dialogue goes on";
+    EXPECT_NE(rig.session->terminal().bytes().find("LATE"), std::string::npos);
+    EXPECT_EQ(rig.panel.rec.macAddress, "editor");
+    EXPECT_EQ(rig.panel.rec.deviceName, "");
+    EXPECT_EQ(rig.session->served().rec.macAddress, "00:ee:80:00:00:01");
+    EXPECT_EQ(rig.session->served().rec.deviceName, "");
 }
 
 // Every split of one chunk of a whole transcript into two: never more than one end, and the
