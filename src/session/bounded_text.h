@@ -36,6 +36,7 @@ public:
     static std::string cutMark();
 
 private:
+    void appendPastCap(std::string_view text, size_t total);
     void cut();
 
     std::string m_text;

@@ -6,6 +6,7 @@
 #include "devlist/device_record.h"
 #include "devlist/fields.h"
 #include "platform/files.h"
+#include "session/result_record.h"
 #include "shell/app.h"
 #include "shell/comm_log.h"
 #include "text/cp932.h"
@@ -48,18 +49,6 @@ uint32_t endWaitMs(const std::string& box) {
     return static_cast<uint32_t>(std::min(*seconds, kMaxSeconds) * 1000);
 }
 
-// Text a device sent, made fit for one field of a record line: a comma, CR or LF there would
-// split the record and shift every field after it, and the list file would no longer read back.
-// The failure text ends at its line's end; other control bytes and commas become blanks.
-std::string recordSafe(std::string text) {
-    text = text.substr(0, text.find_first_of("\r\n"));
-    for (char& c : text) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7f || c == ',') c = ' ';
-    }
-    return text;
-}
-
 // Line `record` of the committed list, or nothing: a row's index may come from the working
 // copy, which can be longer.
 std::string recordLine(const WindowState& s, int record) {
@@ -79,7 +68,7 @@ std::string resultMessage(int result, const std::string& failureText, bool& know
         case session::kResultExists:
             return "#108 NG already exists.";
         case session::kResultFailure:
-            return "#421 NG " + recordSafe(failureText);
+            return "#421 NG " + session::RecordValue(failureText, session::kFailureTextBytes);
         default:
             known = false;
             return {};
@@ -272,6 +261,8 @@ void SessionController::dataSend(int row) {
 
     int record = m_app.recordIndexOfRow(row);
     m_servedRecord = record;
+    // The result goes to this record, wherever the operator moves it meanwhile.
+    m_target = session::TargetOf(s.listStore, record);
     std::string line = recordLine(s, record);
     std::string host = devlist::FieldGet(3, line);
     long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
@@ -319,28 +310,39 @@ void SessionController::sequencer() {
     uint32_t pause = kPauseAfterFailureMs;
     if (m_servedRecord < 0 || !m_session) return;
 
+    // The record is written from the session's own copy of its boxes: by now the editor may
+    // hold another record, which "戻る" lets the operator open during the session.
+    devlist::EditPanel served = m_session->served();
+    auto& rec = served.rec;
     platform::LocalTime now = m_clock.now();
-    s.edit.rec.lastSend = platform::dateText(now) + " " + platform::timeText(now);
+    rec.lastSend = platform::dateText(now) + " " + platform::timeText(now);
     bool known = false;
     std::string message = resultMessage(m_session->result(), m_session->failureText(), known);
     if (known) {
-        s.edit.rec.message = message;
+        rec.message = message;
         if (m_session->result() == session::kResultOk) {
             ++m_okCount;
-            if (m_session->resetPending()) s.edit.rec.message += "(CPURESET)";
+            if (m_session->resetPending()) rec.message += "(CPURESET)";
             m_session->clearResetPending();
             pause = endWaitMs(s.settings.endWait);
         } else {
             ++m_ngCount;
         }
     }
-    auto& rec = s.edit.rec;
-    for (std::string* fromDevice : {&rec.modelVersion, &rec.macAddress, &rec.deviceName})
-        *fromDevice = recordSafe(*fromDevice);
+    // The editor shows the result while it still holds the served record.
+    if (s.edit.numberLabel == served.numberLabel) {
+        s.edit.rec.lastSend = rec.lastSend;
+        s.edit.rec.message = rec.message;
+    }
     // A save name of the record's own is kept, as the record editor keeps it: dropping it
     // would rename the device's files behind the operator's back.
     const int record = m_servedRecord;
-    m_app.editSaveNo(record);
+    if (session::WriteResult(s.listStore, m_target, served) >= 0) {
+        m_app.listSave();
+    } else {
+        log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
+            text::sj(" の記録先が変更されたため、結果を記録しませんでした。"));
+    }
 
     int selected = s.selectedRow;
     m_app.setListData("", 0);
@@ -348,7 +350,7 @@ void SessionController::sequencer() {
 
     if (isSingle(m_mode)) {
         std::string result =
-            "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + s.edit.rec.message;
+            "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + rec.message;
         log(result);
         m_dialogs.information(result);
         s.editShown = false;
