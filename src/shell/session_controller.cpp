@@ -110,13 +110,29 @@ void SessionController::sessionChanged() {
     WindowState& s = m_app.state();
     if (m_session) {
         s.lastPacket = m_session->lastPacket();
-        // The enlarged layout shows the served session's stores; copied only there, where
-        // someone looks at them.
+        // The enlarged layout shows the served session's stores; they follow it only there,
+        // where someone looks at them, and by what was added since the last look: a dump in
+        // many chunks must not copy and split the whole log again for each one.
         if (s.enlargedLayout) {
-            std::string_view log = m_session->deviceLog().bytes();
-            if (log.ends_with("\r\n")) log.remove_suffix(2);
-            s.deviceLogStore.setText(log);
-            s.sendStore = m_session->sendStore();
+            const session::BoundedText& log = m_session->deviceLog();
+            WindowState::LogFollow& follow = s.deviceLogFollow;
+            const bool sameSession = follow.valid && follow.session == m_generation;
+            // The settings lines do not change during a session.
+            if (!sameSession || s.sendStore.size() != m_session->sendStore().size())
+                s.sendStore = m_session->sendStore();
+            if (!sameSession || follow.generation != log.generation() ||
+                log.size() < follow.bytes || s.deviceLogStore.size() != follow.lines) {
+                s.deviceLogStore.clear();
+                follow.bytes = 0;
+            }
+            // The log holds whole lines, each followed by CR LF.
+            const std::string_view added = std::string_view(log.bytes()).substr(follow.bytes);
+            for (size_t at = 0; at < added.size();) {
+                size_t end = std::min(added.find("\r\n", at), added.size());
+                s.deviceLogStore.lines().emplace_back(added.substr(at, end - at));
+                at = end + 2;
+            }
+            follow = {m_generation, log.generation(), log.size(), s.deviceLogStore.size(), true};
         }
     }
     m_app.refreshWindow();

@@ -37,6 +37,7 @@ void MainWindow::buildEnlargedAreas() {
         m_enlargedOnly.push_back(l);
         m_enlargedOnly.push_back(area);
     }
+    m_deviceLogMirror = std::make_unique<TerminalMirror>(m_storeAreas[2].edit, false);
 
     QLineEdit* lastPacket = makeBox(this, QStringLiteral("LastPacket"), QRect(0, 680, 465, 21));
     bindBox(lastPacket, &s.lastPacket);
