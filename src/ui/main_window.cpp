@@ -310,7 +310,7 @@ void MainWindow::syncArea(StoreArea& area) {
         bytes += line.size() + 2;
         longLine = longLine || line.size() > static_cast<size_t>(kShownPieceChars);
     }
-    const bool tailOnly = bytes > kShownTailBytes || now.size() > kShownTailLines || longLine;
+    const bool tailOnly = bytes > area.tailBytes || now.size() > area.tailLines || longLine;
     if (area.editable && area.edit->isReadOnly() != tailOnly) area.edit->setReadOnly(tailOnly);
     if (tailOnly) {
         showAreaTail(area);
@@ -364,7 +364,7 @@ void MainWindow::showAreaTail(StoreArea& area) {
     const std::vector<std::string>& now = area.store->lines();
     size_t first = now.size();
     size_t bytes = 0;
-    while (first > 0 && now.size() - first < kShownTailLines && bytes < kShownTailBytes) {
+    while (first > 0 && now.size() - first < area.tailLines && bytes < area.tailBytes) {
         --first;
         bytes += now[first].size() + 2;
     }
@@ -377,8 +377,8 @@ void MainWindow::showAreaTail(StoreArea& area) {
         }
         std::string_view line = now[i];
         // An endless first line: its end only.
-        if (i == first && bytes > kShownTailBytes && line.size() > kShownTailBytes)
-            line = line.substr(line.size() - kShownTailBytes);
+        if (i == first && bytes > area.tailBytes && line.size() > area.tailBytes)
+            line = line.substr(line.size() - area.tailBytes);
         text += inPieces(lineForDisplay(std::string(line)), lineChars);
     }
     area.edit->setPlainText(text);

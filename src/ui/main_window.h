@@ -87,7 +87,9 @@ private:
         bool followEnd = false;  // keep the newest line in view
         bool editable = false;   // the operator may type into it while it shows the whole store
         bool shown = false;
-        bool tailOnly = false;  // shows the store's tail, or long lines in pieces
+        bool tailOnly = false;               // shows the store's tail, or long lines in pieces
+        size_t tailBytes = kShownTailBytes;  // the most of the store shown
+        size_t tailLines = kShownTailLines;
         std::vector<std::string> shownLines;
     };
     struct CheckBinding {

@@ -24,10 +24,10 @@ void TerminalMirror::sync(const session::BoundedText& text, uint64_t sourceId) {
     if (!fresh && text.size() == m_shown) return;
     std::string_view bytes = text.bytes();
     const size_t added = fresh ? bytes.size() : bytes.size() - m_shown;
-    if (fresh || added > kShownTailBytes || m_areaBytes + added > 2 * kShownTailBytes ||
+    if (fresh || added > m_tailBytes || m_areaBytes + added > 2 * m_tailBytes ||
         static_cast<size_t>(m_edit->document()->blockCount()) +
                 static_cast<size_t>(std::count(bytes.end() - added, bytes.end(), '\n')) >
-            2 * kShownTailLines) {
+            2 * m_tailLines) {
         redraw(bytes);
     } else {
         append(bytes.substr(m_shown));
@@ -46,7 +46,7 @@ void TerminalMirror::sync(const session::BoundedText& text, uint64_t sourceId) {
 }
 
 void TerminalMirror::redraw(std::string_view bytes) {
-    const size_t from = shownTailStart(bytes);
+    const size_t from = shownTailStart(bytes, m_tailBytes, m_tailLines);
     m_decoder = text::StreamDecoder();
     m_lineChars = 0;
     m_edit->setPlainText(inPieces(forDisplay(m_decoder.feed(bytes.substr(from))), m_lineChars));

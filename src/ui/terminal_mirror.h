@@ -12,6 +12,7 @@
 
 #include "session/bounded_text.h"
 #include "text/cp932.h"
+#include "ui/text_tail.h"
 
 class QPlainTextEdit;
 
@@ -20,8 +21,10 @@ namespace ui {
 class TerminalMirror {
 public:
     // followEnd: keep the newest line in view, the caret at its start.
-    explicit TerminalMirror(QPlainTextEdit* edit, bool followEnd = true)
-        : m_edit(edit), m_followEnd(followEnd) {}
+    // tailBytes, tailLines: how much of the text the area shows at most.
+    explicit TerminalMirror(QPlainTextEdit* edit, bool followEnd = true,
+                            size_t tailBytes = kShownTailBytes, size_t tailLines = kShownTailLines)
+        : m_edit(edit), m_followEnd(followEnd), m_tailBytes(tailBytes), m_tailLines(tailLines) {}
     // sourceId names the text: another id (another session) redraws the area from the start.
     void sync(const session::BoundedText& text, uint64_t sourceId);
     // The area shows something else now: the next sync starts afresh.
@@ -33,6 +36,8 @@ private:
 
     QPlainTextEdit* m_edit;
     bool m_followEnd;
+    size_t m_tailBytes;
+    size_t m_tailLines;
     bool m_synced = false;
     uint64_t m_sourceId = 0;
     uint64_t m_generation = 0;

@@ -4,8 +4,8 @@
 
 namespace ui {
 
-size_t shownTailStart(std::string_view bytes) {
-    size_t from = bytes.size() - std::min(bytes.size(), kShownTailBytes);
+size_t shownTailStart(std::string_view bytes, size_t tailBytes, size_t tailLines) {
+    size_t from = bytes.size() - std::min(bytes.size(), tailBytes);
     // Count lines back from the end, within the byte cap.
     size_t lines = 0;
     size_t at = bytes.size();
@@ -13,7 +13,7 @@ size_t shownTailStart(std::string_view bytes) {
         size_t lf = bytes.rfind('\n', at - 1);
         if (lf == std::string_view::npos || lf < from) break;
         // A break that ends the text starts no line of its own.
-        if (lf + 1 < bytes.size() && ++lines >= kShownTailLines) return lf + 1;
+        if (lf + 1 < bytes.size() && ++lines >= tailLines) return lf + 1;
         at = lf;
     }
     if (from == 0) return 0;

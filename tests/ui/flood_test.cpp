@@ -196,7 +196,7 @@ TEST_F(EnlargedSession, TheDeviceLogAreaAndStoreFollowADumpChunkByChunk) {
           "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> ", "?sysName=\"ROOM-A\"\r\nQLX> "})
         play(c);
     std::string dump = "&save\r\n";
-    for (int i = 0; dump.size() < 300000; ++i) dump += ".var" + std::to_string(i) + "=7\r\n";
+    for (int i = 0; dump.size() < 150000; ++i) dump += ".var" + std::to_string(i) + "=7\r\n";
     // Cut at odd places: inside lines, between CR and LF.
     for (size_t at = 0; at < dump.size(); at += 4093) play(dump.substr(at, 4093));
     const session::BoundedText& log = m_app->sessions()->current()->deviceLog();
