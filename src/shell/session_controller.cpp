@@ -96,18 +96,51 @@ const session::BoundedText& SessionController::terminal() const {
 }
 
 void SessionController::sessionChanged() {
+    // The device-log store of the enlarged layout keeps the newest part of the log only (the
+    // whole log stays in the session and its file), and while a dump streams in it follows at
+    // most every kFollowGapMs: splitting every chunk of a dump into lines would cost the dump
+    // again.
+    constexpr size_t kLogStoreBytes = size_t{1} << 20;
+    constexpr size_t kLogStoreLines = 20000;
+    constexpr uint32_t kFollowGapMs = 100;
     WindowState& s = m_app.state();
-    if (m_session) {
-        s.lastPacket = m_session->lastPacket();
-        // The enlarged layout shows the served session's stores; copied only there, where
-        // someone looks at them.
-        if (s.enlargedLayout) {
-            std::string_view log = m_session->deviceLog().bytes();
-            if (log.ends_with("\r\n")) log.remove_suffix(2);
-            s.deviceLogStore.setText(log);
+    if (m_session && s.enlargedLayout) {
+        const session::BoundedText& log = m_session->deviceLog();
+        WindowState::LogFollow& follow = s.deviceLogFollow;
+        const bool sameSession = follow.valid && follow.session == m_generation;
+        // The settings lines do not change during a session.
+        if (!sameSession || s.sendStore.size() != m_session->sendStore().size())
             s.sendStore = m_session->sendStore();
+        const session::SessionStep step = m_session->step();
+        const bool dumping =
+            step == session::SessionStep::DumpBefore || step == session::SessionStep::DumpAfter;
+        const uint32_t now = m_loop.tickCount();
+        const bool fresh = !sameSession || follow.generation != log.generation() ||
+                           log.size() < follow.bytes || s.deviceLogStore.size() != follow.lines;
+        if (fresh || !dumping || now - follow.tick >= kFollowGapMs) {
+            std::vector<std::string>& lines = s.deviceLogStore.lines();
+            const std::string_view bytes = log.bytes();
+            size_t from = fresh ? 0 : follow.bytes;
+            if (fresh) lines.clear();
+            if (bytes.size() - from > kLogStoreBytes) {
+                // Lines that would be dropped at once are not split at all.
+                from = bytes.size() - kLogStoreBytes;
+                size_t lineEnd = bytes.find("\r\n", from);
+                if (lineEnd + 2 < bytes.size()) from = lineEnd + 2;
+                lines.clear();
+            }
+            // The log holds whole lines, each followed by CR LF.
+            for (size_t at = from; at < bytes.size();) {
+                size_t end = std::min(bytes.find("\r\n", at), bytes.size());
+                lines.emplace_back(bytes.substr(at, end - at));
+                at = end + 2;
+            }
+            if (lines.size() > 2 * kLogStoreLines)
+                lines.erase(lines.begin(), lines.end() - static_cast<ptrdiff_t>(kLogStoreLines));
+            follow = {m_generation, log.generation(), bytes.size(), lines.size(), now, true};
         }
     }
+    if (m_session) s.lastPacket = m_session->lastPacket();
     m_app.refreshWindow();
 }
 
