@@ -144,8 +144,8 @@ void FleetRun::startNext(Worker& w) {
             if (worker->generation == generation) ended(*worker);
         },
         {}};
-    w.session = std::make_unique<session::DeviceSession>(std::move(context),
-                                                         m_network.createTcpSocket());
+    w.session =
+        std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
     w.session->start(host, w.port, d.number, std::move(lines.lines), lines.resetPending);
 }
 

@@ -28,8 +28,8 @@ std::string_view body(std::string_view line) {
 std::string key(std::string_view line) {
     std::string rec = "0," + std::string(body(line));
     std::string k;
-    for (int f : {devlist::kListName, devlist::kIpAddress, devlist::kTelnetPort,
-                  devlist::kMacAddress}) {
+    for (int f :
+         {devlist::kListName, devlist::kIpAddress, devlist::kTelnetPort, devlist::kMacAddress}) {
         k += devlist::FieldGet(f, rec);
         k += '\n';
     }

@@ -42,8 +42,8 @@ public:
     enum class Status { Written, Gone, Failed };
     struct Result {
         Status status = Status::Failed;
-        int line = -1;       // the file line written
-        std::string error;   // for Failed: what could not be done, code page 932
+        int line = -1;      // the file line written
+        std::string error;  // for Failed: what could not be done, code page 932
     };
 
     explicit ListWriter(std::string listPath) : m_path(std::move(listPath)) {}

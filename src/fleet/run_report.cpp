@@ -59,8 +59,8 @@ std::string joined(const std::vector<std::string>& files) {
 
 std::string MessageCode(const std::string& message) {
     if (!message.starts_with("#")) return {};
-    return message.substr(1, message.find(' ') == std::string::npos ? std::string::npos
-                                                                       : message.find(' ') - 1);
+    return message.substr(
+        1, message.find(' ') == std::string::npos ? std::string::npos : message.find(' ') - 1);
 }
 
 std::string MessageText(const std::string& message) {
@@ -91,11 +91,11 @@ std::string ReportJson(const std::vector<ReportRow>& rows) {
         const ReportRow& r = rows[i];
         out += i == 0 ? "\n" : ",\n";
         out += "  {\"no\": " + std::to_string(r.number) + ", \"name\": " + jsonString(r.name) +
-               ", \"address\": " + jsonString(r.address) + ", \"port\": " +
-               std::to_string(r.port) + ", \"start\": \"" + stamp(r.start) + "\", \"end\": \"" +
-               stamp(r.end) + "\", \"seconds\": " + seconds(r.durationMs) + ", \"code\": " +
-               jsonString(MessageCode(r.message)) + ", \"result\": " +
-               jsonString(MessageText(r.message)) + ", \"files\": [";
+               ", \"address\": " + jsonString(r.address) + ", \"port\": " + std::to_string(r.port) +
+               ", \"start\": \"" + stamp(r.start) + "\", \"end\": \"" + stamp(r.end) +
+               "\", \"seconds\": " + seconds(r.durationMs) +
+               ", \"code\": " + jsonString(MessageCode(r.message)) +
+               ", \"result\": " + jsonString(MessageText(r.message)) + ", \"files\": [";
         for (size_t f = 0; f < r.files.size(); ++f)
             out += (f == 0 ? "" : ", ") + jsonString(r.files[f]);
         out += "]}";

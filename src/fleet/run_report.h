@@ -13,14 +13,14 @@
 namespace fleet {
 
 struct ReportRow {
-    int number = 0;        // the record number
-    std::string name;      // ListName, code page 932
-    std::string address;   // IpAddress
-    long long port = 0;    // the TELNET port connected to
+    int number = 0;       // the record number
+    std::string name;     // ListName, code page 932
+    std::string address;  // IpAddress
+    long long port = 0;   // the TELNET port connected to
     platform::LocalTime start;
     platform::LocalTime end;
     uint32_t durationMs = 0;
-    std::string message;   // the result message ("#000 OK 正常送信"); empty: none
+    std::string message;             // the result message ("#000 OK 正常送信"); empty: none
     std::vector<std::string> files;  // the work-folder files the dialogue wrote, code page 932
 };
 

@@ -14,12 +14,12 @@
 namespace fleet {
 
 struct Selection {
-    bool checked = false;             // --checked: the check mark is set
-    bool all = false;                 // --all
-    std::vector<int> groups;          // --group 1|2|3 (each given one narrows)
+    bool checked = false;     // --checked: the check mark is set
+    bool all = false;         // --all
+    std::vector<int> groups;  // --group 1|2|3 (each given one narrows)
     std::vector<std::vector<std::pair<int, int>>> numbers;  // --no 3,7-12: ranges of numbers
-    bool failed = false;              // --failed: the stored message is not a success
-    std::vector<std::string> words;   // --match WORD (code page 932 bytes)
+    bool failed = false;             // --failed: the stored message is not a success
+    std::vector<std::string> words;  // --match WORD (code page 932 bytes)
 };
 
 // Whether option (as "--group") is a selection option, and whether it takes a value.
