@@ -48,33 +48,25 @@ int nearest(const devlist::LineStore& raw, int near, Test test) {
     return found;
 }
 
-// Holds an exclusive flock on "<list>.lock" for its lifetime. The lock file is left in place:
-// removing it would let two writers lock two different files.
-class ListLock {
-public:
-    explicit ListLock(const std::string& listPath) {
-        std::filesystem::path p = text::toPath(listPath);
-        p += ".lock";
-        m_fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (m_fd < 0) return;
-        while (::flock(m_fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(m_fd);
-                m_fd = -1;
-                return;
-            }
+}  // namespace
+
+ListLock::ListLock(const std::string& listPath) {
+    std::filesystem::path p = text::toPath(listPath);
+    p += ".lock";
+    m_fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (m_fd < 0) return;
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(m_fd);
+            m_fd = -1;
+            return;
         }
     }
-    ~ListLock() {
-        if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
-    }
-    bool held() const { return m_fd >= 0; }
+}
 
-private:
-    int m_fd = -1;
-};
-
-}  // namespace
+ListLock::~ListLock() {
+    if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
+}
 
 std::optional<LoadedList> LoadList(const std::string& path) {
     auto bytes = platform::readFile(path);

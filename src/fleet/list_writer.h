@@ -37,6 +37,21 @@ struct RecordIdentity {
 // address, TELNET port and MAC address (its check mark, group or result changed meanwhile).
 int FindRecord(const devlist::LineStore& raw, const RecordIdentity& identity);
 
+// Holds an exclusive flock on "<list>.lock" beside the list for its lifetime: every writer of
+// the list takes it for its short read-modify-write. The lock file is left in place: removing
+// it would let two writers lock two different files.
+class ListLock {
+public:
+    explicit ListLock(const std::string& listPath);
+    ~ListLock();
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
 class ListWriter {
 public:
     enum class Status { Written, Gone, Failed };
