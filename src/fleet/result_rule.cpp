@@ -48,7 +48,10 @@ std::optional<std::string> ResultMessage(const Outcome& o) {
         case session::kResultExists:
             return std::string("#108 NG already exists.");
         case session::kResultFailure:
-            return "#421 NG " + RecordSafe(o.failureText, kFailureTextBytes);
+            // The device's reply ends at its line's end, as the window records it.
+            return "#421 NG " +
+                   RecordSafe(o.failureText.substr(0, o.failureText.find_first_of("\r\n")),
+                              kFailureTextBytes);
         default:
             return std::nullopt;
     }

@@ -124,7 +124,7 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
         {"failure text made safe",
          {session::kResultFailure, "failure: a,b\r\nc", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#421 NG failure: a b  c,QLXsave"},
+         "2024/05/06 07:08:09,#421 NG failure: a b,QLXsave"},
         {"pending keeps the message",
          {session::kResultPending, "", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
