@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory.h"
 #include "runner/cli_options.h"
 #include "runner/run_command.h"
 #include "runner/search_command.h"
 
 int main(int argc, char** argv) {
+    platform::ReturnLargeBuffersToTheSystem();
     const runner::CliOptions options =
         runner::ParseCli(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
