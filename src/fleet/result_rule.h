@@ -1,8 +1,8 @@
 // What the result of one device's session does to its record, as a pure function from the
 // record line and the outcome to the new line. It is the window's rule (the result text per
 // code, "(CPURESET)" after a success with a reset, the time of the result, the values the device
-// reported made safe for a record); only the result fields change, so the line can be written
-// into a list that someone else edited meanwhile.
+// reported made safe for a record by session::RecordValue); only the result fields change, so the
+// line can be written into a list that someone else edited meanwhile.
 #pragma once
 
 #include <cstddef>
@@ -10,22 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "session/result_record.h"
 #include "session/session_state.h"
 
 namespace fleet {
-
-// How much of each value a device reports goes into a record: with these lengths, the longest
-// message and the operator's fields at their usual sizes, every field still reads back.
-constexpr size_t kVersionBytes = 32;      // "model / Ver"
-constexpr size_t kMacBytes = 17;          // six two-digit groups with their ":"
-constexpr size_t kNameBytes = 30;         // as long as the "機器名称" box takes
-constexpr size_t kFailureTextBytes = 30;  // the device's failure reply in the message
-
-// The one rule for text from a device going into a record field: at most maxBytes, cut before
-// a two-byte character that would not fit whole; a comma, every control byte (CR and LF too)
-// and a lead byte without its trail byte become a blank, so the value can neither split the
-// record nor break its line.
-std::string RecordSafe(std::string_view text, size_t maxBytes);
 
 struct Outcome {
     int result = session::kResultPending;

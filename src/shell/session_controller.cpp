@@ -5,6 +5,7 @@
 
 #include "devlist/device_record.h"
 #include "devlist/fields.h"
+#include "fleet/result_rule.h"
 #include "platform/files.h"
 #include "session/result_record.h"
 #include "shell/app.h"
@@ -54,25 +55,6 @@ uint32_t endWaitMs(const std::string& box) {
 std::string recordLine(const WindowState& s, int record) {
     if (record < 0 || static_cast<size_t>(record) >= s.listStore.size()) return {};
     return s.listStore[static_cast<size_t>(record)];
-}
-
-std::string resultMessage(int result, const std::string& failureText, bool& known) {
-    known = true;
-    switch (result) {
-        case session::kResultOk:
-            return text::sj("#000 OK 正常送信");
-        case session::kResultLoginError:
-            return "#104 NG ID/PASS Login Error";
-        case session::kResultTimeOut:
-            return "#404 NG Time Out";
-        case session::kResultExists:
-            return "#108 NG already exists.";
-        case session::kResultFailure:
-            return "#421 NG " + session::RecordValue(failureText, session::kFailureTextBytes);
-        default:
-            known = false;
-            return {};
-    }
 }
 
 }  // namespace
@@ -349,13 +331,14 @@ void SessionController::sequencer() {
     auto& rec = served.rec;
     platform::LocalTime now = m_clock.now();
     rec.lastSend = platform::dateText(now) + " " + platform::timeText(now);
-    bool known = false;
-    std::string message = resultMessage(m_session->result(), m_session->failureText(), known);
-    if (known) {
-        rec.message = message;
+    fleet::Outcome outcome;
+    outcome.result = m_session->result();
+    outcome.failureText = m_session->failureText();
+    outcome.resetPending = m_session->resetPending();
+    if (auto message = fleet::ResultMessage(outcome)) {
+        rec.message = *message;
         if (m_session->result() == session::kResultOk) {
             ++m_okCount;
-            if (m_session->resetPending()) rec.message += "(CPURESET)";
             m_session->clearResetPending();
             pause = endWaitMs(s.settings.endWait);
         } else {

@@ -124,7 +124,7 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
         {"failure text made safe",
          {session::kResultFailure, "failure: a,b\r\nc", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#421 NG failure: a b,QLXsave"},
+         "2024/05/06 07:08:09,#421 NG failure: a b  c,QLXsave"},
         {"pending keeps the message",
          {session::kResultPending, "", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
@@ -147,7 +147,7 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
               "001,F0000001,x,,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信"));
 }
 
-TEST(ResultRule, RecordSafeCutsAtCharacterBoundaries) {
+TEST(ResultRule, DeviceValuesCutAtCharacterBoundaries) {
     const std::string kana = text::sj("会議室");  // three two-byte characters
     struct Case {
         std::string in;
@@ -160,8 +160,8 @@ TEST(ResultRule, RecordSafeCutsAtCharacterBoundaries) {
         {"a\x82", 5, "a "},      // a lone lead byte at the end
         {"x\x7f,y\tz", 10, "x  y z"},
     };
-    for (const auto& c : cases) EXPECT_EQ(fleet::RecordSafe(c.in, c.max), c.out) << c.in;
-    EXPECT_EQ(fleet::RecordSafe(kana, 5).size(), 4u);
+    for (const auto& c : cases) EXPECT_EQ(session::RecordValue(c.in, c.max), c.out) << c.in;
+    EXPECT_EQ(session::RecordValue(kana, 5).size(), 4u);
 }
 
 class ListWrite : public ::testing::Test {
