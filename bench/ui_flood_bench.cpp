@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/memory.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
 #include "shell/app.h"
@@ -200,6 +201,7 @@ void Flood(benchmark::State& state, Kind kind) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::ReturnLargeBuffersToTheSystem();  // as the program does
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

@@ -16,6 +16,7 @@
 #include "app/program_icon.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/qt/qt_desktop.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_event_loop.h"
@@ -64,6 +65,7 @@ void onPlatformStartMessage(QtMsgType type, const QMessageLogContext& context,
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::ReturnLargeBuffersToTheSystem();
     // The options are read before Qt sees the command line, so --help works without a display.
     app::Options options = app::ParseOptions(argc, argv);
     if (!options.error.empty()) {

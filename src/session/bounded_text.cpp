@@ -17,6 +17,10 @@ std::string BoundedText::cutMark() {
 
 void BoundedText::append(std::string_view text) {
     const size_t need = m_text.size() + text.size() + kCrLf.size();
+    if (need > m_cap) {
+        appendPastCap(text, need);
+        return;
+    }
     // Grow geometrically, but never reserve far past the cap.
     if (need > m_text.capacity())
         m_text.reserve(std::max(need, std::min(m_cap, 2 * m_text.capacity())));
@@ -45,6 +49,31 @@ void BoundedText::removeFirst() {
 
 void BoundedText::clear() {
     m_text.clear();
+    ++m_generation;
+}
+
+// Appending and cutting at once: what is kept is built from the newest bytes alone, so a text far
+// larger than the cap (a device that floods one chunk) is never copied whole.
+void BoundedText::appendPastCap(std::string_view text, size_t total) {
+    const size_t from = total - std::min(m_cap / 2, total);
+    std::string tail;
+    tail.reserve(total - from);
+    if (from < m_text.size()) {
+        tail.append(m_text, from);
+        tail += text;
+    } else {
+        tail += text.substr(std::min(from - m_text.size(), text.size()));
+    }
+    tail += kCrLf;
+    size_t start = 0;
+    size_t lineStart = tail.find(kCrLf);
+    if (lineStart != std::string::npos && lineStart + kCrLf.size() < tail.size())
+        start = lineStart + kCrLf.size();
+    std::string out = cutMark();
+    out.reserve(out.size() + kCrLf.size() + tail.size() - start);
+    out += kCrLf;
+    out.append(tail, start);
+    m_text.swap(out);
     ++m_generation;
 }
 

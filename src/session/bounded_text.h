@@ -14,7 +14,9 @@ namespace session {
 
 class BoundedText {
 public:
-    static constexpr size_t kDefaultCapBytes = size_t{64} << 20;
+    // Far above any real dump (a few MiB), and low enough that a session flooded into both its
+    // terminal text and its device log stays well under the program's memory budget.
+    static constexpr size_t kDefaultCapBytes = size_t{32} << 20;
 
     explicit BoundedText(size_t capBytes = kDefaultCapBytes);
 
@@ -36,6 +38,7 @@ public:
     static std::string cutMark();
 
 private:
+    void appendPastCap(std::string_view text, size_t total);
     void cut();
 
     std::string m_text;

@@ -1,13 +1,16 @@
 // The dialogue runs on each received chunk. Markers are matched inside one chunk only: the
 // device's text follows no message boundary, and a marker split over two chunks is simply not
-// seen (the session then ends by its time-out). Two places let other handlers run in the middle
-// of a chunk: the login pause and the error box of a file that cannot be written. After either,
-// this object may be gone, so the alive token is checked before any member is touched.
+// seen (the session then ends by its time-out). The login pause is a timer, not a wait: a chunk
+// never waits inside its handler, so a device that talks without end cannot deepen the stack.
+// One place still lets other handlers run in the middle of a chunk, the error box of a file
+// that cannot be written; after it this object may be gone, so the alive token is checked
+// before any member is touched.
 #include "session/device_session.h"
 
 #include "devlist/fields.h"
 #include "platform/files.h"
 #include "session/file_names.h"
+#include "session/result_record.h"
 #include "text/cp932.h"
 
 namespace session {
@@ -18,8 +21,19 @@ bool contains(std::string_view chunk, std::string_view marker) {
 }
 
 constexpr std::string_view kPrompt = "> ";
-constexpr size_t kFailureTextBytes = 30;
 constexpr size_t kLog20TailBytes = 34;  // the "----" line as far as the log needs it
+
+// The head of a chunk, without half a two-byte character at its end.
+std::string packetHead(std::string_view chunk) {
+    if (chunk.size() <= kLastPacketBytes) return std::string(chunk);
+    size_t end = 0;
+    while (end < kLastPacketBytes) {
+        size_t next = end + (text::isLeadByte(static_cast<unsigned char>(chunk[end])) ? 2 : 1);
+        if (next > kLastPacketBytes) break;
+        end = next;
+    }
+    return std::string(chunk.substr(0, end));
+}
 
 // The value of a reply line "query" + separator + value (+ closing byte) + CR: the bytes
 // between the skipped lead and the first CR, less the closing bytes; empty when too short.
@@ -35,9 +49,11 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
     : m_ctx(std::move(context)),
       m_socket(std::move(socket)),
       m_timeout(m_ctx.loop.createTimer()),
+      m_loginPause(m_ctx.loop.createTimer()),
       m_deviceLog(m_ctx.textCapBytes),
       m_terminal(m_ctx.textCapBytes) {
     m_timeout->setCallback([this] { onTimeout(); });
+    m_loginPause->setCallback([this] { onLoginPauseEnd(); });
     platform::TcpSocket::Handlers h;
     h.connecting = [this] { onConnecting(); };
     h.readable = [this] { onReadable(); };
@@ -50,6 +66,7 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
 DeviceSession::~DeviceSession() {
     *m_alive = false;
     m_timeout->stop();
+    m_loginPause->stop();
     m_socket->setHandlers({});
     m_socket->close();
 }
@@ -63,6 +80,8 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_writePending = false;
     m_ended = false;
     m_endPending = false;
+    m_loginPause->stop();
+    m_served = m_ctx.panel;
     m_ctx.log(text::sj("No.") + devlist::ZeroPad(rowNumber, 3) + " (" + host + ") " +
               text::sj("接続中"));
     m_step = SessionStep::Login;
@@ -96,18 +115,18 @@ void DeviceSession::onTimeout() {
 }
 
 void DeviceSession::onReadable() {
-    // A copy: the login pause may run further chunks, which replace the members.
+    // The one copy of the chunk the session holds; what outlives this handler is bounded.
     const std::string chunk = m_socket->receive();
     if (chunk.empty()) return;
     m_terminal.append(chunk);
-    m_lastPacket = chunk;
+    m_lastPacket = packetHead(chunk);
 
     bool alive = true;
     switch (m_step) {
         case SessionStep::Idle:
             break;
         case SessionStep::Login:
-            alive = handleLogin(chunk);
+            handleLogin(chunk);
             break;
         case SessionStep::ReadVersion:
         case SessionStep::ReadMac:
@@ -147,61 +166,98 @@ void DeviceSession::onReadable() {
     if (m_endPending) end();
 }
 
-bool DeviceSession::handleLogin(const std::string& chunk) {
-    std::shared_ptr<bool> alive = m_alive;
-    changed();
-    platform::Delay(m_ctx.loop, kLoginPauseMs);
-    if (!*alive) return false;
+DeviceSession::LoginTests DeviceSession::loginTests(std::string_view chunk) {
+    LoginTests t;
+    t.ready = contains(chunk, "ready.");
+    t.userId = contains(chunk, "ID:");
+    t.password = contains(chunk, "rd:");
+    t.incorrect = contains(chunk, "Incorrect");
+    t.failure = contains(chunk, "re:");
+    t.exists = contains(chunk, "exists.");
+    t.prompt = contains(chunk, ">");
+    if (t.failure) {
+        size_t at = chunk.find("failure:");
+        t.failureText =
+            std::string(chunk.substr(at == std::string_view::npos ? 0 : at, kFailureTextBytes));
+    }
+    return t;
+}
+
+// A login chunk is tested 200 ms after it came. Only one such pause runs at a time: a chunk that
+// comes while it runs is tested at once, so it is handled completely before the earlier chunk's
+// tests, as it would be if its own pause ran inside the earlier one.
+void DeviceSession::handleLogin(const std::string& chunk) {
+    if (m_loginPause->isActive()) {
+        runLoginTests(loginTests(chunk), true);
+        return;
+    }
+    m_pausedTests = loginTests(chunk);
+    m_loginPause->start(kLoginPauseMs);
+}
+
+void DeviceSession::onLoginPauseEnd() {
+    m_loginPause->stop();
+    const LoginTests tests = std::move(m_pausedTests);
+    m_pausedTests = {};
     // A prompt that came in during the pause may already have finished the login: answering
     // this chunk's prompts as well would send "ver" twice, and the second answer would be read
-    // as the MAC address.
-    if (m_step != SessionStep::Login) return true;
+    // as the MAC address. A refusal in it still ends the session.
+    runLoginTests(tests, m_step == SessionStep::Login);
+    changed();
+    if (m_endPending) end();
+}
 
+void DeviceSession::runLoginTests(const LoginTests& t, bool answer) {
     const auto& rec = m_ctx.panel.rec;
-    if (contains(chunk, "ready.")) sendRaw("\r");
-    if (contains(chunk, "ID:")) sendRaw(rec.userId + "\r");
-    if (contains(chunk, "rd:")) sendRaw(rec.password + "\r");
+    if (answer) {
+        if (t.ready) sendRaw("\r");
+        if (t.userId) sendRaw(rec.userId + "\r");
+        if (t.password) sendRaw(rec.password + "\r");
+    }
     auto refuse = [this](int result) {
         m_socket->close();
         setResult(result);
         m_timeout->stop();
         if (!m_ended) m_endPending = true;
     };
-    if (contains(chunk, "Incorrect")) refuse(kResultLoginError);
-    if (contains(chunk, "re:")) {
-        if (!m_ended) {
-            size_t at = chunk.find("failure:");
-            m_failureText = chunk.substr(at == std::string::npos ? 0 : at, kFailureTextBytes);
-        }
+    if (t.incorrect) refuse(kResultLoginError);
+    if (t.failure) {
+        if (!m_ended) m_failureText = t.failureText;
         refuse(kResultFailure);
     }
-    if (contains(chunk, "exists.")) refuse(kResultExists);
-    if (contains(chunk, ">")) {
+    if (t.exists) refuse(kResultExists);
+    if (answer && t.prompt) {
         m_writePending = false;
         m_timeout->stop();
         m_timeout->start(kTimeoutDialogueMs);
         m_step = SessionStep::ReadVersion;
         sendCommand("ver");
     }
-    return true;
 }
 
+// The device's values go into the editor's boxes and into the session's own copy, cut to what
+// a record field holds; once the session has ended it takes none any more.
 void DeviceSession::handleValue(const std::string& chunk) {
-    auto& rec = m_ctx.panel.rec;
+    auto take = [this](std::string devlist::DeviceRecord::*box, std::string value) {
+        if (m_ended) return;
+        m_served.rec.*box = value;
+        m_ctx.panel.rec.*box = std::move(value);
+    };
+    using R = devlist::DeviceRecord;
     switch (m_step) {
         case SessionStep::ReadVersion:
-            rec.modelVersion = replyValue(chunk, 4, 0);
+            take(&R::modelVersion, RecordValue(replyValue(chunk, 4, 0), kVersionBytes));
             sendCommand("?ifPhysAddress");
             m_step = SessionStep::ReadMac;
             break;
         case SessionStep::ReadMac:
-            rec.macAddress = replyValue(chunk, 15, 0);
+            take(&R::macAddress, RecordValue(replyValue(chunk, 15, 0), kMacBytes));
             m_deviceLog.clear();
             sendCommand("?sysName");
             m_step = SessionStep::ReadName;
             break;
         default: {
-            rec.deviceName = replyValue(chunk, 10, 1);
+            take(&R::deviceName, RecordValue(replyValue(chunk, 10, 1), kNameBytes));
             m_deviceLog.clear();
             SessionMode mode = m_ctx.mode;
             m_step = IsCheckMode(mode)  ? SessionStep::DumpAfter

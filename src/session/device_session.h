@@ -24,6 +24,8 @@ namespace session {
 constexpr uint32_t kTimeoutFirstMs = 5000;
 constexpr uint32_t kTimeoutDialogueMs = 10000;
 constexpr uint32_t kLoginPauseMs = 200;
+// What the last packet keeps of a chunk: its head, cut at a character boundary.
+constexpr size_t kLastPacketBytes = 4096;
 
 // The six check boxes that steer the closing commands; read when the device log is in.
 struct SessionOptions {
@@ -39,7 +41,9 @@ struct SessionContext {
     platform::EventLoop& loop;
     platform::Clock& clock;
     platform::Dialogs& dialogs;
-    devlist::EditPanel& panel;  // the record being served
+    // The record editor's boxes: the window shows them, and the dialogue reads the login and
+    // file names from them and puts the device's values into them while the session runs.
+    devlist::EditPanel& panel;
     SessionOptions options;
     const SessionMode& mode;  // the run's mode as it is now ("停止" changes it)
     // The work folder by its native name: the program owns it, so code page 932 need not hold it.
@@ -85,15 +89,37 @@ public:
     const BoundedText& terminal() const { return m_terminal; }
     const BoundedText& deviceLog() const { return m_deviceLog; }
     const std::string& lastPacket() const { return m_lastPacket; }
+    // The session's own copy of the record it serves: the boxes as they were at start, with
+    // the values the device reported while the session ran. This, not whatever the editor
+    // holds by then, is what the result is recorded from.
+    const devlist::EditPanel& served() const { return m_served; }
+    // A login chunk's 200 ms pause is running; its tests run when it ends.
+    bool loginPauseActive() const { return m_loginPause->isActive(); }
 
 private:
+    // What one login chunk asks for, taken when it arrives: a pause needs these, not the chunk.
+    struct LoginTests {
+        bool ready = false;      // "ready."
+        bool userId = false;     // "ID:"
+        bool password = false;   // "rd:"
+        bool incorrect = false;  // "Incorrect"
+        bool failure = false;    // "re:"
+        bool exists = false;     // "exists."
+        bool prompt = false;     // ">"
+        std::string failureText;
+    };
+    static LoginTests loginTests(std::string_view chunk);
+
     void onConnecting();
     void onReadable();
     void onTimeout();
+    void onLoginPauseEnd();
 
-    // Each returns false when the session object is gone (a wait or a modal box let other
-    // handlers run); the caller must then return without touching any member.
-    bool handleLogin(const std::string& chunk);
+    void handleLogin(const std::string& chunk);
+    // answer: false once a later chunk has finished the login; the refusals still count.
+    void runLoginTests(const LoginTests& tests, bool answer);
+    // Each returns false when the session object is gone (a modal box let other handlers
+    // run); the caller must then return without touching any member.
     bool handleDump(const std::string& chunk, bool before);
     bool handleLog20(const std::string& chunk);
     bool handleClose();
@@ -112,6 +138,8 @@ private:
     SessionContext m_ctx;
     std::unique_ptr<platform::TcpSocket> m_socket;
     std::unique_ptr<platform::Timer> m_timeout;
+    std::unique_ptr<platform::Timer> m_loginPause;
+    LoginTests m_pausedTests;  // of the chunk whose pause runs
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     SessionStep m_step = SessionStep::Idle;
@@ -127,6 +155,7 @@ private:
     BoundedText m_deviceLog;
     BoundedText m_terminal;
     std::string m_lastPacket;
+    devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;
 };

@@ -47,6 +47,7 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
         m_desktop = std::make_unique<DesktopActions>(m_state, dialogs, *devices.desktop,
                                                      programFolderText());
         m_desktop->setObserver([this] { notify(); });
+        m_desktop->setLogger([this](const std::string& line) { logMessage(line); });
         m_desktop->setRecordIndexOfRow(
             [this](const WindowState&, int row) { return recordIndexOfRow(row); });
     }

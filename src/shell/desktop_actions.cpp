@@ -16,6 +16,28 @@ namespace {
 
 constexpr const char* kSendFilePattern = "*.txt";
 
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool allDigits(std::string_view s) {
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// Without it no file or page reaches the desktop at all.
+std::string noOpener(const std::string& what) {
+    return text::sj("xdg-open が見つからないため、") + what + text::sj(" を開けませんでした。");
+}
+
 unsigned char lowerAscii(unsigned char b) {
     return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b - 'A' + 'a') : b;
 }
@@ -76,6 +98,14 @@ void DesktopActions::notify() {
     if (m_observer) m_observer();
 }
 
+void DesktopActions::log(const std::string& text) {
+    if (m_log) m_log(text);
+}
+
+void DesktopActions::openFile(const fs::path& file) {
+    if (!m_desktop.OpenInDefaultApp(file)) log(noOpener(text::fromPath(file.filename())));
+}
+
 std::optional<std::string> DesktopActions::ChooseFile() {
     platform::FileChoice choice;
     choice.title = text::sj("設定TXTファイルを指定してください。");
@@ -100,9 +130,7 @@ void DesktopActions::viewDeviceFile(const char* suffix) {
     // The name the session wrote: a save name that could lead out of the work folder was made
     // safe there, and is here too.
     std::string name = session::SafeFileName(m_state.edit.saveName + suffix);
-    if (auto file = findIgnoringCase(m_state.workFolderPath, name)) {
-        m_desktop.OpenInDefaultApp(*file);
-    }
+    if (auto file = findIgnoringCase(m_state.workFolderPath, name)) openFile(*file);
 }
 
 void DesktopActions::viewPreWriteVariables() {
@@ -121,7 +149,7 @@ void DesktopActions::viewDeviceLog20() {
 void DesktopActions::viewSendFile() {
     // The operator's own path, as typed: a relative one stays relative.
     const std::string& path = m_state.edit.rec.sendFile;
-    if (platform::fileExists(path)) m_desktop.OpenInDefaultApp(text::toPath(path));
+    if (platform::fileExists(path)) openFile(text::toPath(path));
 }
 
 void DesktopActions::clearMessage() {
@@ -135,11 +163,24 @@ std::optional<std::string> DesktopActions::recordLine(long long index) const {
     return list[static_cast<size_t>(index)];
 }
 
+// Blanks around the port are dropped. A port of anything but digits ("80@other.host")
+// would send the browser to another host than the question names: such a record opens nothing.
+std::optional<std::string> DesktopActions::webPageUrl(long long index, const std::string& line) {
+    const std::string portField = devlist::FieldGet(devlist::kHttpPort, line);
+    std::string_view port = trimBlanks(portField);
+    if (!allDigits(port)) {
+        log("No." + devlist::ZeroPad(index + 1, 3) + text::sj(" の HTTP ポート \"") +
+            std::string(port) + text::sj("\" が数字ではないため、接続しません。"));
+        return std::nullopt;
+    }
+    return "http://" + devlist::FieldGet(devlist::kIpAddress, line) + ":" + std::string(port);
+}
+
 void DesktopActions::openDeviceWebPage() {
     if (!m_state.isEnabled(Control::SingleHttp) || m_state.selectedRow < 0) return;
     long long index = m_recordIndex(m_state, m_state.selectedRow);
     auto line = recordLine(index);
-    if (!line) return;
+    if (!line || !webPageUrl(index, *line)) return;
     std::string question = "No." + devlist::ZeroPad(index + 1, 3) + " " +
                            devlist::FieldGet(devlist::kListName, *line) + " [" +
                            devlist::FieldGet(devlist::kIpAddress, *line) + "]" +
@@ -150,8 +191,8 @@ void DesktopActions::openDeviceWebPage() {
     // URL is formed from the line as it is now.
     line = recordLine(index);
     if (!line) return;
-    m_desktop.OpenUrl("http://" + devlist::FieldGet(devlist::kIpAddress, *line) + ":" +
-                      devlist::FieldGet(devlist::kHttpPort, *line));
+    std::optional<std::string> url = webPageUrl(index, *line);
+    if (url && !m_desktop.OpenUrl(*url)) log(noOpener(*url));
 }
 
 }  // namespace shell

@@ -1,6 +1,7 @@
 // The small hand-offs to the desktop: the settings-file choosers, the viewers of a device's
 // files, "C" beside the message box and "HTTP接続". They change only the boxes of the window
-// state, never a store or a file.
+// state, never a store or a file; what could not be handed to the desktop is told in the
+// communication log.
 #pragma once
 
 #include <functional>
@@ -29,6 +30,8 @@ public:
     // Told before a question is shown and after a box changed.
     void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
     void setRecordIndexOfRow(RecordIndexOfRow lookup) { m_recordIndex = std::move(lookup); }
+    // Takes a line for the communication log.
+    void setLogger(std::function<void(const std::string&)> log) { m_log = std::move(log); }
 
     void chooseSendFile();        // beside "送信ファイル"
     void chooseCommonSendFile();  // beside "共通送信ファイル"
@@ -46,6 +49,10 @@ private:
     std::optional<std::string> ChooseFile();
     void viewDeviceFile(const char* suffix);
     std::optional<std::string> recordLine(long long index) const;
+    // The web page of a record line, or nullopt (logged) when its port is no number.
+    std::optional<std::string> webPageUrl(long long index, const std::string& line);
+    void openFile(const std::filesystem::path& file);
+    void log(const std::string& text);
     void notify();
 
     WindowState& m_state;
@@ -53,6 +60,7 @@ private:
     platform::Desktop& m_desktop;
     std::string m_programFolder;
     std::function<void()> m_observer;
+    std::function<void(const std::string&)> m_log;
     RecordIndexOfRow m_recordIndex = RecordIndexFromDisplayText;
 };
 

@@ -5,7 +5,9 @@
 
 #include "devlist/device_record.h"
 #include "devlist/fields.h"
+#include "fleet/result_rule.h"
 #include "platform/files.h"
+#include "session/result_record.h"
 #include "shell/app.h"
 #include "shell/comm_log.h"
 #include "text/cp932.h"
@@ -48,42 +50,11 @@ uint32_t endWaitMs(const std::string& box) {
     return static_cast<uint32_t>(std::min(*seconds, kMaxSeconds) * 1000);
 }
 
-// Text a device sent, made fit for one field of a record line: a comma, CR or LF there would
-// split the record and shift every field after it, and the list file would no longer read back.
-// The failure text ends at its line's end; other control bytes and commas become blanks.
-std::string recordSafe(std::string text) {
-    text = text.substr(0, text.find_first_of("\r\n"));
-    for (char& c : text) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7f || c == ',') c = ' ';
-    }
-    return text;
-}
-
 // Line `record` of the committed list, or nothing: a row's index may come from the working
 // copy, which can be longer.
 std::string recordLine(const WindowState& s, int record) {
     if (record < 0 || static_cast<size_t>(record) >= s.listStore.size()) return {};
     return s.listStore[static_cast<size_t>(record)];
-}
-
-std::string resultMessage(int result, const std::string& failureText, bool& known) {
-    known = true;
-    switch (result) {
-        case session::kResultOk:
-            return text::sj("#000 OK 正常送信");
-        case session::kResultLoginError:
-            return "#104 NG ID/PASS Login Error";
-        case session::kResultTimeOut:
-            return "#404 NG Time Out";
-        case session::kResultExists:
-            return "#108 NG already exists.";
-        case session::kResultFailure:
-            return "#421 NG " + recordSafe(failureText);
-        default:
-            known = false;
-            return {};
-    }
 }
 
 }  // namespace
@@ -107,18 +78,51 @@ const session::BoundedText& SessionController::terminal() const {
 }
 
 void SessionController::sessionChanged() {
+    // The device-log store of the enlarged layout keeps the newest part of the log only (the
+    // whole log stays in the session and its file), and while a dump streams in it follows at
+    // most every kFollowGapMs: splitting every chunk of a dump into lines would cost the dump
+    // again.
+    constexpr size_t kLogStoreBytes = size_t{1} << 20;
+    constexpr size_t kLogStoreLines = 20000;
+    constexpr uint32_t kFollowGapMs = 100;
     WindowState& s = m_app.state();
-    if (m_session) {
-        s.lastPacket = m_session->lastPacket();
-        // The enlarged layout shows the served session's stores; copied only there, where
-        // someone looks at them.
-        if (s.enlargedLayout) {
-            std::string_view log = m_session->deviceLog().bytes();
-            if (log.ends_with("\r\n")) log.remove_suffix(2);
-            s.deviceLogStore.setText(log);
+    if (m_session && s.enlargedLayout) {
+        const session::BoundedText& log = m_session->deviceLog();
+        WindowState::LogFollow& follow = s.deviceLogFollow;
+        const bool sameSession = follow.valid && follow.session == m_generation;
+        // The settings lines do not change during a session.
+        if (!sameSession || s.sendStore.size() != m_session->sendStore().size())
             s.sendStore = m_session->sendStore();
+        const session::SessionStep step = m_session->step();
+        const bool dumping =
+            step == session::SessionStep::DumpBefore || step == session::SessionStep::DumpAfter;
+        const uint32_t now = m_loop.tickCount();
+        const bool fresh = !sameSession || follow.generation != log.generation() ||
+                           log.size() < follow.bytes || s.deviceLogStore.size() != follow.lines;
+        if (fresh || !dumping || now - follow.tick >= kFollowGapMs) {
+            std::vector<std::string>& lines = s.deviceLogStore.lines();
+            const std::string_view bytes = log.bytes();
+            size_t from = fresh ? 0 : follow.bytes;
+            if (fresh) lines.clear();
+            if (bytes.size() - from > kLogStoreBytes) {
+                // Lines that would be dropped at once are not split at all.
+                from = bytes.size() - kLogStoreBytes;
+                size_t lineEnd = bytes.find("\r\n", from);
+                if (lineEnd + 2 < bytes.size()) from = lineEnd + 2;
+                lines.clear();
+            }
+            // The log holds whole lines, each followed by CR LF.
+            for (size_t at = from; at < bytes.size();) {
+                size_t end = std::min(bytes.find("\r\n", at), bytes.size());
+                lines.emplace_back(bytes.substr(at, end - at));
+                at = end + 2;
+            }
+            if (lines.size() > 2 * kLogStoreLines)
+                lines.erase(lines.begin(), lines.end() - static_cast<ptrdiff_t>(kLogStoreLines));
+            follow = {m_generation, log.generation(), bytes.size(), lines.size(), now, true};
         }
     }
+    if (m_session) s.lastPacket = m_session->lastPacket();
     m_app.refreshWindow();
 }
 
@@ -272,6 +276,8 @@ void SessionController::dataSend(int row) {
 
     int record = m_app.recordIndexOfRow(row);
     m_servedRecord = record;
+    // The result goes to this record, wherever the operator moves it meanwhile.
+    m_target = session::TargetOf(s.listStore, record);
     std::string line = recordLine(s, record);
     std::string host = devlist::FieldGet(3, line);
     long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
@@ -319,28 +325,40 @@ void SessionController::sequencer() {
     uint32_t pause = kPauseAfterFailureMs;
     if (m_servedRecord < 0 || !m_session) return;
 
+    // The record is written from the session's own copy of its boxes: by now the editor may
+    // hold another record, which "戻る" lets the operator open during the session.
+    devlist::EditPanel served = m_session->served();
+    auto& rec = served.rec;
     platform::LocalTime now = m_clock.now();
-    s.edit.rec.lastSend = platform::dateText(now) + " " + platform::timeText(now);
-    bool known = false;
-    std::string message = resultMessage(m_session->result(), m_session->failureText(), known);
-    if (known) {
-        s.edit.rec.message = message;
+    rec.lastSend = platform::dateText(now) + " " + platform::timeText(now);
+    fleet::Outcome outcome;
+    outcome.result = m_session->result();
+    outcome.failureText = m_session->failureText();
+    outcome.resetPending = m_session->resetPending();
+    if (auto message = fleet::ResultMessage(outcome)) {
+        rec.message = *message;
         if (m_session->result() == session::kResultOk) {
             ++m_okCount;
-            if (m_session->resetPending()) s.edit.rec.message += "(CPURESET)";
             m_session->clearResetPending();
             pause = endWaitMs(s.settings.endWait);
         } else {
             ++m_ngCount;
         }
     }
-    auto& rec = s.edit.rec;
-    for (std::string* fromDevice : {&rec.modelVersion, &rec.macAddress, &rec.deviceName})
-        *fromDevice = recordSafe(*fromDevice);
+    // The editor shows the result while it still holds the served record.
+    if (s.edit.numberLabel == served.numberLabel) {
+        s.edit.rec.lastSend = rec.lastSend;
+        s.edit.rec.message = rec.message;
+    }
     // A save name of the record's own is kept, as the record editor keeps it: dropping it
     // would rename the device's files behind the operator's back.
     const int record = m_servedRecord;
-    m_app.editSaveNo(record);
+    if (session::WriteResult(s.listStore, m_target, served) >= 0) {
+        m_app.listSave();
+    } else {
+        log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
+            text::sj(" の記録先が変更されたため、結果を記録しませんでした。"));
+    }
 
     int selected = s.selectedRow;
     m_app.setListData("", 0);
@@ -348,7 +366,7 @@ void SessionController::sequencer() {
 
     if (isSingle(m_mode)) {
         std::string result =
-            "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + s.edit.rec.message;
+            "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + rec.message;
         log(result);
         m_dialogs.information(result);
         s.editShown = false;

@@ -15,6 +15,7 @@
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
 #include "session/device_session.h"
+#include "session/result_record.h"
 #include "session/send_store.h"
 
 namespace shell {
@@ -70,7 +71,8 @@ private:
     // which ends the run after the device being served but must not cut its dialogue short.
     session::SessionMode m_dialogueMode = session::SessionMode::Stopped;
     int m_sessionRow = -1;
-    int m_servedRecord = -1;  // the ListStore line of the device being served
+    int m_servedRecord = -1;         // the ListStore line of the device being served, at its start
+    session::RecordTarget m_target;  // where its result goes
     int m_okCount = 0;
     int m_ngCount = 0;
     // A bulk run serves the records checked when it started, each once, in list order.

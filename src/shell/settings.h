@@ -6,10 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "shell/profile.h"
+#include "fleet/profile.h"
 #include "shell/window_state.h"
 
 namespace shell {
+
+// The settings file is read by the same reader as the runner reads it.
+using fleet::Profile;
 
 constexpr std::string_view kSection = "setting";
 // The hidden-mode code: a "debug" value equal to it, letter case included, enlarges the window.

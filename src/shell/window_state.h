@@ -105,6 +105,19 @@ struct WindowState {
     devlist::LineStore searchReplyStore;  // 6
     devlist::LineStore viewStore;         // 7
     devlist::LineStore workStore;         // 8
+    // How far deviceLogStore follows the served session's device log (in the enlarged layout):
+    // the session, the log's generation, the log bytes taken over, the store's line count after
+    // them and the loop's tick count then. Anything else found there next time means the store
+    // is filled afresh.
+    struct LogFollow {
+        uint64_t session = 0;
+        uint64_t generation = 0;
+        size_t bytes = 0;
+        size_t lines = 0;
+        uint32_t tick = 0;
+        bool valid = false;
+    };
+    LogFollow deviceLogFollow;
 
     // The list view: entries, selection (-1 none) and a revision that changes on every rebuild.
     std::vector<devlist::ListEntry> listView;

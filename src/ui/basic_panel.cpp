@@ -101,8 +101,8 @@ void MainWindow::buildBasicPanel() {
     QLineEdit* commonFile = makeBox(p, ui("共通送信ファイル"), QRect(108, y, 292, kRowHeight));
     setControl(Control::CommonSendFile, commonFile);
     bindBox(commonFile, &s.settings.commonSendFile).commaAllowed = true;
-    QPushButton* chooser = makeButton(p, QStringLiteral("..."), QRect(402, y, 32, kRowHeight));
-    chooser->setAccessibleName(ui("共通送信ファイル選択"));
+    QPushButton* chooser =
+        makeChooserButton(p, ui("共通送信ファイル選択"), QRect(402, y, 32, kRowHeight));
     setControl(Control::CommonSendFileChooser, chooser);
     connectButton(chooser, [this] { onChooseCommonSendFile(); });
 

@@ -63,8 +63,7 @@ void MainWindow::buildEditPanel() {
     }
 
     bindBox(left("送信ファイル", 176, 316), &e.rec.sendFile);
-    QPushButton* chooser = makeButton(p, QStringLiteral("..."), QRect(404, 175, 32, 23));
-    chooser->setAccessibleName(ui("送信ファイル選択"));
+    QPushButton* chooser = makeChooserButton(p, ui("送信ファイル選択"), QRect(404, 175, 32, 23));
     connectButton(chooser, [this] { onChooseSendFile(); });
     bindBox(left("メッセージ", 200, 316), &e.rec.message);
     QPushButton* clear = makeButton(p, QStringLiteral("C"), QRect(404, 199, 32, 23));

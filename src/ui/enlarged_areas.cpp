@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "platform/qt/qt_text.h"
+#include "ui/text_tail.h"
 #include "ui/widgets.h"
 
 namespace ui {
@@ -33,10 +34,14 @@ void MainWindow::buildEnlargedAreas() {
         auto* area = makeTextArea(this, QRect(1072, y, 300, 90));
         area->setAccessibleName(number);
         area->setLineWrapMode(QPlainTextEdit::NoWrap);
-        bindArea(m_storeAreas[static_cast<size_t>(i)], area, stores[i]);
+        StoreArea& bound = bindArea(m_storeAreas[static_cast<size_t>(i)], area, stores[i]);
+        bound.tailBytes = kStoreAreaTailBytes;
+        bound.tailLines = kStoreAreaTailLines;
         m_enlargedOnly.push_back(l);
         m_enlargedOnly.push_back(area);
     }
+    m_deviceLogMirror = std::make_unique<TerminalMirror>(m_storeAreas[2].edit, false,
+                                                         kStoreAreaTailBytes, kStoreAreaTailLines);
 
     QLineEdit* lastPacket = makeBox(this, QStringLiteral("LastPacket"), QRect(0, 680, 465, 21));
     bindBox(lastPacket, &s.lastPacket);

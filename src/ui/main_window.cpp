@@ -22,6 +22,7 @@
 #include "platform/qt/qt_text.h"
 #include "ui/box_input.h"
 #include "ui/device_list.h"
+#include "ui/text_tail.h"
 #include "ui/widgets.h"
 
 namespace ui {
@@ -33,6 +34,9 @@ using shell::Control;
 namespace {
 
 constexpr int kStatusHeight = 19;
+// The least time between two refreshes asked for by the App, and the most.
+constexpr qint64 kRefreshGapMs = 50;
+constexpr qint64 kRefreshGapMaxMs = 250;
 
 // The column captions over the list: text, x, width (each 20 high at y 2).
 struct HeaderCaption {
@@ -43,6 +47,15 @@ constexpr HeaderCaption kHeaderCaptions[] = {
     {"No", 16, 32},      {"Name", 50, 168},  {"IP address", 220, 124}, {"File", 346, 94},
     {"Model", 442, 191}, {"Time", 634, 150}, {"Message", 786, 234},
 };
+
+// The newest line in view, the caret at the start of the last line.
+void showNewestLine(QPlainTextEdit* edit) {
+    QTextCursor c(edit->document());
+    c.movePosition(QTextCursor::End);
+    c.movePosition(QTextCursor::StartOfBlock);
+    edit->setTextCursor(c);
+    edit->ensureCursorVisible();
+}
 
 }  // namespace
 
@@ -69,7 +82,10 @@ MainWindow::MainWindow(shell::App& app, QWidget* parent) : QWidget(parent), m_ap
     m_hintTimer.setSingleShot(true);
     connect(&m_hintTimer, &QTimer::timeout, this, [this] { m_inputHint->clear(); });
 
-    m_app.setObserver([this] { refresh(); });
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, [this] { refresh(); });
+
+    m_app.setObserver([this] { requestRefresh(); });
     refresh();
 }
 
@@ -263,7 +279,8 @@ MainWindow::StoreArea& MainWindow::bindArea(StoreArea& area, QPlainTextEdit* edi
                                             devlist::LineStore* store) {
     area.edit = edit;
     area.store = store;
-    if (!edit->isReadOnly()) {
+    area.editable = !edit->isReadOnly();
+    if (area.editable) {
         connect(edit, &QPlainTextEdit::textChanged, this, [this, &area] { areaEdited(area); });
     }
     return area;
@@ -287,10 +304,22 @@ void MainWindow::areaEdited(StoreArea& area) {
 void MainWindow::syncArea(StoreArea& area) {
     const std::vector<std::string>& now = area.store->lines();
     if (area.shown && now == area.shownLines) return;
+    size_t bytes = 0;
+    bool longLine = false;
+    for (const std::string& line : now) {
+        bytes += line.size() + 2;
+        longLine = longLine || line.size() > static_cast<size_t>(kShownPieceChars);
+    }
+    const bool tailOnly = bytes > area.tailBytes || now.size() > area.tailLines || longLine;
+    if (area.editable && area.edit->isReadOnly() != tailOnly) area.edit->setReadOnly(tailOnly);
+    if (tailOnly) {
+        showAreaTail(area);
+        return;
+    }
     QPlainTextEdit* edit = area.edit;
     const std::vector<std::string>& old = area.shownLines;
     size_t common = 0;
-    if (area.shown) {
+    if (area.shown && !area.tailOnly) {
         while (common < old.size() && common < now.size() && old[common] == now[common]) ++common;
     }
     auto joined = [&now](size_t from) {
@@ -326,14 +355,37 @@ void MainWindow::syncArea(StoreArea& area) {
     }
     area.shownLines = now;
     area.shown = true;
-    if (area.followEnd) {
-        // The newest line in view, the caret at the start of the last line.
-        QTextCursor c(edit->document());
-        c.movePosition(QTextCursor::End);
-        c.movePosition(QTextCursor::StartOfBlock);
-        edit->setTextCursor(c);
-        edit->ensureCursorVisible();
+    area.tailOnly = false;
+    if (area.followEnd) showNewestLine(edit);
+}
+
+// The newest lines of the store, as many as the tail holds, long lines in pieces.
+void MainWindow::showAreaTail(StoreArea& area) {
+    const std::vector<std::string>& now = area.store->lines();
+    size_t first = now.size();
+    size_t bytes = 0;
+    while (first > 0 && now.size() - first < area.tailLines && bytes < area.tailBytes) {
+        --first;
+        bytes += now[first].size() + 2;
     }
+    QString text;
+    qsizetype lineChars = 0;
+    for (size_t i = first; i < now.size(); ++i) {
+        if (i > first) {
+            text += u'\n';
+            lineChars = 0;
+        }
+        std::string_view line = now[i];
+        // An endless first line: its end only.
+        if (i == first && bytes > area.tailBytes && line.size() > area.tailBytes)
+            line = line.substr(line.size() - area.tailBytes);
+        text += inPieces(lineForDisplay(std::string(line)), lineChars);
+    }
+    area.edit->setPlainText(text);
+    area.shownLines = now;
+    area.shown = true;
+    area.tailOnly = true;
+    if (area.followEnd) showNewestLine(area.edit);
 }
 
 void MainWindow::bindCheck(QAbstractButton* box, bool* field) {
@@ -356,9 +408,21 @@ void MainWindow::showHint(QWidget* at, const QString& hint) {
 
 // --- Refresh --------------------------------------------------------------------------------
 
+void MainWindow::requestRefresh() {
+    if (m_refreshTimer.isActive()) return;
+    // A refresh costing more than the gap would otherwise take the whole loop under a flood.
+    const qint64 gap = std::clamp(2 * m_lastRefreshMs, kRefreshGapMs, kRefreshGapMaxMs);
+    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : gap;
+    m_refreshTimer.start(static_cast<int>(since >= gap ? 0 : gap - since));
+}
+
 void MainWindow::refresh() {
     if (m_refreshing) return;
     QScopedValueRollback guard(m_refreshing, true);
+    m_refreshTimer.stop();
+    QElapsedTimer cost;
+    cost.start();
+    ++m_refreshCount;
     const auto& s = m_app.state();
 
     refreshWindowSize();
@@ -400,9 +464,17 @@ void MainWindow::refresh() {
 
     // The stores are large and hidden in the normal layout: they are mirrored only when seen.
     if (s.enlargedLayout) {
-        for (auto& area : m_storeAreas) syncArea(area);
+        for (auto& area : m_storeAreas) {
+            if (&area == &m_storeAreas[2]) {
+                syncDeviceLogArea();
+            } else {
+                syncArea(area);
+            }
+        }
     }
     m_everRefreshed = true;
+    m_lastRefreshMs = cost.elapsed();
+    m_sinceRefresh.start();
 }
 
 void MainWindow::refreshWindowSize() {

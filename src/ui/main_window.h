@@ -3,9 +3,12 @@
 // check box or choice, a write of the state field it shows). After each call, and whenever the
 // App reports a change (also before a question and inside waits), the whole window is refreshed
 // from the state; a refresh touches only widgets whose value differs, and the list is rebuilt
-// only when the state's list revision changed.
+// only when the state's list revision changed. The App's reports are coalesced: a burst of them
+// (a device streaming text) is shown by one refresh, at most every kRefreshGapMs, so that the
+// event loop keeps serving timers and sockets on time under any flood.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -38,6 +41,11 @@ public:
     ~MainWindow() override;
 
     void refresh();
+    // Shows the state soon: at once when the window was quiet, else kRefreshGapMs (or twice
+    // the last refresh's cost) after the last refresh. Many requests, one refresh.
+    void requestRefresh();
+    // How often the window has shown the state.
+    uint64_t refreshCount() const { return m_refreshCount; }
     // Moves the window to the middle of its screen.
     void centre();
 
@@ -71,12 +79,17 @@ private:
         std::string shownBytes;
         QString shownText;
     };
-    // A multi-line area showing a line store.
+    // A multi-line area showing a line store. A store too large to show whole is shown by its
+    // tail and cannot be typed into meanwhile: the typed text would replace the whole store.
     struct StoreArea {
         QPlainTextEdit* edit = nullptr;
         devlist::LineStore* store = nullptr;
         bool followEnd = false;  // keep the newest line in view
+        bool editable = false;   // the operator may type into it while it shows the whole store
         bool shown = false;
+        bool tailOnly = false;               // shows the store's tail, or long lines in pieces
+        size_t tailBytes = kShownTailBytes;  // the most of the store shown
+        size_t tailLines = kShownTailLines;
         std::vector<std::string> shownLines;
     };
     struct CheckBinding {
@@ -110,6 +123,7 @@ private:
     StoreArea& bindArea(StoreArea& area, QPlainTextEdit* edit, devlist::LineStore* store);
     void areaEdited(StoreArea& area);
     void syncArea(StoreArea& area);
+    void showAreaTail(StoreArea& area);
     void bindCheck(QAbstractButton* box, bool* field);
     void bindChoice(QComboBox* box, int* field);
     void showHint(QWidget* at, const QString& hint);
@@ -138,10 +152,15 @@ private:
     void onViewAfterVariables();
     void onViewDeviceLog();
     void syncTerminal();
+    void syncDeviceLogArea();
 
     shell::App& m_app;
     bool m_refreshing = false;
     bool m_everRefreshed = false;
+    QTimer m_refreshTimer;
+    QElapsedTimer m_sinceRefresh;
+    qint64 m_lastRefreshMs = 0;
+    uint64_t m_refreshCount = 0;
     uint64_t m_shownRevision = 0;
     std::vector<std::string> m_shownHistory;
 
@@ -177,6 +196,8 @@ private:
     // Seen only in the enlarged layout.
     std::vector<QWidget*> m_enlargedOnly;
     std::array<StoreArea, 8> m_storeAreas;
+    // Area 3 follows the served session's device log as the terminal follows its terminal text.
+    std::unique_ptr<TerminalMirror> m_deviceLogMirror;
 };
 
 }  // namespace ui

@@ -1,6 +1,8 @@
 // The buttons that hand work to the device sessions, the LAN search and the desktop. Each one
 // reaches its controller through the App; a controller whose services were not given to the App
 // leaves its buttons without effect.
+#include <QPlainTextEdit>
+
 #include "shell/desktop_actions.h"
 #include "shell/lan_search.h"
 #include "shell/session_controller.h"
@@ -74,6 +76,22 @@ void MainWindow::syncTerminal() {
     } else {
         m_terminalMirror->forget();
         syncArea(m_terminal);
+    }
+}
+
+// Area 3 shows the served session's device log, which grows with every chunk of a dump, the
+// way the terminal shows its text: by the new bytes only. Typing into it would change nothing
+// the session keeps, so it takes no input meanwhile.
+void MainWindow::syncDeviceLogArea() {
+    StoreArea& area = m_storeAreas[2];
+    const shell::SessionController* c = m_app.sessions();
+    if (c && c->current()) {
+        if (!area.edit->isReadOnly()) area.edit->setReadOnly(true);
+        m_deviceLogMirror->sync(c->current()->deviceLog(), c->terminalId());
+        area.shown = false;
+    } else {
+        m_deviceLogMirror->forget();
+        syncArea(area);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 
 namespace ui {
 
@@ -49,6 +50,14 @@ QPushButton* makeButton(QWidget* parent, const QString& text, QRect r) {
     b->setGeometry(r);
     b->setAccessibleName(text);
     b->setAutoDefault(false);
+    return b;
+}
+
+QPushButton* makeChooserButton(QWidget* parent, const QString& accessibleName, QRect r) {
+    QPushButton* b = makeButton(parent, QString(), r);
+    b->setIcon(b->style()->standardIcon(QStyle::SP_DirIcon));
+    b->setAccessibleName(accessibleName);
+    b->setToolTip(accessibleName);
     return b;
 }
 

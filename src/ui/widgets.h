@@ -32,6 +32,9 @@ void setRole(QWidget* w, const char* role);
 QLabel* makeLabel(QWidget* parent, const QString& text, QRect r, const char* role);
 QLabel* makeCaption(QWidget* parent, const QString& text, QRect r);
 QPushButton* makeButton(QWidget* parent, const QString& text, QRect r);
+// A file chooser's button: the style's folder picture, no caption; screen readers and the
+// tool tip still name it.
+QPushButton* makeChooserButton(QWidget* parent, const QString& accessibleName, QRect r);
 QLineEdit* makeBox(QWidget* parent, const QString& accessibleName, QRect r);
 QCheckBox* makeCheck(QWidget* parent, const QString& text, QRect r);
 QGroupBox* makeGroup(QWidget* parent, const QString& title, QRect r);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,24 @@ TEST(Program, SaysWhereItListensAndStopsCleanlyOnSigterm) {
     EXPECT_TRUE(out.starts_with("listening 127.0.0.241:")) << out;
     EXPECT_NE(out.find(" ROOM-A\nlistening 127.0.0.242:"), std::string::npos) << out;
     EXPECT_NE(out.find(" \\x01\nsearch 0.0.0.0:"), std::string::npos) << out;
+}
+
+TEST(Program, ServesAThousandDevicesFromAFile) {
+    auto file = std::filesystem::temp_directory_path() /
+                ("devsim_fleet_" + std::to_string(getpid()) + ".txt");
+    {
+        std::ofstream out(file);
+        for (int k = 0; k < 999; ++k)
+            out << "127.0." << 1 + k / 254 << "." << 1 + k % 254 << ":0\n";
+    }
+    std::string out;
+    EXPECT_EQ(run({"--search-port", "0", "--devices", file.string()}, out, true), 0);
+    std::filesystem::remove(file);
+    size_t listening = 0;
+    for (size_t at = 0; (at = out.find("listening 127.0.", at)) != std::string::npos; ++at)
+        ++listening;
+    EXPECT_EQ(listening, 999u);
+    EXPECT_NE(out.find("listening 127.0.4.237:"), std::string::npos);
 }
 
 TEST(Program, RefusesBadArgumentsAndPrintsHelp) {

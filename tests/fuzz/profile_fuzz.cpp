@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "shell/profile.h"
+#include "fleet/profile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    shell::Profile p = shell::Profile::fromBytes(bytes);
+    fleet::Profile p = fleet::Profile::fromBytes(bytes);
 
     (void)p.readString("setting", "data1", "7391");
     (void)p.readString("setting", "debug");
@@ -29,6 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (p.readString("setting", "listcsv") != "list.csv") std::abort();
 
     std::string out = p.toBytes();
-    if (shell::Profile::fromBytes(out).toBytes() != out) std::abort();
+    if (fleet::Profile::fromBytes(out).toBytes() != out) std::abort();
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "fake_clock.h"
 #include "fake_event_loop.h"
@@ -21,12 +22,29 @@
 
 namespace {
 
-const std::string& workFolder() {
-    static const std::string dir = [] {
+// One work folder per fuzzing process, removed with everything in it when the process exits.
+class WorkFolder {
+public:
+    WorkFolder() {
         std::string tmpl = "/tmp/qlx-session-fuzz-XXXXXX";
         if (!mkdtemp(tmpl.data())) std::abort();
-        return tmpl + "/";
-    }();
+        m_dir = tmpl;
+    }
+    ~WorkFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    std::string path() const { return m_dir.string() + "/"; }
+
+private:
+    std::filesystem::path m_dir;
+};
+
+const std::string& workFolder() {
+    static const WorkFolder folder;
+    static const std::string dir = folder.path();
     return dir;
 }
 

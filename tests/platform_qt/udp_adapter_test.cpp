@@ -59,6 +59,43 @@ TEST(QtUdpSocket, DeliversEachDatagramWithItsSenderAndReachesTheBroadcastAddress
     EXPECT_EQ(got[3].bytes, "kept");
 }
 
+// Dispatches events for ms milliseconds.
+void runFor(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+    }
+}
+
+TEST(QtUdpSocket, DatagramsSpreadOverTimeAllArriveAndALaterSearchStillReceives) {
+    QtUdpSocket listener, sender;
+    std::vector<std::string> got;
+    listener.setReceiver([&](const Datagram& d) { got.push_back(d.bytes); });
+    ASSERT_TRUE(listener.open(kListen));
+    ASSERT_TRUE(sender.open(kSend));
+    // Devices answering 80 ms apart, then 30 ms apart, then two at once: 1.5 s in all.
+    std::vector<std::string> expected;
+    auto send = [&](int gapMs, int count) {
+        for (int i = 0; i < count; ++i) {
+            expected.push_back("reply " + std::to_string(expected.size()));
+            sender.sendTo("127.0.0.1", kListen, expected.back());
+            runFor(gapMs);
+        }
+    };
+    send(80, 10);
+    send(30, 20);
+    send(0, 2);
+    runFor(100);
+    EXPECT_EQ(got, expected);
+
+    // The next search on the same socket, after a quiet while.
+    runFor(300);
+    send(0, 3);
+    runFor(200);
+    EXPECT_EQ(got, expected);
+}
+
 TEST(QtUdpSocket, PortHeldByAnotherSocketCannotBeBound) {
     QtUdpSocket first, second;
     ASSERT_TRUE(first.open(kListen));

@@ -49,26 +49,80 @@ TEST(Start, AConnectionThatCannotBeOpenedEndsByTheTimeOut) {
     }
 }
 
-TEST(Reentry, AChunkInTheLoginPauseIsHandledCompletelyFirst) {
-    Rig rig;
-    rig.start();
-    rig.conn().deliver("User ID:");
-    rig.conn().deliverAt(rig.loop.tickCount() + 50, "Password:");
-    rig.loop.runPending();
-    EXPECT_EQ(rig.conn().sent(), "plume\radmin\r");
-    EXPECT_EQ(rig.session->terminal().bytes().find("Password:"),
-              rig.session->terminal().bytes().find("User ID:") + 10)
-        << "the outer chunk was shown before its pause";
+// Chunks that come during a login chunk's pause: each is handled completely at once, before the
+// earlier chunk's tests; when one of them finished the login, the earlier chunk answers nothing
+// more, but a refusal in it still ends the session, closes the connection and stops the time-out.
+TEST(Reentry, ChunksInTheLoginPauseComeFirstAndARefusalStillCounts) {
+    struct Case {
+        std::string first;
+        std::string later;  // 50 ms after the first
+        std::string sent;
+        int result;
+        SessionStep step;
+        std::string failure;
+    };
+    const Case cases[] = {
+        {"User ID:", "Password:", "plume\radmin\r", session::kResultPending, SessionStep::Login,
+         ""},
+        {"\r\n> ", "> ", "ver\r", session::kResultPending, SessionStep::ReadVersion, ""},
+        {"ready. ID:", "QLX> ", "ver\r", session::kResultPending, SessionStep::ReadVersion, ""},
+        // The prompt is answered before the refusal is seen; nothing goes out after it.
+        {"Login Incorrect\r\n", "QLX> ", "ver\r", session::kResultLoginError,
+         SessionStep::ReadVersion, ""},
+        {"failure: busy", "QLX> ", "ver\r", session::kResultFailure, SessionStep::ReadVersion,
+         "failure: busy"},
+        {"device exists.", "QLX> ", "ver\r", session::kResultExists, SessionStep::ReadVersion, ""},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.start();
+        const uint32_t t0 = rig.loop.tickCount();
+        rig.conn().deliver(c.first);
+        rig.conn().deliverAt(t0 + 50, c.later);
+        rig.loop.advance(session::kLoginPauseMs);
+        const bool refused = c.result != session::kResultPending;
+        EXPECT_EQ(rig.conn().sent(), c.sent) << c.first;
+        EXPECT_EQ(rig.session->result(), c.result) << c.first;
+        EXPECT_EQ(rig.step(), c.step) << c.first;
+        EXPECT_EQ(rig.session->failureText(), c.failure) << c.first;
+        EXPECT_EQ(rig.conn().isOpen(), !refused) << c.first;
+        EXPECT_EQ(rig.ended, refused ? 1 : 0) << c.first;
+        EXPECT_EQ(rig.session->timeoutActive(), !refused) << c.first;
+        EXPECT_NE(rig.session->terminal().bytes().find(c.first + "\r\n" + c.later + "\r\n"),
+                  std::string::npos)
+            << "the earlier chunk was shown before its pause";
+        rig.loop.advance(20000);
+        EXPECT_EQ(rig.ended, 1) << c.first;
+        if (refused) {
+            EXPECT_EQ(rig.session->result(), c.result) << c.first;
+        }
+    }
 }
 
-TEST(Reentry, APromptInTheLoginPauseThatEndsTheLoginIsNotAnsweredTwice) {
+// A device that sends a byte every 2 ms and never a prompt: no wait is ever nested, each pause
+// holds one chunk's few results, and the session ends once, by its time-out, while the chunks
+// go on being shown.
+TEST(Reentry, ATenMinuteTrickleKeepsTheStackFlatAndEndsByTheTimeOut) {
     Rig rig;
     rig.start();
-    rig.conn().deliver("\r\n> ");
-    rig.conn().deliverAt(rig.loop.tickCount() + 20, "> ");
-    rig.loop.runPending();
-    EXPECT_EQ(rig.conn().sent(), "ver\r");
-    EXPECT_EQ(rig.step(), SessionStep::ReadVersion);
+    rig.loop.resetMaxWaitDepth();
+    constexpr uint32_t kMinutes = 10, kEveryMs = 2;
+    const uint32_t chunks = kMinutes * 60 * 1000 / kEveryMs;
+    for (uint32_t i = 0; i < chunks; ++i) {
+        rig.conn().deliver(i % 2 ? "x" : "\x82");  // half a two-byte character now and then
+        rig.loop.advance(kEveryMs);
+        if (i * kEveryMs == session::kTimeoutFirstMs) {
+            EXPECT_EQ(rig.ended, 1);
+            EXPECT_EQ(rig.session->result(), session::kResultTimeOut);
+        }
+    }
+    EXPECT_EQ(rig.loop.maxWaitDepth(), 0);
+    EXPECT_EQ(rig.ended, 1);
+    EXPECT_EQ(rig.session->result(), session::kResultTimeOut);
+    EXPECT_EQ(rig.step(), SessionStep::Login);
+    EXPECT_EQ(rig.conn().sent(), "");
+    EXPECT_EQ(rig.session->terminal().size(),
+              rig.session->terminal().bytes().find("\r\n\r\n") + 4 + 3 * chunks);
 }
 
 TEST(Reentry, TheSessionMayBeDestroyedDuringTheLoginPause) {
@@ -77,7 +131,7 @@ TEST(Reentry, TheSessionMayBeDestroyedDuringTheLoginPause) {
     auto conn = rig.net.connections().back();
     conn->deliver("QLX> ");
     rig.loop.postAt(rig.loop.tickCount() + 100, [&] { rig.session.reset(); });
-    rig.loop.runPending();
+    rig.loop.advance(session::kLoginPauseMs);
     EXPECT_EQ(rig.session, nullptr);
     EXPECT_EQ(conn->sent(), "");
     EXPECT_FALSE(conn->socketAlive());
@@ -144,21 +198,60 @@ TEST(Files, HostileNamesNeverWriteOutsideTheWorkFolder) {
                                                "______esc_a__q1.txt", "______esc_a__q2.txt"}));
 }
 
+// A flood in the login step or a dump: the texts stay within their cap, the last packet keeps
+// only a chunk's head (never half a character), and the session still ends by its time-out.
 TEST(Flood, TextWithoutAMarkerStaysBoundedUntilTheTimeOut) {
-    Rig rig;
-    const size_t cap = size_t{1} << 20;
-    rig.make({}, cap);
-    rig.session->start("127.0.0.5", 23, 1, {}, false);
-    rig.feedAll(sendTranscript(), 6);  // waiting for the first dump
-    const std::string chunk(64 * 1024, 'z');
-    for (int i = 0; i < 64; ++i) rig.feed(chunk);
-    for (const auto* t : {&rig.session->terminal(), &rig.session->deviceLog()}) {
-        EXPECT_LE(t->size(), cap);
-        EXPECT_EQ(t->bytes().substr(0, session::BoundedText::cutMark().size()),
+    for (size_t prefix : {size_t{0}, size_t{6}}) {  // the login step; waiting for the first dump
+        SCOPED_TRACE(prefix);
+        Rig rig;
+        const size_t cap = size_t{1} << 20;
+        rig.make({}, cap);
+        rig.session->start("127.0.0.5", 23, 1, {}, false);
+        rig.loop.runPending();
+        rig.feedAll(sendTranscript(), prefix);
+        const std::string chunk(64 * 1024, 'z');
+        for (int i = 0; i < 64; ++i) rig.feed(chunk);
+        for (const auto* t : {&rig.session->terminal(), &rig.session->deviceLog()}) {
+            EXPECT_LE(t->size(), cap);
+        }
+        EXPECT_EQ(rig.session->terminal().bytes().substr(0, session::BoundedText::cutMark().size()),
                   session::BoundedText::cutMark());
+        EXPECT_EQ(rig.session->lastPacket(), chunk.substr(0, session::kLastPacketBytes));
+        // A two-byte character across the cut is left out whole.
+        std::string split(session::kLastPacketBytes - 1, 'y');
+        rig.feed(split + "\x8a\xbf" + chunk);
+        EXPECT_EQ(rig.session->lastPacket(), split);
+        rig.loop.advance(session::kTimeoutDialogueMs);
+        EXPECT_EQ(rig.ended, 1);
     }
+}
+
+// The device's values go into the editor's boxes, which the window shows, and into the
+// session's own copy of the record taken at its start, which the result is recorded from. The
+// operator may open another record in the editor meanwhile; the copy is not touched by that.
+// Once the session has ended, late chunks still run the dialogue but put no value anywhere.
+TEST(Values, GoIntoTheEditorAndTheSessionsCopyUntilTheSessionEnds) {
+    Rig rig;
+    rig.panel.rec.listName = "served";
+    rig.start();
+    rig.panel.rec.listName = "other";  // the operator opened another record
+    auto t = sendTranscript();
+    rig.feedAll(t, 4);  // the version is in
+    EXPECT_EQ(rig.panel.rec.modelVersion, "V1.23");
+    EXPECT_EQ(rig.session->served().rec.modelVersion, "V1.23");
+    EXPECT_EQ(rig.session->served().rec.listName, "served");
     rig.loop.advance(session::kTimeoutDialogueMs);
-    EXPECT_EQ(rig.ended, 1);
+    ASSERT_EQ(rig.ended, 1);
+    rig.panel.rec.macAddress = "editor";
+    rig.takeSent();
+    rig.feed(t[4]);
+    rig.feed("?sysName=\"LATE\"\r\nQLX> ");
+    EXPECT_EQ(rig.takeSent(), "?sysName\r&save\r") << "the dialogue goes on";
+    EXPECT_NE(rig.session->terminal().bytes().find("LATE"), std::string::npos);
+    EXPECT_EQ(rig.panel.rec.macAddress, "editor");
+    EXPECT_EQ(rig.panel.rec.deviceName, "");
+    EXPECT_EQ(rig.session->served().rec.macAddress, "00:ee:80:00:00:01");
+    EXPECT_EQ(rig.session->served().rec.deviceName, "");
 }
 
 // Every split of one chunk of a whole transcript into two: never more than one end, and the

@@ -91,10 +91,12 @@ public:
         return *session;
     }
     testsupport::FakeConnection& conn() { return net.last(); }
-    // The device sends one chunk, and it is handled (with any login pause) before this returns.
+    // The device sends one chunk, and it is handled (with any login pause) before this returns,
+    // as a device that waits for the answer sees it.
     void feed(const std::string& chunk) {
         conn().deliver(chunk);
         loop.runPending();
+        if (session && session->loginPauseActive()) loop.advance(session::kLoginPauseMs);
     }
     void feedAll(const std::vector<std::string>& chunks, size_t count = SIZE_MAX) {
         for (size_t i = 0; i < chunks.size() && i < count; ++i) feed(chunks[i]);

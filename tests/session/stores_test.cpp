@@ -144,6 +144,16 @@ TEST(BoundedText, DropsTheOldestTextAtALineStartBehindACutMark) {
     big.append(std::string(3 * cap, 'y'));
     EXPECT_LE(big.size(), cap);
     EXPECT_EQ(big.bytes().substr(big.size() - 3), "y\r\n");
+
+    // Such a text with lines in it is cut at a line start as well, after the text before it.
+    BoundedText lines(cap);
+    lines.append("old");
+    std::string flood;
+    for (int i = 0; flood.size() < 3 * cap; ++i) flood += "L" + std::to_string(i) + "\r\n";
+    lines.append(flood);
+    const std::string whole = "old\r\n" + flood + "\r\n";
+    const size_t lineStart = whole.find("\r\n", whole.size() - cap / 2) + 2;
+    EXPECT_EQ(lines.bytes(), mark + whole.substr(lineStart));
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ public:
 class DesktopActionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        m_actions.setLogger([this](const std::string& line) { m_log.push_back(line); });
         char tmpl[] = "/tmp/qlx-desktop-XXXXXX";
         m_dir = mkdtemp(tmpl);
         // A work folder with a Japanese name: the state holds it in code page 932.
@@ -63,6 +64,7 @@ protected:
     DialogsWithEvents m_dialogs;
     testsupport::FakeDesktop m_desktop;
     shell::DesktopActions m_actions{m_state, m_dialogs, m_desktop, "/opt/qlx/"};
+    std::vector<std::string> m_log;
 };
 
 TEST_F(DesktopActionsTest, ViewersOpenTheDeviceFileOfTheSaveNameOrNothing) {
@@ -173,6 +175,68 @@ TEST_F(DesktopActionsTest, WebPageOpensTheRecordAsItIsAfterTheQuestionAndNothing
     m_actions.openDeviceWebPage();
     EXPECT_EQ(m_desktop.urls.size(), 1u);
     EXPECT_EQ(m_dialogs.shown().size(), 3u);
+}
+
+TEST_F(DesktopActionsTest, WebPagePortMustBeDigitsAfterTrimmingBlanks) {
+    struct Case {
+        std::string port;
+        std::string url;  // empty: no question, nothing opened, one log line
+    };
+    const Case cases[] = {
+        {"80 ", "http://127.0.0.5:80"},
+        {" 8080\t", "http://127.0.0.5:8080"},
+        {"", "http://127.0.0.5:"},
+        {"80@other.host", ""},
+        {"80/x", ""},
+        {"8 0", ""},
+        {"-80", ""},
+        {sj("８０"), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        m_state.listStore[1] = record("002", "name", "127.0.0.5", c.port);
+        m_state.selectedRow = 1;
+        m_desktop.urls.clear();
+        m_log.clear();
+        const size_t questions = m_dialogs.shown().size();
+        if (!c.url.empty()) m_dialogs.answer(true);
+        m_actions.openDeviceWebPage();
+        if (c.url.empty()) {
+            EXPECT_EQ(m_dialogs.shown().size(), questions);
+            EXPECT_TRUE(m_desktop.urls.empty());
+            ASSERT_EQ(m_log.size(), 1u);
+            EXPECT_EQ(m_log[0].rfind("No.002 ", 0), 0u);
+        } else {
+            EXPECT_EQ(m_dialogs.shown().size(), questions + 1);
+            EXPECT_EQ(m_desktop.urls, std::vector<std::string>{c.url});
+            EXPECT_TRUE(m_log.empty());
+        }
+    }
+    EXPECT_TRUE(m_dialogs.allAnswersUsed());
+}
+
+TEST_F(DesktopActionsTest, AMissingOpenerIsToldInTheLogOncePerClick) {
+    m_desktop.hasOpener = false;
+    touch("QLX01q1.txt");
+    m_state.edit.saveName = "QLX01";
+    fs::path sendFile = touch("send.txt");
+    m_state.edit.rec.sendFile = text::fromPath(sendFile);
+    m_state.selectedRow = 1;
+    m_dialogs.answer(true);
+    m_actions.viewPreWriteVariables();
+    m_actions.viewSendFile();
+    m_actions.openDeviceWebPage();
+    EXPECT_EQ(m_desktop.files.size(), 2u);
+    EXPECT_EQ(m_desktop.urls.size(), 1u);
+    ASSERT_EQ(m_log.size(), 3u);
+    for (const std::string& line : m_log) EXPECT_NE(line.find("xdg-open"), std::string::npos);
+    EXPECT_NE(m_log[0].find("QLX01q1.txt"), std::string::npos);
+    EXPECT_NE(m_log[2].find("http://127.0.0.5:8080"), std::string::npos);
+
+    // With the opener present nothing is logged.
+    m_desktop.hasOpener = true;
+    m_actions.viewSendFile();
+    EXPECT_EQ(m_log.size(), 3u);
 }
 
 }  // namespace

@@ -70,6 +70,9 @@ protected:
         for (const auto& c : chunks) {
             conn(i).deliver(c);
             m_loop.runPending();
+            // A device answers a login prompt only after the program did.
+            auto* served = ctl().current();
+            if (served && served->loginPauseActive()) m_loop.advance(session::kLoginPauseMs);
         }
     }
     // Virtual time runs on until cond holds (checked every millisecond).
@@ -139,7 +142,7 @@ TEST_F(Sessions, SingleResultsLandInTheRecordTheLogAndTheBox) {
         {"silent", kSilent, "#404 NG Time Out", 0, 1, "dev"},
         {"in use", {"exists.\r\n"}, "#108 NG already exists.", 0, 1, "dev"},
         // What the device says never breaks the record line.
-        {"busy", {"failure: busy, retry\r\nQLX"}, "#421 NG failure: busy  retry", 0, 1, "dev"},
+        {"busy", {"failure: busy, retry\r\nQLX"}, "#421 NG failure: busy  retry  QLX", 0, 1, "dev"},
         {"comma in the name", named(",RO,OM,"), "#000 OK 正常送信", 1, 0, " RO OM "},
     };
     auto lines = sevenDevices();
@@ -325,6 +328,97 @@ TEST_F(Sessions, ALateChunkInThePauseNeitherEndsTwiceNorWritesTheNextRecord) {
     EXPECT_EQ(field(1, 7), "V1.00");
     EXPECT_EQ(field(1, 6), "00:ee:80:00:00:01");
     EXPECT_EQ(field(1, 13), "#404 NG Time Out");
+}
+
+// "戻る" leaves the list usable while a single check waits on a silent device 003: whatever the
+// operator does to the list or the editor meanwhile, the result lands on 003 only, written from
+// what the session knew of 003, and when 003 is gone or changed nothing is written at all.
+TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
+    struct Case {
+        const char* name;
+        std::function<void()> meanwhile;
+        int line;                         // where 003 is at the end; -1: gone or changed
+        std::vector<std::string> others;  // the other lines at the end, as they must be
+    };
+    const std::vector<std::string> start = {checked(1, "dev1", false), checked(2, "dev2", false),
+                                            checked(3, "dev3", false), checked(4, "dev4", false)};
+    auto withLines = [](std::vector<std::string> l, std::initializer_list<size_t> keep) {
+        std::vector<std::string> out;
+        for (size_t i : keep) out.push_back(l[i]);
+        return out;
+    };
+    auto deleteFirst = [this] {
+        m_app->enterListEdit();
+        m_app->selectRow(0);
+        m_dialogs.answer(true);  // "No.001 を削除してよろしいですか？"
+        m_app->deleteRecord();
+        m_dialogs.answer(true);  // "編集内容を適用しますか？"
+        m_app->applyListEdit();
+        m_app->leaveListEdit();
+    };
+    const Case cases[] = {
+        {"nothing", [] {}, 2, withLines(start, {0, 1, 3})},
+        {"another record opened in the editor",
+         [this] {
+             m_app->selectRow(0);
+             m_app->editSelected();
+         },
+         2, withLines(start, {0, 1, 3})},
+        {"the first record deleted", deleteFirst, 1, withLines(start, {1, 3})},
+        {"the record itself deleted",
+         [this] {
+             m_app->enterListEdit();
+             m_app->selectRow(2);
+             m_dialogs.answer(true);
+             m_app->deleteRecord();
+             m_dialogs.answer(true);
+             m_app->applyListEdit();
+             m_app->leaveListEdit();
+         },
+         -1, withLines(start, {0, 1, 3})},
+        {"the record changed by the operator",
+         [this] {
+             m_app->selectRow(2);
+             m_app->editSelected();
+             st().edit.rec.listName = "renamed";
+             m_app->saveRecord();
+         },
+         -1, withLines(start, {0, 1, 3})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startWith(start);
+        m_dialogs.clear();
+        m_app->selectRow(2);
+        m_dialogs.answer(true);
+        ctl().singleCheck();
+        ASSERT_EQ(m_net.last().host(), "127.0.0.3");
+        m_loop.advance(1000);
+        m_app->leaveRecordEdit();  // "戻る"
+        c.meanwhile();
+        const std::vector<std::string> before = st().listStore.lines();
+        const std::string fileBefore = listBytes();
+        ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+        EXPECT_EQ(infos().back(), "No.003" + sj(" 結果:#404 NG Time Out"));
+        std::vector<std::string> others;
+        for (size_t i = 0; i < st().listStore.size(); ++i)
+            if (static_cast<int>(i) != c.line) others.push_back(st().listStore[i]);
+        EXPECT_EQ(others, c.line < 0 ? before : c.others);
+        if (c.line < 0) {
+            EXPECT_EQ(listBytes(), fileBefore);
+            EXPECT_EQ(st().commLogView.lines().end()[-2],
+                      "2026/12/07 09:05:03 No.003" +
+                          sj(" の記録先が変更されたため、結果を記録しませんでした。"));
+            continue;
+        }
+        const std::string& line = st().listStore[static_cast<size_t>(c.line)];
+        EXPECT_EQ(field(static_cast<size_t>(c.line), 2), "dev3");
+        EXPECT_EQ(field(static_cast<size_t>(c.line), 3), "127.0.0.3");
+        EXPECT_EQ(field(static_cast<size_t>(c.line), 13), "#404 NG Time Out");
+        EXPECT_EQ(field(static_cast<size_t>(c.line), 0), devlist::ZeroPad(c.line + 1, 3));
+        EXPECT_NE(listBytes().find(line + "\r\n"), std::string::npos);
+        for (const auto& other : c.others) EXPECT_NE(listBytes().find(other), std::string::npos);
+    }
 }
 
 TEST_F(Sessions, TheCommunicationLogKeepsElevenLines) {

@@ -2,12 +2,14 @@
 
 namespace testsupport {
 
-void FakeDesktop::OpenInDefaultApp(const std::filesystem::path& file) {
+bool FakeDesktop::OpenInDefaultApp(const std::filesystem::path& file) {
     files.push_back(file);
+    return hasOpener;
 }
 
-void FakeDesktop::OpenUrl(const std::string& url) {
+bool FakeDesktop::OpenUrl(const std::string& url) {
     urls.push_back(url);
+    return hasOpener;
 }
 
 }  // namespace testsupport

@@ -11,11 +11,12 @@ namespace testsupport {
 
 class FakeDesktop : public platform::Desktop {
 public:
-    void OpenInDefaultApp(const std::filesystem::path& file) override;
-    void OpenUrl(const std::string& url) override;
+    bool OpenInDefaultApp(const std::filesystem::path& file) override;
+    bool OpenUrl(const std::string& url) override;
 
     std::vector<std::filesystem::path> files;
     std::vector<std::string> urls;
+    bool hasOpener = true;  // false: a desktop without its opener program
 };
 
 }  // namespace testsupport

@@ -117,6 +117,13 @@ bool FakeEventLoop::fireNextDue(uint32_t until) {
 
 void FakeEventLoop::processEvents(uint32_t maxSleepMs) {
     ++m_rounds;
+    struct Depth {
+        FakeEventLoop& loop;
+        explicit Depth(FakeEventLoop& l) : loop(l) {
+            loop.m_maxDepth = std::max(loop.m_maxDepth, ++loop.m_depth);
+        }
+        ~Depth() { --loop.m_depth; }
+    } depth(*this);
     if (!m_pending.empty() || fireNextDue(m_now)) {
         runPending();
         return;

@@ -33,6 +33,10 @@ public:
     void runPending();
     void setNow(uint32_t now) { m_now = now; }
     int dispatchRounds() const { return m_rounds; }
+    // How deeply waits (processEvents) are nested now, and the most seen since the last reset.
+    int waitDepth() const { return m_depth; }
+    int maxWaitDepth() const { return m_maxDepth; }
+    void resetMaxWaitDepth() { m_maxDepth = m_depth; }
 
     struct TimerState;
 
@@ -43,6 +47,8 @@ private:
 
     uint32_t m_now = 0;
     int m_rounds = 0;
+    int m_depth = 0;
+    int m_maxDepth = 0;
     std::deque<std::function<void()>> m_pending;
     struct Timed {
         uint32_t at;

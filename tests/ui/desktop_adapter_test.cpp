@@ -35,6 +35,23 @@ TEST(QtDesktop, PassesTheNativeFileNameAndTheUrlAsTheRecordHasThem) {
     EXPECT_EQ(catcher.urls[2].path(), QString::fromUtf8("/機器"));
 }
 
+TEST(QtDesktop, ARelativeFileNameMeansTheFileInTheCurrentFolder) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    platform::qt::QtDesktop desktop;
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    EXPECT_TRUE(desktop.OpenInDefaultApp(std::filesystem::path("defalt.txt")));
+    EXPECT_TRUE(desktop.OpenInDefaultApp(std::filesystem::path("sub/set.txt")));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    ASSERT_EQ(catcher.urls.size(), 2);
+    for (const QUrl& url : catcher.urls)
+        EXPECT_TRUE(url.isLocalFile()) << url.toString().toStdString();
+    EXPECT_EQ(catcher.urls[0].toLocalFile(), QString::fromStdString((cwd / "defalt.txt").native()));
+    EXPECT_EQ(catcher.urls[1].toLocalFile(),
+              QString::fromStdString((cwd / "sub/set.txt").native()));
+}
+
 }  // namespace
 
 #include "desktop_adapter_test.moc"

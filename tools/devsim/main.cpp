@@ -1,5 +1,6 @@
 // qlx-devsim: simulated QLX devices on loopback for tests, demos and operators.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -61,6 +62,12 @@ int main(int argc, char** argv) {
     if (stopFd < 0) {
         std::perror("qlx-devsim: signalfd");
         return 1;
+    }
+    // One listener per device and a connection each: a thousand devices need more descriptors
+    // than the usual soft limit of 1024.
+    if (rlimit limit{}; getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
     }
     const devsim::SimConfig config = *parsed.value;
     devsim::Server server(config, config.log ? stderr : nullptr);

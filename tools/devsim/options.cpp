@@ -287,7 +287,8 @@ Parsed<SimConfig> parseCommandLine(const std::vector<std::string>& args) {
 std::string usage() {
     return R"(Usage: qlx-devsim [options]
 Simulates QLX devices on loopback addresses: each answers the TCP dialogue on its own
-127.0.0.N and port, and all answer the UDP search on 0.0.0.0:15580.
+127.X.Y.Z and port, and all answer the UDP search on 0.0.0.0:15580. A thousand devices fit
+in 127.0.1.1 to 127.0.4.254.
 
 Options:
   --device DEVICE     one device (repeatable), DEVICE as below
@@ -299,7 +300,7 @@ Options:
   --help              this text
   --version           the program's name and version
 
-DEVICE: 127.0.0.N[:PORT][,key=value]...  (N from 1 to 254)
+DEVICE: 127.X.Y.Z[:PORT][,key=value]...  (last part from 1 to 254)
   name=TEXT           name reported by ?sysName (default SIM-N)
   mac=TEXT            MAC text reported by ?ifPhysAddress (default 00:EE:80:xx:yy:zz)
   ver=TEXT            version text reported by "ver" (default "1.05a 240331")

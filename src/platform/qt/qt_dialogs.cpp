@@ -11,17 +11,22 @@ namespace {
 
 const QString kCaption = QStringLiteral("QLX-Setting");
 
+// Messages carry device and file text, which may look like markup: always shown as typed.
+int exec(QMessageBox& box) {
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}
+
 int run(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
         QMessageBox::StandardButtons buttons, QMessageBox::StandardButton escape) {
     QMessageBox box(icon, kCaption, toQString(text), buttons, parent);
     box.setEscapeButton(escape);
-    return box.exec();
+    return exec(box);
 }
 
+// The pattern alone is the filter, without a description around it.
 QString nameFilter(const std::string& filter) {
-    if (filter.empty()) return {};
-    QString f = toQString(filter);
-    return f + QStringLiteral(" (") + f + QStringLiteral(")");
+    return toQString(filter);
 }
 
 }  // namespace
@@ -38,7 +43,7 @@ std::optional<std::string> QtDialogs::chosen(const QString& path) {
                         path + QStringLiteral("\n") +
                             ui("このパスには Shift-JIS で表せない文字があるため使用できません。"),
                         QMessageBox::Ok, m_parent);
-        box.exec();
+        exec(box);
     }
     return bytes;
 }

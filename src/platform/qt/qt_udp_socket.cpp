@@ -9,6 +9,10 @@
 namespace platform::qt {
 namespace {
 
+// What the queue of read datagrams holds at most.
+constexpr size_t kQueueDatagrams = 4096;
+constexpr size_t kQueueBytes = size_t{4} << 20;
+
 // A dotted address as it stands, else the first IPv4 address the name resolves to.
 std::optional<QHostAddress> resolveIpv4(const std::string& host) {
     QString name = QString::fromStdString(text::decode(host));
@@ -46,8 +50,8 @@ bool QtUdpSocket::open(uint16_t localPort) {
     // needs nothing more here.
     m_socket = std::move(socket);
     ++m_generation;
-    QObject::connect(m_socket.get(), &QUdpSocket::readyRead, &m_context, [this] { post(); });
-    if (m_socket->hasPendingDatagrams()) post();
+    QObject::connect(m_socket.get(), &QUdpSocket::readyRead, &m_context, [this] { readPending(); });
+    readPending();
     return true;
 }
 
@@ -58,6 +62,32 @@ void QtUdpSocket::close() {
     m_socket.reset();
     ++m_generation;  // notifications posted for the old socket find nothing to deliver
     m_posted = false;
+    m_queue.clear();
+    m_queuedBytes = 0;
+}
+
+void QtUdpSocket::readPending() {
+    if (!m_socket) return;
+    while (m_socket->hasPendingDatagrams()) {
+        QNetworkDatagram received = m_socket->receiveDatagram();
+        if (!received.isValid()) break;
+        QByteArray data = received.data();
+        if (m_queue.size() >= kQueueDatagrams ||
+            m_queuedBytes + static_cast<size_t>(data.size()) > kQueueBytes) {
+            continue;  // read all the same, so that Qt keeps signalling
+        }
+        Datagram d;
+        d.bytes.assign(data.constData(), static_cast<size_t>(data.size()));
+        QHostAddress from = received.senderAddress();
+        bool mapped = false;
+        quint32 v4 = from.toIPv4Address(&mapped);
+        d.fromAddress =
+            mapped ? QHostAddress(v4).toString().toStdString() : from.toString().toStdString();
+        d.fromPort = static_cast<uint16_t>(received.senderPort());
+        m_queuedBytes += d.bytes.size();
+        m_queue.push_back(std::move(d));
+    }
+    if (!m_queue.empty()) post();
 }
 
 void QtUdpSocket::post() {
@@ -71,21 +101,13 @@ void QtUdpSocket::post() {
 void QtUdpSocket::deliver(uint64_t generation) {
     if (generation != m_generation || !m_socket) return;
     m_posted = false;
-    if (!m_socket->hasPendingDatagrams()) return;
-    QNetworkDatagram received = m_socket->receiveDatagram();
+    if (m_queue.empty()) return;
+    Datagram d = std::move(m_queue.front());
+    m_queue.pop_front();
+    m_queuedBytes -= d.bytes.size();
     // The next datagram gets a notification of its own, even if the receiver waits.
-    if (m_socket->hasPendingDatagrams()) post();
-    if (!received.isValid() || !m_receiver) return;
-    Datagram d;
-    QByteArray data = received.data();
-    d.bytes.assign(data.constData(), static_cast<size_t>(data.size()));
-    QHostAddress from = received.senderAddress();
-    bool mapped = false;
-    quint32 v4 = from.toIPv4Address(&mapped);
-    d.fromAddress =
-        mapped ? QHostAddress(v4).toString().toStdString() : from.toString().toStdString();
-    d.fromPort = static_cast<uint16_t>(received.senderPort());
-    m_receiver(d);
+    if (!m_queue.empty()) post();
+    if (m_receiver) m_receiver(d);
 }
 
 UdpSocket::SendResult QtUdpSocket::sendTo(const std::string& host, uint16_t port,

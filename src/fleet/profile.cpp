@@ -6,14 +6,14 @@
 // Names are matched without regard to ASCII letter case, but the text is code page 932: the
 // second byte of a two-byte character can look like an ASCII letter or like "]", so every
 // scan steps over whole characters.
-#include "shell/profile.h"
+#include "fleet/profile.h"
 
 #include <climits>
 #include <cstddef>
 
 #include "text/cp932.h"
 
-namespace shell {
+namespace fleet {
 
 namespace {
 
@@ -235,4 +235,4 @@ void Profile::writeBool(std::string_view section, std::string_view key, bool val
     writeString(section, key, value ? "1" : "0");
 }
 
-}  // namespace shell
+}  // namespace fleet

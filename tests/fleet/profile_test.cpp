@@ -1,7 +1,7 @@
 // The settings file reader and writer: a hand-edited file must come back byte for byte except
 // for the lines of the keys written, values are read in the forms people type by hand, and no
 // input, however broken, may crash the program at start-up.
-#include "shell/profile.h"
+#include "fleet/profile.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 namespace {
 
-using shell::Profile;
+using fleet::Profile;
 
 // What the close writes, in its order.
 void writeEveryKey(Profile& p, const std::string& folder) {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace shell {
+namespace fleet {
 
 class Profile {
 public:
@@ -36,4 +36,4 @@ private:
     std::vector<std::string> m_lines;  // without their line ends
 };
 
-}  // namespace shell
+}  // namespace fleet

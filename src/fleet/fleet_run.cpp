@@ -1,0 +1,237 @@
+#include "fleet/fleet_run.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "devlist/edit_panel.h"
+#include "devlist/fields.h"
+#include "platform/files.h"
+#include "session/device_session.h"
+#include "session/file_names.h"
+#include "session/send_store.h"
+#include "text/cp932.h"
+
+namespace fleet {
+namespace {
+
+using session::SessionMode;
+namespace fs = std::filesystem;
+
+constexpr uint32_t kSequencerMs = 500;
+constexpr uint32_t kPauseAfterFailureMs = 1000;
+
+}  // namespace
+
+struct FleetRun::Worker {
+    devlist::EditPanel panel;      // the served record's boxes, as the dialogue reads them
+    devlist::DeviceRecord loaded;  // the record as loaded, to tell what the device reported
+    SessionMode mode = SessionMode::Stopped;  // the dialogue's; "停止" leaves it alone
+    std::unique_ptr<session::DeviceSession> session;
+    std::unique_ptr<platform::Timer> sequencer;
+    std::unique_ptr<platform::Timer> pause;
+    const FleetDevice* device = nullptr;  // null while the worker has no device
+    long long port = 0;
+    uint32_t startTick = 0;
+    uint32_t endTick = 0;
+    platform::LocalTime startTime;
+    fs::file_time_type startFileTime;
+    uint64_t generation = 0;  // one per device served
+};
+
+FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
+                   platform::Dialogs& dialogs, ListWriter& writer, FleetOptions options,
+                   std::vector<FleetDevice> devices, Hooks hooks)
+    : m_loop(loop),
+      m_clock(clock),
+      m_network(network),
+      m_dialogs(dialogs),
+      m_writer(writer),
+      m_options(std::move(options)),
+      m_devices(std::move(devices)),
+      m_hooks(std::move(hooks)) {
+    const int workers =
+        std::clamp(m_options.parallel, 1, std::max(1, static_cast<int>(m_devices.size())));
+    for (int i = 0; i < std::min(workers, kMaxParallel); ++i) {
+        auto w = std::make_unique<Worker>();
+        Worker* raw = w.get();
+        w->sequencer = m_loop.createTimer();
+        w->sequencer->setCallback([this, raw] { sequencer(*raw); });
+        w->pause = m_loop.createTimer();
+        w->pause->setCallback([this, raw] {
+            raw->pause->stop();
+            startNext(*raw);
+        });
+        m_workers.push_back(std::move(w));
+    }
+}
+
+FleetRun::~FleetRun() {
+    for (auto& w : m_workers) {
+        w->sequencer->stop();
+        w->pause->stop();
+        w->session.reset();
+    }
+}
+
+void FleetRun::start() {
+    if (m_started) return;
+    m_started = true;
+    for (auto& w : m_workers) startNext(*w);
+    checkFinished();
+}
+
+void FleetRun::stop() {
+    m_stopping = true;
+    // A worker in its pause has nothing running: it ends here, as "停止" ends the pause.
+    for (auto& w : m_workers) {
+        if (w->pause->isActive()) w->pause->stop();
+    }
+    checkFinished();
+}
+
+void FleetRun::abort() {
+    m_stopping = true;
+    for (auto& w : m_workers) {
+        w->sequencer->stop();
+        w->pause->stop();
+        w->session.reset();  // closes the connection; its queued notifications are dropped
+        w->device = nullptr;
+        ++w->generation;
+    }
+    checkFinished();
+}
+
+void FleetRun::startNext(Worker& w) {
+    w.device = nullptr;
+    if (m_stopping || m_next >= m_devices.size()) {
+        checkFinished();
+        return;
+    }
+    const FleetDevice& d = m_devices[m_next++];
+    // The next device replaces the previous one's session, which closes its connection.
+    w.session.reset();
+    w.device = &d;
+    const uint64_t generation = ++w.generation;
+    w.mode = m_options.mode;
+    devlist::LineStore one(std::vector<std::string>{d.record});
+    devlist::EditData(w.panel, 0, one);
+    w.loaded = w.panel.rec;
+
+    const RunSettings& s = m_options.settings;
+    std::string path;
+    if (s.sendMethod == 0) path = s.commonSendFile;
+    if (s.sendMethod == 1) path = w.panel.rec.sendFile;
+    session::SendLines lines;
+    if (!path.empty()) lines = session::LoadSendStoreFile(path, session::IsCheckMode(w.mode));
+
+    const std::string host = devlist::FieldGet(devlist::kIpAddress, d.record);
+    w.port = session::TelnetPortOf(devlist::FieldGet(devlist::kTelnetPort, d.record));
+    w.startTick = m_loop.tickCount();
+    w.endTick = w.startTick;
+    w.startTime = m_clock.now();
+    w.startFileTime = fs::file_time_type::clock::now();
+    Worker* worker = &w;
+    session::SessionContext context{
+        m_loop,
+        m_clock,
+        m_dialogs,
+        w.panel,
+        {s.setTime, s.registerIp, s.disableDhcp, s.registerName, s.write, s.cpuReset},
+        w.mode,
+        m_options.workFolder,
+        [](const std::string&) {},
+        [this, worker, generation] {
+            if (worker->generation == generation) ended(*worker);
+        },
+        {}};
+    w.session =
+        std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
+    w.session->start(host, w.port, d.number, std::move(lines.lines), lines.resetPending);
+}
+
+void FleetRun::ended(Worker& w) {
+    w.endTick = m_loop.tickCount();
+    w.sequencer->start(kSequencerMs);
+}
+
+void FleetRun::sequencer(Worker& w) {
+    w.sequencer->stop();
+    if (!w.device || !w.session) return;
+    const FleetDevice& d = *w.device;
+    const session::DeviceSession& ss = *w.session;
+    platform::LocalTime now = m_clock.now();
+
+    Outcome o;
+    o.result = ss.result();
+    o.failureText = ss.failureText();
+    o.resetPending = ss.resetPending();
+    const auto& rec = w.panel.rec;
+    if (rec.modelVersion != w.loaded.modelVersion) o.modelVersion = rec.modelVersion;
+    if (rec.macAddress != w.loaded.macAddress) o.macAddress = rec.macAddress;
+    if (rec.deviceName != w.loaded.deviceName) o.deviceName = rec.deviceName;
+    o.lastSend = platform::dateText(now) + " " + platform::timeText(now);
+    const std::string message = ResultMessage(o).value_or("");
+    const bool success = o.result == session::kResultOk;
+    if (success) {
+        ++m_ok;
+    } else {
+        ++m_ng;
+    }
+
+    ListWriter::Result write = m_writer.record(d.identity, o);
+    if (write.status == ListWriter::Status::Gone) ++m_gone;
+    if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
+
+    ReportRow row;
+    row.number = d.number;
+    row.name = devlist::FieldGet(devlist::kListName, d.record);
+    row.address = devlist::FieldGet(devlist::kIpAddress, d.record);
+    row.port = w.port;
+    row.start = w.startTime;
+    row.end = now;
+    row.durationMs = w.endTick - w.startTick;
+    row.message = message;
+    // The files this dialogue wrote: those of its names touched since the session started.
+    const std::string& saveName = w.panel.saveName;
+    std::vector<std::string> names;
+    if (session::IsSendMode(w.mode)) names.push_back(session::PreWriteDumpName(saveName));
+    names.push_back(session::PostWriteDumpName(saveName));
+    names.push_back(session::Log20Name(rec.macAddress));
+    names.push_back(session::CommLogName(saveName));
+    for (const std::string& name : names) {
+        std::error_code ec;
+        auto when = fs::last_write_time(platform::nativeIn(m_options.workFolder, name), ec);
+        if (!ec && when >= w.startFileTime) row.files.push_back(name);
+    }
+    m_rows.push_back(std::move(row));
+
+    if (m_hooks.deviceDone) {
+        const std::string transcript = ss.terminal().bytes();
+        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), success, write, transcript});
+    }
+    // The session stays until the worker's next device, as the window keeps the connection
+    // open through its pause.
+    if (m_stopping) {
+        w.device = nullptr;
+        checkFinished();
+        return;
+    }
+    uint32_t pause = success ? EndWaitMs(m_options.settings.endWait) : kPauseAfterFailureMs;
+    w.device = nullptr;
+    if (m_next >= m_devices.size()) {
+        checkFinished();
+        return;
+    }
+    w.pause->start(std::max<uint32_t>(pause, 1));
+}
+
+void FleetRun::checkFinished() {
+    if (m_finished || !m_started) return;
+    for (auto& w : m_workers) {
+        if (w->device || w->pause->isActive() || w->sequencer->isActive()) return;
+    }
+    m_finished = true;
+    if (m_hooks.finished) m_hooks.finished();
+}
+
+}  // namespace fleet

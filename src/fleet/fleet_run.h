@@ -1,0 +1,108 @@
+// A fleet run: the selected devices served by N workers on one event loop, each worker one
+// device at a time with the window's own sequence (the dialogue, 500 ms, the result recorded,
+// the pause: the end-command wait after a success, 1 s after a failure, then its next device).
+// Every result goes through the one ListWriter the run is given, in the order the results come,
+// so the list file has a single writer in this process. The run never waits inside a handler:
+// it only starts timers and sessions, so many workers share the loop.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fleet/list_writer.h"
+#include "fleet/result_rule.h"
+#include "fleet/run_report.h"
+#include "fleet/run_settings.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/event_loop.h"
+#include "platform/tcp_socket.h"
+#include "session/session_state.h"
+
+namespace fleet {
+
+constexpr int kMaxParallel = 128;
+
+struct FleetDevice {
+    int number = 0;           // the record number, as the list view shows it
+    std::string record;       // the record line as the run loaded it
+    RecordIdentity identity;  // where the record stands in the file
+};
+
+struct FleetOptions {
+    session::SessionMode mode = session::SessionMode::BulkCheck;  // or BulkSend
+    RunSettings settings;
+    int parallel = 1;
+    std::filesystem::path workFolder;
+};
+
+struct DeviceResult {
+    const FleetDevice& device;
+    const ReportRow& row;
+    bool success = false;
+    ListWriter::Result write;
+    const std::string& transcript;  // the session's terminal text, code page 932
+};
+
+class FleetRun {
+public:
+    struct Hooks {
+        std::function<void(const DeviceResult&)> deviceDone;
+        std::function<void()> finished;  // once, when no worker has anything left
+    };
+
+    FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
+             platform::Dialogs& dialogs, ListWriter& writer, FleetOptions options,
+             std::vector<FleetDevice> devices, Hooks hooks);
+    ~FleetRun();
+    FleetRun(const FleetRun&) = delete;
+    FleetRun& operator=(const FleetRun&) = delete;
+
+    void start();
+    // No further device starts; the devices being served finish their dialogue and their
+    // results are recorded ("停止").
+    void stop();
+    // Closes every open connection now; the devices being served get no result.
+    void abort();
+
+    bool finished() const { return m_finished; }
+    bool stopped() const { return m_stopping; }
+    int okCount() const { return m_ok; }
+    int ngCount() const { return m_ng; }
+    int goneCount() const { return m_gone; }
+    int writeFailures() const { return m_writeFailures; }
+    size_t total() const { return m_devices.size(); }
+    const std::vector<ReportRow>& rows() const { return m_rows; }
+
+private:
+    struct Worker;
+    void startNext(Worker& w);
+    void ended(Worker& w);
+    void sequencer(Worker& w);
+    void checkFinished();
+
+    platform::EventLoop& m_loop;
+    platform::Clock& m_clock;
+    platform::Network& m_network;
+    platform::Dialogs& m_dialogs;
+    ListWriter& m_writer;
+    FleetOptions m_options;
+    std::vector<FleetDevice> m_devices;
+    Hooks m_hooks;
+    std::vector<std::unique_ptr<Worker>> m_workers;
+    size_t m_next = 0;
+    bool m_started = false;
+    bool m_stopping = false;
+    bool m_finished = false;
+    int m_ok = 0;
+    int m_ng = 0;
+    int m_gone = 0;
+    int m_writeFailures = 0;
+    std::vector<ReportRow> m_rows;
+};
+
+}  // namespace fleet

@@ -1,0 +1,135 @@
+#include "fleet/list_writer.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "devlist/fields.h"
+#include "devlist/list_file.h"
+#include "platform/files.h"
+#include "text/cp932.h"
+
+namespace fleet {
+namespace {
+
+constexpr std::string_view kRecordMark = ",F";
+
+// The record after its number: from the F of the flags on.
+std::string_view body(std::string_view line) {
+    size_t mark = line.find(kRecordMark);
+    return mark == std::string_view::npos ? std::string_view() : line.substr(mark + 1);
+}
+
+std::string key(std::string_view line) {
+    std::string rec = "0," + std::string(body(line));
+    std::string k;
+    for (int f :
+         {devlist::kListName, devlist::kIpAddress, devlist::kTelnetPort, devlist::kMacAddress}) {
+        k += devlist::FieldGet(f, rec);
+        k += '\n';
+    }
+    return k;
+}
+
+// The index nearest to `near` whose line passes test; -1 when none does.
+template <typename Test>
+int nearest(const devlist::LineStore& raw, int near, Test test) {
+    int found = -1;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (!test(raw[i])) continue;
+        int at = static_cast<int>(i);
+        if (found < 0 || std::abs(at - near) < std::abs(found - near)) found = at;
+    }
+    return found;
+}
+
+}  // namespace
+
+ListLock::ListLock(const std::string& listPath) {
+    std::filesystem::path p = text::toPath(listPath);
+    p += ".lock";
+    m_fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (m_fd < 0) return;
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+}
+
+ListLock::~ListLock() {
+    if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
+}
+
+std::optional<LoadedList> LoadList(const std::string& path) {
+    auto bytes = platform::readFile(path);
+    if (!bytes) return std::nullopt;
+    LoadedList list;
+    list.raw = devlist::LineStore::fromFileBytes(*bytes);
+    devlist::ListBuild build = devlist::BuildListRecords(list.raw);
+    if (!build.accepted) return std::nullopt;
+    list.records = std::move(build.records);
+    // The build keeps the lines with a record mark among the first 999, in order.
+    const size_t count = std::min(list.raw.size(), static_cast<size_t>(devlist::kMaxRecords));
+    for (size_t i = 0; i < count; ++i)
+        if (list.raw[i].find(kRecordMark) != std::string::npos)
+            list.rawLine.push_back(static_cast<int>(i));
+    return list;
+}
+
+int FindRecord(const devlist::LineStore& raw, const RecordIdentity& id) {
+    if (id.line < 0 || body(id.bytes).empty()) return -1;
+    if (static_cast<size_t>(id.line) < raw.size() && raw[static_cast<size_t>(id.line)] == id.bytes)
+        return id.line;
+    int at = nearest(raw, id.line, [&](const std::string& l) { return l == id.bytes; });
+    if (at >= 0) return at;
+    const std::string_view b = body(id.bytes);
+    at = nearest(raw, id.line, [&](const std::string& l) { return body(l) == b; });
+    if (at >= 0) return at;
+    const std::string k = key(id.bytes);
+    return nearest(raw, id.line,
+                   [&](const std::string& l) { return !body(l).empty() && key(l) == k; });
+}
+
+ListWriter::Result ListWriter::record(const RecordIdentity& identity, const Outcome& outcome) {
+    Result r;
+    ListLock lock(m_path);
+    if (!lock.held()) {
+        r.error = m_path + text::sj(".lock をロックできません");
+        return r;
+    }
+    auto bytes = platform::readFile(m_path);
+    devlist::LineStore raw;
+    if (bytes) raw = devlist::LineStore::fromFileBytes(*bytes);
+    // A file that no longer reads as a list is never written over.
+    if (!bytes || !devlist::HasRecordMark(raw)) {
+        r.error = m_path + text::sj(" はリストファイルとして読み込めません");
+        return r;
+    }
+    r.line = FindRecord(raw, identity);
+    if (r.line < 0) {
+        r.status = Status::Gone;
+        return r;
+    }
+    std::string& line = raw[static_cast<size_t>(r.line)];
+    // Whatever stood before ",F" other than the number would shift the fields: the record is
+    // written as a load builds it.
+    if (line.find(',') != line.find(kRecordMark))
+        line = devlist::ZeroPad(r.line + 1, 3) + "," + std::string(body(line));
+    line = ApplyOutcome(line, outcome);
+    if (!platform::writeFileAtomic(m_path, raw.toBytes())) {
+        r.error = m_path + text::sj(" に書き込めません");
+        return r;
+    }
+    r.status = Status::Written;
+    return r;
+}
+
+}  // namespace fleet

@@ -1,0 +1,75 @@
+// The list file as a fleet run reads and writes it. The run reads the list once at its start
+// (as the window loads it); every result is then written by one writer that takes an advisory
+// lock beside the list ("<list>.lock", flock), re-reads the file, finds the served record by its
+// identity, replaces only that record's result fields and writes the file back, so the window or
+// another runner saving into the same list between two results loses nothing.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "devlist/line_store.h"
+#include "fleet/result_rule.h"
+
+namespace fleet {
+
+// The list as loaded at the start of a run: the file's lines as they are, and the records the
+// window would build from them (numbered by position, cut to the record length).
+struct LoadedList {
+    devlist::LineStore raw;
+    devlist::LineStore records;
+    std::vector<int> rawLine;  // the raw line each record was built from
+};
+
+// nullopt when the file cannot be read or holds no list.
+std::optional<LoadedList> LoadList(const std::string& path);
+
+// Who a record is: its file line and the bytes that line held when the run started.
+struct RecordIdentity {
+    int line = -1;
+    std::string bytes;
+};
+
+// The line of raw that holds the identified record now; -1 when it is gone. Tried in turn, the
+// nearest to the old line winning among several: the same bytes (the list was edited around
+// it); the same record after its number (it was renumbered or moved); the same list name,
+// address, TELNET port and MAC address (its check mark, group or result changed meanwhile).
+int FindRecord(const devlist::LineStore& raw, const RecordIdentity& identity);
+
+// Holds an exclusive flock on "<list>.lock" beside the list for its lifetime: every writer of
+// the list takes it for its short read-modify-write. The lock file is left in place: removing
+// it would let two writers lock two different files.
+class ListLock {
+public:
+    explicit ListLock(const std::string& listPath);
+    ~ListLock();
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+class ListWriter {
+public:
+    enum class Status { Written, Gone, Failed };
+    struct Result {
+        Status status = Status::Failed;
+        int line = -1;      // the file line written
+        std::string error;  // for Failed: what could not be done, code page 932
+    };
+
+    explicit ListWriter(std::string listPath) : m_path(std::move(listPath)) {}
+
+    // Writes the outcome into the identified record of the file as it is now.
+    Result record(const RecordIdentity& identity, const Outcome& outcome);
+
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+}  // namespace fleet

@@ -1,0 +1,55 @@
+#include "fleet/result_rule.h"
+
+#include <algorithm>
+
+#include "devlist/fields.h"
+#include "text/cp932.h"
+
+namespace fleet {
+namespace {
+
+// The commas of a 14-field record.
+constexpr size_t kRecordCommas = devlist::kMessage;
+
+}  // namespace
+
+std::optional<std::string> ResultMessage(const Outcome& o) {
+    switch (o.result) {
+        case session::kResultOk:
+            return text::sj("#000 OK 正常送信") + (o.resetPending ? "(CPURESET)" : "");
+        case session::kResultLoginError:
+            return std::string("#104 NG ID/PASS Login Error");
+        case session::kResultTimeOut:
+            return std::string("#404 NG Time Out");
+        case session::kResultExists:
+            return std::string("#108 NG already exists.");
+        case session::kResultFailure:
+            return "#421 NG " + session::RecordValue(o.failureText, session::kFailureTextBytes);
+        default:
+            return std::nullopt;
+    }
+}
+
+bool IsSuccessMessage(std::string_view message) {
+    return message.starts_with("#000");
+}
+
+std::string ApplyOutcome(std::string_view line, const Outcome& o) {
+    std::string out(line);
+    size_t commas = static_cast<size_t>(std::count(out.begin(), out.end(), ','));
+    if (commas < kRecordCommas) out.append(kRecordCommas - commas, ',');
+    auto set = [&out](int field, const std::string& value) {
+        out = devlist::FieldSet(field, value, out);
+    };
+    if (o.modelVersion)
+        set(devlist::kModelVersion, session::RecordValue(*o.modelVersion, session::kVersionBytes));
+    if (o.macAddress)
+        set(devlist::kMacAddress, session::RecordValue(*o.macAddress, session::kMacBytes));
+    if (o.deviceName)
+        set(devlist::kDeviceName, session::RecordValue(*o.deviceName, session::kNameBytes));
+    set(devlist::kLastSend, o.lastSend);
+    if (auto message = ResultMessage(o)) set(devlist::kMessage, *message);
+    return out;
+}
+
+}  // namespace fleet

@@ -1,0 +1,123 @@
+#include "fleet/run_report.h"
+
+#include <cstdio>
+
+#include "devlist/fields.h"
+#include "session/file_names.h"
+#include "text/cp932.h"
+
+namespace fleet {
+namespace {
+
+std::string stamp(const platform::LocalTime& t) {
+    return platform::dateText(t) + " " + platform::timeText(t);
+}
+
+std::string seconds(uint32_t ms) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%u.%03u", ms / 1000, ms % 1000);
+    return buf;
+}
+
+// A CSV field: quoted when it holds a comma, a quote or a line break, quotes doubled.
+std::string csvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// A JSON string of code page 932 text: decoded to UTF-8, every invalid byte a U+FFFD.
+std::string jsonString(const std::string& cp932) {
+    std::string out = "\"";
+    for (char c : text::decode(cp932)) {
+        auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", b);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string joined(const std::vector<std::string>& files) {
+    std::string out;
+    for (const auto& f : files) out += (out.empty() ? "" : ";") + f;
+    return out;
+}
+
+}  // namespace
+
+std::string MessageCode(const std::string& message) {
+    if (!message.starts_with("#")) return {};
+    return message.substr(
+        1, message.find(' ') == std::string::npos ? std::string::npos : message.find(' ') - 1);
+}
+
+std::string MessageText(const std::string& message) {
+    if (!message.starts_with("#")) return message;
+    size_t blank = message.find(' ');
+    return blank == std::string::npos ? std::string() : message.substr(blank + 1);
+}
+
+std::string ReportCsv(const std::vector<ReportRow>& rows) {
+    std::string out = "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files\r\n";
+    for (const ReportRow& r : rows) {
+        for (const std::string& f :
+             {devlist::ZeroPad(r.number, 3), r.name, r.address, std::to_string(r.port),
+              stamp(r.start), stamp(r.end), seconds(r.durationMs), MessageCode(r.message),
+              MessageText(r.message)}) {
+            out += csvField(f);
+            out += ',';
+        }
+        out += csvField(joined(r.files));
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string ReportJson(const std::vector<ReportRow>& rows) {
+    std::string out = "[";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ReportRow& r = rows[i];
+        out += i == 0 ? "\n" : ",\n";
+        out += "  {\"no\": " + std::to_string(r.number) + ", \"name\": " + jsonString(r.name) +
+               ", \"address\": " + jsonString(r.address) + ", \"port\": " + std::to_string(r.port) +
+               ", \"start\": \"" + stamp(r.start) + "\", \"end\": \"" + stamp(r.end) +
+               "\", \"seconds\": " + seconds(r.durationMs) +
+               ", \"code\": " + jsonString(MessageCode(r.message)) +
+               ", \"result\": " + jsonString(MessageText(r.message)) + ", \"files\": [";
+        for (size_t f = 0; f < r.files.size(); ++f)
+            out += (f == 0 ? "" : ", ") + jsonString(r.files[f]);
+        out += "]}";
+    }
+    return out + (rows.empty() ? "]\n" : "\n]\n");
+}
+
+bool IsJsonReport(const std::filesystem::path& report) {
+    std::string ext = report.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".json";
+}
+
+std::filesystem::path TranscriptFolder(const std::filesystem::path& report) {
+    std::filesystem::path folder = report;
+    folder.replace_extension();
+    if (folder == report) folder += ".d";  // a report without extension keeps its name
+    return folder;
+}
+
+std::string TranscriptName(int number, const std::string& address) {
+    return session::SafeFileName("No" + devlist::ZeroPad(number, 3) + "-" + address + ".txt");
+}
+
+}  // namespace fleet

@@ -1,0 +1,41 @@
+// The report of a fleet run: one row per device served, as CSV in code page 932 (like every
+// file the program writes) or as JSON in UTF-8, and beside it a folder of the same name that
+// keeps each served device's transcript of the run.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace fleet {
+
+struct ReportRow {
+    int number = 0;       // the record number
+    std::string name;     // ListName, code page 932
+    std::string address;  // IpAddress
+    long long port = 0;   // the TELNET port connected to
+    platform::LocalTime start;
+    platform::LocalTime end;
+    uint32_t durationMs = 0;
+    std::string message;             // the result message ("#000 OK 正常送信"); empty: none
+    std::vector<std::string> files;  // the work-folder files the dialogue wrote, code page 932
+};
+
+// "#404 NG Time Out" splits into the code "404" and the text "NG Time Out".
+std::string MessageCode(const std::string& message);
+std::string MessageText(const std::string& message);
+
+std::string ReportCsv(const std::vector<ReportRow>& rows);
+std::string ReportJson(const std::vector<ReportRow>& rows);
+
+// JSON when the path ends ".json" (any letter case), CSV otherwise.
+bool IsJsonReport(const std::filesystem::path& report);
+// The transcripts' folder: the report's path without its extension.
+std::filesystem::path TranscriptFolder(const std::filesystem::path& report);
+// "No017-127.0.0.18.txt", with anything a file name must not hold replaced.
+std::string TranscriptName(int number, const std::string& address);
+
+}  // namespace fleet

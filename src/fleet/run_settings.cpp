@@ -1,0 +1,74 @@
+#include "fleet/run_settings.h"
+
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "fleet/profile.h"
+
+namespace fleet {
+namespace {
+
+constexpr std::string_view kSection = "setting";
+constexpr uint32_t kDefaultEndWaitMs = 2000;
+
+std::string fromEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::filesystem::path baseFolder(const std::string& xdg, const std::string& home,
+                                 const char* fallback) {
+    if (!xdg.empty() && xdg.front() == '/') return xdg;
+    if (!home.empty() && home.front() == '/') return std::filesystem::path(home) / fallback;
+    return {};
+}
+
+}  // namespace
+
+RunSettings ReadRunSettings(std::string_view bytes) {
+    // The window's own reader and defaults, key by key.
+    const Profile p = Profile::fromBytes(bytes);
+    RunSettings s;
+    s.endWait = p.readString(kSection, "wait1", "2");
+    s.listFile = p.readString(kSection, "listcsv", "list.csv");
+    s.commonSendFile = p.readString(kSection, "file2", "");
+    int method = p.readInteger(kSection, "fselect", 0);
+    s.sendMethod = method < -1 ? -1 : (method > 1 ? 1 : method);
+    s.setTime = p.readBool(kSection, "chk2", true);
+    s.registerName = p.readBool(kSection, "chk3", false);
+    s.registerIp = p.readBool(kSection, "chk4", false);
+    s.write = p.readBool(kSection, "chk6", true);
+    s.cpuReset = p.readBool(kSection, "chk7", false);
+    s.ownAddress = p.readString(kSection, "ownip", "");
+    return s;
+}
+
+uint32_t EndWaitMs(const std::string& endWait) {
+    std::string_view s = endWait;
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    long long seconds = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), seconds);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return kDefaultEndWaitMs;
+    if (seconds <= 0) return 0;
+    constexpr long long kMaxSeconds = std::numeric_limits<uint32_t>::max() / 1000;
+    return static_cast<uint32_t>(std::min(seconds, kMaxSeconds) * 1000);
+}
+
+WindowFiles LocateWindowFiles(const std::filesystem::path& folder) {
+    // The same places the window chooses for its program file "qlx-setting".
+    WindowFiles beside{folder / "qlx-setting.Ini", folder / "data"};
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(folder / "../share/qlx-setting/installed", ec))
+        return beside;
+    std::string home = fromEnv("HOME");
+    auto config = baseFolder(fromEnv("XDG_CONFIG_HOME"), home, ".config");
+    auto data = baseFolder(fromEnv("XDG_DATA_HOME"), home, ".local/share");
+    if (config.empty() || data.empty()) return beside;
+    return {config / "qlx-setting" / "qlx-setting.Ini", data / "qlx-setting" / "data"};
+}
+
+}  // namespace fleet

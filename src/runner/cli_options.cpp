@@ -1,0 +1,130 @@
+#include "runner/cli_options.h"
+
+#include <charconv>
+
+#include "app/options.h"
+#include "fleet/fleet_run.h"
+#include "text/cp932.h"
+
+namespace runner {
+
+const char* const kVersion = "qlx-setting-cli 1.00\n";
+
+const char* const kUsage =
+    "Usage: qlx-setting-cli check|send [SELECTION] [--list FILE] [--ini FILE] [--work DIR]\n"
+    "                       [--parallel N] [--report FILE.csv|FILE.json] [--quiet]\n"
+    "       qlx-setting-cli search [--own-address A.B.C.D] [--apply] [--list FILE] [--ini FILE]\n"
+    "       qlx-setting-cli --help | --version\n"
+    "\n"
+    "Serves the devices of the QLX device list without the window: the same dialogue, the\n"
+    "same files in the work folder, the same results in the same list file, with the options,\n"
+    "waits and send file of the window's settings file.\n"
+    "\n"
+    "  check                 checks each selected device (\"設定確認\")\n"
+    "  send                  sends each selected device its settings file (\"設定送信\")\n"
+    "  search                the LAN search: prints every reply and what the merge into the\n"
+    "                        list would change; --apply stores the merged list\n"
+    "\n"
+    "SELECTION (every option given narrows the set further):\n"
+    "  --checked             the records whose check mark is set (the default when none of\n"
+    "                        --all, --group, --no is given)\n"
+    "  --all                 every record\n"
+    "  --group 1|2|3         the members of a group\n"
+    "  --no 3,7-12           records by number\n"
+    "  --failed              records whose stored message is not a success (\"#000 ...\")\n"
+    "  --match WORD          records whose list line shows WORD (the window's filter)\n"
+    "\n"
+    "  --list FILE           the list file (default: \"listcsv\" of the settings file)\n"
+    "  --ini FILE            the settings file (default: the window's)\n"
+    "  --work DIR            the work folder for the device files (default: the window's)\n"
+    "  --parallel N          devices served at once, 1 to 128 (default 1: the window's own\n"
+    "                        sequence); the pause between devices applies per worker\n"
+    "  --report FILE         one row per device served, CSV (code page 932) or, for a name\n"
+    "                        ending .json, JSON (UTF-8); a folder of the same name beside it\n"
+    "                        keeps each device's transcript\n"
+    "  --quiet               print only the summary\n"
+    "  --own-address A.B.C.D the address the search takes as this PC's own (else \"ownip\",\n"
+    "                        else the host's address)\n"
+    "\n"
+    "Progress goes to standard error, one line per device as it ends. Ctrl-C lets the\n"
+    "devices in progress finish and records their results; a second Ctrl-C closes them.\n"
+    "\n"
+    "Exit codes: 0 every device succeeded, 1 some device failed (or its record was gone),\n"
+    "2 usage error, 3 the list or settings file cannot be read or written, 130 interrupted.\n";
+
+CliOptions ParseCli(const std::vector<std::string>& args) {
+    CliOptions o;
+    auto fail = [&o](std::string why) {
+        o.error = std::move(why);
+        return o;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+            hasValue = true;
+        }
+        auto take = [&]() {
+            if (hasValue) return true;
+            if (i + 1 >= args.size()) return false;
+            value = args[++i];
+            return true;
+        };
+        bool selectionTakesValue = false;
+        if (i == 0 && (arg == "check" || arg == "send" || arg == "search")) {
+            o.verb = arg == "check" ? Verb::Check : arg == "send" ? Verb::Send : Verb::Search;
+        } else if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            o.quiet = true;
+        } else if (arg == "--apply") {
+            o.apply = true;
+        } else if (fleet::IsSelectionOption(arg, selectionTakesValue)) {
+            if (selectionTakesValue && !take()) return fail(arg + " needs a value");
+            std::string v = value;
+            if (arg == "--match") {
+                // Typed in UTF-8; the list holds code page 932.
+                auto encoded = text::encode(value);
+                if (!encoded) return fail("--match: the word cannot be written in code page 932");
+                v = *encoded;
+            }
+            if (auto e = fleet::AddSelectionOption(o.selection, arg, v); !e.empty()) return fail(e);
+        } else if (arg == "--list" || arg == "--ini" || arg == "--work" || arg == "--report" ||
+                   arg == "--parallel" || arg == "--own-address") {
+            if (!take() || value.empty()) return fail(arg + " needs a value");
+            if (arg == "--list") {
+                auto encoded = text::encode(value);
+                if (!encoded) return fail("--list: the path cannot be written in code page 932");
+                o.listFile = *encoded;
+            } else if (arg == "--ini") {
+                o.iniFile = value;
+            } else if (arg == "--work") {
+                o.workFolder = value;
+            } else if (arg == "--report") {
+                o.reportFile = value;
+            } else if (arg == "--own-address") {
+                if (!app::IsDottedIpv4(value)) return fail("--own-address takes A.B.C.D");
+                o.ownAddress = value;
+            } else {
+                int n = 0;
+                auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+                if (ec != std::errc() || end != value.data() + value.size() || n < 1 ||
+                    n > fleet::kMaxParallel)
+                    return fail("--parallel takes 1 to 128");
+                o.parallel = n;
+            }
+        } else {
+            return fail("unknown argument " + arg);
+        }
+    }
+    if (o.help || o.version) return o;
+    if (o.verb == Verb::None) return fail("no verb given (check, send or search)");
+    return o;
+}
+
+}  // namespace runner

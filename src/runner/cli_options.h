@@ -1,0 +1,41 @@
+// The command line of qlx-setting-cli: one verb and its options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fleet/selection.h"
+
+namespace runner {
+
+enum class Verb { None, Check, Send, Search };
+
+// The exit codes, as --help names them.
+constexpr int kExitOk = 0;
+constexpr int kExitSomeFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitFiles = 3;
+constexpr int kExitInterrupted = 130;
+
+struct CliOptions {
+    Verb verb = Verb::None;
+    bool help = false;
+    bool version = false;
+    fleet::Selection selection;
+    std::string listFile;    // --list, code page 932 (as the settings hold it); empty: settings
+    std::string iniFile;     // --ini, native; empty: the window's settings file
+    std::string workFolder;  // --work, native; empty: the window's work folder
+    std::string reportFile;  // --report, native
+    int parallel = 1;
+    bool quiet = false;
+    std::string ownAddress;  // search --own-address
+    bool apply = false;      // search --apply
+    std::string error;       // non-empty: a usage error
+};
+
+CliOptions ParseCli(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+extern const char* const kVersion;
+
+}  // namespace runner

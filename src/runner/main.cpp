@@ -1,0 +1,32 @@
+// qlx-setting-cli: the device list's bulk runs and the LAN search without the window.
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/memory.h"
+#include "runner/cli_options.h"
+#include "runner/run_command.h"
+#include "runner/search_command.h"
+
+int main(int argc, char** argv) {
+    platform::ReturnLargeBuffersToTheSystem();
+    const runner::CliOptions options =
+        runner::ParseCli(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "qlx-setting-cli: %s\nTry qlx-setting-cli --help\n",
+                     options.error.c_str());
+        return runner::kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(runner::kUsage, stdout);
+        return runner::kExitOk;
+    }
+    if (options.version) {
+        std::fputs(runner::kVersion, stdout);
+        return runner::kExitOk;
+    }
+    QCoreApplication app(argc, argv);
+    if (options.verb == runner::Verb::Search) return runner::SearchCommand(options).run();
+    return runner::RunCommand(options).run();
+}

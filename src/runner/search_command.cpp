@@ -1,0 +1,117 @@
+#include "runner/search_command.h"
+
+#include <cstdio>
+
+#include "app/options.h"
+#include "discovery/registration.h"
+#include "discovery/search_request.h"
+#include "fleet/list_writer.h"
+#include "platform/event_loop.h"
+#include "platform/files.h"
+#include "platform/qt/qt_event_loop.h"
+#include "platform/qt/qt_host_address.h"
+#include "platform/qt/qt_udp_socket.h"
+#include "runner/run_files.h"
+#include "text/cp932.h"
+
+namespace runner {
+namespace {
+
+constexpr int kPasses = 4;
+constexpr uint32_t kPassPauseMs = 200;
+constexpr uint32_t kReplyWaitMs = 1000;
+
+void say(const std::string& utf8) {
+    std::fprintf(stderr, "%s\n", utf8.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int SearchCommand::run() {
+    const CliOptions& o = m_options;
+    RunFiles files = LocateRunFiles(o);
+    if (!files.error.empty()) {
+        say("qlx-setting-cli: " + files.error);
+        return kExitFiles;
+    }
+    auto list = fleet::LoadList(files.listFile);
+    // A missing list is an empty one for the search, as the window starts with one.
+    if (!list && platform::fileExists(files.listFile)) {
+        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        return kExitFiles;
+    }
+
+    platform::qt::QtHostAddress host;
+    std::string own = o.ownAddress;
+    if (!own.empty()) {
+        say("own address " + own + " (--own-address)");
+    } else if (app::IsDottedIpv4(files.settings.ownAddress)) {
+        own = files.settings.ownAddress;
+        say("own address " + own + " (settings key \"ownip\")");
+    } else {
+        if (!files.settings.ownAddress.empty())
+            say("the settings key \"ownip\" holds no address: ignored");
+        own = host.firstIpv4(host.hostName()).value_or("");
+        if (own.empty()) {
+            say(Shown(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。")));
+            return kExitFiles;
+        }
+        say("own address " + own + " (the host's)");
+    }
+
+    platform::qt::QtEventLoop loop;
+    platform::qt::QtUdpFactory udp;
+    auto socket = udp.createUdpSocket();
+    devlist::LineStore replies, records;
+    discovery::ReplyCollector collector;
+    socket->setReceiver([&](const platform::Datagram& d) {
+        bool accepted = discovery::ReceiveReply(replies, records, collector, d.fromAddress,
+                                                d.fromPort, d.bytes);
+        std::printf("reply %s:%u %s\n", d.fromAddress.c_str(), d.fromPort,
+                    accepted ? "" : "(not a search reply)");
+    });
+    if (!socket->open(discovery::kReplyPort)) {
+        say("qlx-setting-cli: cannot open UDP port " + std::to_string(discovery::kReplyPort));
+        return kExitFiles;
+    }
+    const discovery::OwnOctets octets = discovery::ParseOwnAddress(own);
+    const std::string request = discovery::BuildSearchRequest(octets);
+    const std::string target = discovery::TargetHost(octets);
+    for (int pass = 0; pass < kPasses; ++pass) {
+        socket->sendTo(target, discovery::kSearchPort, request);
+        platform::Delay(loop, kPassPauseMs);
+    }
+    platform::Delay(loop, kReplyWaitMs);
+    socket->close();
+
+    for (const std::string& r : records.lines()) std::printf("found %s\n", Shown(r).c_str());
+    const devlist::LineStore before = list ? list->records : devlist::LineStore();
+    discovery::MergeResult merged = discovery::MacCheckIns(records, before);
+    if (merged.nothingFound) {
+        say(Shown(text::sj("対象機器が見つかりませんでした。")));
+        return kExitOk;
+    }
+    for (const std::string& line : merged.logLines) std::printf("%s\n", Shown(line).c_str());
+    if (merged.leftOut > 0) std::printf("left out (list full): %zu\n", merged.leftOut);
+    std::fflush(stdout);
+    if (!o.apply) return kExitOk;
+
+    // The list as it is now, merged once more under the lock: an edit made meanwhile stays.
+    fleet::ListLock lock(files.listFile);
+    auto now = fleet::LoadList(files.listFile);
+    if (!lock.held() || (!now && platform::fileExists(files.listFile))) {
+        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        return kExitFiles;
+    }
+    merged = discovery::MacCheckIns(records, now ? now->records : devlist::LineStore());
+    if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes())) {
+        say(Shown(files.listFile + text::sj(" に書き込めません")));
+        return kExitFiles;
+    }
+    say("stored " + std::to_string(merged.viewStore.size()) + " records in " +
+        Shown(files.listFile));
+    return kExitOk;
+}
+
+}  // namespace runner

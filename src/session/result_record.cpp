@@ -1,0 +1,64 @@
+#include "session/result_record.h"
+
+#include <algorithm>
+
+#include "text/cp932.h"
+
+namespace session {
+namespace {
+
+bool isTrailByte(unsigned char b) {
+    return b >= 0x40 && b <= 0xfc && b != 0x7f;
+}
+
+}  // namespace
+
+std::string RecordValue(std::string_view text, size_t maxBytes) {
+    std::string out;
+    out.reserve(std::min(text.size(), maxBytes));
+    for (size_t i = 0; i < text.size();) {
+        auto b = static_cast<unsigned char>(text[i]);
+        if (text::isLeadByte(b) && i + 1 < text.size() &&
+            isTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+            if (out.size() + 2 > maxBytes) break;
+            out.append(text.substr(i, 2));
+            i += 2;
+            continue;
+        }
+        if (out.size() + 1 > maxBytes) break;
+        bool blank = b < 0x20 || b == 0x7f || b == ',' || text::isLeadByte(b);
+        out += blank ? ' ' : static_cast<char>(b);
+        ++i;
+    }
+    return out;
+}
+
+RecordTarget TargetOf(const devlist::LineStore& store, int line) {
+    if (line < 0 || static_cast<size_t>(line) >= store.size()) return {};
+    return {line, store[static_cast<size_t>(line)]};
+}
+
+int FindRecord(const devlist::LineStore& store, const RecordTarget& target) {
+    if (target.line < 0) return -1;
+    if (static_cast<size_t>(target.line) < store.size() &&
+        store[static_cast<size_t>(target.line)] == target.bytes)
+        return target.line;
+    int found = -1;
+    for (size_t i = 0; i < store.size(); ++i) {
+        if (store[i] != target.bytes) continue;
+        if (found >= 0) return -1;  // two records alike: which one is meant cannot be told
+        found = static_cast<int>(i);
+    }
+    return found;
+}
+
+int WriteResult(devlist::LineStore& store, const RecordTarget& target,
+                const devlist::EditPanel& served) {
+    int line = FindRecord(store, target);
+    if (line < 0) return -1;
+    std::string& bytes = store[static_cast<size_t>(line)];
+    bytes = devlist::RecordLineFromPanel(line + 1, served, bytes);
+    return line;
+}
+
+}  // namespace session

@@ -1,0 +1,322 @@
+// The fleet core without a network: which records a run serves, what a result does to a
+// record line, the list write beside another writer, and the report files.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "devlist/fields.h"
+#include "file_bytes.h"
+#include "fleet/list_writer.h"
+#include "fleet/result_rule.h"
+#include "fleet/run_report.h"
+#include "fleet/run_settings.h"
+#include "fleet/selection.h"
+#include "session/session_state.h"
+#include "text/cp932.h"
+
+namespace {
+
+using devlist::LineStore;
+using fleet::Outcome;
+
+std::string rec(int no, const std::string& flags, const std::string& name, const std::string& ip,
+                const std::string& message) {
+    char num[8];
+    std::snprintf(num, sizeof num, "%03d", no);
+    return std::string(num) + "," + flags + "," + name + "," + ip + ",80,23,00:ee:80:00:00:0" +
+           std::to_string(no % 10) + ",,,admin,plume,defalt.txt,," + message;
+}
+
+LineStore fleetList() {
+    return LineStore(std::vector<std::string>{
+        rec(1, "F0001001", "alpha", "127.0.0.1", "#000 OK"),          // checked, group 1
+        rec(2, "F0000100", "beta", "127.0.0.2", "#404 NG Time Out"),  // group 2
+        rec(3, "F0000011", "gamma", "127.0.0.3", ""),                 // checked, group 3
+        rec(4, "F0000001", "delta", "127.0.0.4", "#104 NG ID/PASS Login Error"),
+        rec(5, "F0000000", "room-a", "10.1.1.5", "#000 OK"),
+    });
+}
+
+TEST(Selection, OptionsNarrowTheRecordsServed) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> options;
+        std::vector<int> expected;  // record numbers
+    } cases[] = {
+        {{}, {1, 3, 4}},  // the checked ones by default
+        {{{"--checked", ""}}, {1, 3, 4}},
+        {{{"--all", ""}}, {1, 2, 3, 4, 5}},
+        {{{"--group", "2"}}, {2}},
+        {{{"--group", "1"}, {"--checked", ""}}, {1}},
+        {{{"--no", "2,4-5"}}, {2, 4, 5}},
+        {{{"--no", "1-4"}, {"--group", "3"}}, {3}},
+        {{{"--failed", ""}}, {3, 4}},  // checked and not "#000"
+        {{{"--all", ""}, {"--failed", ""}}, {2, 3, 4}},
+        {{{"--all", ""}, {"--match", "127.0.0"}}, {1, 2, 3, 4}},
+        {{{"--all", ""}, {"--match", "room"}, {"--match", "10.1"}}, {5}},
+        {{{"--all", ""}, {"--match", "plume"}}, {}},  // the password is never shown
+        {{{"--all", ""}, {"--match", "005"}}, {5}},   // the shown number matches
+    };
+    for (const auto& c : cases) {
+        fleet::Selection s;
+        std::string label;
+        for (const auto& [option, value] : c.options) {
+            label += option + " " + value + " ";
+            ASSERT_EQ(fleet::AddSelectionOption(s, option, value), "") << label;
+        }
+        std::vector<int> numbers;
+        for (int i : fleet::Select(s, fleetList())) numbers.push_back(i + 1);
+        EXPECT_EQ(numbers, c.expected) << label;
+    }
+}
+
+TEST(Selection, RefusesMalformedValues) {
+    for (const auto& [option, value] :
+         std::vector<std::pair<std::string, std::string>>{{"--group", "4"},
+                                                          {"--group", ""},
+                                                          {"--no", "3,"},
+                                                          {"--no", "7-3"},
+                                                          {"--no", "0"},
+                                                          {"--no", "1000"},
+                                                          {"--no", "a"},
+                                                          {"--match", ""}}) {
+        fleet::Selection s;
+        EXPECT_NE(fleet::AddSelectionOption(s, option, value), "") << option << " " << value;
+    }
+}
+
+TEST(ResultRule, ChangesOnlyTheResultFields) {
+    const std::string line =
+        "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,"
+        "plume,defalt.txt,2020/01/01 00:00:00,old,QLXsave";
+    const std::string stamp = "2024/05/06 07:08:09";
+    struct Case {
+        const char* what;
+        Outcome outcome;
+        std::string expected;
+    } cases[] = {
+        {"success with values",
+         {session::kResultOk, "", false, "V2 x", "00:11:22:33:44:55", "ROOM-A", stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:11:22:33:44:55,V2 x,ROOM-A,admin,plume,"
+         "defalt.txt,2024/05/06 07:08:09," +
+             text::sj("#000 OK 正常送信") + ",QLXsave"},
+        {"success with reset",
+         {session::kResultOk, "", true, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09," +
+             text::sj("#000 OK 正常送信") + "(CPURESET),QLXsave"},
+        {"time-out ignores the reset",
+         {session::kResultTimeOut, "", true, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#404 NG Time Out,QLXsave"},
+        {"login error",
+         {session::kResultLoginError, "", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#104 NG ID/PASS Login Error,QLXsave"},
+        {"in use",
+         {session::kResultExists, "", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#108 NG already exists.,QLXsave"},
+        {"failure text made safe",
+         {session::kResultFailure, "failure: a,b\r\nc", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#421 NG failure: a b  c,QLXsave"},
+        {"pending keeps the message",
+         {session::kResultPending, "", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,old,QLXsave"},
+        {"hostile values bounded",
+         {session::kResultOk, "", false, std::string(200, 'v'), "a,b\nc",
+          "n\x01"
+          "e",
+          stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,a b c," + std::string(32, 'v') +
+             ",n e,admin,plume,defalt.txt,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信") +
+             ",QLXsave"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fleet::ApplyOutcome(line, c.outcome), c.expected) << c.what;
+
+    // A short line gets its missing fields first.
+    Outcome ok{session::kResultOk, "", false, {}, {}, {}, stamp};
+    EXPECT_EQ(fleet::ApplyOutcome("001,F0000001,x", ok),
+              "001,F0000001,x,,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信"));
+}
+
+TEST(ResultRule, DeviceValuesCutAtCharacterBoundaries) {
+    const std::string kana = text::sj("会議室");  // three two-byte characters
+    struct Case {
+        std::string in;
+        size_t max;
+        std::string out;
+    } cases[] = {
+        {kana, 6, kana},
+        {kana, 5, text::sj("会議")},
+        {"ab" + kana, 3, "ab"},  // no half character
+        {"a\x82", 5, "a "},      // a lone lead byte at the end
+        {"x\x7f,y\tz", 10, "x  y z"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(session::RecordValue(c.in, c.max), c.out) << c.in;
+    EXPECT_EQ(session::RecordValue(kana, 5).size(), 4u);
+}
+
+class ListWrite : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::path(::testing::TempDir()) /
+                ("fleet_list_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(m_dir);
+        std::filesystem::create_directories(m_dir);
+        m_path = (m_dir / "list.csv").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void write(const LineStore& s) { testsupport::writeBytes(m_path, s.toBytes()); }
+    LineStore read() { return LineStore::fromFileBytes(testsupport::readBytes(m_path)); }
+
+    std::filesystem::path m_dir;
+    std::string m_path;
+};
+
+TEST_F(ListWrite, FindsTheServedRecordAfterAnotherWritersEdits) {
+    const LineStore start = fleetList();
+    const Outcome ok{session::kResultOk, "", false, {}, {}, {}, "2024/05/06 07:08:09"};
+    struct Case {
+        const char* what;
+        std::function<void(LineStore&)> edit;  // what the other writer saved meanwhile
+        int expectedLine;                      // -1: gone
+    } cases[] = {
+        {"nothing", [](LineStore&) {}, 2},
+        {"a record before it deleted", [](LineStore& s) { s.lines().erase(s.lines().begin()); }, 1},
+        {"moved and renumbered",
+         [](LineStore& s) {
+             std::swap(s[0], s[2]);
+             s[0].replace(0, 3, "001");
+             s[2].replace(0, 3, "003");
+         },
+         0},
+        {"its check mark changed", [](LineStore& s) { s[2][11] = '0'; }, 2},
+        {"overwritten by another record's boxes", [](LineStore& s) { s[2] = s[0]; }, -1},
+        {"deleted", [](LineStore& s) { s.lines().erase(s.lines().begin() + 2); }, -1},
+    };
+    for (const auto& c : cases) {
+        LineStore other = start;
+        c.edit(other);
+        write(other);
+        fleet::ListWriter writer(m_path);
+        auto r = writer.record({2, start[2]}, ok);
+        LineStore after = read();
+        if (c.expectedLine < 0) {
+            EXPECT_EQ(r.status, fleet::ListWriter::Status::Gone) << c.what;
+            EXPECT_EQ(after, other) << c.what;  // every line kept byte for byte
+            continue;
+        }
+        ASSERT_EQ(r.status, fleet::ListWriter::Status::Written) << c.what;
+        EXPECT_EQ(r.line, c.expectedLine) << c.what;
+        for (size_t i = 0; i < other.size(); ++i) {
+            if (static_cast<int>(i) == c.expectedLine) {
+                EXPECT_EQ(after[i], fleet::ApplyOutcome(other[i], ok)) << c.what;
+            } else {
+                EXPECT_EQ(after[i], other[i]) << c.what;
+            }
+        }
+    }
+}
+
+TEST_F(ListWrite, TwoWritersInterleavedKeepEachOthersResults) {
+    write(fleetList());
+    auto loaded = fleet::LoadList(m_path);
+    ASSERT_TRUE(loaded);
+    fleet::ListWriter a(m_path), b(m_path);
+    const std::string t = "2024/05/06 07:08:09";
+    // Each writer holds the list as it was at its start; they alternate results.
+    for (int i = 0; i < 5; ++i) {
+        fleet::ListWriter& w = i % 2 ? b : a;
+        int result = i % 2 ? session::kResultTimeOut : session::kResultOk;
+        auto r =
+            w.record({i, loaded->raw[static_cast<size_t>(i)]}, {result, "", false, {}, {}, {}, t});
+        ASSERT_EQ(r.status, fleet::ListWriter::Status::Written) << i;
+    }
+    LineStore after = read();
+    for (int i = 0; i < 5; ++i) {
+        std::string message = devlist::FieldGet(devlist::kMessage, after[static_cast<size_t>(i)]);
+        EXPECT_EQ(message, i % 2 ? "#404 NG Time Out" : text::sj("#000 OK 正常送信")) << i;
+    }
+    EXPECT_TRUE(std::filesystem::exists(m_path + ".lock"));
+}
+
+TEST_F(ListWrite, NeverWritesOverAFileThatHoldsNoList) {
+    testsupport::writeBytes(m_path, "No,Name\r\n");
+    fleet::ListWriter writer(m_path);
+    auto r = writer.record({0, fleetList()[0]}, {});
+    EXPECT_EQ(r.status, fleet::ListWriter::Status::Failed);
+    EXPECT_EQ(testsupport::readBytes(m_path), "No,Name\r\n");
+    EXPECT_FALSE(fleet::LoadList(m_path));
+    EXPECT_FALSE(fleet::LoadList((m_dir / "missing.csv").string()));
+}
+
+TEST(RunReport, CsvAndJsonGolden) {
+    fleet::ReportRow r;
+    r.number = 17;
+    r.name = text::sj("会議室B");
+    r.address = "127.0.0.18";
+    r.port = 23;
+    r.start = {2024, 5, 6, 7, 8, 9};
+    r.end = {2024, 5, 6, 7, 8, 10};
+    r.durationMs = 1234;
+    r.message = text::sj("#000 OK 正常送信");
+    r.files = {"QLXq2.txt", "QLXR1.txt"};
+    fleet::ReportRow f = r;
+    f.number = 18;
+    f.name = "a,\"b\"";
+    f.message = "#421 NG failure: busy";
+    f.files = {};
+    EXPECT_EQ(fleet::ReportCsv({r, f}),
+              "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files\r\n"
+              "017," +
+                  text::sj("会議室B") +
+                  ",127.0.0.18,23,2024/05/06 07:08:09,2024/05/06 07:08:10,1.234,000,OK " +
+                  text::sj("正常送信") +
+                  ",QLXq2.txt;QLXR1.txt\r\n"
+                  "018,\"a,\"\"b\"\"\",127.0.0.18,23,2024/05/06 07:08:09,2024/05/06 07:08:10,"
+                  "1.234,421,NG failure: busy,\r\n");
+    EXPECT_EQ(
+        fleet::ReportJson({r, f}),
+        "[\n  {\"no\": 17, \"name\": \"会議室B\", \"address\": \"127.0.0.18\", \"port\": 23, "
+        "\"start\": \"2024/05/06 07:08:09\", \"end\": \"2024/05/06 07:08:10\", "
+        "\"seconds\": 1.234, \"code\": \"000\", \"result\": \"OK 正常送信\", \"files\": "
+        "[\"QLXq2.txt\", \"QLXR1.txt\"]},\n"
+        "  {\"no\": 18, \"name\": \"a,\\\"b\\\"\", \"address\": \"127.0.0.18\", \"port\": 23, "
+        "\"start\": \"2024/05/06 07:08:09\", \"end\": \"2024/05/06 07:08:10\", "
+        "\"seconds\": 1.234, \"code\": \"421\", \"result\": \"NG failure: busy\", "
+        "\"files\": []}\n]\n");
+    EXPECT_EQ(fleet::ReportJson({}), "[]\n");
+    EXPECT_TRUE(fleet::IsJsonReport("x/run.JSON"));
+    EXPECT_EQ(fleet::TranscriptFolder("x/run.csv"), std::filesystem::path("x/run"));
+    EXPECT_EQ(fleet::TranscriptName(3, "../x"), "No003-___x.txt");
+}
+
+TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {
+    auto s = fleet::ReadRunSettings(
+        "[other]\r\nwait1=9\r\n[SETTING]\r\n WAIT1 = 5 \r\nlistcsv=\"my list.csv\"\r\n"
+        "fselect=7\r\nchk2=0\r\nchk3=0x2\r\nchk6=yes\r\nfile2=c.txt\r\n[setting]\r\nchk7=1\r\n");
+    EXPECT_EQ(s.endWait, "5");
+    EXPECT_EQ(s.listFile, "my list.csv");
+    EXPECT_EQ(s.sendMethod, 1);
+    EXPECT_FALSE(s.setTime);
+    EXPECT_TRUE(s.registerName);
+    EXPECT_TRUE(s.write);      // not a number: the default
+    EXPECT_FALSE(s.cpuReset);  // only the first section counts
+    EXPECT_EQ(s.commonSendFile, "c.txt");
+    auto d = fleet::ReadRunSettings("");
+    EXPECT_EQ(d.listFile, "list.csv");
+    EXPECT_EQ(d.endWait, "2");
+    EXPECT_EQ(fleet::EndWaitMs("x"), 2000u);
+    EXPECT_EQ(fleet::EndWaitMs("-1"), 0u);
+    EXPECT_EQ(fleet::EndWaitMs("3"), 3000u);
+}
+
+}  // namespace
