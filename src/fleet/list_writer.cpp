@@ -124,7 +124,7 @@ ListWriter::Result ListWriter::record(const RecordIdentity& identity, const Outc
     if (line.find(',') != line.find(kRecordMark))
         line = devlist::ZeroPad(r.line + 1, 3) + "," + std::string(body(line));
     line = ApplyOutcome(line, outcome);
-    if (!platform::writeFileAtomic(m_path, raw.toBytes())) {
+    if (!platform::writeFileAtomic(m_path, raw.toBytes(), platform::Access::OwnerOnly)) {
         r.error = m_path + text::sj(" に書き込めません");
         return r;
     }

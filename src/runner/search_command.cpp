@@ -105,7 +105,8 @@ int SearchCommand::run() {
         return kExitFiles;
     }
     merged = discovery::MacCheckIns(records, now ? now->records : devlist::LineStore());
-    if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes())) {
+    if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes(),
+                                   platform::Access::OwnerOnly)) {
         say(Shown(files.listFile + text::sj(" に書き込めません")));
         return kExitFiles;
     }

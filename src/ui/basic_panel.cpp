@@ -58,6 +58,10 @@ void MainWindow::buildBasicPanel() {
     QPushButton* apply = makeButton(p, ui("実行"), QRect(304, y, 62, kRowHeight));
     setControl(Control::Filter, apply);
     connectButton(apply, [this] { m_app.applyFilter(); });
+    // Enter in the filter box does what the button does, while the button may be pressed.
+    connect(m_filterBox->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (m_app.state().isEnabled(Control::Filter)) run([this] { m_app.applyFilter(); });
+    });
     QPushButton* showAll = makeButton(p, ui("全表示"), QRect(370, y, 64, kRowHeight));
     setControl(Control::ShowAll, showAll);
     connectButton(showAll, [this] { m_app.showAll(); });

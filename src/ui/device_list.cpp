@@ -59,6 +59,8 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
             return rowText(index.row());
         case Qt::CheckStateRole:
             return rowChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
+        case Qt::ToolTipRole:
+            return toolTipOf ? toolTipOf(index.row()) : QVariant();
         default:
             return {};
     }

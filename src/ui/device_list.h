@@ -24,6 +24,8 @@ public:
     // Called when the operator toggled a row's box; the model does not change its copy, the
     // window shows the state the operation leaves.
     std::function<void(int row, bool checked)> onCheckToggled;
+    // The tooltip of a row: the record's full fields, which the fixed columns cut.
+    std::function<QString(int row)> toolTipOf;
 
     void resetEntries(const std::vector<devlist::ListEntry>& entries);
     // Takes over the check marks of an unchanged list; only changed rows are redrawn.

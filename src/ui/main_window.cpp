@@ -19,9 +19,11 @@
 #include <QTextBlock>
 #include <QToolTip>
 
+#include "devlist/record_details.h"
 #include "platform/qt/qt_text.h"
 #include "ui/box_input.h"
 #include "ui/device_list.h"
+#include "ui/tab_order.h"
 #include "ui/text_tail.h"
 #include "ui/widgets.h"
 
@@ -59,6 +61,11 @@ void showNewestLine(QPlainTextEdit* edit) {
 
 }  // namespace
 
+namespace {
+constexpr int kOperationAreaLeft = 584;
+constexpr int kListBottom = 296;
+}  // namespace
+
 MainWindow::MainWindow(shell::App& app, QWidget* parent) : QWidget(parent), m_app(app) {
     setWindowTitle(QStringLiteral("QLX-Setting"));
     setAccessibleName(QStringLiteral("QLX-Setting"));
@@ -78,6 +85,8 @@ MainWindow::MainWindow(shell::App& app, QWidget* parent) : QWidget(parent), m_ap
     buildEditPanel();
     buildEnlargedAreas();
     applyStyle();
+    // The operation area starts right of the text areas; the list ends above them.
+    SetReadingTabOrder(this, kOperationAreaLeft, kListBottom);
 
     m_hintTimer.setSingleShot(true);
     connect(&m_hintTimer, &QTimer::timeout, this, [this] { m_inputHint->clear(); });
@@ -146,6 +155,17 @@ void MainWindow::buildMainAreas() {
     setControl(Control::ListView, m_list);
     m_list->listModel()->onCheckToggled = [this](int row, bool checked) {
         run([this, row, checked] { m_app.rowClicked(row, checked); });
+    };
+    m_list->listModel()->toolTipOf = [this](int row) {
+        const shell::WindowState& s = m_app.state();
+        const int line = m_app.recordIndexOfRow(row);
+        if (line < 0) return QString();
+        const devlist::LineStore& store = s.listViewSource == 1 ? s.viewStore : s.listStore;
+        // Rich text of escaped lines: a device's text is shown as it is, never as markup.
+        QString text = toQString(devlist::RecordDetails(store[static_cast<size_t>(line)]));
+        return QStringLiteral("<p style=\"white-space:pre\">") +
+               text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+               QStringLiteral("</p>");
     };
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_refreshing) return;

@@ -1,5 +1,6 @@
 // Field accessors: the byte rules every other part of the program relies on.
 #include "devlist/fields.h"
+#include "devlist/record_details.h"
 
 #include <gtest/gtest.h>
 
@@ -92,3 +93,23 @@ TEST(DeviceRecord, WritesFourteenFieldsAndReadsAFifteenth) {
 
 }  // namespace
 }  // namespace devlist
+
+namespace {
+// The tooltip's text: every field the columns cut, whole; never the login.
+TEST(RecordDetails, ShowsEveryFieldWholeAndLeavesTheLoginOut) {
+    const std::string line =
+        "007,F0000001,Name that is far longer than its column,127.0.0.7,8080,2323,"
+        "00:EE:80:00:00:07,QLX-300 Ver3.10 build 2024-04-30,dev7,admin,secret,a.txt,"
+        "2026/12/01 09:00:05,#421 NG failure: the device is busy with another session";
+    EXPECT_EQ(devlist::RecordDetails(line),
+              "No.007  Name that is far longer than its column\n"
+              "IP address: 127.0.0.7  HTTP: 8080  TELNET: 2323\n"
+              "MAC: 00:EE:80:00:00:07\n"
+              "Model: QLX-300 Ver3.10 build 2024-04-30\n"
+              "Time: 2026/12/01 09:00:05\n"
+              "Message: #421 NG failure: the device is busy with another session");
+    EXPECT_EQ(devlist::RecordDetails("001,F"),
+              "No.001  \nIP address:   HTTP:   TELNET: \nMAC: \n"
+              "Model: \nTime: \nMessage: ");
+}
+}  // namespace
