@@ -47,7 +47,13 @@ xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
     x=$(xwininfo -id "$window" | awk "/Absolute upper-left X/ {print \$4}")
     y=$(xwininfo -id "$window" | awk "/Absolute upper-left Y/ {print \$4}")
 
-    xdotool mousemove $((x + 300)) $((y + 47))
+    # A click makes the window the active one (Qt shows tooltips only there) and selects the
+    # row; the pointer then rests on it.
+    xdotool mousemove $((x + 300)) $((y + 47)) click 1
+    sleep 0.5
+    xdotool mousemove $((x + 310)) $((y + 48))
+    sleep 0.2
+    xdotool mousemove $((x + 312)) $((y + 48))
     sleep 2.5
     import -window root "$work/tooltip.png"
 
