@@ -134,6 +134,7 @@ public:
     // The list file
     void listLoad();
     bool listSave();
+    ListFiles& listFiles() { return m_listFiles; }
 
 private:
     void notify();
