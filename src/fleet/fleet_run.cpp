@@ -191,18 +191,8 @@ void FleetRun::sequencer(Worker& w) {
     row.end = now;
     row.durationMs = w.endTick - w.startTick;
     row.message = message;
-    // The files this dialogue wrote: those of its names touched since the session started.
-    const std::string& saveName = w.panel.saveName;
-    std::vector<std::string> names;
-    if (session::IsSendMode(w.mode)) names.push_back(session::PreWriteDumpName(saveName));
-    names.push_back(session::PostWriteDumpName(saveName));
-    names.push_back(session::Log20Name(rec.macAddress));
-    names.push_back(session::CommLogName(saveName));
-    for (const std::string& name : names) {
-        std::error_code ec;
-        auto when = fs::last_write_time(platform::nativeIn(m_options.workFolder, name), ec);
-        if (!ec && when >= w.startFileTime) row.files.push_back(name);
-    }
+    row.files = FilesWritten(m_options.workFolder, session::IsSendMode(w.mode), w.panel.saveName,
+                             rec.macAddress, w.startFileTime);
     m_rows.push_back(std::move(row));
 
     if (m_hooks.deviceDone) {

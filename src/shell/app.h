@@ -135,6 +135,7 @@ public:
     // The list file
     void listLoad();
     bool listSave();
+    ListFiles& listFiles() { return m_listFiles; }
 
 private:
     void notify();

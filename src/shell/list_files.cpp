@@ -1,9 +1,12 @@
 #include "shell/list_files.h"
 
 #include <filesystem>
+#include <optional>
 
+#include "devlist/fields.h"
 #include "devlist/list_file.h"
 #include "platform/files.h"
+#include "shell/list_merge.h"
 #include "text/cp932.h"
 
 namespace shell {
@@ -31,12 +34,13 @@ void ListFiles::load() {
     s.listStore.clear();
     m_backup = {};
     m_unreadable.clear();
+    m_base = {};
     if (platform::fileExists(s.listFilePath)) {
         auto bytes = platform::readFile(s.listFilePath);
         if (!bytes) m_unreadable = s.listFilePath;  // never replaced by an empty list
         if (bytes) {
-            devlist::ListBuild build =
-                devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
+            m_base = devlist::LineStore::fromFileBytes(*bytes);
+            devlist::ListBuild build = devlist::BuildListRecords(m_base);
             if (build.accepted) s.listStore = std::move(build.records);
             // Whatever the load left out stays in a copy beside the file.
             if (build.lossy && !bytes->empty()) m_backup = {s.listFilePath, std::move(*bytes)};
@@ -46,32 +50,85 @@ void ListFiles::load() {
 }
 
 bool ListFiles::save() {
-    return writeOver(m_state.listFilePath, m_state.listStore.toBytes());
+    WindowState& s = m_state;
+    const std::string& path = s.listFilePath;
+    std::string failed;
+    {
+        // A folder that takes no lock file still gets its list written, as it always did. The
+        // operator is told of a failure only after the lock is released: a question holds the
+        // loop, and a runner waiting for the lock would wait for the operator.
+        std::optional<fleet::ListLock> lock;
+        if (!path.empty()) lock.emplace(path);
+        auto bytes = samePath(m_unreadable, path) ? std::nullopt : platform::readFile(path);
+        devlist::LineStore disk;
+        if (bytes) disk = devlist::LineStore::fromFileBytes(*bytes);
+        if (bytes && devlist::HasRecordMark(disk)) {
+            s.listStore = CarryResults(s.listStore, m_base, disk);
+            // A pending import's working copy holds another file's records.
+            if (m_pendingImport.path.empty()) s.viewStore = CarryResults(s.viewStore, m_base, disk);
+            m_base = std::move(disk);
+        }
+        failed = writeQuietly(path, s.listStore.toBytes());
+        if (failed.empty()) m_base = s.listStore;
+    }
+    if (failed.empty()) return true;
+    m_dialogs.error(cannotWriteText(failed));
+    return false;
+}
+
+ListFiles::ResultWrite ListFiles::writeResult(const fleet::RecordIdentity& record,
+                                              const fleet::Outcome& outcome) {
+    WindowState& s = m_state;
+    bool onDisk = false;
+    if (!samePath(m_unreadable, s.listFilePath)) {
+        fleet::ListWriter::Result r = fleet::ListWriter(s.listFilePath).record(record, outcome);
+        if (r.status == fleet::ListWriter::Status::Gone) return ResultWrite::Gone;
+        onDisk = r.status == fleet::ListWriter::Status::Written;
+    }
+    // The list store takes the result too, so the save below writes the same values the file
+    // already holds, whatever the window holds unsaved.
+    const int line = fleet::FindRecord(s.listStore, record);
+    if (line < 0 && !onDisk) return ResultWrite::Gone;
+    if (line >= 0) {
+        // The window numbers a record it writes by its position, as the record editor does.
+        std::string& held = s.listStore[static_cast<size_t>(line)];
+        const size_t mark = held.find(",F");
+        if (mark != std::string::npos) held = devlist::ZeroPad(line + 1, 3) + held.substr(mark);
+        held = fleet::ApplyOutcome(held, outcome);
+    }
+    save();
+    return ResultWrite::Written;
 }
 
 bool ListFiles::exportTo(const std::string& path) {
+    // An export over the list file in use is a save of it.
+    if (samePath(path, m_state.listFilePath)) return save();
     return writeOver(path, m_state.listStore.toBytes());
 }
 
 bool ListFiles::writeOver(const std::string& path, const std::string& bytes) {
-    if (samePath(m_unreadable, path)) {
-        m_dialogs.error(cannotWriteText(path));
-        return false;
-    }
+    std::string failed = writeQuietly(path, bytes);
+    if (failed.empty()) return true;
+    m_dialogs.error(cannotWriteText(failed));
+    return false;
+}
+
+std::string ListFiles::writeQuietly(const std::string& path, const std::string& bytes) {
+    if (samePath(m_unreadable, path)) return path;
     for (Backup* b : {&m_backup, &m_pendingImport}) {
         // Never replace the original while no copy of what it held exists.
-        if (!b->bytes.empty() && samePath(b->path, path) && !keepBackup(*b)) return false;
+        if (!b->bytes.empty() && samePath(b->path, path)) {
+            std::string failed = keepBackup(*b);
+            if (!failed.empty()) return failed;
+        }
     }
     // The list holds every device's login: a list file made anew is the user's alone.
-    if (!platform::writeFileAtomic(path, bytes, platform::Access::OwnerOnly)) {
-        m_dialogs.error(cannotWriteText(path));
-        return false;
-    }
-    return true;
+    return platform::writeFileAtomic(path, bytes, platform::Access::OwnerOnly) ? std::string()
+                                                                               : path;
 }
 
 // An older copy with other content is kept too: the new one takes the next free name.
-bool ListFiles::keepBackup(Backup& backup) {
+std::string ListFiles::keepBackup(Backup& backup) {
     std::string base = backup.path + ".bak";
     for (int n = 1; n <= kBackupNames; ++n) {
         std::string name = n == 1 ? base : base + std::to_string(n);
@@ -79,19 +136,18 @@ bool ListFiles::keepBackup(Backup& backup) {
             auto held = platform::readFile(name);
             if (!held || *held != backup.bytes) continue;
         } else if (!platform::writeFileAtomic(name, backup.bytes, platform::Access::OwnerOnly)) {
-            m_dialogs.error(cannotWriteText(name));
-            return false;
+            return name;
         }
         backup.bytes.clear();
-        return true;
+        return {};
     }
-    m_dialogs.error(cannotWriteText(base));
-    return false;
+    return base;
 }
 
 bool ListFiles::import(const std::string& path) {
     WindowState& s = m_state;
     Backup pending{path, {}};
+    devlist::LineStore base;
     if (platform::fileExists(path) || platform::directoryExists(path)) {
         auto bytes = platform::readFile(path);
         devlist::LineStore raw;
@@ -101,6 +157,7 @@ bool ListFiles::import(const std::string& path) {
             return false;
         }
         devlist::ListBuild build = devlist::BuildListRecords(raw);
+        base = raw;
         s.workStore = std::move(raw);
         s.viewStore = std::move(build.records);
         if (build.lossy) pending.bytes = std::move(*bytes);
@@ -108,6 +165,7 @@ bool ListFiles::import(const std::string& path) {
     // The imported file becomes the list file only when the import is applied, so leaving
     // without applying never writes the old list over it.
     m_pendingImport = std::move(pending);
+    m_importBase = std::move(base);
     s.settings.listFile = path;
     return true;
 }
@@ -117,6 +175,8 @@ void ListFiles::importApplied() {
     m_state.listFilePath = m_pendingImport.path;
     m_backup = std::move(m_pendingImport);
     m_pendingImport = {};
+    m_base = std::move(m_importBase);
+    m_importBase = {};
 }
 
 void ListFiles::importDropped() {
@@ -124,6 +184,7 @@ void ListFiles::importDropped() {
     // The list file stays the one in use.
     m_state.settings.listFile = m_state.listFilePath;
     m_pendingImport = {};
+    m_importBase = {};
 }
 
 }  // namespace shell

@@ -2,10 +2,18 @@
 // backup copy of whatever a load or an import left out. One rule for every write over a list
 // file: a file the program could not read is never written, and the bytes a load or import
 // dropped are kept in a ".bak" copy beside the file before it is first replaced.
+//
+// A runner may write results into the list file while the window has it open. Every write over
+// the list file in use therefore takes the lock a runner takes ("<list>.lock"), re-reads the file
+// and carries the results it gained since the window last read or wrote it into the window's
+// lines (CarryResults) before writing them; a session's result is written as a runner writes it.
 #pragma once
 
 #include <string>
 
+#include "devlist/line_store.h"
+#include "fleet/list_writer.h"
+#include "fleet/result_rule.h"
 #include "platform/dialogs.h"
 #include "shell/window_state.h"
 
@@ -22,7 +30,16 @@ public:
     // Reads the list-file box's file into the list store and the working copy.
     void load();
     // Writes the list store to the list file in use; false (after telling why) when it failed.
+    // The results a runner wrote meanwhile come into the list store and the working copy.
     bool save();
+
+    enum class ResultWrite { Written, Gone };
+    // Writes a session's result into its record of the list file in use, found by the
+    // record's identity in the file as it is now, and changing only its result fields; then
+    // saves the list store, which so takes the result and whatever else the file gained. Gone:
+    // the record is no longer there, and nothing was written. A list file that cannot take it
+    // (missing, or no list any more) gets the list store with the result in it.
+    ResultWrite writeResult(const fleet::RecordIdentity& record, const fleet::Outcome& outcome);
     // Writes the list store to another file, as "List エクスポート" does.
     bool exportTo(const std::string& path);
 
@@ -41,7 +58,9 @@ private:
     };
 
     bool writeOver(const std::string& path, const std::string& bytes);
-    bool keepBackup(Backup& backup);
+    // writeOver without telling the operator: the path that could not be written, or "".
+    std::string writeQuietly(const std::string& path, const std::string& bytes);
+    std::string keepBackup(Backup& backup);
 
     WindowState& m_state;
     platform::Dialogs& m_dialogs;
@@ -49,6 +68,10 @@ private:
     Backup m_pendingImport;  // the imported file, until the import is applied
     // A list file that exists but could not be read: the program never writes over it.
     std::string m_unreadable;
+    // The list file in use as the window last read or wrote it: what a runner's results are
+    // told apart from. The imported file's, until the import is applied.
+    devlist::LineStore m_base;
+    devlist::LineStore m_importBase;
 };
 
 }  // namespace shell

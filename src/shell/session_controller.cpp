@@ -10,6 +10,7 @@
 #include "session/result_record.h"
 #include "shell/app.h"
 #include "shell/comm_log.h"
+#include "shell/list_files.h"
 #include "text/cp932.h"
 
 namespace shell {
@@ -178,7 +179,9 @@ void SessionController::startSingle(SessionMode mode) {
     row = s.selectedRow;
     if (row < 0) return;
     m_mode = mode;
-    // A bulk run whose controls "戻る" unlocked ends here, and its progress line with it.
+    // A bulk run whose controls "戻る" unlocked ends here, and its progress line and report
+    // with it.
+    finishReport();
     m_runRecords.clear();
     m_runNext = 0;
     s.statusText.clear();
@@ -222,6 +225,8 @@ void SessionController::startBulk(SessionMode mode) {
     // A session left running by "戻る" no longer hands its result on.
     ++m_generation;
     m_sequencerTimer->stop();
+    finishReport();
+    m_report.begin(s.workFolderPath, m_clock.now());
     if (mode == SessionMode::BulkSend) {
         for (size_t row = 0; row < s.listView.size(); ++row)
             m_app.checkStatusSave(static_cast<int>(row));
@@ -281,6 +286,12 @@ void SessionController::dataSend(int row) {
     std::string line = recordLine(s, record);
     std::string host = devlist::FieldGet(3, line);
     long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
+    m_loaded = s.edit.rec;
+    m_port = port;
+    m_startTime = m_clock.now();
+    m_startFileTime = std::filesystem::file_time_type::clock::now();
+    m_startTick = m_loop.tickCount();
+    m_endTick = m_startTick;
 
     const SettingsBoxes& o = s.settings;
     session::SessionContext context{
@@ -294,7 +305,9 @@ void SessionController::dataSend(int row) {
         [this](const std::string& text) { log(text); },
         [this, generation] {
             // Only the session being served hands its result on.
-            if (generation == m_generation) m_sequencerTimer->start(kSequencerMs);
+            if (generation != m_generation) return;
+            m_endTick = m_loop.tickCount();
+            m_sequencerTimer->start(kSequencerMs);
         },
         [this, generation] {
             if (generation == m_generation) sessionChanged();
@@ -325,18 +338,22 @@ void SessionController::sequencer() {
     uint32_t pause = kPauseAfterFailureMs;
     if (m_servedRecord < 0 || !m_session) return;
 
-    // The record is written from the session's own copy of its boxes: by now the editor may
-    // hold another record, which "戻る" lets the operator open during the session.
-    devlist::EditPanel served = m_session->served();
-    auto& rec = served.rec;
+    // The result is taken from the session's own copy of the record's boxes: by now the editor
+    // may hold another record, which "戻る" lets the operator open during the session.
+    const devlist::EditPanel& served = m_session->served();
+    const auto& read = served.rec;
     platform::LocalTime now = m_clock.now();
-    rec.lastSend = platform::dateText(now) + " " + platform::timeText(now);
     fleet::Outcome outcome;
     outcome.result = m_session->result();
     outcome.failureText = m_session->failureText();
     outcome.resetPending = m_session->resetPending();
-    if (auto message = fleet::ResultMessage(outcome)) {
-        rec.message = *message;
+    if (read.modelVersion != m_loaded.modelVersion) outcome.modelVersion = read.modelVersion;
+    if (read.macAddress != m_loaded.macAddress) outcome.macAddress = read.macAddress;
+    if (read.deviceName != m_loaded.deviceName) outcome.deviceName = read.deviceName;
+    outcome.lastSend = platform::dateText(now) + " " + platform::timeText(now);
+    const std::optional<std::string> resultMessage = fleet::ResultMessage(outcome);
+    const std::string message = resultMessage.value_or(read.message);
+    if (resultMessage) {
         if (m_session->result() == session::kResultOk) {
             ++m_okCount;
             m_session->clearResetPending();
@@ -347,26 +364,25 @@ void SessionController::sequencer() {
     }
     // The editor shows the result while it still holds the served record.
     if (s.edit.numberLabel == served.numberLabel) {
-        s.edit.rec.lastSend = rec.lastSend;
-        s.edit.rec.message = rec.message;
+        s.edit.rec.lastSend = outcome.lastSend;
+        s.edit.rec.message = message;
     }
-    // A save name of the record's own is kept, as the record editor keeps it: dropping it
-    // would rename the device's files behind the operator's back.
+    // Only the result fields of the record change: a save name of the record's own is kept, as
+    // the record editor keeps it, and whatever a runner wrote into the file meanwhile stays.
     const int record = m_servedRecord;
-    if (session::WriteResult(s.listStore, m_target, served) >= 0) {
-        m_app.listSave();
-    } else {
+    if (m_app.listFiles().writeResult({m_target.line, m_target.bytes}, outcome) ==
+        ListFiles::ResultWrite::Gone) {
         log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
             text::sj(" の記録先が変更されたため、結果を記録しませんでした。"));
     }
+    reportServed(resultMessage.value_or(""));
 
     int selected = s.selectedRow;
     m_app.setListData("", 0);
     m_app.selectRow(selected);
 
     if (isSingle(m_mode)) {
-        std::string result =
-            "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + rec.message;
+        std::string result = "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + message;
         log(result);
         m_dialogs.information(result);
         s.editShown = false;
@@ -399,8 +415,33 @@ void SessionController::sequencer() {
     finishRun(false);
 }
 
+// A bulk run's served device goes into the run's report with the transcript of its session.
+void SessionController::reportServed(const std::string& message) {
+    if (!m_report.active() || !m_session) return;
+    const std::string line = m_target.bytes;
+    fleet::ReportRow row;
+    row.number = m_servedRecord + 1;
+    row.name = devlist::FieldGet(devlist::kListName, line);
+    row.address = devlist::FieldGet(devlist::kIpAddress, line);
+    row.port = m_port;
+    row.start = m_startTime;
+    row.end = m_clock.now();
+    row.durationMs = m_endTick - m_startTick;
+    row.message = message;
+    const devlist::EditPanel& served = m_session->served();
+    row.files =
+        fleet::FilesWritten(m_app.state().workFolderPath, m_dialogueMode == SessionMode::BulkSend,
+                            served.saveName, served.rec.macAddress, m_startFileTime);
+    m_report.add(std::move(row), m_session->terminal().bytes());
+}
+
+void SessionController::finishReport() {
+    if (m_report.active()) log(m_report.finish());
+}
+
 void SessionController::finishRun(bool summary) {
     WindowState& s = m_app.state();
+    finishReport();
     m_runRecords.clear();
     m_runNext = 0;
     s.statusText.clear();

@@ -1,10 +1,13 @@
 // The window's side of device sessions: the single and bulk starts with their questions, session
 // start for a list row, the sequencer that records each result in the device's record and moves
 // a bulk run on, "停止", and the progress shown in the status line. One DeviceSession object
-// serves one device; the next start replaces it, which also closes its connection.
+// serves one device; the next start replaces it, which also closes its connection. A result is
+// written into the list file as a runner writes it (ListFiles::writeResult); a bulk run also
+// leaves its report in the work folder (BulkReport).
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +20,7 @@
 #include "session/device_session.h"
 #include "session/result_record.h"
 #include "session/send_store.h"
+#include "shell/bulk_report.h"
 
 namespace shell {
 
@@ -51,6 +55,8 @@ private:
     void dataSend(int row);
     void sequencer();
     void finishRun(bool summary);
+    void finishReport();
+    void reportServed(const std::string& message);
     std::string sendMethodCaption() const;
     void log(const std::string& text);
     void sessionChanged();
@@ -73,6 +79,14 @@ private:
     int m_sessionRow = -1;
     int m_servedRecord = -1;         // the ListStore line of the device being served, at its start
     session::RecordTarget m_target;  // where its result goes
+    devlist::DeviceRecord m_loaded;  // its record as the session started, to tell what it read
+    // When the device being served started and ended, for the run's report.
+    platform::LocalTime m_startTime;
+    std::filesystem::file_time_type m_startFileTime;
+    uint32_t m_startTick = 0;
+    uint32_t m_endTick = 0;
+    long long m_port = 0;
+    BulkReport m_report;
     int m_okCount = 0;
     int m_ngCount = 0;
     // A bulk run serves the records checked when it started, each once, in list order.

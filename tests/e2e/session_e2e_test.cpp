@@ -46,9 +46,12 @@ protected:
         return startApp();
     }
     std::string saveName(const std::string& mac) { return "QLX" + devlist::MacDigits(mac); }
+    // The device files in the work folder; a bulk run's report and its folder ("run-...") apart.
     std::vector<std::string> dataFiles() {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dataDir())) out.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(dataDir()))
+            if (!e.path().filename().string().starts_with("run-"))
+                out.push_back(e.path().filename());
         std::sort(out.begin(), out.end());
         return out;
     }
@@ -153,6 +156,12 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
     for (size_t k = 0; k < 3; ++k)
         EXPECT_EQ(listField(k, devlist::kLastSend), "2026/12/07 09:05:03") << k;
     EXPECT_EQ(dataFiles().size(), 6u);  // q2, l20 and R1 of the first and the third
+    // The run's report names all three, and its folder keeps the three transcripts.
+    const std::string report = data("run-20261207-090503.csv");
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 4);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dataDir() / "run-20261207-090503"),
+                            fs::directory_iterator()),
+              3);
     for (const auto& [no, deviceText] :
          {std::pair{1, deviceTexts[0]}, std::pair{3, deviceTexts[2]}}) {
         auto device = simDevice(deviceText);
@@ -236,7 +245,8 @@ TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
     EXPECT_EQ(listField(0, devlist::kMacAddress), ".. /..");
     for (const auto& f : allFiles()) {
         bool inside = f.starts_with("bin/data/") && f.find('/', 9) == std::string::npos;
-        EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "bin/qlx-setting.Ini")
+        EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "list.csv.lock" ||
+                    f == "bin/qlx-setting.Ini")
             << f;
     }
     // The log file is named from the MAC address as the record keeps it.

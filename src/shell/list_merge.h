@@ -1,0 +1,19 @@
+// The window saves its whole list, but a runner may have written results into the same file
+// since the window last read it. Before a save, the results the file gained meanwhile are carried
+// into the window's lines, so neither side loses the other's changes.
+#pragma once
+
+#include "devlist/line_store.h"
+
+namespace shell {
+
+// mine with, in each record, every result field (MacAddress, ModelVersion, DeviceName, LastSend,
+// Message) that disk changed since base and mine did not, taken from disk. Everything else is
+// mine: the order, the numbers, the check marks and groups, records added or deleted, and any
+// result field the operator changed. A record is the same record in the three stores when it
+// holds the same fields apart from its number, flags and result fields (the fields nobody but
+// the operator changes); among several alike, the first is paired with the first, and so on.
+devlist::LineStore CarryResults(const devlist::LineStore& mine, const devlist::LineStore& base,
+                                const devlist::LineStore& disk);
+
+}  // namespace shell

@@ -1,0 +1,79 @@
+// Carrying the results a runner wrote into the file into the window's lines before it saves:
+// what is carried, and what the window keeps as its own.
+#include <gtest/gtest.h>
+
+#include "devlist/fields.h"
+#include "shell/list_merge.h"
+
+namespace {
+
+using devlist::LineStore;
+
+std::string line(const std::string& no, const std::string& flags, const std::string& name,
+                 const std::string& mac = "00:ee:80:00:00:01", const std::string& ver = "V1.00",
+                 const std::string& last = "", const std::string& msg = "") {
+    return no + "," + flags + "," + name + ",127.0.0.1,80,23," + mac + "," + ver +
+           ",dev,admin,plume,defalt.txt," + last + "," + msg;
+}
+const std::string kA = line("001", "F0000000", "a");
+const std::string kB = line("002", "F0000000", "b");
+const std::string kAran =
+    line("001", "F0000000", "a", "00:11:22:33:44:55", "V2.00", "2026/12/07 09:00:00", "#000 OK");
+const std::string kBran = line("002", "F0000000", "b", "00:ee:80:00:00:01", "V1.00",
+                               "2026/12/07 09:00:01", "#404 NG Time Out");
+
+TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> mine, base, disk, want;
+    };
+    const Case cases[] = {
+        {"results of unchanged records", {kA, kB}, {kA, kB}, {kAran, kBran}, {kAran, kBran}},
+        {"nothing new on disk", {kA, kB}, {kA, kB}, {kA, kB}, {kA, kB}},
+        {"the window's check mark and number stay",
+         {line("005", "F0000001", "a"), kB},
+         {kA, kB},
+         {kAran, kB},
+         {line("005", "F0000001", "a", "00:11:22:33:44:55", "V2.00", "2026/12/07 09:00:00",
+               "#000 OK"),
+          kB}},
+        {"the window's order and deletions stay", {kB}, {kA, kB}, {kAran, kBran}, {kBran}},
+        {"a record the window added is its own",
+         {kA, line("003", "F0000000", "c")},
+         {kA},
+         {kAran},
+         {kAran, line("003", "F0000000", "c")}},
+        {"a record the window renamed keeps its own fields",
+         {line("001", "F0000000", "renamed"), kB},
+         {kA, kB},
+         {kAran, kBran},
+         {line("001", "F0000000", "renamed"), kBran}},
+        {"a result field the operator edited wins, the others come",
+         {line("001", "F0000000", "a", "00:00:00:00:00:09"), kB},
+         {kA, kB},
+         {kAran, kB},
+         {line("001", "F0000000", "a", "00:00:00:00:00:09", "V2.00", "2026/12/07 09:00:00",
+               "#000 OK"),
+          kB}},
+        {"two records alike pair in order", {kA, kA}, {kA, kA}, {kA, kAran}, {kA, kAran}},
+        {"a short record gets its fields",
+         {"001,F0000000,a"},
+         {"001,F0000000,a"},
+         {"001,F0000000,a,,,,,,,,,,2026/12/07 09:00:00,#000 OK"},
+         {"001,F0000000,a,,,,,,,,,,2026/12/07 09:00:00,#000 OK"}},
+        {"without a base nothing is taken", {kA}, {}, {kAran}, {kA}},
+        {"lines that are no record are left alone",
+         {"note", kA},
+         {"note", kA},
+         {"other", kAran},
+         {"note", kAran}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(
+            shell::CarryResults(LineStore(c.mine), LineStore(c.base), LineStore(c.disk)).lines(),
+            c.want)
+            << c.name;
+    }
+}
+
+}  // namespace

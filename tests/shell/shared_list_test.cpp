@@ -1,0 +1,193 @@
+// The window beside a runner: both write one list file, with the operator editing in between,
+// and nothing either wrote is lost; and the report every bulk run leaves in the work folder.
+#include "fleet/list_writer.h"
+#include "platform/files.h"
+#include "session_fixture.h"
+
+namespace shelltest {
+namespace {
+
+std::vector<std::string> cells(const std::string& csvLine) {
+    std::vector<std::string> out(1);
+    for (char c : csvLine) {
+        if (c == ',') {
+            out.emplace_back();
+        } else {
+            out.back().push_back(c);
+        }
+    }
+    return out;
+}
+
+fleet::Outcome runnerResult(int result, const std::string& at) {
+    fleet::Outcome o;
+    o.result = result;
+    o.lastSend = "2026/12/07 " + at;
+    o.modelVersion = "RUNNER";
+    return o;
+}
+
+TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
+    struct Case {
+        const char* name;
+        bool stopInSecond;
+        const char* report;  // a second run in the same second takes the next name
+        std::vector<std::string> codes;
+    };
+    const Case cases[] = {{"whole run", false, "run-20261207-090503", {"000", "104", "404"}},
+                          {"stopped", true, "run-20261207-090503-2", {"000", "104"}}};
+    std::string firstReport;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startWith({checked(1, "dev1"), checked(2, "dev2"), checked(3, "dev3")});
+        m_dialogs.answer(true);
+        ctl().bulkCheck();
+        play(0, transcript(false));
+        ASSERT_TRUE(runUntil([&] { return conns() == 2; }));
+        if (c.stopInSecond) ctl().stop();
+        play(1, kRefused);
+        ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
+
+        const fs::path folder = st().workFolderPath;
+        const fs::path report = folder / (std::string(c.report) + ".csv");
+        std::string csv = readBytes(report);
+        std::vector<std::string> rows;
+        for (size_t at = 0; at < csv.size();) {
+            size_t end = csv.find("\r\n", at);
+            rows.push_back(csv.substr(at, end - at));
+            at = end + 2;
+        }
+        ASSERT_EQ(rows.size(), c.codes.size() + 1);
+        EXPECT_EQ(rows[0], "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files");
+        for (size_t i = 0; i < c.codes.size(); ++i) {
+            auto f = cells(rows[i + 1]);
+            ASSERT_EQ(f.size(), 10u);
+            const std::string no = devlist::ZeroPad(static_cast<long long>(i) + 1, 3);
+            EXPECT_EQ(f[0] + f[1] + f[2] + f[3], no + "dev" + std::to_string(i + 1) + "127.0.0." +
+                                                     std::to_string(i + 1) + "23");
+            EXPECT_EQ(f[7], c.codes[i]);
+            // Every served device's transcript, failures included.
+            const fs::path transcriptFile =
+                folder / c.report / ("No" + no + "-127.0.0." + std::to_string(i + 1) + ".txt");
+            EXPECT_TRUE(fs::is_regular_file(transcriptFile));
+            const std::string t = readBytes(transcriptFile);
+            const char* said[] = {"Welcome", "Incorrect", ""};
+            EXPECT_NE(t.find(said[i]), std::string::npos) << t;
+        }
+        EXPECT_EQ(cells(rows[1])[8], sj("OK 正常送信"));
+        EXPECT_NE(cells(rows[1])[9], "");  // the dialogue's files
+        const auto& log = st().commLogView.lines();
+        const std::string named =
+            "2026/12/07 09:05:03 " + sj("一斉接続の結果を ") + c.report + sj(".csv に記録しました");
+        EXPECT_EQ(c.stopInSecond ? log.back() : log.end()[-2], named);
+        // An earlier run's report is never touched.
+        if (firstReport.empty()) firstReport = csv;
+        EXPECT_EQ(readBytes(folder / "run-20261207-090503.csv"), firstReport);
+        m_dialogs.clear();
+    }
+}
+
+// A runner serves records 4 to 6 while the window runs a bulk check over 1 to 3; the operator
+// edits in between. Every result and every edit is in the file at the end.
+TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
+    startWith({checked(1, "dev1"), checked(2, "dev2"), checked(3, "dev3"), unchecked(4, "dev4"),
+               unchecked(5, "dev5"), unchecked(6, "dev6")});
+    const std::string path = (m_dir / "list.csv").string();
+    auto loaded = fleet::LoadList(path);
+    ASSERT_TRUE(loaded);
+    auto identity = [&](int no) {
+        const int raw = loaded->rawLine[static_cast<size_t>(no - 1)];
+        return fleet::RecordIdentity{raw, loaded->raw[static_cast<size_t>(raw)]};
+    };
+    fleet::ListWriter runner(path);
+    auto record = [&](int no, int result, const std::string& at) {
+        EXPECT_EQ(runner.record(identity(no), runnerResult(result, at)).status,
+                  fleet::ListWriter::Status::Written)
+            << no;
+    };
+
+    m_dialogs.answer(true);
+    ctl().bulkCheck();
+    record(4, session::kResultOk, "09:10:04");
+    play(0, transcript(false));
+    ASSERT_TRUE(runUntil([&] { return conns() == 2; }));
+    // The window took the file as it was after its own result.
+    EXPECT_EQ(field(3, devlist::kModelVersion), "RUNNER");
+    EXPECT_EQ(field(0, devlist::kModelVersion), "V1.23");
+
+    // The operator changes record 6's password and checks record 5 (kept in the window only).
+    m_app->selectRow(5);
+    m_app->editSelected();
+    st().edit.rec.password = "newpass";
+    m_app->saveRecord();
+    record(6, session::kResultTimeOut, "09:10:06");
+    record(5, session::kResultLoginError, "09:10:05");
+    m_app->rowClicked(4, true);
+    play(1, kRefused);
+    ASSERT_TRUE(runUntil([&] { return conns() == 3; }));
+    play(2, transcript(false));
+    ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
+
+    // List editing: a working copy taken before the runner's next result is applied after it.
+    m_app->enterListEdit();
+    m_app->selectRow(0);
+    m_app->moveDown();
+    record(4, session::kResultExists, "09:20:04");
+    m_dialogs.answer(true);
+    m_app->applyListEdit();
+    m_app->leaveListEdit();
+
+    auto file = fleet::LoadList(path);
+    ASSERT_TRUE(file);
+    struct Want {
+        const char* name;
+        const char* message;
+        const char* password;
+        bool checked;
+        const char* version;
+    };
+    const Want want[] = {{"dev2", "#104 NG ID/PASS Login Error", "plume", true, "V1.00"},
+                         {"dev1", "#000 OK 正常送信", "plume", true, "V1.23"},
+                         {"dev3", "#000 OK 正常送信", "plume", true, "V1.23"},
+                         {"dev4", "#108 NG already exists.", "plume", false, "RUNNER"},
+                         {"dev5", "#104 NG ID/PASS Login Error", "plume", true, "RUNNER"},
+                         {"dev6", "#404 NG Time Out", "newpass", false, "RUNNER"}};
+    ASSERT_EQ(file->raw.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        const std::string& l = file->raw[i];
+        EXPECT_EQ(devlist::FieldGet(devlist::kListName, l), want[i].name) << l;
+        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, l), sj(want[i].message)) << l;
+        EXPECT_EQ(devlist::FieldGet(devlist::kPassword, l), want[i].password) << l;
+        EXPECT_EQ(devlist::FieldGet(devlist::kFlags, l).back() == '1', want[i].checked) << l;
+        EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, l), want[i].version) << l;
+    }
+    EXPECT_EQ(st().listStore.lines(), file->raw.lines());
+}
+
+// A result that comes in while list-edit changes are pending is in the working copy too, so
+// "適用" does not put the old result back; leaving without applying keeps it as well.
+TEST_F(Sessions, AResultDuringListEditSurvivesTheEdit) {
+    for (bool apply : {true, false}) {
+        SCOPED_TRACE(apply ? "applied" : "dropped");
+        startWith({unchecked(1, "dev1"), unchecked(2, "dev2"), unchecked(3, "dev3")});
+        m_app->selectRow(2);
+        m_dialogs.answer(true);
+        ctl().singleCheck();
+        m_app->leaveRecordEdit();  // "戻る"
+        m_app->enterListEdit();
+        m_app->selectRow(0);
+        m_app->moveDown();
+        ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+        m_dialogs.answer(true);
+        apply ? m_app->applyListEdit() : m_app->leaveListEdit();
+        const std::string bytes = listBytes();
+        const size_t at = bytes.find("dev3");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(bytes.find("#404 NG Time Out", at), std::string::npos) << bytes;
+        EXPECT_EQ(bytes.find("dev2") < bytes.find("dev1"), apply) << bytes;
+        m_dialogs.clear();
+    }
+}
+
+}  // namespace
+}  // namespace shelltest
