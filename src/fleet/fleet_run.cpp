@@ -5,6 +5,7 @@
 
 #include "devlist/edit_panel.h"
 #include "devlist/fields.h"
+#include "fleet/dump_diff.h"
 #include "platform/files.h"
 #include "session/device_session.h"
 #include "session/file_names.h"
@@ -203,6 +204,8 @@ void FleetRun::sequencer(Worker& w) {
         auto when = fs::last_write_time(platform::nativeIn(m_options.workFolder, name), ec);
         if (!ec && when >= w.startFileTime) row.files.push_back(name);
     }
+    if (session::IsSendMode(w.mode))
+        row.changed = SendChanges(m_options.workFolder, saveName, w.startFileTime);
     m_rows.push_back(std::move(row));
 
     if (m_hooks.deviceDone) {
