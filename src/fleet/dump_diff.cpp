@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "session/device_session.h"
 #include "session/file_names.h"
 
 namespace fleet {
@@ -13,6 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using Values = std::vector<std::string_view>;
+
+constexpr uint32_t kFileTimeSlackMs = 1000;
 
 struct ParsedDump {
     std::map<std::string_view, Values> variables;  // by name, values in file order
@@ -218,6 +221,13 @@ SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName)
                   ": the last send ended before its dump after the settings";
         return d;
     }
+    // Both dumps of one send fall inside its dialogue's time limit (a second more for the file
+    // times' steps); a check only rewrites the dump after.
+    if (beforeTime && afterTime &&
+        *afterTime - *beforeTime >
+            std::chrono::milliseconds(session::kTimeoutDialogueMs + kFileTimeSlackMs))
+        d.note = after.string() + " is from a later session than the send (a check): shown " +
+                 "are the changes since before the send";
     auto b = readDump(before, d.error);
     if (!b) return d;
     auto a = readDump(after, d.error);

@@ -51,6 +51,9 @@ struct SendDumps {
     std::string before;
     std::string after;
     std::string error;  // non-empty: what could not be read (UTF-8, for the terminal)
+    // Non-empty when the dump after was written later than one dialogue lasts after the dump
+    // before: a later check rewrote it, so the two show what changed since before the send.
+    std::string note;
 };
 SendDumps ReadSendDumps(const std::filesystem::path& workFolder, const std::string& saveName);
 

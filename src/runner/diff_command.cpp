@@ -44,6 +44,7 @@ int DiffCommand::run() {
         say("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.error);
         return kExitFiles;
     }
+    if (!dumps.note.empty()) say("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.note);
     for (const std::string& line : fleet::DiffLines(fleet::CompareDumps(dumps.before, dumps.after)))
         std::printf("%s\n", Shown(line).c_str());
     std::fflush(stdout);

@@ -127,9 +127,16 @@ TEST_F(SendDumpFiles, OnlyTheDumpsOfTheLastSendAreCompared) {
     write("QLX05q2.txt", dump("SEND", {".a=2", ".b=1"}), 1);
     auto dumps = fleet::ReadSendDumps(m_dir, "QLX05");
     EXPECT_EQ(dumps.error, "");
+    EXPECT_EQ(dumps.note, "");
     EXPECT_EQ(fleet::DiffLines(fleet::CompareDumps(dumps.before, dumps.after)),
               (std::vector<std::string>{"changed .a: 1 -> 2", "added   .b: 1"}));
     EXPECT_EQ(fleet::SendChanges(m_dir, "QLX05", since), (std::vector<std::string>{".a", ".b"}));
+
+    // A check after the send rewrote the dump after, later than one dialogue lasts.
+    write("QLX05q1.txt", dump("LOAD", {".a=1"}), 20);
+    dumps = fleet::ReadSendDumps(m_dir, "QLX05");
+    EXPECT_EQ(dumps.error, "");
+    EXPECT_NE(dumps.note.find("later session"), std::string::npos);
 
     // A file far larger than any dump is not read.
     testsupport::writeBytes(m_dir / "bigq1.txt", "");
