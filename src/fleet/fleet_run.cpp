@@ -5,6 +5,7 @@
 
 #include "devlist/edit_panel.h"
 #include "devlist/fields.h"
+#include "fleet/dump_diff.h"
 #include "platform/files.h"
 #include "session/device_session.h"
 #include "session/file_names.h"
@@ -193,6 +194,8 @@ void FleetRun::sequencer(Worker& w) {
     row.message = message;
     row.files = FilesWritten(m_options.workFolder, session::IsSendMode(w.mode), w.panel.saveName,
                              rec.macAddress, w.startFileTime);
+    if (session::IsSendMode(w.mode))
+        row.changed = SendChanges(m_options.workFolder, w.panel.saveName, w.startFileTime);
     m_rows.push_back(std::move(row));
 
     if (m_hooks.deviceDone) {

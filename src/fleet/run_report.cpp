@@ -56,6 +56,12 @@ std::string joined(const std::vector<std::string>& files) {
     return out;
 }
 
+std::string jsonArray(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) out += (i == 0 ? "" : ", ") + jsonString(items[i]);
+    return out + "]";
+}
+
 }  // namespace
 
 std::string MessageCode(const std::string& message) {
@@ -71,7 +77,7 @@ std::string MessageText(const std::string& message) {
 }
 
 std::string ReportCsv(const std::vector<ReportRow>& rows) {
-    std::string out = "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files\r\n";
+    std::string out = "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed\r\n";
     for (const ReportRow& r : rows) {
         for (const std::string& f :
              {devlist::ZeroPad(r.number, 3), r.name, r.address, std::to_string(r.port),
@@ -81,6 +87,8 @@ std::string ReportCsv(const std::vector<ReportRow>& rows) {
             out += ',';
         }
         out += csvField(joined(r.files));
+        out += ',';
+        out += csvField(ChangedColumn(r.changed));
         out += "\r\n";
     }
     return out;
@@ -96,12 +104,23 @@ std::string ReportJson(const std::vector<ReportRow>& rows) {
                ", \"start\": \"" + stamp(r.start) + "\", \"end\": \"" + stamp(r.end) +
                "\", \"seconds\": " + seconds(r.durationMs) +
                ", \"code\": " + jsonString(MessageCode(r.message)) +
-               ", \"result\": " + jsonString(MessageText(r.message)) + ", \"files\": [";
-        for (size_t f = 0; f < r.files.size(); ++f)
-            out += (f == 0 ? "" : ", ") + jsonString(r.files[f]);
-        out += "]}";
+               ", \"result\": " + jsonString(MessageText(r.message)) +
+               ", \"files\": " + jsonArray(r.files) + ", \"changed\": ";
+        if (r.changed) {
+            out += "{\"count\": " + std::to_string(r.changed->size()) +
+                   ", \"names\": " + jsonArray(*r.changed) + "}";
+        } else {
+            out += "null";
+        }
+        out += "}";
     }
     return out + (rows.empty() ? "]\n" : "\n]\n");
+}
+
+std::string ChangedColumn(const std::optional<std::vector<std::string>>& changed) {
+    if (!changed) return {};
+    if (changed->empty()) return "0";
+    return std::to_string(changed->size()) + ": " + joined(*changed);
 }
 
 bool IsJsonReport(const std::filesystem::path& report) {

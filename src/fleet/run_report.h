@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct ReportRow {
     uint32_t durationMs = 0;
     std::string message;             // the result message ("#000 OK 正常送信"); empty: none
     std::vector<std::string> files;  // the work-folder files the dialogue wrote, code page 932
+    // A send that wrote both its dumps: the variables it changed (fleet::ChangedNames), code
+    // page 932. nullopt otherwise (a check, or a send that ended before its second dump).
+    std::optional<std::vector<std::string>> changed;
 };
 
 // "#404 NG Time Out" splits into the code "404" and the text "NG Time Out".
@@ -30,6 +34,10 @@ std::string MessageText(const std::string& message);
 
 std::string ReportCsv(const std::vector<ReportRow>& rows);
 std::string ReportJson(const std::vector<ReportRow>& rows);
+
+// The report's "Changed" column: empty without a send's dumps, "0" for none, else the count, a
+// colon and the names separated by ";" ("2: .sysName;.ntpServer").
+std::string ChangedColumn(const std::optional<std::vector<std::string>>& changed);
 
 // JSON when the path ends ".json" (any letter case), CSV otherwise.
 bool IsJsonReport(const std::filesystem::path& report);

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "app/options.h"
+#include "devlist/fields.h"
 #include "fleet/fleet_run.h"
 #include "text/cp932.h"
 
@@ -14,6 +15,7 @@ const char* const kUsage =
     "Usage: qlx-setting-cli check|send [SELECTION] [--list FILE] [--ini FILE] [--work DIR]\n"
     "                       [--parallel N] [--report FILE.csv|FILE.json] [--quiet]\n"
     "       qlx-setting-cli search [--own-address A.B.C.D] [--apply] [--list FILE] [--ini FILE]\n"
+    "       qlx-setting-cli diff NUMBER [--list FILE] [--ini FILE] [--work DIR]\n"
     "       qlx-setting-cli --help | --version\n"
     "\n"
     "Serves the devices of the QLX device list without the window: the same dialogue, the\n"
@@ -24,6 +26,20 @@ const char* const kUsage =
     "  send                  sends each selected device its settings file (\"設定送信\")\n"
     "  search                the LAN search: prints every reply and what the merge into the\n"
     "                        list would change; --apply stores the merged list\n"
+    "  diff NUMBER           what the last send to record NUMBER changed: its variables before\n"
+    "                        the settings (the \"q1\" dump in the work folder) against those\n"
+    "                        after them (\"q2\"), matched by name wherever they stand; lines\n"
+    "                        that are not name=value are matched whole. One line per change\n"
+    "                        on standard output, sorted by name, whole lines last:\n"
+    "                          changed NAME: OLD -> NEW\n"
+    "                          added   NAME: VALUE\n"
+    "                          removed NAME: VALUE\n"
+    "                          added   line: TEXT\n"
+    "                          removed line: TEXT\n"
+    "                        an empty value as (empty), control bytes as \\xNN; \"no change\"\n"
+    "                        when the dumps agree. Exit 0; 2 when the list has no record\n"
+    "                        NUMBER; 3 when a dump is missing, unreadable or older than the\n"
+    "                        send (a check writes only \"q2\")\n"
     "\n"
     "SELECTION (every option given narrows the set further):\n"
     "  --checked             the records whose check mark is set (the default when none of\n"
@@ -76,6 +92,13 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
         bool selectionTakesValue = false;
         if (i == 0 && (arg == "check" || arg == "send" || arg == "search")) {
             o.verb = arg == "check" ? Verb::Check : arg == "send" ? Verb::Send : Verb::Search;
+        } else if (i == 0 && arg == "diff") {
+            o.verb = Verb::Diff;
+        } else if (o.verb == Verb::Diff && o.recordNumber == 0 && !arg.starts_with("-")) {
+            auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), o.recordNumber);
+            if (ec != std::errc() || end != arg.data() + arg.size() || o.recordNumber < 1 ||
+                o.recordNumber > devlist::kMaxRecords)
+                return fail("diff takes a record number, 1 to 999");
         } else if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--version") {
@@ -123,7 +146,8 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
         }
     }
     if (o.help || o.version) return o;
-    if (o.verb == Verb::None) return fail("no verb given (check, send or search)");
+    if (o.verb == Verb::None) return fail("no verb given (check, send, search or diff)");
+    if (o.verb == Verb::Diff && o.recordNumber == 0) return fail("diff needs a record number");
     return o;
 }
 

@@ -8,7 +8,7 @@
 
 namespace runner {
 
-enum class Verb { None, Check, Send, Search };
+enum class Verb { None, Check, Send, Search, Diff };
 
 // The exit codes, as --help names them.
 constexpr int kExitOk = 0;
@@ -30,6 +30,7 @@ struct CliOptions {
     bool quiet = false;
     std::string ownAddress;  // search --own-address
     bool apply = false;      // search --apply
+    int recordNumber = 0;    // diff NUMBER
     std::string error;       // non-empty: a usage error
 };
 

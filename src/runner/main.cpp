@@ -6,6 +6,7 @@
 
 #include "platform/memory.h"
 #include "runner/cli_options.h"
+#include "runner/diff_command.h"
 #include "runner/run_command.h"
 #include "runner/search_command.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
         std::fputs(runner::kVersion, stdout);
         return runner::kExitOk;
     }
+    if (options.verb == runner::Verb::Diff) return runner::DiffCommand(options).run();
     QCoreApplication app(argc, argv);
     if (options.verb == runner::Verb::Search) return runner::SearchCommand(options).run();
     return runner::RunCommand(options).run();

@@ -45,6 +45,18 @@ TEST(Dialogue, LineEndsMayBeCrCrLfOrLfAndSplitAnywhere) {
     EXPECT_EQ(d.receive("\r\n\r").size(), 2u);  // two bare lines, each with its prompt
 }
 
+TEST(Dialogue, SettingsLinesSetAndRemoveVariablesOfTheDump) {
+    DeviceState state(device("127.0.0.2,var.trap=10.0.0.1"));
+    Dialogue d(state);
+    auto w = afterLogin(
+        d, {".ntp=127.0.0.1", "unset .trap", "unset dhcpEnabled", "unset .none", "&save"});
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(joined(w[i]), kPrompt) << i;
+    const std::string dump = joined(w[4]);
+    EXPECT_NE(dump.find(".ntp=127.0.0.1\r\n"), std::string::npos);
+    EXPECT_EQ(dump.find(".trap="), std::string::npos);
+    EXPECT_EQ(dump.find(".dhcpEnabled="), std::string::npos);
+}
+
 TEST(Dialogue, FaultsReshapeTheAnswersButKeepTheirBytes) {
     const std::string plain = DeviceState(device("127.0.0.2")).dump() + kPrompt;
     {

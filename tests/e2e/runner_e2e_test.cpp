@@ -1,6 +1,6 @@
 // qlx-setting-cli as operators run it, against qlx-devsim on loopback: a mixed fleet with a
 // refusal, a busy and a silent device, the re-run of exactly the failures, Ctrl-C in the middle
-// of a run, and the exit codes.
+// of a run, the exit codes, and what a send changed (diff and the report's column).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -36,6 +36,7 @@ std::string rec(int no, const std::string& name, int host) {
 struct Result {
     int code = -1;
     std::string errors;  // standard error, UTF-8
+    std::string output;  // standard output, UTF-8
 };
 
 class RunnerE2e : public ::testing::Test {
@@ -83,6 +84,7 @@ protected:
         p.waitForFinished(60000);
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         r.errors = p.readAllStandardError().toStdString();
+        r.output = p.readAllStandardOutput().toStdString();
         return r;
     }
 
@@ -152,6 +154,49 @@ TEST_F(RunnerE2e, ExitCodesForUsageAndUnreadableFiles) {
     fs::remove(m_dir / "s.Ini");
     writeList({rec(1, "a", 88)});
     EXPECT_EQ(runner({"check"}).code, 3);  // the settings file named is missing
+}
+
+TEST_F(RunnerE2e, DiffShowsWhatTheLastSendChanged) {
+    startFleet({"127.0.0.89,var.trapHost=10.0.0.1", "127.0.0.90"});
+    // The MAC addresses the devices report, so that the files keep their names after the run.
+    std::string room = rec(1, "room", 89), hall = rec(2, "hall", 90);
+    room.replace(room.find(":00:89,"), 7, ":00:59,");
+    hall.replace(hall.find(":00:90,"), 7, ":00:5A,");
+    writeList({room, hall});
+    writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=0\r\nfile2=change.txt\r\n");
+    writeBytes(m_dir / "change.txt",
+               ".ipAdEntNetMask=255.255.0.0\r\n.ntpServer=127.0.0.1\r\nunset .trapHost\r\n");
+
+    Result send = runner({"send", "--no", "1", "--report", "send.json"});
+    ASSERT_EQ(send.code, 0) << send.errors;
+    Result diff = runner({"diff", "1"});
+    EXPECT_EQ(diff.code, 0) << diff.errors;
+    EXPECT_EQ(diff.output,
+              "changed .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
+              "added   .ntpServer: 127.0.0.1\n"
+              "removed .trapHost: 10.0.0.1\n");
+    EXPECT_NE(readBytes(m_dir / "send.json")
+                  .find("\"changed\": {\"count\": 3, \"names\": [\".ipAdEntNetMask\", "
+                        "\".ntpServer\", \".trapHost\"]}"),
+              std::string::npos);
+
+    // The same settings again: both dumps agree.
+    send = runner({"send", "--no", "1", "--report", "again.csv"});
+    ASSERT_EQ(send.code, 0) << send.errors;
+    diff = runner({"diff", "1"});
+    EXPECT_EQ(diff.code, 0) << diff.errors;
+    EXPECT_EQ(diff.output, "no change\n");
+    EXPECT_TRUE(readBytes(m_dir / "again.csv").ends_with(",0\r\n"));
+
+    // A check writes only the dump after: nothing to compare, and an empty column.
+    Result check = runner({"check", "--no", "2", "--report", "check.csv"});
+    ASSERT_EQ(check.code, 0) << check.errors;
+    EXPECT_TRUE(readBytes(m_dir / "check.csv").ends_with("QLX00EE8000005AR1.txt,\r\n"));
+    diff = runner({"diff", "2"});
+    EXPECT_EQ(diff.code, 3);
+    EXPECT_NE(diff.errors.find("QLX00EE8000005Aq1.txt"), std::string::npos) << diff.errors;
+    EXPECT_EQ(runner({"diff", "3"}).code, 2);
+    EXPECT_EQ(runner({"diff"}).code, 2);
 }
 
 }  // namespace

@@ -274,26 +274,31 @@ TEST(RunReport, CsvAndJsonGolden) {
     f.name = "a,\"b\"";
     f.message = "#421 NG failure: busy";
     f.files = {};
+    f.changed = std::vector<std::string>{".sysName", text::sj("機器")};
     EXPECT_EQ(fleet::ReportCsv({r, f}),
-              "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files\r\n"
+              "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed\r\n"
               "017," +
                   text::sj("会議室B") +
                   ",127.0.0.18,23,2024/05/06 07:08:09,2024/05/06 07:08:10,1.234,000,OK " +
                   text::sj("正常送信") +
-                  ",QLXq2.txt;QLXR1.txt\r\n"
+                  ",QLXq2.txt;QLXR1.txt,\r\n"
                   "018,\"a,\"\"b\"\"\",127.0.0.18,23,2024/05/06 07:08:09,2024/05/06 07:08:10,"
-                  "1.234,421,NG failure: busy,\r\n");
+                  "1.234,421,NG failure: busy,,2: .sysName;" +
+                  text::sj("機器") + "\r\n");
     EXPECT_EQ(
         fleet::ReportJson({r, f}),
         "[\n  {\"no\": 17, \"name\": \"会議室B\", \"address\": \"127.0.0.18\", \"port\": 23, "
         "\"start\": \"2024/05/06 07:08:09\", \"end\": \"2024/05/06 07:08:10\", "
         "\"seconds\": 1.234, \"code\": \"000\", \"result\": \"OK 正常送信\", \"files\": "
-        "[\"QLXq2.txt\", \"QLXR1.txt\"]},\n"
+        "[\"QLXq2.txt\", \"QLXR1.txt\"], \"changed\": null},\n"
         "  {\"no\": 18, \"name\": \"a,\\\"b\\\"\", \"address\": \"127.0.0.18\", \"port\": 23, "
         "\"start\": \"2024/05/06 07:08:09\", \"end\": \"2024/05/06 07:08:10\", "
         "\"seconds\": 1.234, \"code\": \"421\", \"result\": \"NG failure: busy\", "
-        "\"files\": []}\n]\n");
+        "\"files\": [], \"changed\": {\"count\": 2, \"names\": [\".sysName\", \"機器\"]}}\n]\n");
     EXPECT_EQ(fleet::ReportJson({}), "[]\n");
+    // A send that changed nothing says so; only a row without a send's dumps stays empty.
+    EXPECT_EQ(fleet::ChangedColumn(std::vector<std::string>{}), "0");
+    EXPECT_EQ(fleet::ChangedColumn(std::nullopt), "");
     EXPECT_TRUE(fleet::IsJsonReport("x/run.JSON"));
     EXPECT_EQ(fleet::TranscriptFolder("x/run.csv"), std::filesystem::path("x/run"));
     EXPECT_EQ(fleet::TranscriptName(3, "../x"), "No003-___x.txt");

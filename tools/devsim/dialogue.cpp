@@ -56,6 +56,10 @@ void DeviceState::set(std::string_view name, std::string value) {
     m_vars.emplace_back(std::string(name), std::move(value));
 }
 
+void DeviceState::unset(std::string_view name) {
+    std::erase_if(m_vars, [name](const auto& var) { return var.first == name; });
+}
+
 std::string DeviceState::dump() const {
     std::string out = "&save\r\n";
     for (const auto& [n, v] : m_vars) out += "." + n + "=" + get(n) + "\r\n";
@@ -206,6 +210,11 @@ void Dialogue::command(const std::string& text, std::vector<Write>& out) {
         std::from_chars(arg.data(), arg.data() + arg.size(), n);
         n = std::clamp(n, 0, kMaxLogLines);
         answer(text + "\r\n" + logText(n) + kPrompt, out);
+    } else if (word == "unset" && text.size() > 6) {
+        std::string_view name = std::string_view(text).substr(6);
+        if (name.starts_with('.')) name.remove_prefix(1);
+        m_device.unset(name);
+        answer(kPrompt, out);
     } else if (setting) {
         std::string_view name = std::string_view(text).substr(0, eq);
         if (name.starts_with('.')) name.remove_prefix(1);

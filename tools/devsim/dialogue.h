@@ -27,6 +27,7 @@ public:
     const DeviceConfig& config() const { return m_config; }
     std::string get(std::string_view name) const;
     void set(std::string_view name, std::string value);
+    void unset(std::string_view name);
     // The answer to "&save" up to and including "LOAD_END".
     std::string dump() const;
 

@@ -325,6 +325,7 @@ DEVICE: 127.X.Y.Z[:PORT][,key=value]...  (last part from 1 to 254)
   slow=MS             wait before each answer
   chunk=N             answer in pieces of N bytes, gap=MS apart (default 20)
   flood-bytes=N flood-ms=MS   bounds of the flood (default 80 MiB, 15000 ms)
+Settings lines ".NAME=VALUE" set a variable of the dump, "unset .NAME" removes it.
 Text values are UTF-8 (sent as code page 932); \xNN gives any byte, \\ a backslash.
 Prints "listening ADDRESS:PORT NAME" per device when ready; stops on SIGTERM or SIGINT.
 )";

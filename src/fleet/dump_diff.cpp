@@ -1,0 +1,255 @@
+#include "fleet/dump_diff.h"
+
+#include <cstdio>
+#include <map>
+#include <system_error>
+
+#include "platform/files.h"
+#include "session/device_session.h"
+#include "session/file_names.h"
+
+namespace fleet {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Values = std::vector<std::string_view>;
+
+constexpr uint32_t kFileTimeSlackMs = 1000;
+
+struct ParsedDump {
+    std::map<std::string_view, Values> variables;  // by name, values in file order
+    Values lines;                                  // the other lines, in file order
+};
+
+bool isHeader(std::string_view line) {
+    return line.starts_with("//--- LOAD DATA ") || line.starts_with("//--- SEND DATA ");
+}
+
+// "name=value": a name of at least one byte, with no blank or control byte in it. '=' is never
+// the second byte of a two-byte character, so the first one ends the name.
+std::optional<size_t> nameEnd(std::string_view line) {
+    size_t eq = line.find('=');
+    if (eq == 0 || eq == std::string_view::npos) return std::nullopt;
+    for (size_t i = 0; i < eq; ++i) {
+        auto b = static_cast<unsigned char>(line[i]);
+        if (b <= 0x20 || b == 0x7f) return std::nullopt;
+    }
+    return eq;
+}
+
+ParsedDump parse(std::string_view dump) {
+    ParsedDump out;
+    bool first = true;
+    while (!dump.empty()) {
+        size_t lf = dump.find('\n');
+        std::string_view line = dump.substr(0, lf);
+        dump.remove_prefix(lf == std::string_view::npos ? dump.size() : lf + 1);
+        // The header and the command echo end CR CR LF: every CR at the end is the line break's.
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        const bool header = first && isHeader(line);
+        first = false;
+        if (header) continue;
+        if (auto eq = nameEnd(line)) {
+            out.variables[line.substr(0, *eq)].push_back(line.substr(*eq + 1));
+        } else {
+            out.lines.push_back(line);
+        }
+    }
+    return out;
+}
+
+// The values of `from` that `other` does not hold as often, in the order of `from`.
+Values missingFrom(const Values& from, const Values& other) {
+    std::map<std::string_view, size_t> left;
+    for (std::string_view v : other) ++left[v];
+    Values out;
+    for (std::string_view v : from) {
+        auto it = left.find(v);
+        if (it != left.end() && it->second > 0) {
+            --it->second;
+        } else {
+            out.push_back(v);
+        }
+    }
+    return out;
+}
+
+void compareVariable(std::string_view name, const Values& before, const Values& after,
+                     std::vector<DumpChange>& out) {
+    const Values gone = missingFrom(before, after);
+    const Values fresh = missingFrom(after, before);
+    const size_t paired = std::min(gone.size(), fresh.size());
+    for (size_t i = 0; i < paired; ++i)
+        out.push_back({DumpChange::Kind::Changed, false, std::string(name), std::string(gone[i]),
+                       std::string(fresh[i])});
+    for (size_t i = paired; i < gone.size(); ++i)
+        out.push_back(
+            {DumpChange::Kind::Removed, false, std::string(name), std::string(gone[i]), {}});
+    for (size_t i = paired; i < fresh.size(); ++i)
+        out.push_back(
+            {DumpChange::Kind::Added, false, std::string(name), {}, std::string(fresh[i])});
+}
+
+// A control byte (never part of a two-byte character) as \xNN: a device's text must not move
+// the terminal's cursor or recolour it.
+std::string shown(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string shownValue(const std::string& value) {
+    return value.empty() ? "(empty)" : shown(value);
+}
+
+std::optional<fs::file_time_type> writeTime(const fs::path& path) {
+    std::error_code ec;
+    auto when = fs::last_write_time(path, ec);
+    if (ec) return std::nullopt;
+    return when;
+}
+
+// The whole file, or why not.
+std::optional<std::string> readDump(const fs::path& path, std::string& error) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    if (!ec && size > kMaxDumpBytes) {
+        error = "the file " + path.string() + " is too large for a dump";
+        return std::nullopt;
+    }
+    auto bytes = platform::readFileNative(path);
+    if (!bytes) error = "cannot read " + path.string();
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<DumpChange> CompareDumps(std::string_view before, std::string_view after) {
+    const ParsedDump b = parse(before);
+    const ParsedDump a = parse(after);
+    std::vector<DumpChange> out;
+    const Values none;
+    auto ib = b.variables.begin();
+    auto ia = a.variables.begin();
+    // Both maps are in name order: walk them side by side.
+    while (ib != b.variables.end() || ia != a.variables.end()) {
+        if (ia == a.variables.end() || (ib != b.variables.end() && ib->first < ia->first)) {
+            compareVariable(ib->first, ib->second, none, out);
+            ++ib;
+        } else if (ib == b.variables.end() || ia->first < ib->first) {
+            compareVariable(ia->first, none, ia->second, out);
+            ++ia;
+        } else {
+            compareVariable(ib->first, ib->second, ia->second, out);
+            ++ib;
+            ++ia;
+        }
+    }
+    for (std::string_view line : missingFrom(b.lines, a.lines))
+        out.push_back({DumpChange::Kind::Removed, true, std::string(line), {}, {}});
+    for (std::string_view line : missingFrom(a.lines, b.lines))
+        out.push_back({DumpChange::Kind::Added, true, std::string(line), {}, {}});
+    return out;
+}
+
+std::vector<std::string> ChangedNames(const std::vector<DumpChange>& changes) {
+    std::vector<std::string> names;
+    for (const DumpChange& c : changes) {
+        // A name's changes stand together: one entry for it.
+        if (!c.wholeLine && !names.empty() && names.back() == c.name) continue;
+        names.push_back(c.name);
+    }
+    return names;
+}
+
+std::vector<std::string> DiffLines(const std::vector<DumpChange>& changes) {
+    if (changes.empty()) return {"no change"};
+    std::vector<std::string> out;
+    for (const DumpChange& c : changes) {
+        if (c.wholeLine) {
+            out.push_back(
+                (c.kind == DumpChange::Kind::Added ? "added   line: " : "removed line: ") +
+                shown(c.name));
+            continue;
+        }
+        switch (c.kind) {
+            case DumpChange::Kind::Changed:
+                out.push_back("changed " + shown(c.name) + ": " + shownValue(c.before) + " -> " +
+                              shownValue(c.after));
+                break;
+            case DumpChange::Kind::Added:
+                out.push_back("added   " + shown(c.name) + ": " + shownValue(c.after));
+                break;
+            case DumpChange::Kind::Removed:
+                out.push_back("removed " + shown(c.name) + ": " + shownValue(c.before));
+                break;
+        }
+    }
+    return out;
+}
+
+SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName) {
+    SendDumps d;
+    const fs::path before = platform::nativeIn(workFolder, session::PreWriteDumpName(saveName));
+    const fs::path after = platform::nativeIn(workFolder, session::PostWriteDumpName(saveName));
+    if (!platform::fileExistsNative(before)) {
+        d.error = "no dump from before a send: " + before.string() +
+                  " (a check writes only the dump after)";
+        return d;
+    }
+    if (!platform::fileExistsNative(after)) {
+        d.error = "no dump from after a send: " + after.string();
+        return d;
+    }
+    // A send that ended before its second dump leaves the after dump of an earlier session.
+    auto beforeTime = writeTime(before);
+    auto afterTime = writeTime(after);
+    if (beforeTime && afterTime && *afterTime < *beforeTime) {
+        d.error = after.string() + " is older than " + before.string() +
+                  ": the last send ended before its dump after the settings";
+        return d;
+    }
+    // Both dumps of one send fall inside its dialogue's time limit (a second more for the file
+    // times' steps); a check only rewrites the dump after.
+    if (beforeTime && afterTime &&
+        *afterTime - *beforeTime >
+            std::chrono::milliseconds(session::kTimeoutDialogueMs + kFileTimeSlackMs))
+        d.note = after.string() + " is from a later session than the send (a check): shown " +
+                 "are the changes since before the send";
+    auto b = readDump(before, d.error);
+    if (!b) return d;
+    auto a = readDump(after, d.error);
+    if (!a) return d;
+    d.before = std::move(*b);
+    d.after = std::move(*a);
+    return d;
+}
+
+std::optional<std::vector<std::string>> SendChanges(const fs::path& workFolder,
+                                                    const std::string& saveName,
+                                                    fs::file_time_type since) {
+    const fs::path before = platform::nativeIn(workFolder, session::PreWriteDumpName(saveName));
+    const fs::path after = platform::nativeIn(workFolder, session::PostWriteDumpName(saveName));
+    auto beforeTime = writeTime(before);
+    auto afterTime = writeTime(after);
+    if (!beforeTime || !afterTime || *beforeTime < since || *afterTime < since) return std::nullopt;
+    std::string error;
+    auto b = readDump(before, error);
+    auto a = b ? readDump(after, error) : std::nullopt;
+    if (!a) return std::nullopt;
+    return ChangedNames(CompareDumps(*b, *a));
+}
+
+}  // namespace fleet

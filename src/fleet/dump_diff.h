@@ -1,0 +1,66 @@
+// What a send changed on a device: its variable dump before the settings ("q1") against the one
+// after them ("q2"). A dump file is a header line (with the time it was taken), then the device's
+// answer to "&save": the echo of the command and one ".name=value" line per variable.
+//
+// Variables are matched by name, wherever they stand; a line that is not name=value is matched
+// as a whole line. The header line and blank lines (a chunk that ended with its line break adds
+// one) are left out. All text is code page 932, as the files hold it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fleet {
+
+struct DumpChange {
+    enum class Kind { Changed, Added, Removed };
+    Kind kind = Kind::Changed;
+    bool wholeLine = false;  // a line that is not name=value: name holds the whole line
+    std::string name;        // the variable's name as the dump writes it (".sysName")
+    std::string before;      // Changed, Removed
+    std::string after;       // Changed, Added
+};
+
+// The variables by name in byte order, then the whole lines removed and added, each in the
+// order of its file. A name that stands several times in a dump has all its values compared:
+// the values gone are paired with the values new, in their order, the rest are added or removed.
+std::vector<DumpChange> CompareDumps(std::string_view before, std::string_view after);
+
+// Each variable changed once, by name, then each whole line changed: what the run report lists.
+std::vector<std::string> ChangedNames(const std::vector<DumpChange>& changes);
+
+// One line per change, "no change" when there is none:
+//   changed .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0
+//   added   .ntpServer: 127.0.0.1
+//   removed .trapHost: 10.0.0.1
+//   added   line: TEXT
+//   removed line: TEXT
+// An empty value shows as "(empty)", a control byte as "\xNN".
+std::vector<std::string> DiffLines(const std::vector<DumpChange>& changes);
+
+// Far above a dump the dialogue can write (its store keeps 32 MiB at most): a larger file in the
+// work folder is not one of its dumps and is not read.
+constexpr uintmax_t kMaxDumpBytes = uintmax_t{64} << 20;
+
+// The two dumps of a record's last send, read from the work folder.
+struct SendDumps {
+    std::string before;
+    std::string after;
+    std::string error;  // non-empty: what could not be read (UTF-8, for the terminal)
+    // Non-empty when the dump after was written later than one dialogue lasts after the dump
+    // before: a later check rewrote it, so the two show what changed since before the send.
+    std::string note;
+};
+SendDumps ReadSendDumps(const std::filesystem::path& workFolder, const std::string& saveName);
+
+// The names a send changed when the dialogue wrote both its dumps since `since`; nullopt when
+// it did not (a check, or a send that ended before its second dump).
+std::optional<std::vector<std::string>> SendChanges(const std::filesystem::path& workFolder,
+                                                    const std::string& saveName,
+                                                    std::filesystem::file_time_type since);
+
+}  // namespace fleet

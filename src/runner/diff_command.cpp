@@ -1,0 +1,54 @@
+#include "runner/diff_command.h"
+
+#include <cstdio>
+
+#include "devlist/edit_panel.h"
+#include "devlist/fields.h"
+#include "fleet/dump_diff.h"
+#include "fleet/list_writer.h"
+#include "runner/run_files.h"
+#include "text/cp932.h"
+
+namespace runner {
+namespace {
+
+void say(const std::string& utf8) {
+    std::fprintf(stderr, "qlx-setting-cli: %s\n", utf8.c_str());
+}
+
+}  // namespace
+
+int DiffCommand::run() {
+    const CliOptions& o = m_options;
+    RunFiles files = LocateRunFiles(o);
+    if (!files.error.empty()) {
+        say(files.error);
+        return kExitFiles;
+    }
+    auto list = fleet::LoadList(files.listFile);
+    if (!list) {
+        say("cannot read a device list from " + Shown(files.listFile));
+        return kExitFiles;
+    }
+    const auto index = static_cast<size_t>(o.recordNumber - 1);
+    if (index >= list->records.size()) {
+        say("the list has no record " + std::to_string(o.recordNumber) + " (it holds " +
+            std::to_string(list->records.size()) + ")");
+        return kExitUsage;
+    }
+    // The window's save name: the record's own, else "QLX" and the MAC address digits.
+    devlist::EditPanel panel;
+    devlist::EditData(panel, static_cast<int>(index), list->records);
+    fleet::SendDumps dumps = fleet::ReadSendDumps(files.workFolder, panel.saveName);
+    if (!dumps.error.empty()) {
+        say("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.error);
+        return kExitFiles;
+    }
+    if (!dumps.note.empty()) say("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.note);
+    for (const std::string& line : fleet::DiffLines(fleet::CompareDumps(dumps.before, dumps.after)))
+        std::printf("%s\n", Shown(line).c_str());
+    std::fflush(stdout);
+    return std::ferror(stdout) ? kExitFiles : kExitOk;
+}
+
+}  // namespace runner

@@ -1,0 +1,148 @@
+// What a send changed: the two dumps compared by name, the lines shown for the terminal, and the
+// dumps read from the work folder only when they belong to the last send.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "file_bytes.h"
+#include "fleet/dump_diff.h"
+#include "text/cp932.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A dump file as the dialogue writes it: header (ending CR CR LF), the "&save" echo, the lines.
+std::string dump(const std::string& title, const std::vector<std::string>& lines) {
+    std::string out = "//--- " + title + " DATA roomIP:127.0.0.5 MAC:00:EE:80:00:00:05 " +
+                      (title == "LOAD" ? "24/05/06 07:08:09" : "24/05/06 07:08:11") + "\r\r\n" +
+                      "&save\r\n";
+    for (const auto& l : lines) out += l + "\r\n";
+    return out;
+}
+
+TEST(DumpDiff, VariablesMatchByNameLinesWhole) {
+    const std::string sj = text::sj("会議室");
+    struct Case {
+        const char* what;
+        std::vector<std::string> before, after;
+        std::vector<std::string> expected;  // DiffLines
+    } cases[] = {
+        {"identical", {".a=1", ".b=2"}, {".a=1", ".b=2"}, {"no change"}},
+        {"order does not matter", {".a=1", ".b=2", "x"}, {"x", ".b=2", ".a=1"}, {"no change"}},
+        {"changed, added, removed, by name",
+         {".sysName=\"A\"", ".mask=255.0.0.0", ".trap=10.0.0.1"},
+         {".mask=255.255.0.0", ".ntp=127.0.0.1", ".sysName=\"B\""},
+         {"changed .mask: 255.0.0.0 -> 255.255.0.0", "added   .ntp: 127.0.0.1",
+          "changed .sysName: \"A\" -> \"B\"", "removed .trap: 10.0.0.1"}},
+        {"empty values",
+         {".a=", ".b=1"},
+         {".a=1", ".b="},
+         {"changed .a: (empty) -> 1", "changed .b: 1 -> (empty)"}},
+        {"only the first = ends the name",
+         {".url=a=b"},
+         {".url=a=c"},
+         {"changed .url: a=b -> a=c"}},
+        {"not name=value: whole lines",
+         {"unknown command", "=x", "a b=1"},
+         {"=x", "a b=2"},
+         {"removed line: unknown command", "removed line: a b=1", "added   line: a b=2"}},
+        {"a name twice: values paired in order",
+         {".r=1", ".r=2", ".r=3"},
+         {".r=3", ".r=4"},
+         {"changed .r: 1 -> 4", "removed .r: 2"}},
+        {"repeated whole lines counted", {"x", "x"}, {"x"}, {"removed line: x"}},
+        {"control bytes shown, never sent to the terminal",
+         {".e=\x1b[2J"},
+         {".e=\x7f"},
+         {"changed .e: \\x1B[2J -> \\x7F"}},
+        {"code page 932 kept",
+         {"." + sj + "=1"},
+         {"." + sj + "=2"},
+         {"changed ." + sj + ": 1 -> 2"}},
+    };
+    for (const auto& c : cases) {
+        auto changes = fleet::CompareDumps(dump("LOAD", c.before), dump("SEND", c.after));
+        EXPECT_EQ(fleet::DiffLines(changes), c.expected) << c.what;
+    }
+}
+
+TEST(DumpDiff, HeaderLineBreaksAndChunkBlanksAreNotChanges) {
+    // Other time stamps, CR LF against CR CR LF, a blank line a chunk end left, no final line
+    // break.
+    auto changes = fleet::CompareDumps(dump("LOAD", {".a=1", ".b=2"}),
+                                       "//--- SEND DATA x 99/01/01 00:00:00\r\n&save\r\r\n\r\n"
+                                       ".a=1\r\n\r\n.b=2");
+    EXPECT_TRUE(changes.empty());
+    // A header line further down is the device's text and counts.
+    changes = fleet::CompareDumps(dump("LOAD", {}), dump("SEND", {"//--- LOAD DATA z"}));
+    EXPECT_EQ(fleet::DiffLines(changes),
+              std::vector<std::string>{"added   line: //--- LOAD DATA z"});
+    // Arbitrary bytes never break the reading.
+    std::string noise;
+    for (int i = 0; i < 256; ++i) noise += static_cast<char>(i);
+    EXPECT_FALSE(fleet::CompareDumps(noise, noise + "=").empty());
+}
+
+TEST(DumpDiff, ChangedNamesListEachVariableOnce) {
+    auto changes = fleet::CompareDumps(dump("LOAD", {".r=1", ".r=2", ".a=1", "old"}),
+                                       dump("SEND", {".r=3", ".b=1", "new"}));
+    EXPECT_EQ(fleet::ChangedNames(changes),
+              (std::vector<std::string>{".a", ".b", ".r", "old", "new"}));
+    EXPECT_TRUE(fleet::ChangedNames({}).empty());
+}
+
+class SendDumpFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::path(::testing::TempDir()) / ("dump_diff_" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    void write(const std::string& name, const std::string& bytes, int ageSeconds) {
+        testsupport::writeBytes(m_dir / name, bytes);
+        fs::last_write_time(m_dir / name,
+                            fs::file_time_type::clock::now() - std::chrono::seconds(ageSeconds));
+    }
+    fs::path m_dir;
+};
+
+TEST_F(SendDumpFiles, OnlyTheDumpsOfTheLastSendAreCompared) {
+    const auto since = fs::file_time_type::clock::now() - std::chrono::seconds(30);
+    // A check writes only the dump after.
+    write("QLX05q2.txt", dump("SEND", {".a=1"}), 10);
+    EXPECT_NE(fleet::ReadSendDumps(m_dir, "QLX05").error.find("QLX05q1.txt"), std::string::npos);
+    EXPECT_FALSE(fleet::SendChanges(m_dir, "QLX05", since));
+
+    // A send that stopped before its second dump: the dump after is an older session's.
+    write("QLX05q1.txt", dump("LOAD", {".a=1"}), 5);
+    EXPECT_NE(fleet::ReadSendDumps(m_dir, "QLX05").error.find("older"), std::string::npos);
+    write("QLX05q2.txt", dump("SEND", {".a=2"}), 60);
+    EXPECT_FALSE(fleet::SendChanges(m_dir, "QLX05", since));  // not written since the start
+
+    write("QLX05q2.txt", dump("SEND", {".a=2", ".b=1"}), 1);
+    auto dumps = fleet::ReadSendDumps(m_dir, "QLX05");
+    EXPECT_EQ(dumps.error, "");
+    EXPECT_EQ(dumps.note, "");
+    EXPECT_EQ(fleet::DiffLines(fleet::CompareDumps(dumps.before, dumps.after)),
+              (std::vector<std::string>{"changed .a: 1 -> 2", "added   .b: 1"}));
+    EXPECT_EQ(fleet::SendChanges(m_dir, "QLX05", since), (std::vector<std::string>{".a", ".b"}));
+
+    // A check after the send rewrote the dump after, later than one dialogue lasts.
+    write("QLX05q1.txt", dump("LOAD", {".a=1"}), 20);
+    dumps = fleet::ReadSendDumps(m_dir, "QLX05");
+    EXPECT_EQ(dumps.error, "");
+    EXPECT_NE(dumps.note.find("later session"), std::string::npos);
+
+    // A file far larger than any dump is not read.
+    testsupport::writeBytes(m_dir / "bigq1.txt", "");
+    testsupport::writeBytes(m_dir / "bigq2.txt", "");
+    fs::resize_file(m_dir / "bigq2.txt", fleet::kMaxDumpBytes + 1);
+    EXPECT_NE(fleet::ReadSendDumps(m_dir, "big").error.find("too large"), std::string::npos);
+}
+
+}  // namespace
