@@ -5,6 +5,7 @@
 
 #include "devlist/device_record.h"
 #include "devlist/fields.h"
+#include "fleet/dump_diff.h"
 #include "fleet/result_rule.h"
 #include "platform/files.h"
 #include "session/result_record.h"
@@ -432,6 +433,9 @@ void SessionController::reportServed(const std::string& message) {
     row.files =
         fleet::FilesWritten(m_app.state().workFolderPath, m_dialogueMode == SessionMode::BulkSend,
                             served.saveName, served.rec.macAddress, m_startFileTime);
+    if (m_dialogueMode == SessionMode::BulkSend)
+        row.changed =
+            fleet::SendChanges(m_app.state().workFolderPath, served.saveName, m_startFileTime);
     m_report.add(std::move(row), m_session->terminal().bytes());
 }
 

@@ -58,10 +58,10 @@ TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
             at = end + 2;
         }
         ASSERT_EQ(rows.size(), c.codes.size() + 1);
-        EXPECT_EQ(rows[0], "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files");
+        EXPECT_EQ(rows[0], "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed");
         for (size_t i = 0; i < c.codes.size(); ++i) {
             auto f = cells(rows[i + 1]);
-            ASSERT_EQ(f.size(), 10u);
+            ASSERT_EQ(f.size(), 11u);
             const std::string no = devlist::ZeroPad(static_cast<long long>(i) + 1, 3);
             EXPECT_EQ(f[0] + f[1] + f[2] + f[3], no + "dev" + std::to_string(i + 1) + "127.0.0." +
                                                      std::to_string(i + 1) + "23");
