@@ -8,24 +8,13 @@
 #include <vector>
 
 #include "fleet/profile.h"
+#include "fleet/program_paths.h"
 
 namespace fleet {
 namespace {
 
 constexpr std::string_view kSection = "setting";
 constexpr uint32_t kDefaultEndWaitMs = 2000;
-
-std::string fromEnv(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::filesystem::path baseFolder(const std::string& xdg, const std::string& home,
-                                 const char* fallback) {
-    if (!xdg.empty() && xdg.front() == '/') return xdg;
-    if (!home.empty() && home.front() == '/') return std::filesystem::path(home) / fallback;
-    return {};
-}
 
 }  // namespace
 
@@ -60,15 +49,8 @@ uint32_t EndWaitMs(const std::string& endWait) {
 
 WindowFiles LocateWindowFiles(const std::filesystem::path& folder) {
     // The same places the window chooses for its program file "qlx-setting".
-    WindowFiles beside{folder / "qlx-setting.Ini", folder / "data"};
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(folder / "../share/qlx-setting/installed", ec))
-        return beside;
-    std::string home = fromEnv("HOME");
-    auto config = baseFolder(fromEnv("XDG_CONFIG_HOME"), home, ".config");
-    auto data = baseFolder(fromEnv("XDG_DATA_HOME"), home, ".local/share");
-    if (config.empty() || data.empty()) return beside;
-    return {config / "qlx-setting" / "qlx-setting.Ini", data / "qlx-setting" / "data"};
+    ProgramFiles files = LocateProgramFiles(folder / "qlx-setting", UserEnvironment::fromProcess());
+    return {files.settingsFile, files.workFolder};
 }
 
 }  // namespace fleet

@@ -45,10 +45,4 @@ void writeSettings(Profile& p, const SettingsBoxes& b) {
     p.writeBool(kSection, "chk7", b.cpuReset);
 }
 
-std::filesystem::path settingsPathFor(const std::filesystem::path& programFile) {
-    std::filesystem::path p = programFile;
-    p.replace_extension(".Ini");
-    return p;
-}
-
 }  // namespace shell

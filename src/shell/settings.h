@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fleet/profile.h"
+#include "fleet/program_paths.h"
 #include "shell/window_state.h"
 
 namespace shell {
@@ -24,7 +25,6 @@ void readSettings(const Profile& profile, SettingsBoxes& boxes, bool& enlarged);
 // Writes every stored key from the boxes, in the file's order; "debug" is never written.
 void writeSettings(Profile& profile, const SettingsBoxes& boxes);
 
-// The settings file of a program file: its extension replaced by ".Ini", or ".Ini" appended.
-std::filesystem::path settingsPathFor(const std::filesystem::path& programFile);
+using fleet::settingsPathFor;
 
 }  // namespace shell

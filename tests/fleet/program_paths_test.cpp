@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "shell/program_paths.h"
+#include "fleet/program_paths.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ TEST(LocateProgramFiles, UserFoldersOnlyForAnInstalledProgramWithAHome) {
     std::string beside = (dir / "bin/").string();
     struct Case {
         bool installed;
-        shell::UserEnvironment env;
+        fleet::UserEnvironment env;
         std::string settings, work;  // empty: beside the program
     };
     const Case cases[] = {
@@ -47,7 +47,7 @@ TEST(LocateProgramFiles, UserFoldersOnlyForAnInstalledProgramWithAHome) {
             fs::create_directories(dir / "share/qlx-setting");
             std::ofstream(dir / "share/qlx-setting/installed");
         }
-        auto files = shell::LocateProgramFiles(program, c.env);
+        auto files = fleet::LocateProgramFiles(program, c.env);
         EXPECT_EQ(files.perUser, !c.settings.empty());
         EXPECT_EQ(files.settingsFile, c.settings.empty() ? beside + "qlx-setting.Ini" : c.settings);
         EXPECT_EQ(files.workFolder, c.work.empty() ? beside + "data" : c.work);

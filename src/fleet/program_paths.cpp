@@ -1,15 +1,13 @@
-#include "shell/program_paths.h"
+#include "fleet/program_paths.h"
 
 #include <cstdlib>
 #include <filesystem>
-
-#include "shell/settings.h"
 
 #ifndef QLX_INSTALL_MARKER
 #define QLX_INSTALL_MARKER "../share/qlx-setting/installed"
 #endif
 
-namespace shell {
+namespace fleet {
 namespace {
 
 constexpr std::string_view kInstallMarker = QLX_INSTALL_MARKER;  // relative to the program's folder
@@ -32,6 +30,12 @@ std::filesystem::path baseFolder(const std::string& xdg, const std::string& home
 
 }  // namespace
 
+std::filesystem::path settingsPathFor(const std::filesystem::path& programFile) {
+    std::filesystem::path p = programFile;
+    p.replace_extension(".Ini");
+    return p;
+}
+
 UserEnvironment UserEnvironment::fromProcess() {
     return {fromEnv("HOME"), fromEnv("XDG_CONFIG_HOME"), fromEnv("XDG_DATA_HOME")};
 }
@@ -52,4 +56,4 @@ ProgramFiles LocateProgramFiles(const std::filesystem::path& programFile,
             data / kUserFolder / kWorkFolderName, true};
 }
 
-}  // namespace shell
+}  // namespace fleet
