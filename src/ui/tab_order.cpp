@@ -13,7 +13,9 @@ void SetReadingTabOrder(QWidget* window, int operationAreaLeft, int listBottom) 
     };
     std::vector<Stop> stops;
     for (QWidget* w : window->findChildren<QWidget*>()) {
-        if (!(w->focusPolicy() & Qt::TabFocus) || w->focusProxy()) continue;
+        // Popups (a combo box's list, a completer) are windows of their own.
+        if (!(w->focusPolicy() & Qt::TabFocus) || w->focusProxy() || w->window() != window)
+            continue;
         const QPoint at = w->mapTo(window, QPoint(0, 0));
         const int region = at.y() < listBottom ? 0 : at.x() < operationAreaLeft ? 1 : 2;
         stops.push_back({w, {region, at.y(), at.x()}});
