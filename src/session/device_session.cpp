@@ -23,16 +23,16 @@ bool contains(std::string_view chunk, std::string_view marker) {
 constexpr std::string_view kPrompt = "> ";
 constexpr size_t kLog20TailBytes = 34;  // the "----" line as far as the log needs it
 
-// The head of a chunk, without half a two-byte character at its end.
-std::string packetHead(std::string_view chunk) {
-    if (chunk.size() <= kLastPacketBytes) return std::string(chunk);
+// The head of a text, without half a two-byte character at its end.
+std::string headOf(std::string_view text, size_t maxBytes = kLastPacketBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
     size_t end = 0;
-    while (end < kLastPacketBytes) {
-        size_t next = end + (text::isLeadByte(static_cast<unsigned char>(chunk[end])) ? 2 : 1);
-        if (next > kLastPacketBytes) break;
+    while (end < maxBytes) {
+        size_t next = end + (text::isLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1);
+        if (next > maxBytes) break;
         end = next;
     }
-    return std::string(chunk.substr(0, end));
+    return std::string(text.substr(0, end));
 }
 
 // The value of a reply line "query" + separator + value (+ closing byte) + CR: the bytes
@@ -80,7 +80,10 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_writePending = false;
     m_ended = false;
     m_endPending = false;
+    m_closed = false;
     m_loginPause->stop();
+    m_pendingLogin.clear();
+    m_reportedName.clear();
     m_served = m_ctx.panel;
     m_ctx.log(text::sj("No.") + devlist::ZeroPad(rowNumber, 3) + " (" + host + ") " +
               text::sj("接続中"));
@@ -92,6 +95,11 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
 }
 
 void DeviceSession::close() {
+    closeConnection();
+}
+
+void DeviceSession::closeConnection() {
+    m_closed = true;
     m_socket->close();
 }
 
@@ -107,19 +115,33 @@ void DeviceSession::onConnecting() {
     changed();
 }
 
+// The time-out ends the dialogue with the connection: a device that answers late must not be
+// configured under a record that says it timed out. The terminal keeps what came before.
 void DeviceSession::onTimeout() {
     m_timeout->stop();
     if (m_ended) return;
     m_result = kResultTimeOut;
+    m_loginPause->stop();
+    m_pendingLogin.clear();
+    closeConnection();
     end();
 }
 
 void DeviceSession::onReadable() {
+    if (m_closed) return;
+    // Login chunks whose pause is over are tested before anything that came after them, as the
+    // wait that held them would have returned before handling more.
+    if (!m_pendingLogin.empty() &&
+        static_cast<int32_t>(m_ctx.loop.tickCount() - m_loginDeadline) >= 0) {
+        std::shared_ptr<bool> alive = m_alive;
+        onLoginPauseEnd();
+        if (!*alive || m_closed) return;
+    }
     // The one copy of the chunk the session holds; what outlives this handler is bounded.
     const std::string chunk = m_socket->receive();
     if (chunk.empty()) return;
     m_terminal.append(chunk);
-    m_lastPacket = packetHead(chunk);
+    m_lastPacket = headOf(chunk);
 
     bool alive = true;
     switch (m_step) {
@@ -183,39 +205,58 @@ DeviceSession::LoginTests DeviceSession::loginTests(std::string_view chunk) {
     return t;
 }
 
-// A login chunk is tested 200 ms after it came. Only one such pause runs at a time: a chunk that
-// comes while it runs is tested at once, so it is handled completely before the earlier chunk's
-// tests, as it would be if its own pause ran inside the earlier one.
+// A login chunk is tested 200 ms after it came, and a chunk that comes during that pause gets
+// a pause of its own inside it: the latest chunk is tested first, then, before anything else,
+// each earlier one, as waits nested one in another would unwind. The waits are not nested
+// here; the chunks' results wait in a list and one timer runs to the latest deadline, which
+// is the last of them to pass.
 void DeviceSession::handleLogin(const std::string& chunk) {
-    if (m_loginPause->isActive()) {
-        runLoginTests(loginTests(chunk), true);
-        return;
+    LoginTests tests = loginTests(chunk);
+    if (m_pendingLogin.size() < kMaxPendingLoginChunks) {
+        m_pendingLogin.push_back(std::move(tests));
+    } else {
+        LoginTests& latest = m_pendingLogin.back();
+        latest.ready |= tests.ready;
+        latest.userId |= tests.userId;
+        latest.password |= tests.password;
+        latest.incorrect |= tests.incorrect;
+        latest.exists |= tests.exists;
+        latest.prompt |= tests.prompt;
+        if (!latest.failure) latest.failureText = std::move(tests.failureText);
+        latest.failure |= tests.failure;
     }
-    m_pausedTests = loginTests(chunk);
+    m_loginDeadline = m_ctx.loop.tickCount() + kLoginPauseMs;
     m_loginPause->start(kLoginPauseMs);
 }
 
 void DeviceSession::onLoginPauseEnd() {
     m_loginPause->stop();
-    const LoginTests tests = std::move(m_pausedTests);
-    m_pausedTests = {};
-    // A prompt that came in during the pause may already have finished the login: answering
-    // this chunk's prompts as well would send "ver" twice, and the second answer would be read
-    // as the MAC address. A refusal in it still ends the session.
-    runLoginTests(tests, m_step == SessionStep::Login);
+    runPendingLoginTests();
     changed();
     if (m_endPending) end();
 }
 
-void DeviceSession::runLoginTests(const LoginTests& t, bool answer) {
+void DeviceSession::runPendingLoginTests() {
+    const std::vector<LoginTests> pending = std::move(m_pendingLogin);
+    m_pendingLogin.clear();
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it) runLoginTests(*it);
+}
+
+// A refusal in any chunk ends the session, and when several chunks hold one, the earliest
+// chunk's, tested last, is the result.
+void DeviceSession::runLoginTests(const LoginTests& t) {
     const auto& rec = m_ctx.panel.rec;
+    // A later chunk's prompt may already have finished the login: answering this chunk's
+    // prompts as well would send "ver" twice, and the second answer would be read as the MAC
+    // address.
+    const bool answer = m_step == SessionStep::Login;
     if (answer) {
         if (t.ready) sendRaw("\r");
         if (t.userId) sendRaw(rec.userId + "\r");
         if (t.password) sendRaw(rec.password + "\r");
     }
     auto refuse = [this](int result) {
-        m_socket->close();
+        closeConnection();
         setResult(result);
         m_timeout->stop();
         if (!m_ended) m_endPending = true;
@@ -257,7 +298,9 @@ void DeviceSession::handleValue(const std::string& chunk) {
             m_step = SessionStep::ReadName;
             break;
         default: {
-            take(&R::deviceName, RecordValue(replyValue(chunk, 10, 1), kNameBytes));
+            std::string name = replyValue(chunk, 10, 1);
+            take(&R::deviceName, RecordValue(name, kNameBytes));
+            m_reportedName = headOf(name);
             m_deviceLog.clear();
             SessionMode mode = m_ctx.mode;
             m_step = IsCheckMode(mode)  ? SessionStep::DumpAfter
@@ -338,7 +381,7 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     if (IsSendMode(m_ctx.mode)) {
         if (o.registerIp) sendCommand(".ipAdEntAddr=" + rec.ipAddress);
         if (o.disableDhcp) sendCommand(".dhcpEnabled=0");
-        if (o.registerName) sendCommand(".sysName=\"" + rec.deviceName + "\"");
+        if (o.registerName) sendCommand(".sysName=\"" + m_reportedName + "\"");
         if (o.write) m_writePending = true;
         if (o.cpuReset) m_resetPending = true;
     }
@@ -376,19 +419,23 @@ std::string DeviceSession::header(std::string_view title, std::string_view name)
 
 // The echo line keeps the CR of the command, as the dump headers keep theirs: such lines end
 // CR CR LF in every file the session writes.
+// Once the session has closed its connection, nothing goes out and nothing is shown as sent.
 void DeviceSession::sendCommand(const std::string& command) {
     m_lastCommand = command;
+    if (m_closed) return;
     m_socket->send(command + "\r");
     m_terminal.append("[" + command + "]\r");
 }
 
 void DeviceSession::sendBareCr() {
     m_lastCommand.clear();
+    if (m_closed) return;
     m_socket->send("\r");
     m_terminal.append("[CR]");
 }
 
 void DeviceSession::sendRaw(const std::string& bytes) {
+    if (m_closed) return;
     m_socket->send(bytes);
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "devlist/edit_panel.h"
 #include "devlist/line_store.h"
@@ -24,6 +25,10 @@ namespace session {
 constexpr uint32_t kTimeoutFirstMs = 5000;
 constexpr uint32_t kTimeoutDialogueMs = 10000;
 constexpr uint32_t kLoginPauseMs = 200;
+// How many login chunks may wait for their pause at once. A device that sends a chunk every
+// millisecond would otherwise pile up five thousand before its time-out; past this many, a
+// chunk's tests join those of the latest chunk that waits.
+constexpr size_t kMaxPendingLoginChunks = 32;
 // What the last packet keeps of a chunk: its head, cut at a character boundary.
 constexpr size_t kLastPacketBytes = 4096;
 
@@ -95,6 +100,8 @@ public:
     const devlist::EditPanel& served() const { return m_served; }
     // A login chunk's 200 ms pause is running; its tests run when it ends.
     bool loginPauseActive() const { return m_loginPause->isActive(); }
+    // Login chunks whose tests wait for their pause.
+    size_t pendingLoginChunks() const { return m_pendingLogin.size(); }
 
 private:
     // What one login chunk asks for, taken when it arrives: a pause needs these, not the chunk.
@@ -116,8 +123,9 @@ private:
     void onLoginPauseEnd();
 
     void handleLogin(const std::string& chunk);
-    // answer: false once a later chunk has finished the login; the refusals still count.
-    void runLoginTests(const LoginTests& tests, bool answer);
+    void runPendingLoginTests();
+    void runLoginTests(const LoginTests& tests);
+    void closeConnection();
     // Each returns false when the session object is gone (a modal box let other handlers
     // run); the caller must then return without touching any member.
     bool handleDump(const std::string& chunk, bool before);
@@ -138,8 +146,11 @@ private:
     SessionContext m_ctx;
     std::unique_ptr<platform::TcpSocket> m_socket;
     std::unique_ptr<platform::Timer> m_timeout;
+    // Runs until the deadline of the latest waiting login chunk, which is the last to pass.
     std::unique_ptr<platform::Timer> m_loginPause;
-    LoginTests m_pausedTests;  // of the chunk whose pause runs
+    std::vector<LoginTests> m_pendingLogin;  // oldest first
+    uint32_t m_loginDeadline = 0;            // tick count at which the latest chunk's pause ends
+    bool m_closed = false;                   // the session closed its connection
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     SessionStep m_step = SessionStep::Idle;
@@ -155,6 +166,8 @@ private:
     BoundedText m_deviceLog;
     BoundedText m_terminal;
     std::string m_lastPacket;
+    // The name as the device reported it: ".sysName=" repeats it; the record keeps a cut copy.
+    std::string m_reportedName;
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;

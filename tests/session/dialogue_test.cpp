@@ -293,6 +293,34 @@ TEST(Closing, ModesAndOptionsSteerTheClosingCommands) {
     }
 }
 
+// ".sysName=" repeats the name as the device reported it, whole and with its comma: a name cut
+// or blanked for the record would rename the device. Only the record keeps the bounded value.
+TEST(Closing, TheNameCommandRepeatsTheReportedNameTheRecordKeepsItBounded) {
+    const std::string longName = "ROOM,A-1234567890123456789012345678901234567890";
+    struct Case {
+        std::string reply;  // the answer to "?sysName"
+        std::string sent;   // the name in the command
+        std::string kept;   // the record's name
+    } cases[] = {
+        {"?sysName=\"" + longName + "\"\r\nQLX> ", longName, "ROOM A-12345678901234567890123"},
+        {"?sysName=\"ROOM-A\"\r\nQLX> ", "ROOM-A", "ROOM-A"},
+        {"QLX> ", "", ""},  // not the expected form: an empty name, as the record gets
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.registerName = true;
+        rig.start(kLines);
+        auto t = sendTranscript();
+        t[5] = c.reply;
+        rig.feedAll(t, 11);
+        rig.panel.rec.deviceName = "typed";  // the editor's box is not what the command repeats
+        rig.takeSent();
+        rig.feed(t[11]);
+        EXPECT_EQ(rig.takeSent(), ".sysName=\"" + c.sent + "\"\r\r") << c.reply;
+        EXPECT_EQ(rig.session->served().rec.deviceName, c.kept) << c.reply;
+    }
+}
+
 TEST(Closing, OptionsAreReadWhenTheLogIsIn) {
     Rig rig;
     reach(rig, SessionStep::ReadLog20);

@@ -233,7 +233,9 @@ TEST_F(Sessions, ALateChunkInThePauseNeitherEndsTwiceNorWritesTheNextRecord) {
     first->deliverAt(t0 + 5900, "ver V9.99\r\nQLX> ");
     first->deliverAt(t0 + 6000, "?ifPhysAddress=00:99:99:99:99:99\r\nQLX> ");
     ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
-    EXPECT_NE(first->sent().find("?ifPhysAddress\r"), std::string::npos) << "late data handled";
+    // The time-out closed the connection: the late prompt is not answered.
+    EXPECT_EQ(first->sent(), "");
+    EXPECT_FALSE(first->isOpen());
     EXPECT_EQ(conns(), 2u);
     EXPECT_EQ(infos(), std::vector<std::string>{sj("一斉接続 2台 実行しました(成功:0 失敗:2)")});
     EXPECT_EQ(field(0, 7), "V1.00");

@@ -77,7 +77,10 @@ void FakeTcpSocket::close() {
 }
 
 void FakeTcpSocket::send(std::string_view bytes) {
-    if (m_c->m_open) m_c->m_sent += bytes;
+    if (!m_c->m_open) return;
+    m_c->m_sent += bytes;
+    m_c->m_sends.push_back({m_c->m_loop.tickCount(), std::string(bytes)});
+    if (m_c->onSend) m_c->onSend(*m_c, bytes);
 }
 
 std::string FakeTcpSocket::receive() {
@@ -89,6 +92,7 @@ std::string FakeTcpSocket::receive() {
 std::unique_ptr<platform::TcpSocket> FakeNetwork::createTcpSocket() {
     auto c = std::make_shared<FakeConnection>(m_loop);
     m_conns.push_back(c);
+    if (onConnection) onConnection(*c);
     return std::make_unique<FakeTcpSocket>(c);
 }
 

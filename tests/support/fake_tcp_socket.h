@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fake_event_loop.h"
@@ -39,7 +40,19 @@ public:
     uint16_t port() const { return m_port; }
     // Every byte sent while the connection was open, in order.
     const std::string& sent() const { return m_sent; }
-    void clearSent() { m_sent.clear(); }
+    void clearSent() {
+        m_sent.clear();
+        m_sends.clear();
+    }
+    // The same, one entry per send with the virtual time it went out.
+    struct Send {
+        uint32_t at;
+        std::string bytes;
+    };
+    const std::vector<Send>& sends() const { return m_sends; }
+    // The device's side: called for every send on the open connection, after it is recorded;
+    // it may deliver answers (they arrive at a later dispatch).
+    std::function<void(FakeConnection&, std::string_view)> onSend;
     int lastErrorCode() const { return m_lastError; }
     int openCount() const { return m_opens; }
 
@@ -56,6 +69,7 @@ private:
     std::string m_host;
     uint16_t m_port = 0;
     std::string m_sent;
+    std::vector<Send> m_sends;
     std::string m_pending;
     int m_lastError = 0;
     int m_opens = 0;
@@ -84,6 +98,8 @@ public:
     // The connections of the sockets made so far, oldest first.
     const std::vector<std::shared_ptr<FakeConnection>>& connections() const { return m_conns; }
     FakeConnection& last() { return *m_conns.back(); }
+    // Called for each new connection before its socket is handed out: a test plays the device.
+    std::function<void(FakeConnection&)> onConnection;
 
 private:
     FakeEventLoop& m_loop;

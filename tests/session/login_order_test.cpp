@@ -1,0 +1,160 @@
+// The login's order on virtual time: each login chunk is tested when its own 200 ms pause
+// ends, a chunk that comes during a pause gets a pause of its own inside it, and the pending
+// chunks are tested latest first. The device answers every command 1 ms after it once the
+// login is through, so a refusal that were tested too late would show as a whole dialogue.
+#include <utility>
+
+#include "session_rig.h"
+
+namespace sessiontest {
+namespace {
+
+using Sends = std::vector<std::pair<uint32_t, std::string>>;
+
+// What the prompt device answers; a command it does not know gets a prompt.
+std::string answerTo(std::string_view command) {
+    static const std::pair<std::string_view, std::string_view> kAnswers[] = {
+        {"ver\r", "ver V1.23\r\nQLX> "},
+        {"?ifPhysAddress\r", "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> "},
+        {"?sysName\r", "?sysName=\"ROOM-A\"\r\nQLX> "},
+        {"&save\r", "&save\r\n.a=1\r\nLOAD_END\r\nQLX> "},
+        {"log 20\r", "log 20\r\n12/07 boot\r\n---------- end\r\nQLX> "},
+        {"q\r", "bye.\r\n"},
+    };
+    for (auto [c, a] : kAnswers)
+        if (command == c) return std::string(a);
+    return "QLX> ";
+}
+
+// The check dialogue after "ver" went out at t, with the device answering at once.
+Sends completedFrom(uint32_t t) {
+    return {{t, "ver\r"},          {t + 1, "?ifPhysAddress\r"},
+            {t + 2, "?sysName\r"}, {t + 3, "&save\r"},
+            {t + 4, "log 20\r"},   {t + 5, "\r"},
+            {t + 6, "\r"},         {t + 7, "q\r"}};
+}
+
+Sends concat(Sends a, const Sends& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(LoginOrder, ChunksAreTestedAtTheirOwnDeadlineLatestFirst) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<uint32_t, std::string>> chunks;  // ms after the connection
+        Sends sends;                                           // ms after the connection
+        int result;
+        std::string failure = "";
+    };
+    const Case cases[] = {
+        {"a prompt alone", {{0, "QLX> "}}, completedFrom(200), session::kResultOk},
+        {"a refusal then a prompt 5 ms later: ver at the prompt's deadline, then the close",
+         {{0, "Login Incorrect\r\n"}, {5, "QLX> "}},
+         {{205, "ver\r"}},
+         session::kResultLoginError},
+        {"the same 50 ms later",
+         {{0, "Login Incorrect\r\n"}, {50, "QLX> "}},
+         {{250, "ver\r"}},
+         session::kResultLoginError},
+        {"busy then a prompt",
+         {{0, "failure: busy\r\n"}, {50, "QLX> "}},
+         {{250, "ver\r"}},
+         session::kResultFailure,
+         "failure: busy\r\n"},
+        {"in use then a prompt",
+         {{0, "session already exists.\r\n"}, {50, "QLX> "}},
+         {{250, "ver\r"}},
+         session::kResultExists},
+        {"two refusals: the earlier chunk's result stays",
+         {{0, "failure: busy\r\n"}, {50, "Login Incorrect\r\n"}},
+         {},
+         session::kResultFailure,
+         "failure: busy\r\n"},
+        {"a prompt then a refusal: the refusal is tested first and nothing goes out",
+         {{0, "QLX> "}, {50, "Login Incorrect\r\n"}},
+         {},
+         session::kResultLoginError},
+        {"a prompt split over two chunks is answered at the second one's deadline",
+         {{0, "User "}, {60, "ID:"}},
+         {{260, "admin\r"}},
+         session::kResultPending},
+        {"three unasked prompts: answered latest first, all at the last deadline",
+         {{0, "login ready.\r\n"}, {50, "User ID:"}, {100, "Password:"}},
+         {{300, "plume\r"}, {300, "admin\r"}, {300, "\r"}},
+         session::kResultPending},
+        {"two prompts: one ver",
+         {{0, "\r\n> "}, {50, "> "}},
+         completedFrom(250),
+         session::kResultOk},
+        {"a later prompt finishes the login: the earlier chunk answers nothing",
+         {{0, "ready. ID:"}, {50, "QLX> "}},
+         completedFrom(250),
+         session::kResultOk},
+        {"one chunk with every answer",
+         {{0, "ready. ID: rd: QLX>"}},
+         concat({{200, "\r"}, {200, "admin\r"}, {200, "plume\r"}}, completedFrom(200)),
+         session::kResultOk},
+        {"a pause that is over before the next chunk: no nesting",
+         {{0, "User ID:"}, {300, "Password:"}, {600, "QLX> "}},
+         concat({{200, "admin\r"}, {500, "plume\r"}}, completedFrom(800)),
+         session::kResultOk},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.mode = SessionMode::SingleCheck;
+        rig.start();
+        const uint32_t t0 = rig.loop.tickCount();
+        bool loggedIn = false;
+        rig.conn().onSend = [&](testsupport::FakeConnection& conn, std::string_view bytes) {
+            loggedIn = loggedIn || bytes == "ver\r";
+            if (loggedIn) conn.deliverAt(rig.loop.tickCount() + 1, answerTo(bytes));
+        };
+        for (const auto& [at, chunk] : c.chunks) rig.conn().deliverAt(t0 + at, chunk);
+        rig.loop.advance(2000);
+        Sends sends;
+        for (const auto& s : rig.conn().sends()) sends.emplace_back(s.at - t0, s.bytes);
+        EXPECT_EQ(sends, c.sends);
+        EXPECT_EQ(rig.session->result(), c.result);
+        EXPECT_EQ(rig.session->failureText(), c.failure);
+        EXPECT_EQ(rig.ended, c.result == session::kResultPending ? 0 : 1);
+        const bool refused = c.result != session::kResultPending && c.result != session::kResultOk;
+        EXPECT_EQ(rig.conn().isOpen(), !refused);
+        // Every chunk is shown when it comes, before its tests run.
+        size_t at = 0;
+        for (const auto& [ms, chunk] : c.chunks) {
+            at = rig.session->terminal().bytes().find(chunk + "\r\n", at);
+            EXPECT_NE(at, std::string::npos) << chunk;
+        }
+        rig.loop.advance(20000);
+        EXPECT_EQ(rig.ended, 1);
+        if (c.result != session::kResultPending) {
+            EXPECT_EQ(rig.session->result(), c.result);
+        }
+    }
+}
+
+// A device that sends a chunk every millisecond: at most a bounded number of chunks wait for
+// their pause, whatever they hold, and the first refusal among them still ends the session.
+TEST(LoginOrder, PendingChunksAreBoundedAndAFloodKeepsItsRefusal) {
+    Rig rig;
+    rig.start();
+    const uint32_t t0 = rig.loop.tickCount();
+    for (uint32_t i = 0; i < 1000; ++i)
+        rig.conn().deliverAt(t0 + i, i == 700 ? "Login Incorrect" : "User ID:");
+    size_t most = 0;
+    for (uint32_t i = 0; i < 1000; ++i) {
+        rig.loop.advance(1);
+        most = std::max(most, rig.session->pendingLoginChunks());
+    }
+    EXPECT_EQ(most, session::kMaxPendingLoginChunks);
+    EXPECT_EQ(rig.conn().sent(), "");
+    rig.loop.advance(session::kLoginPauseMs);
+    EXPECT_EQ(rig.session->result(), session::kResultLoginError);
+    EXPECT_EQ(rig.ended, 1);
+    EXPECT_FALSE(rig.conn().isOpen());
+}
+
+}  // namespace
+}  // namespace sessiontest
