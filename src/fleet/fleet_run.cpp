@@ -145,14 +145,16 @@ void FleetRun::startNext(Worker& w) {
             if (worker->generation == generation) ended(*worker);
         },
         {}};
+    context.pace = s.pace;
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
     w.session->start(host, w.port, d.number, std::move(lines.lines), lines.resetPending);
 }
 
+// At prompt pace the result is recorded as soon as the dialogue ends.
 void FleetRun::ended(Worker& w) {
     w.endTick = m_loop.tickCount();
-    w.sequencer->start(kSequencerMs);
+    w.sequencer->start(prompt() ? 0 : kSequencerMs);
 }
 
 void FleetRun::sequencer(Worker& w) {
@@ -209,13 +211,16 @@ void FleetRun::sequencer(Worker& w) {
         checkFinished();
         return;
     }
-    uint32_t pause = success ? EndWaitMs(m_options.settings.endWait) : kPauseAfterFailureMs;
+    // The end-command wait is the operator's own setting and stays at every pace; the pause
+    // after a failure is the prescribed pace's.
+    uint32_t pause =
+        success ? EndWaitMs(m_options.settings.endWait) : (prompt() ? 0 : kPauseAfterFailureMs);
     w.device = nullptr;
     if (m_next >= m_devices.size()) {
         checkFinished();
         return;
     }
-    w.pause->start(std::max<uint32_t>(pause, 1));
+    w.pause->start(prompt() ? pause : std::max<uint32_t>(pause, 1));
 }
 
 void FleetRun::checkFinished() {

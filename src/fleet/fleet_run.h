@@ -84,6 +84,7 @@ private:
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
+    bool prompt() const { return m_options.settings.pace == session::Pace::Prompt; }
 
     platform::EventLoop& m_loop;
     platform::Clock& m_clock;

@@ -33,7 +33,14 @@ RunSettings ReadRunSettings(std::string_view bytes) {
     s.write = p.readBool(kSection, "chk6", true);
     s.cpuReset = p.readBool(kSection, "chk7", false);
     s.ownAddress = p.readString(kSection, "ownip", "");
+    s.pace = PaceNamed(p.readString(kSection, "pace", "")).value_or(session::Pace::Prescribed);
     return s;
+}
+
+std::optional<session::Pace> PaceNamed(std::string_view name) {
+    if (name == "prescribed") return session::Pace::Prescribed;
+    if (name == "prompt") return session::Pace::Prompt;
+    return std::nullopt;
 }
 
 uint32_t EndWaitMs(const std::string& endWait) {

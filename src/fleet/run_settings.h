@@ -6,8 +6,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "session/session_state.h"
 
 namespace fleet {
 
@@ -23,9 +26,14 @@ struct RunSettings {
     bool write = true;                 // "chk6"
     bool cpuReset = false;             // "chk7"
     std::string ownAddress;            // "ownip": the LAN search's own address
+    // "pace": the runner's alone; the window never writes it and keeps it as found.
+    session::Pace pace = session::Pace::Prescribed;
 };
 
 RunSettings ReadRunSettings(std::string_view fileBytes);
+
+// "prescribed" or "prompt", as the settings file and the command line name a pace.
+std::optional<session::Pace> PaceNamed(std::string_view name);
 
 // The pause after a success: "wait1" seconds, 2 s when it is no number, none when 0 or less.
 uint32_t EndWaitMs(const std::string& endWait);

@@ -107,6 +107,9 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             o.quiet = true;
         } else if (arg == "--apply") {
             o.apply = true;
+        } else if (arg == "--pace") {
+            if (!take() || !(o.pace = fleet::PaceNamed(value)))
+                return fail("--pace takes prompt or prescribed");
         } else if (fleet::IsSelectionOption(arg, selectionTakesValue)) {
             if (selectionTakesValue && !take()) return fail(arg + " needs a value");
             std::string v = value;

@@ -1,10 +1,12 @@
 // The command line of qlx-setting-cli: one verb and its options.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "fleet/selection.h"
+#include "session/session_state.h"
 
 namespace runner {
 
@@ -28,10 +30,11 @@ struct CliOptions {
     std::string reportFile;  // --report, native
     int parallel = 1;
     bool quiet = false;
-    std::string ownAddress;  // search --own-address
-    bool apply = false;      // search --apply
-    int recordNumber = 0;    // diff NUMBER
-    std::string error;       // non-empty: a usage error
+    std::optional<session::Pace> pace;  // --pace; none: the settings file's "pace"
+    std::string ownAddress;             // search --own-address
+    bool apply = false;                 // search --apply
+    int recordNumber = 0;               // diff NUMBER
+    std::string error;                  // non-empty: a usage error
 };
 
 CliOptions ParseCli(const std::vector<std::string>& args);

@@ -21,6 +21,7 @@ RunFiles LocateRunFiles(const CliOptions& o) {
         }
         f.settings = fleet::ReadRunSettings(*bytes);
     }
+    if (o.pace) f.settings.pace = *o.pace;
     f.listFile = o.listFile.empty() ? f.settings.listFile : o.listFile;
     f.workFolder = o.workFolder.empty() ? window.workFolder : std::filesystem::path(o.workFolder);
     return f;

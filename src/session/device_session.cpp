@@ -212,6 +212,10 @@ DeviceSession::LoginTests DeviceSession::loginTests(std::string_view chunk) {
 // is the last of them to pass.
 void DeviceSession::handleLogin(const std::string& chunk) {
     LoginTests tests = loginTests(chunk);
+    if (m_ctx.pace == Pace::Prompt) {
+        runLoginTests(tests);
+        return;
+    }
     if (m_pendingLogin.size() < kMaxPendingLoginChunks) {
         m_pendingLogin.push_back(std::move(tests));
     } else {

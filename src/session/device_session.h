@@ -61,6 +61,8 @@ struct SessionContext {
     std::function<void()> onChanged;
     // What the terminal text and the device log keep at most.
     size_t textCapBytes = BoundedText::kDefaultCapBytes;
+    // Prompt pace tests a login chunk as it comes instead of after its pause.
+    Pace pace = Pace::Prescribed;
 };
 
 class DeviceSession {

@@ -36,6 +36,13 @@ constexpr bool IsSendMode(SessionMode m) {
     return m == SessionMode::SingleSend || m == SessionMode::BulkSend;
 }
 
+// How the dialogue moves on. Prescribed keeps the fixed pauses the window has always kept;
+// prompt goes on as soon as a step's marker is in, for devices that answer at once.
+enum class Pace : int {
+    Prescribed = 0,
+    Prompt = 1,
+};
+
 // SessionResult values.
 constexpr int kResultPending = 999;
 constexpr int kResultOk = 0;

@@ -143,11 +143,49 @@ TEST_F(RunnerE2e, CtrlCLetsTheRunningDeviceFinishAndStartsNoOther) {
     EXPECT_EQ(list()[1], before);               // no new device started
 }
 
+// The prompt pace, from the command line or the settings file, over the real loop and sockets:
+// the same results and values as the prescribed pace.
+TEST_F(RunnerE2e, PromptPaceRecordsWhatThePrescribedPaceRecords) {
+    startFleet({"127.0.0.91", "127.0.0.92,fault=wrong-password", "127.0.0.93,fault=busy",
+                "127.0.0.94,fault=in-use", "127.0.0.95,name=ROOM-95"});
+    const std::vector<std::string> records = {rec(1, "a", 91), rec(2, "b", 92), rec(3, "c", 93),
+                                              rec(4, "d", 94), rec(5, "e", 95)};
+    auto fields = [this] {
+        std::vector<std::string> out;
+        const devlist::LineStore store = list();
+        for (const auto& line : store.lines()) {
+            std::string f;
+            for (int k : {devlist::kMacAddress, devlist::kModelVersion, devlist::kDeviceName,
+                          devlist::kMessage})
+                f += devlist::FieldGet(k, line) + "|";
+            out.push_back(f);
+        }
+        return out;
+    };
+    writeList(records);
+    Result prescribed = runner({"send", "--all", "--parallel", "5"});
+    EXPECT_EQ(prescribed.code, 1) << prescribed.errors;
+    const auto expected = fields();
+    EXPECT_EQ(expected[4],
+              "00:EE:80:00:00:5F|1.05a 240331|ROOM-95|" + text::sj("#000 OK 正常送信") + "|");
+    for (bool fromSettings : {false, true}) {
+        writeList(records);
+        if (fromSettings) writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\npace=prompt\r\n");
+        Result prompt =
+            runner(fromSettings ? std::vector<std::string>{"send", "--all", "--parallel", "5"}
+                                : std::vector<std::string>{"send", "--all", "--parallel", "5",
+                                                           "--pace", "prompt"});
+        EXPECT_EQ(prompt.code, 1) << prompt.errors;
+        EXPECT_EQ(fields(), expected) << fromSettings;
+    }
+}
+
 TEST_F(RunnerE2e, ExitCodesForUsageAndUnreadableFiles) {
     writeList({rec(1, "a", 88)});
     EXPECT_EQ(runner({"check", "--group", "5"}).code, 2);
     EXPECT_EQ(runner({"frobnicate"}).code, 2);
     EXPECT_EQ(runner({"check", "--parallel", "129"}).code, 2);
+    EXPECT_EQ(runner({"check", "--pace", "fast"}).code, 2);
     writeBytes(m_dir / "list.csv", "No,Name\r\n");
     EXPECT_EQ(runner({"check"}).code, 3);
     EXPECT_EQ(readBytes(m_dir / "list.csv"), "No,Name\r\n");

@@ -307,7 +307,9 @@ TEST(RunReport, CsvAndJsonGolden) {
 TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {
     auto s = fleet::ReadRunSettings(
         "[other]\r\nwait1=9\r\n[SETTING]\r\n WAIT1 = 5 \r\nlistcsv=\"my list.csv\"\r\n"
-        "fselect=7\r\nchk2=0\r\nchk3=0x2\r\nchk6=yes\r\nfile2=c.txt\r\n[setting]\r\nchk7=1\r\n");
+        "fselect=7\r\nchk2=0\r\nchk3=0x2\r\nchk6=yes\r\nfile2=c.txt\r\nPace = "
+        "prompt\r\n[setting]\r\n"
+        "chk7=1\r\n");
     EXPECT_EQ(s.endWait, "5");
     EXPECT_EQ(s.listFile, "my list.csv");
     EXPECT_EQ(s.sendMethod, 1);
@@ -316,7 +318,11 @@ TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {
     EXPECT_TRUE(s.write);      // not a number: the default
     EXPECT_FALSE(s.cpuReset);  // only the first section counts
     EXPECT_EQ(s.commonSendFile, "c.txt");
+    EXPECT_EQ(s.pace, session::Pace::Prompt);
+    EXPECT_EQ(fleet::ReadRunSettings("[setting]\r\npace=fast\r\n").pace,
+              session::Pace::Prescribed);  // unknown: the window's own pace
     auto d = fleet::ReadRunSettings("");
+    EXPECT_EQ(d.pace, session::Pace::Prescribed);
     EXPECT_EQ(d.listFile, "list.csv");
     EXPECT_EQ(d.endWait, "2");
     EXPECT_EQ(fleet::EndWaitMs("x"), 2000u);

@@ -107,7 +107,7 @@ TEST_F(AppTest, CloseWritesEveryKeyInOrderAndKeepsForeignLines) {
 TEST_F(AppTest, HandEditedSettingsFileKeepsDebugEntryAndOtherLinesAcrossSaves) {
     std::string original =
         "; operator notes\r\n[other]\r\nx=1\r\n\r\n[setting]\r\nwait1=5\r\ndebug=QPD1987Tool\r\n"
-        "chk7=1\r\n";
+        "pace=prompt\r\nchk7=1\r\n";
     writeBytes(iniPath(), original);
     start();
     st().settings.endWait = "7";
@@ -115,7 +115,7 @@ TEST_F(AppTest, HandEditedSettingsFileKeepsDebugEntryAndOtherLinesAcrossSaves) {
     EXPECT_FALSE(m_app->closeQuery());
     std::string ini = readBytes(iniPath());
     EXPECT_EQ(ini.rfind("; operator notes\r\n[other]\r\nx=1\r\n\r\n[setting]\r\nwait1=7\r\n"
-                        "debug=QPD1987Tool\r\nchk7=1\r\n",
+                        "debug=QPD1987Tool\r\npace=prompt\r\nchk7=1\r\n",
                         0),
               0u)
         << ini;

@@ -66,6 +66,7 @@ bool FakeTcpSocket::open(const std::string& host, uint16_t port) {
     ++m_c->m_epoch;
     m_c->m_pending.clear();
     if (m_c->autoConnecting) m_c->fireConnecting();
+    if (m_c->onOpen) m_c->onOpen(*m_c);
     return true;
 }
 

@@ -53,6 +53,8 @@ public:
     // The device's side: called for every send on the open connection, after it is recorded;
     // it may deliver answers (they arrive at a later dispatch).
     std::function<void(FakeConnection&, std::string_view)> onSend;
+    // Called when the program opens the connection (host and port are set by then).
+    std::function<void(FakeConnection&)> onOpen;
     int lastErrorCode() const { return m_lastError; }
     int openCount() const { return m_opens; }
 

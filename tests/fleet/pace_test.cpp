@@ -1,0 +1,216 @@
+// The two paces of a fleet run side by side: every device behaviour the simulator has, and a
+// few scripted login orders, served once at the prescribed pace and once at the prompt pace on
+// virtual time. The commands (bytes and order), the device files, the report rows and the list
+// must agree; the pace may change only when things happen. The named exceptions are the devices
+// whose later login chunk the prescribed pace answers during an earlier chunk's pause: a prompt
+// after a refusal, and a prompt the device repeats.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialogue.h"
+#include "fake_clock.h"
+#include "fake_event_loop.h"
+#include "fake_tcp_socket.h"
+#include "file_bytes.h"
+#include "fleet/fleet_run.h"
+#include "options.h"
+#include "session/device_session.h"
+#include "silent_dialogs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using session::Pace;
+using session::SessionMode;
+
+// The simulator's dialogue on a fake connection, with its writes timed as the simulator's
+// server times them: in order, each after the one before it.
+class PlayedDevice {
+public:
+    PlayedDevice(testsupport::FakeEventLoop& loop, devsim::DeviceConfig config,
+                 std::vector<std::pair<uint32_t, std::string>> script)
+        : m_loop(loop), m_state(std::move(config)), m_dialogue(m_state), m_script(script) {}
+
+    void attach(testsupport::FakeConnection& c) {
+        c.onOpen = [this](testsupport::FakeConnection& conn) {
+            auto first = m_dialogue.start();
+            if (m_script.empty()) return play(conn, std::move(first));
+            // A scripted login in front of a device that is past its own.
+            for (const auto& [at, chunk] : m_script) conn.deliverAt(m_loop.tickCount() + at, chunk);
+        };
+        c.onSend = [this](testsupport::FakeConnection& conn, std::string_view bytes) {
+            play(conn, m_dialogue.receive(bytes));
+        };
+    }
+
+private:
+    void play(testsupport::FakeConnection& c, std::vector<devsim::Write> writes) {
+        for (auto& w : writes) {
+            m_lastDue = std::max(m_lastDue, m_loop.tickCount()) + static_cast<uint32_t>(w.delayMs);
+            if (!w.flood) c.deliverAt(m_lastDue, std::move(w.bytes));
+        }
+    }
+
+    testsupport::FakeEventLoop& m_loop;
+    devsim::DeviceState m_state;
+    devsim::Dialogue m_dialogue;
+    std::vector<std::pair<uint32_t, std::string>> m_script;
+    uint32_t m_lastDue = 0;
+};
+
+struct Outcome {
+    std::string sent;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> rows;  // the report rows without their times
+    std::string list;
+    uint32_t finishedAt = 0;  // virtual ms from the start of the run
+};
+
+class PaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = fs::path(::testing::TempDir()) / ("fleet_pace_" + std::to_string(::getpid()));
+        fs::remove_all(m_root);
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    Outcome serve(const std::string& deviceText,
+                  const std::vector<std::pair<uint32_t, std::string>>& script, SessionMode mode,
+                  Pace pace) {
+        const fs::path dir = m_root / std::to_string(++m_runs);
+        fs::create_directories(dir / "work");
+        const std::string record = "001,F0000001,dev,127.0.0.1,80,23,,,,admin,plume,,,";
+        const std::string list = (dir / "list.csv").string();
+        testsupport::writeBytes(list, record + "\r\n");
+        const std::string sendFile = (dir / "send.txt").string();
+        testsupport::writeBytes(sendFile, ".x=1\r\n.sysName=\"NEW\"\r\n");
+
+        auto parsed = devsim::parseDevice(deviceText, 23);
+        EXPECT_TRUE(parsed.value) << parsed.error;
+        if (!parsed.value) return {};
+        devsim::DeviceConfig config = *parsed.value;
+        if (!script.empty()) config.login = devsim::Login::None;
+
+        testsupport::FakeEventLoop loop;
+        testsupport::FakeClock clock;
+        testsupport::FakeNetwork network{loop};
+        testsupport::SilentDialogs dialogs;
+        PlayedDevice device(loop, config, script);
+        network.onConnection = [&](testsupport::FakeConnection& c) { device.attach(c); };
+        fleet::ListWriter writer(list);
+        fleet::FleetOptions options;
+        options.mode = mode;
+        options.settings.commonSendFile = sendFile;
+        options.settings.pace = pace;
+        options.workFolder = dir / "work";
+        std::vector<fleet::FleetDevice> devices{{1, record, {0, record}}};
+        fleet::FleetRun::Hooks hooks;
+        Outcome o;
+        const uint32_t t0 = loop.tickCount();
+        hooks.finished = [&] { o.finishedAt = loop.tickCount() - t0; };
+        fleet::FleetRun run(loop, clock, network, dialogs, writer, options, devices, hooks);
+        run.start();
+        loop.advance(60000);
+        EXPECT_TRUE(run.finished());
+
+        o.sent = network.last().sent();
+        for (const auto& e : fs::directory_iterator(dir / "work"))
+            o.files[e.path().filename().string()] = testsupport::readBytes(e.path().string());
+        for (const auto& r : run.rows()) {
+            std::string row = std::to_string(r.number) + "|" + r.name + "|" + r.address + "|" +
+                              std::to_string(r.port) + "|" + r.message + "|";
+            for (const auto& f : r.files) row += f + ";";
+            if (r.changed)
+                for (const auto& c : *r.changed) row += "changed " + c + ";";
+            o.rows.push_back(row);
+        }
+        o.list = testsupport::readBytes(list);
+        return o;
+    }
+
+    fs::path m_root;
+    int m_runs = 0;
+};
+
+TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
+    // Where the prescribed pace answers a later login chunk during an earlier chunk's pause.
+    enum class InPause {
+        No,
+        // "ver" goes out before the refusal closes; the prompt pace, having tested the refusal
+        // at once, sends nothing more. Everything recorded stays the same.
+        AfterRefusal,
+        // The pause swallows the repeated prompt; the prompt pace reads it as the answer to
+        // "ver" and records every value one step late. Such a device needs the prescribed pace.
+        RepeatedPrompt,
+    };
+    struct Case {
+        std::string device;  // the simulator's device text
+        std::vector<std::pair<uint32_t, std::string>> script = {};
+        InPause inPause = InPause::No;
+    };
+    std::vector<Case> cases = {
+        {"127.0.0.1"},
+        {"127.0.0.1,login=ready"},
+        {"127.0.0.1,login=none"},
+        {"127.0.0.1,fault=wrong-password"},
+        {"127.0.0.1,fault=busy"},
+        {"127.0.0.1,fault=in-use"},
+        {"127.0.0.1,fault=silent"},
+        {"127.0.0.1,fault=split-marker"},
+        {"127.0.0.1,fault=two-prompts", {}, InPause::RepeatedPrompt},
+        {"127.0.0.1,slow=300"},
+        {"127.0.0.1,name=ROOM\\x2cA-1234567890123456789012345678901234"},
+        {"127.0.0.1", {{0, "Login Incorrect\r\n"}, {5, "QLX> "}}, InPause::AfterRefusal},
+        {"127.0.0.1", {{0, "\r\nfailure: busy\r\n"}, {50, "QLX> "}}, InPause::AfterRefusal},
+        {"127.0.0.1", {{0, "session already exists.\r\n"}, {50, "QLX> "}}, InPause::AfterRefusal},
+        {"127.0.0.1", {{0, "failure: busy\r\n"}, {50, "Login Incorrect\r\n"}}},
+        {"127.0.0.1", {{0, "User "}, {60, "ID:"}}},
+    };
+    for (const char* step : {"connect", "user", "password", "setting", "cr", "ver",
+                             "?ifPhysAddress", "?sysName", "&save", "log", "date", "write", "q"})
+        cases.push_back({std::string("127.0.0.1,close-at=") + step});
+    // Every answer in pieces of 1 to 12 bytes: each marker split at each of its bytes.
+    for (int size = 1; size <= 12; ++size)
+        for (int gap : {0, 20})
+            cases.push_back(
+                {"127.0.0.1,chunk=" + std::to_string(size) + ",gap=" + std::to_string(gap)});
+
+    for (const auto& c : cases) {
+        for (SessionMode mode : {SessionMode::BulkCheck, SessionMode::BulkSend}) {
+            std::string what = c.device;
+            for (const auto& [at, chunk] : c.script)
+                what += " | " + std::to_string(at) + " " + chunk;
+            SCOPED_TRACE(what + (mode == SessionMode::BulkSend ? " (send)" : " (check)"));
+            const Outcome prescribed = serve(c.device, c.script, mode, Pace::Prescribed);
+            const Outcome prompt = serve(c.device, c.script, mode, Pace::Prompt);
+            if (c.inPause == InPause::AfterRefusal) {
+                EXPECT_EQ(prescribed.sent, "ver\r");
+                EXPECT_EQ(prompt.sent, "");
+            } else {
+                EXPECT_EQ(prompt.sent, prescribed.sent);
+            }
+            if (c.inPause == InPause::RepeatedPrompt) {
+                EXPECT_NE(prompt.list, prescribed.list);
+                continue;
+            }
+            EXPECT_EQ(prompt.files, prescribed.files);
+            EXPECT_EQ(prompt.rows, prescribed.rows);
+            EXPECT_EQ(prompt.list, prescribed.list);
+            EXPECT_LE(prompt.finishedAt, prescribed.finishedAt);
+            if (c.device == "127.0.0.1" && c.script.empty()) {
+                // A device that answers at once is served at once: no pause of any kind.
+                EXPECT_EQ(prompt.finishedAt, 0u);
+                EXPECT_GE(prescribed.finishedAt, 4 * session::kLoginPauseMs);
+            }
+        }
+    }
+}
+
+}  // namespace
