@@ -77,6 +77,8 @@ FleetRun::~FleetRun() {
 void FleetRun::start() {
     if (m_started) return;
     m_started = true;
+    // Once for the whole run, rather than a scan of the folder for every device file.
+    platform::sweepStaleTemporaries(m_options.workFolder);
     for (auto& w : m_workers) startNext(*w);
     checkFinished();
 }
@@ -146,6 +148,7 @@ void FleetRun::startNext(Worker& w) {
         },
         {}};
     context.pace = s.pace;
+    context.workFolderSwept = true;
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
     w.session->start(host, w.port, d.number, std::move(lines.lines), lines.resetPending);

@@ -55,13 +55,16 @@ bool writeInPlace(const fs::path& target, std::string_view bytes, Links links) {
 
 constexpr std::string_view kTemporaryMark = ".qlxsave-";
 
-// "<name>.qlxsave-<digits>-<digits>": a temporary file of a save of <name>.
+// "<name>.qlxsave-<digits>-<digits>": a temporary file of a save of <name>, or of any file when
+// name is empty.
 bool isTemporaryOf(const std::string& entry, const std::string& name) {
-    std::string prefix = name + std::string(kTemporaryMark);
-    if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0) {
+    size_t at = name.empty() ? entry.rfind(kTemporaryMark) : name.size();
+    if (at == std::string::npos || at == 0 || entry.size() <= at + kTemporaryMark.size() ||
+        entry.compare(0, name.size(), name) != 0 ||
+        entry.compare(at, kTemporaryMark.size(), kTemporaryMark) != 0) {
         return false;
     }
-    std::string_view rest = std::string_view(entry).substr(prefix.size());
+    std::string_view rest = std::string_view(entry).substr(at + kTemporaryMark.size());
     size_t dash = rest.find('-');
     auto digits = [](std::string_view t) {
         return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
@@ -190,8 +193,12 @@ std::optional<std::string> readFile(std::string_view path) {
     return readFileNative(text::toPath(path));
 }
 
+void sweepStaleTemporaries(const fs::path& folder) {
+    removeStaleTemporaries(folder, {});
+}
+
 bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links,
-                           Access newFile) {
+                           Access newFile, Leftovers leftovers) {
     if (path.empty()) return false;
     fs::path target = path;
     struct stat atName {};
@@ -213,7 +220,8 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
     if (folder.empty()) folder = ".";
     struct stat dir {};
     bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
-    if (folderWritable) removeStaleTemporaries(folder, target.filename().native());
+    if (folderWritable && leftovers == Leftovers::Remove)
+        removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
     int fd = folderWritable ? createTemporary(target, tmp, mode) : -1;

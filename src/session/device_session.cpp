@@ -408,7 +408,11 @@ bool DeviceSession::handleClose() {
 // run, so the caller checks its alive token afterwards.
 bool DeviceSession::save(const std::string& name, const std::string& bytes) {
     std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
-    if (platform::writeFileAtomicNative(path, bytes)) return true;
+    const auto leftovers =
+        m_ctx.workFolderSwept ? platform::Leftovers::Swept : platform::Leftovers::Remove;
+    if (platform::writeFileAtomicNative(path, bytes, platform::Links::Replace,
+                                        platform::Access::Shared, leftovers))
+        return true;
     m_ctx.dialogs.error(text::fromPath(path) + text::sj(" に書き込めません"));
     return false;
 }

@@ -63,6 +63,9 @@ struct SessionContext {
     size_t textCapBytes = BoundedText::kDefaultCapBytes;
     // Prompt pace tests a login chunk as it comes instead of after its pause.
     Pace pace = Pace::Prescribed;
+    // The work folder was swept of what killed saves left (platform::sweepStaleTemporaries), so
+    // the session's saves need not look again.
+    bool workFolderSwept = false;
 };
 
 class DeviceSession {

@@ -307,6 +307,36 @@ TEST_F(FilesTest, TheNextSaveRemovesTemporaryFilesAKilledSaveLeft) {
                                      "list.csv.qlxsave-x", "list.csv.bak"}));
 }
 
+// A fleet run sweeps its work folder once instead of scanning it at every device file: the sweep
+// removes what killed saves of any file left, and a save that is told the folder was swept
+// does not look.
+TEST_F(FilesTest, ASweepRemovesTheLeftoversOfEveryFileASweptSaveLooksForNone) {
+    namespace fs = std::filesystem;
+    const std::vector<std::string> left = {"a.txt.qlxsave-1-2", "b.txt.qlxsave-33-4",
+                                           "a.txt.qlxsave-5-6"};
+    const std::vector<std::string> kept = {"held.txt.qlxsave-7-8", "c.txt.qlxsave-x",
+                                           ".qlxsave-1-2", "d.txt"};
+    for (const auto& n : left) ASSERT_TRUE(platform::writeFileAtomic(path(n), "left"));
+    for (const auto& n : kept) ASSERT_TRUE(platform::writeFileAtomic(path(n), "kept"));
+    int held = ::open(path("held.txt.qlxsave-7-8").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);  // a save in progress elsewhere
+    auto names = [this] {
+        std::set<std::string> out;
+        for (auto& e : fs::directory_iterator(m_dir)) out.insert(e.path().filename().string());
+        return out;
+    };
+    ASSERT_TRUE(platform::writeFileAtomicNative(fs::path(path("a.txt")), "a",
+                                                platform::Links::Replace, platform::Access::Shared,
+                                                platform::Leftovers::Swept));
+    EXPECT_EQ(names().count("a.txt.qlxsave-1-2"), 1u) << "a swept save does not look";
+    platform::sweepStaleTemporaries(m_dir);
+    ::close(held);
+    std::set<std::string> expected(kept.begin(), kept.end());
+    expected.insert("a.txt");
+    EXPECT_EQ(names(), expected);
+}
+
 // Where no temporary file can be made (no free inode), the save rewrites the file in place.
 // A disk without room for the new text refuses before a byte changes; with room, the file
 // ends up exactly the new text, longer or shorter. Needs a small tmpfs, so root.
