@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The runner's two paces against the floor, side by side in one run: qlx-devsim plays N devices
+# on 127.0.X.Y; each of them is checked by `qlx-setting-cli check --pace prescribed`, by
+# `--pace prompt` (results written into the list both times) and by floor_client, a minimal
+# client that runs the same check dialogue as fast as it can and writes nothing, all with the
+# same parallelism. The settings have the end-command wait at 0. For each: wall time, time per
+# device, the ratio to the floor, and for the runner its peak resident memory and processor time
+# per device (/usr/bin/time). Every address is on loopback.
+#
+#   bench/runner_pace.sh [N] [P ...]        default: 999 devices, P = 64
+#   ONE=40 bench/runner_pace.sh ...         also P = 1 on the first 40 devices (0: skip)
+#   TMPDIR=/dev/shm bench/runner_pace.sh    the list and the work folder in memory
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bin="${BIN:-$root/build/bin}"
+devices="${1:-999}"
+shift || true
+parallels=("$@")
+[ "${#parallels[@]}" -gt 0 ] || parallels=(64)
+one="${ONE:-40}"
+[ -x /usr/bin/time ] || { echo "runner_pace: /usr/bin/time is needed (Debian package time)" >&2; exit 2; }
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/qlx-pacebench-XXXXXX")"
+port=$((30000 + $$ % 20000))
+sim=""
+cleanup() {
+    [ -z "$sim" ] || kill "$sim" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+address() { echo "127.0.$((1 + $1 / 200)).$((2 + $1 % 200))"; }
+for ((i = 0; i < devices; i++)); do echo "$(address "$i"):$port"; done >"$work/devices.txt"
+printf '[setting]\r\nlistcsv=list.csv\r\nwait1=0\r\n' >"$work/qlx.Ini"
+write_list() {
+    local n="$1" i
+    for ((i = 0; i < n; i++)); do
+        printf '%03d,F0000001,dev%d,%s,80,%d,00:ee:80:00:%02x:%02x,,,admin,plume,,,\r\n' \
+            $((i + 1)) $((i + 1)) "$(address "$i")" "$port" $((i / 256)) $((i % 256))
+    done >"$work/list.csv"
+}
+
+"$bin/qlx-devsim" --no-search --devices "$work/devices.txt" >"$work/devsim.out" 2>&1 &
+sim=$!
+for _ in $(seq 100); do
+    [ "$(grep -c '^listening' "$work/devsim.out" || true)" -ge "$devices" ] && break
+    sleep 0.1
+done
+
+floor_s=0
+floor() {
+    local n="$1" p="$2"
+    head -n "$n" "$work/devices.txt" >"$work/some.txt"
+    local line
+    line="$("$bin/floor_client" "$work/some.txt" "$p")"
+    floor_s="$(echo "$line" | awk '{ for (i = 1; i < NF; i++) if ($(i + 1) == "s,") print $i }')"
+    awk -v n="$n" -v p="$p" -v s="$floor_s" -v line="$line" 'BEGIN {
+        printf "N=%-4d P=%-3d floor       wall %7.3f s  %6.2f ms/device                                   (%s)\n",
+            n, p, s, s * 1000 / n, line }'
+}
+
+runner() {
+    local n="$1" p="$2" pace="$3"
+    write_list "$n"
+    rm -rf "$work/data"
+    mkdir -p "$work/data"
+    (cd "$work" && /usr/bin/time -f '%e %M %U %S' -o "$work/time.txt" \
+        "$bin/qlx-setting-cli" check --all --list list.csv --ini qlx.Ini --work data \
+        --parallel "$p" --pace "$pace" --quiet 2>"$work/run.err") || true
+    read -r wall rss user sys <"$work/time.txt"
+    local recorded
+    recorded="$(grep -c ',#000 OK ' "$work/list.csv" || true)"
+    awk -v n="$n" -v p="$p" -v pace="$pace" -v wall="$wall" -v floor="$floor_s" -v rss="$rss" \
+        -v cpu="$(echo "$user + $sys" | bc)" -v rec="$recorded" 'BEGIN {
+        printf "N=%-4d P=%-3d %-11s wall %7.3f s  %6.2f ms/device  %5.1f x floor  peak RSS %5.1f MB  cpu %.2f ms/device  %d results in the list\n",
+            n, p, pace, wall, wall * 1000 / n, wall / floor, rss / 1024, cpu * 1000 / n, rec }'
+}
+
+measure() {
+    floor "$1" "$2"
+    runner "$1" "$2" prompt
+    runner "$1" "$2" prescribed
+}
+
+[ "$one" -gt 0 ] && measure "$one" 1
+for p in "${parallels[@]}"; do measure "$devices" "$p"; done
