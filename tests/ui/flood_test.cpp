@@ -9,6 +9,7 @@
 #include "fake_clock.h"
 #include "fake_tcp_socket.h"
 #include "platform/qt/qt_text.h"
+#include "session/device_session.h"
 #include "shell/session_controller.h"
 #include "ui/terminal_mirror.h"
 #include "ui/text_tail.h"
@@ -193,8 +194,10 @@ TEST_F(EnlargedSession, TheDeviceLogAreaAndStoreFollowADumpChunkByChunk) {
     ASSERT_EQ(m_net.connections().size(), 1u);
     for (const char* c :
          {"login ready.\r\nUser ID:", "Password:", "\r\nWelcome\r\nQLX> ", "ver V1.23\r\nQLX> ",
-          "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> ", "?sysName=\"ROOM-A\"\r\nQLX> "})
+          "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> ", "?sysName=\"ROOM-A\"\r\nQLX> "}) {
         play(c);
+        m_loop.advance(session::kLoginPauseMs);  // as a device that waits for the answer sees it
+    }
     std::string dump = "&save\r\n";
     for (int i = 0; dump.size() < 150000; ++i) dump += ".var" + std::to_string(i) + "=7\r\n";
     // Cut at odd places: inside lines, between CR and LF. While a dump streams the store
