@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "devlist/fields.h"
+#include "devlist/list_file.h"
 #include "fleet/fleet_run.h"
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
@@ -39,11 +40,15 @@ int RunCommand::run() {
         say("qlx-setting-cli: " + files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
         say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        say(Shown(whyNot));
         return kExitFiles;
     }
+    if (!list->unnumbered.empty())
+        say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
     platform::createDirectoriesNative(files.workFolder);
 
     std::vector<fleet::FleetDevice> devices;
