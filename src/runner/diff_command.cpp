@@ -25,9 +25,11 @@ int DiffCommand::run() {
         say(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
         say("cannot read a device list from " + Shown(files.listFile));
+        say(Shown(whyNot));
         return kExitFiles;
     }
     const auto index = static_cast<size_t>(o.recordNumber - 1);
