@@ -119,11 +119,8 @@ void FleetRun::startNext(Worker& w) {
     w.loaded = w.panel.rec;
 
     const RunSettings& s = m_options.settings;
-    std::string path;
-    if (s.sendMethod == 0) path = s.commonSendFile;
-    if (s.sendMethod == 1) path = w.panel.rec.sendFile;
-    session::SendLines lines;
-    if (!path.empty()) lines = session::LoadSendStoreFile(path, session::IsCheckMode(w.mode));
+    session::SendLines lines = LoadSendLines(s.sendMethod, s.commonSendFile, w.panel.rec.sendFile,
+                                             session::IsCheckMode(w.mode));
 
     const std::string host = devlist::FieldGet(devlist::kIpAddress, d.record);
     w.port = session::TelnetPortOf(devlist::FieldGet(devlist::kTelnetPort, d.record));
