@@ -176,7 +176,9 @@ void FleetRun::sequencer(Worker& w) {
         ++m_ng;
     }
 
-    ListWriter::Result write = m_writer.record(d.identity, o);
+    // Unrecorded, a result can be neither gone nor failed.
+    ListWriter::Result write{ListWriter::Status::Written, -1, {}};
+    if (m_options.recordResults) write = m_writer.record(d.identity, o);
     if (write.status == ListWriter::Status::Gone) ++m_gone;
     if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
 
