@@ -401,8 +401,8 @@ class Runner(object):
                 result["changed"] = True  # the settings' list: assume the merge stored something
             else:
                 result["changed"] = file_digest(target) != before
-        replies = sum(1 for line in out.splitlines() if line.startswith("reply "))
-        result["msg"] = "%d search repl%s" % (replies, "y" if replies == 1 else "ies")
+        found = sum(1 for line in out.splitlines() if line.startswith("found "))
+        result["msg"] = "%d device(s) found" % found
         self.module.exit_json(**result)
 
 
