@@ -1,12 +1,20 @@
 // What a send would change, judged from a check's dump: assignments against the device's
 // variables by name (with or without the leading "."), the other lines sent as they are.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "fake_clock.h"
+#include "fake_event_loop.h"
+#include "fake_tcp_socket.h"
+#include "file_bytes.h"
 #include "fleet/dump_diff.h"
+#include "fleet/fleet_run.h"
 #include "fleet/run_settings.h"
+#include "silent_dialogs.h"
 #include "text/cp932.h"
 
 namespace {
@@ -89,6 +97,50 @@ TEST(SendFileFor, CommonRecordOrNone) {
     EXPECT_EQ(fleet::SendFileFor(1, "common.txt", "own.txt"), "own.txt");
     EXPECT_EQ(fleet::SendFileFor(-1, "common.txt", "own.txt"), "");
     EXPECT_TRUE(fleet::LoadSendLines(1, "common.txt", "", false).lines.lines().empty());
+}
+
+// A plan's run records nothing: the list stays byte for byte, even for devices that fail, and
+// nothing counts as gone or as a failed write.
+TEST(PlanRun, RecordsNothingInTheList) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("plan_run_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    devlist::LineStore list;
+    std::vector<fleet::FleetDevice> devices;
+    for (int i = 1; i <= 3; ++i) {
+        list.lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
+                               ",127.0.0." + std::to_string(i) + ",80,23,,,,a,p,x.txt,,");
+        devices.push_back(
+            {i, list[static_cast<size_t>(i - 1)], {i - 1, list[static_cast<size_t>(i - 1)]}});
+    }
+    const std::string path = (dir / "list.csv").string();
+    testsupport::writeBytes(path, list.toBytes());
+
+    testsupport::FakeEventLoop loop;
+    testsupport::FakeClock clock;
+    testsupport::FakeNetwork network{loop};
+    testsupport::SilentDialogs dialogs;
+    fleet::ListWriter writer(path);
+    fleet::FleetOptions options;
+    options.parallel = 2;
+    options.workFolder = dir / "plan";
+    options.recordResults = false;
+    bool finished = false;
+    fleet::FleetRun::Hooks hooks;
+    hooks.finished = [&finished] { finished = true; };
+    fleet::FleetRun run(loop, clock, network, dialogs, writer, options, devices, hooks);
+    run.start();
+    loop.advance(40000);  // silent devices: each ends by its time-out
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(run.rows().size(), 3u);
+    EXPECT_EQ(run.ngCount(), 3);
+    EXPECT_EQ(run.goneCount(), 0);
+    EXPECT_EQ(run.writeFailures(), 0);
+    EXPECT_EQ(testsupport::readBytes(path), list.toBytes());
+    EXPECT_FALSE(fs::exists(path + ".lock"));
+    fs::remove_all(dir);
 }
 
 }  // namespace
