@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devlist/fields.h"
@@ -48,6 +50,23 @@ protected:
                                                  options, m_devices, hooks);
     }
 
+    // The list writes run on their own thread in real time: virtual time moves a millisecond at
+    // a time and waits for the writes given meanwhile, so each completion comes back at the
+    // virtual moment of its result.
+    void advance(fleet::FleetRun& run, uint32_t ms) {
+        for (uint32_t i = 0; i < ms; ++i) {
+            m_loop.advance(1);
+            settle(run);
+        }
+    }
+    void settle(fleet::FleetRun& run) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (run.writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            m_loop.runPending();
+        }
+    }
+
     fs::path m_dir;
     std::string m_list;
     std::vector<fleet::FleetDevice> m_devices;
@@ -70,7 +89,7 @@ TEST_F(FleetRunTest, WorkersServeInRoundsWithTheirOwnPause) {
         m_loop.setNow(0);
         auto run = makeRun(c.parallel);
         run->start();
-        m_loop.advance(40000);
+        advance(*run, 40000);
         EXPECT_EQ(m_finishedAt, c.finishedAt) << c.parallel;
         EXPECT_EQ(run->rows().size(), 5u) << c.parallel;
         EXPECT_EQ(run->ngCount(), 5) << c.parallel;
@@ -99,9 +118,9 @@ TEST_F(FleetRunTest, StopLetsRunningDevicesFinishAbortClosesThem) {
         const size_t before = m_network.connections().size();
         auto run = makeRun(2);
         run->start();
-        m_loop.advance(static_cast<uint32_t>(c.at));
+        advance(*run, static_cast<uint32_t>(c.at));
         c.abort ? run->abort() : run->stop();
-        m_loop.advance(20000);
+        advance(*run, 20000);
         EXPECT_EQ(m_finishedAt, c.finishedAt) << c.what;
         EXPECT_EQ(run->rows().size(), c.rows) << c.what;
         EXPECT_EQ(m_network.connections().size() - before, 2u) << c.what;  // no third device
