@@ -268,4 +268,31 @@ TEST_F(RunnerE2e, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     EXPECT_EQ(readBytes(m_dir / "afile"), "x");
 }
 
+// The progress goes to a reader that is gone (`| head -0`, a closed terminal): the run goes on
+// to its end and its exit code. The first line is written before any connection is made.
+TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {
+    startFleet({"127.0.0.93"});
+    writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
+    writeBytes(m_dir / "own.txt", ".sysLocation=hall\r\n");
+    std::string served = rec(2, "served", 93);
+    served.replace(served.find("defalt.txt"), 10, "own.txt");
+    writeList({rec(1, "no-file", 92), served});
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]);  // nobody will ever read
+    const int writeEnd = pipeFds[1];
+    QProcess p;
+    p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
+    p.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDERR_FILENO); });
+    p.start(QStringLiteral(QLX_RUNNER_PATH),
+            {QStringLiteral("send"), QStringLiteral("--all"), QStringLiteral("--list"),
+             QStringLiteral("list.csv"), QStringLiteral("--ini"), QStringLiteral("s.Ini"),
+             QStringLiteral("--work"), QStringLiteral("work")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ::close(writeEnd);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);  // the record without its file
+    EXPECT_EQ(message(1), text::sj("#000 OK 正常送信"));
+}
+
 }  // namespace
