@@ -144,6 +144,11 @@ int RunCommand::run() {
             run.stop();
         } else {
             run.abort();
+            // The results already taken are still written: say why the program waits (another
+            // program may be holding the list's lock).
+            if (run.writesPending() > 0)
+                say("qlx-setting-cli: recording " + std::to_string(run.writesPending()) +
+                    " result(s) in the list before exiting");
         }
     });
     run.start();
