@@ -70,6 +70,14 @@ public:
     // Writes the outcome into the identified record of the file as it is now.
     Result record(const RecordIdentity& identity, const Outcome& outcome);
 
+    struct Entry {
+        RecordIdentity identity;
+        Outcome outcome;
+    };
+    // Writes every outcome, in order, with one lock, one re-read and one rewrite: the results
+    // that came in while the previous write waited for the lock cost a single rewrite.
+    std::vector<Result> recordAll(const std::vector<Entry>& entries);
+
     const std::string& path() const { return m_path; }
 
 private:

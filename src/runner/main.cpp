@@ -1,5 +1,6 @@
 // qlx-setting-cli: the device list's bulk runs and the LAN search without the window.
 #include <QCoreApplication>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@
 #include "runner/search_command.h"
 
 int main(int argc, char** argv) {
+    // A reader of the progress that went away (a closed pipe) must not end a run half done: a
+    // write to it fails with EPIPE, which the program shrugs off.
+    std::signal(SIGPIPE, SIG_IGN);
     platform::ReturnLargeBuffersToTheSystem();
     const runner::CliOptions options =
         runner::ParseCli(std::vector<std::string>(argv + 1, argv + argc));

@@ -14,6 +14,7 @@
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -129,24 +130,26 @@ int PlanCommand::run() {
         DevicePlan plan;
         plan.number = row.number;
         plan.heading = "No." + devlist::ZeroPad(row.number, 3) + " " + row.name + " " + row.address;
+        // The settings lines exactly as a send to this record would stream them.
+        devlist::EditPanel panel;
+        devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{r.device.record}));
+        fleet::SendFileLoad send = fleet::LoadSendFile(
+            fleet::SendFilePath(settings.sendMethod, settings.commonSendFile, panel.rec.sendFile),
+            false);
+        // A send would not serve a record whose file is missing: there is nothing to predict.
+        if (!send.missing.empty()) row.message = send.missing;
         std::optional<std::string> dump;
-        if (r.success) dump = readCheckDump(folder, row);
+        if (r.success && send.missing.empty()) dump = readCheckDump(folder, row);
         if (dump) {
-            // The settings lines exactly as a send to this record would stream them.
-            devlist::EditPanel panel;
-            devlist::EditData(panel, 0,
-                              devlist::LineStore(std::vector<std::string>{r.device.record}));
-            session::SendLines lines = fleet::LoadSendLines(
-                settings.sendMethod, settings.commonSendFile, panel.rec.sendFile, false);
-            std::vector<fleet::PlanItem> items = fleet::PlanSend(*dump, lines.lines.lines());
-            if (lines.resetPending)
+            std::vector<fleet::PlanItem> items = fleet::PlanSend(*dump, send.lines.lines.lines());
+            if (send.lines.resetPending)
                 items.push_back({fleet::PlanItem::Kind::Send, "CPURESET", {}, {}});
             row.changed = fleet::PlanNames(items);
             plan.lines = fleet::PlanLines(items);
             plan.answered = true;
         } else {
             ++failed;
-            plan.lines.push_back("failed: " + (r.success
+            plan.lines.push_back("failed: " + (r.success && send.missing.empty()
                                                    ? std::string("no dump in ") + folder.string()
                                                    : row.message));
         }

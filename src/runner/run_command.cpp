@@ -1,14 +1,18 @@
 #include "runner/run_command.h"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <cstdio>
+#include <functional>
 
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
+#include "fleet/batch_thread.h"
 #include "fleet/fleet_run.h"
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -40,6 +44,10 @@ int RunCommand::run() {
         say("qlx-setting-cli: " + files.error);
         return kExitFiles;
     }
+    if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
+        say("qlx-setting-cli: " + clash);
+        return kExitUsage;
+    }
     std::string whyNot;
     auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
@@ -49,7 +57,21 @@ int RunCommand::run() {
     }
     if (!list->unnumbered.empty())
         say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
-    platform::createDirectoriesNative(files.workFolder);
+    if (std::string place = UnusablePlace(files, o.reportFile); !place.empty()) {
+        say("qlx-setting-cli: " + place);
+        return kExitFiles;
+    }
+    // A common settings file that is not there would fail every device alike: nobody is
+    // connected. A record's own file is looked for when its device comes.
+    if (o.verb == Verb::Send && files.settings.sendMethod != 1) {
+        const fleet::SendFileLoad common = fleet::LoadSendFile(
+            fleet::SendFilePath(files.settings.sendMethod, files.settings.commonSendFile, {}),
+            false);
+        if (!common.missing.empty()) {
+            say("qlx-setting-cli: " + Shown(common.missing));
+            return kExitFiles;
+        }
+    }
 
     std::vector<fleet::FleetDevice> devices;
     for (int index : fleet::Select(o.selection, list->records)) {
@@ -77,7 +99,17 @@ int RunCommand::run() {
         o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
         files.settings, o.parallel, files.workFolder};
     size_t done = 0;
-    bool transcriptFailed = false;
+    std::atomic<bool> transcriptFailed{false};
+    // Transcripts are written, and their memory let go, on a thread of their own: a slow disk
+    // must not hold the dialogues on the loop.
+    using Jobs = std::vector<std::function<void()>>;
+    auto transcriptWriter =
+        std::make_unique<fleet::BatchThread<std::function<void()>>>([](Jobs& jobs) {
+            for (auto& job : jobs) {
+                job();
+                job = nullptr;
+            }
+        });
     const size_t total = devices.size();
     fleet::FleetRun::Hooks hooks;
     hooks.deviceDone = [&](const fleet::DeviceResult& r) {
@@ -88,16 +120,22 @@ int RunCommand::run() {
                 devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + row.address + " " +
                 Shown(row.message) + " " + tenths(row.durationMs));
         }
-        if (r.write.status == fleet::ListWriter::Status::Gone) {
-            say(Shown("No." + devlist::ZeroPad(r.row.number, 3) +
-                      text::sj(" の記録先が変更されたため、結果を記録しませんでした。")));
-        } else if (r.write.status == fleet::ListWriter::Status::Failed) {
-            say(Shown(r.write.error));
-        }
-        if (!transcripts.empty()) {
+        if (!r.served && o.quiet)
+            say(Shown("No." + devlist::ZeroPad(r.row.number, 3) + " " + r.row.message));
+        if (!transcripts.empty() && r.served) {
             auto path =
                 transcripts / text::toPath(fleet::TranscriptName(r.row.number, r.row.address));
-            if (!platform::writeFileAtomicNative(path, r.transcript)) transcriptFailed = true;
+            transcriptWriter->post([path, &transcriptFailed, text = std::move(r.transcript)] {
+                if (!platform::writeFileAtomicNative(path, text)) transcriptFailed = true;
+            });
+        }
+    };
+    hooks.recorded = [](const fleet::FleetDevice& d, const fleet::ListWriter::Result& write) {
+        if (write.status == fleet::ListWriter::Status::Gone) {
+            say(Shown("No." + devlist::ZeroPad(d.number, 3) +
+                      text::sj(" の記録先が変更されたため、結果を記録しませんでした。")));
+        } else if (write.status == fleet::ListWriter::Status::Failed) {
+            say(Shown(write.error));
         }
     };
     hooks.finished = [] { QCoreApplication::quit(); };
@@ -111,11 +149,17 @@ int RunCommand::run() {
             run.stop();
         } else {
             run.abort();
+            // The results already taken are still written: say why the program waits (another
+            // program may be holding the list's lock).
+            if (run.writesPending() > 0)
+                say("qlx-setting-cli: recording " + std::to_string(run.writesPending()) +
+                    " result(s) in the list before exiting");
         }
     });
     run.start();
     if (!run.finished()) QCoreApplication::exec();
 
+    transcriptWriter.reset();  // waits for the transcripts still being written
     bool reportFailed = false;
     if (!o.reportFile.empty()) {
         std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(run.rows())

@@ -92,13 +92,6 @@ TEST(PlanSend, AssignmentsAgainstTheDumpOtherLinesSent) {
     }
 }
 
-TEST(SendFileFor, CommonRecordOrNone) {
-    EXPECT_EQ(fleet::SendFileFor(0, "common.txt", "own.txt"), "common.txt");
-    EXPECT_EQ(fleet::SendFileFor(1, "common.txt", "own.txt"), "own.txt");
-    EXPECT_EQ(fleet::SendFileFor(-1, "common.txt", "own.txt"), "");
-    EXPECT_TRUE(fleet::LoadSendLines(1, "common.txt", "", false).lines.lines().empty());
-}
-
 // A plan's run records nothing: the list stays byte for byte, even for devices that fail, and
 // nothing counts as gone or as a failed write.
 TEST(PlanRun, RecordsNothingInTheList) {
