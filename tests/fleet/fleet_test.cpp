@@ -54,8 +54,14 @@ TEST(Selection, OptionsNarrowTheRecordsServed) {
         {{{"--group", "1"}, {"--checked", ""}}, {1}},
         {{{"--no", "2,4-5"}}, {2, 4, 5}},
         {{{"--no", "1-4"}, {"--group", "3"}}, {3}},
-        {{{"--failed", ""}}, {3, 4}},  // checked and not "#000"
+        // --failed and --match select on their own, from every record; a further option narrows.
+        {{{"--failed", ""}}, {2, 3, 4}},
+        {{{"--failed", ""}, {"--checked", ""}}, {3, 4}},
         {{{"--all", ""}, {"--failed", ""}}, {2, 3, 4}},
+        {{{"--match", "room"}}, {5}},
+        {{{"--match", "a"}, {"--group", "1"}}, {1}},
+        {{{"--no", "5-9"}}, {5}},
+        {{{"--no", "6-9"}}, {}},
         {{{"--all", ""}, {"--match", "127.0.0"}}, {1, 2, 3, 4}},
         {{{"--all", ""}, {"--match", "room"}, {"--match", "10.1"}}, {5}},
         {{{"--all", ""}, {"--match", "plume"}}, {}},  // the password is never shown
@@ -72,6 +78,27 @@ TEST(Selection, OptionsNarrowTheRecordsServed) {
         for (int i : fleet::Select(s, fleetList())) numbers.push_back(i + 1);
         EXPECT_EQ(numbers, c.expected) << label;
     }
+}
+
+TEST(Selection, SaysWhatItSelectedAndWhyNothing) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> options;
+        std::string text;
+    } cases[] = {
+        {{}, "--checked"},
+        {{{"--all", ""}, {"--failed", ""}}, "--all --failed"},
+        {{{"--no", "3,7-12"}, {"--match", "room a"}}, "--no 3,7-12 --match room a"},
+    };
+    for (const auto& c : cases) {
+        fleet::Selection s;
+        for (const auto& [option, value] : c.options) fleet::AddSelectionOption(s, option, value);
+        EXPECT_EQ(fleet::SelectionText(s), c.text);
+    }
+    EXPECT_EQ(fleet::NothingSelectedText(fleetList()), "no record selected: 5 records, 3 checked");
+    LineStore unchecked(std::vector<std::string>{rec(1, "F0000000", "a", "127.0.0.1", ""),
+                                                 rec(2, "F0000000", "b", "127.0.0.2", "")});
+    EXPECT_TRUE(fleet::Select({}, unchecked).empty());
+    EXPECT_EQ(fleet::NothingSelectedText(unchecked), "no record selected: 2 records, 0 checked");
 }
 
 TEST(Selection, RefusesMalformedValues) {
