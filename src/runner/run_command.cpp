@@ -24,11 +24,6 @@ std::string tenths(uint32_t ms) {
     return buf;
 }
 
-void say(const std::string& utf8) {
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 int RunCommand::run() {
@@ -36,12 +31,12 @@ int RunCommand::run() {
     SignalWatch interruptWatch;  // before any thread starts, so that none takes the signals
     RunFiles files = LocateRunFiles(o);
     if (!files.error.empty()) {
-        say("qlx-setting-cli: " + files.error);
+        Complain(files.error);
         return kExitFiles;
     }
     auto list = fleet::LoadList(files.listFile);
     if (!list) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
         return kExitFiles;
     }
     platform::createDirectoriesNative(files.workFolder);
@@ -58,7 +53,7 @@ int RunCommand::run() {
     if (!o.reportFile.empty()) {
         transcripts = fleet::TranscriptFolder(o.reportFile);
         if (!platform::createDirectoriesNative(transcripts)) {
-            say("qlx-setting-cli: cannot create the folder " + transcripts.string());
+            Complain("cannot create the folder " + transcripts.string());
             return kExitFiles;
         }
     }
@@ -66,7 +61,7 @@ int RunCommand::run() {
     platform::qt::QtEventLoop loop;
     platform::qt::QtNetwork network;
     platform::SystemClock clock;
-    fleet::HeadlessDialogs dialogs([](const std::string& text) { say(Shown(text)); });
+    fleet::HeadlessDialogs dialogs([](const std::string& text) { Say(Shown(text)); });
     fleet::ListWriter writer(files.listFile);
     fleet::FleetOptions options{
         o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
@@ -79,15 +74,15 @@ int RunCommand::run() {
         ++done;
         if (!o.quiet) {
             const fleet::ReportRow& row = r.row;
-            say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
-                devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + row.address + " " +
-                Shown(row.message) + " " + tenths(row.durationMs));
+            Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
+                devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + Shown(row.address) +
+                " " + Shown(row.message) + " " + tenths(row.durationMs));
         }
         if (r.write.status == fleet::ListWriter::Status::Gone) {
-            say(Shown("No." + devlist::ZeroPad(r.row.number, 3) +
+            Say(Shown("No." + devlist::ZeroPad(r.row.number, 3) +
                       text::sj(" の記録先が変更されたため、結果を記録しませんでした。")));
         } else if (r.write.status == fleet::ListWriter::Status::Failed) {
-            say(Shown(r.write.error));
+            Say(Shown(r.write.error));
         }
         if (!transcripts.empty()) {
             auto path =
@@ -102,7 +97,7 @@ int RunCommand::run() {
     int interrupts = 0;
     interruptWatch.watch([&] {
         if (++interrupts == 1) {
-            if (!o.quiet) say("qlx-setting-cli: stopping after the devices in progress");
+            if (!o.quiet) Complain("stopping after the devices in progress");
             run.stop();
         } else {
             run.abort();
@@ -116,16 +111,15 @@ int RunCommand::run() {
         std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(run.rows())
                                                               : fleet::ReportCsv(run.rows());
         reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
-        if (reportFailed) say("qlx-setting-cli: cannot write the report " + o.reportFile);
+        if (reportFailed) Complain("cannot write the report " + o.reportFile);
     }
-    if (transcriptFailed) say("qlx-setting-cli: some transcripts could not be written");
+    if (transcriptFailed) Complain("some transcripts could not be written");
 
-    say(Shown(text::sj("一斉接続 ") + std::to_string(run.okCount() + run.ngCount()) +
+    Say(Shown(text::sj("一斉接続 ") + std::to_string(run.okCount() + run.ngCount()) +
               text::sj("台 実行しました(成功:") + std::to_string(run.okCount()) +
               text::sj(" 失敗:") + std::to_string(run.ngCount()) + ")"));
     if (interrupts > 0) {
-        say("qlx-setting-cli: interrupted, " + std::to_string(total - done) +
-            " device(s) not served");
+        Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
         return kExitInterrupted;
     }
     if (run.writeFailures() > 0 || reportFailed) return kExitFiles;

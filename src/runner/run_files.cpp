@@ -26,8 +26,4 @@ RunFiles LocateRunFiles(const CliOptions& o) {
     return f;
 }
 
-std::string Shown(const std::string& cp932) {
-    return text::decode(cp932, "?");
-}
-
 }  // namespace runner

@@ -7,6 +7,7 @@
 
 #include "fleet/run_settings.h"
 #include "runner/cli_options.h"
+#include "runner/terminal.h"
 
 namespace runner {
 
@@ -18,8 +19,5 @@ struct RunFiles {
 };
 
 RunFiles LocateRunFiles(const CliOptions& options);
-
-// Code page 932 text as the terminal shows it.
-std::string Shown(const std::string& cp932);
 
 }  // namespace runner

@@ -21,43 +21,38 @@ constexpr int kPasses = 4;
 constexpr uint32_t kPassPauseMs = 200;
 constexpr uint32_t kReplyWaitMs = 1000;
 
-void say(const std::string& utf8) {
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 int SearchCommand::run() {
     const CliOptions& o = m_options;
     RunFiles files = LocateRunFiles(o);
     if (!files.error.empty()) {
-        say("qlx-setting-cli: " + files.error);
+        Complain(files.error);
         return kExitFiles;
     }
     auto list = fleet::LoadList(files.listFile);
     // A missing list is an empty one for the search, as the window starts with one.
     if (!list && platform::fileExists(files.listFile)) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
         return kExitFiles;
     }
 
     platform::qt::QtHostAddress host;
     std::string own = o.ownAddress;
     if (!own.empty()) {
-        say("own address " + own + " (--own-address)");
+        Say("own address " + own + " (--own-address)");
     } else if (app::IsDottedIpv4(files.settings.ownAddress)) {
         own = files.settings.ownAddress;
-        say("own address " + own + " (settings key \"ownip\")");
+        Say("own address " + own + " (settings key \"ownip\")");
     } else {
         if (!files.settings.ownAddress.empty())
-            say("the settings key \"ownip\" holds no address: ignored");
+            Say("the settings key \"ownip\" holds no address: ignored");
         own = host.firstIpv4(host.hostName()).value_or("");
         if (own.empty()) {
-            say(Shown(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。")));
+            Say(Shown(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。")));
             return kExitFiles;
         }
-        say("own address " + own + " (the host's)");
+        Say("own address " + own + " (the host's)");
     }
 
     platform::qt::QtEventLoop loop;
@@ -72,7 +67,7 @@ int SearchCommand::run() {
                     accepted ? "" : "(not a search reply)");
     });
     if (!socket->open(discovery::kReplyPort)) {
-        say("qlx-setting-cli: cannot open UDP port " + std::to_string(discovery::kReplyPort));
+        Complain("cannot open UDP port " + std::to_string(discovery::kReplyPort));
         return kExitFiles;
     }
     const discovery::OwnOctets octets = discovery::ParseOwnAddress(own);
@@ -89,7 +84,7 @@ int SearchCommand::run() {
     const devlist::LineStore before = list ? list->records : devlist::LineStore();
     discovery::MergeResult merged = discovery::MacCheckIns(records, before);
     if (merged.nothingFound) {
-        say(Shown(text::sj("対象機器が見つかりませんでした。")));
+        Say(Shown(text::sj("対象機器が見つかりませんでした。")));
         return kExitOk;
     }
     for (const std::string& line : merged.logLines) std::printf("%s\n", Shown(line).c_str());
@@ -101,16 +96,16 @@ int SearchCommand::run() {
     fleet::ListLock lock(files.listFile);
     auto now = fleet::LoadList(files.listFile);
     if (!lock.held() || (!now && platform::fileExists(files.listFile))) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
         return kExitFiles;
     }
     merged = discovery::MacCheckIns(records, now ? now->records : devlist::LineStore());
     if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes(),
                                    platform::Access::OwnerOnly)) {
-        say(Shown(files.listFile + text::sj(" に書き込めません")));
+        Say(Shown(files.listFile + text::sj(" に書き込めません")));
         return kExitFiles;
     }
-    say("stored " + std::to_string(merged.viewStore.size()) + " records in " +
+    Say("stored " + std::to_string(merged.viewStore.size()) + " records in " +
         Shown(files.listFile));
     return kExitOk;
 }
