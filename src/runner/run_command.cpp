@@ -8,6 +8,7 @@
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
+#include "fleet/selection.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -47,6 +48,11 @@ int RunCommand::run() {
         devices.push_back({index + 1,
                            list->records[static_cast<size_t>(index)],
                            {raw, list->raw[static_cast<size_t>(raw)]}});
+    }
+    // An empty selection is a mistake in the command line, not a run that went well.
+    if (devices.empty()) {
+        Complain(fleet::NothingSelectedText(list->records));
+        return kExitUsage;
     }
 
     std::filesystem::path transcripts;
@@ -103,13 +109,24 @@ int RunCommand::run() {
             run.abort();
         }
     });
+    const platform::LocalTime started = clock.now();
     run.start();
     if (!run.finished()) QCoreApplication::exec();
 
     bool reportFailed = false;
     if (!o.reportFile.empty()) {
-        std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(run.rows())
-                                                              : fleet::ReportCsv(run.rows());
+        const fleet::RunSummary summary{o.verb == Verb::Send ? "send" : "check",
+                                        fleet::SelectionText(o.selection),
+                                        started,
+                                        clock.now(),
+                                        total,
+                                        static_cast<size_t>(run.okCount()),
+                                        static_cast<size_t>(run.ngCount()),
+                                        static_cast<size_t>(run.goneCount()),
+                                        QLX_VERSION};
+        std::string bytes = fleet::IsJsonReport(o.reportFile)
+                                ? fleet::ReportJson(summary, run.rows())
+                                : fleet::ReportCsv(run.rows());
         reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
         if (reportFailed) Complain("cannot write the report " + o.reportFile);
     }
