@@ -101,7 +101,7 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
     EXPECT_EQ(first.code, 1) << first.errors;
     const std::vector<std::string> expected = {
         text::sj("#000 OK 正常送信"), "#104 NG ID/PASS Login Error", "#404 NG Time Out",
-        "#421 NG failure: busy  ", text::sj("#000 OK 正常送信")};
+        "#421 NG failure: busy", text::sj("#000 OK 正常送信")};
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(message(i), expected[i]) << i;
     EXPECT_NE(first.errors.find("] No.002 refuse 127.0.0.82 #104 NG ID/PASS Login Error"),
               std::string::npos)

@@ -152,6 +152,15 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
          {session::kResultFailure, "failure: a,b\r\nc", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
          "2024/05/06 07:08:09,#421 NG failure: a b  c,QLXsave"},
+        // The line break the reply ended with leaves no blanks behind, whatever it was.
+        {"failure text without its line break",
+         {session::kResultFailure, "failure: busy\r\n", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#421 NG failure: busy,QLXsave"},
+        {"failure text of blanks only",
+         {session::kResultFailure, "\r\n\t ", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#421 NG,QLXsave"},
         {"pending keeps the message",
          {session::kResultPending, "", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
