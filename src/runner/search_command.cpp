@@ -1,8 +1,10 @@
 #include "runner/search_command.h"
 
 #include <cstdio>
+#include <set>
 
 #include "app/options.h"
+#include "devlist/fields.h"
 #include "discovery/registration.h"
 #include "discovery/search_request.h"
 #include "fleet/list_writer.h"
@@ -20,6 +22,42 @@ namespace {
 constexpr int kPasses = 4;
 constexpr uint32_t kPassPauseMs = 200;
 constexpr uint32_t kReplyWaitMs = 1000;
+
+// Each device found, once, by what identifies it; never the login the search gives a new record.
+void printFound(const devlist::LineStore& records) {
+    using devlist::FieldGet;
+    for (const std::string& r : records.lines()) {
+        std::printf("found %s %s %s %s\n", Shown(FieldGet(devlist::kIpAddress, r)).c_str(),
+                    Shown(FieldGet(devlist::kMacAddress, r)).c_str(),
+                    Shown(FieldGet(devlist::kModelVersion, r)).c_str(),
+                    Shown(FieldGet(devlist::kDeviceName, r)).c_str());
+    }
+}
+
+// What the merge does to the list: said as done with --apply, else as what it would do.
+void printMerge(const devlist::LineStore& before, const discovery::MergeResult& merged,
+                bool apply) {
+    using devlist::FieldGet;
+    const devlist::LineStore& after = merged.viewStore;
+    for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        const std::string was = FieldGet(devlist::kIpAddress, before[i]);
+        const std::string now = FieldGet(devlist::kIpAddress, after[i]);
+        if (was == now) continue;
+        std::printf("No.%s %s: address %s -> %s\n", devlist::ZeroPad(long(i) + 1, 3).c_str(),
+                    apply ? "changes" : "would change", Shown(was).c_str(), Shown(now).c_str());
+    }
+    for (size_t i = before.size(); i < after.size(); ++i) {
+        std::printf("No.%s %s: %s %s %s\n", devlist::ZeroPad(long(i) + 1, 3).c_str(),
+                    apply ? "is added" : "would be added",
+                    Shown(FieldGet(devlist::kIpAddress, after[i])).c_str(),
+                    Shown(FieldGet(devlist::kMacAddress, after[i])).c_str(),
+                    Shown(FieldGet(devlist::kModelVersion, after[i])).c_str());
+    }
+    if (merged.leftOut > 0) {
+        std::printf("%zu device(s) %s: the list holds %d records at most\n", merged.leftOut,
+                    apply ? "are left out" : "would be left out", devlist::kMaxRecords);
+    }
+}
 
 }  // namespace
 
@@ -60,11 +98,15 @@ int SearchCommand::run() {
     auto socket = udp.createUdpSocket();
     devlist::LineStore replies, records;
     discovery::ReplyCollector collector;
+    std::set<std::string> strangers;
     socket->setReceiver([&](const platform::Datagram& d) {
-        bool accepted = discovery::ReceiveReply(replies, records, collector, d.fromAddress,
-                                                d.fromPort, d.bytes);
-        std::printf("reply %s:%u %s\n", d.fromAddress.c_str(), d.fromPort,
-                    accepted ? "" : "(not a search reply)");
+        // A device answers every request; it is printed once, from the collection.
+        if (discovery::ReceiveReply(replies, records, collector, d.fromAddress, d.fromPort,
+                                    d.bytes))
+            return;
+        const std::string from = d.fromAddress + ":" + std::to_string(d.fromPort);
+        if (strangers.insert(from).second)
+            Say("ignored what " + from + " sent: it is not a search reply");
     });
     if (!socket->open(discovery::kReplyPort)) {
         Complain("cannot open UDP port " + std::to_string(discovery::kReplyPort));
@@ -80,17 +122,19 @@ int SearchCommand::run() {
     platform::Delay(loop, kReplyWaitMs);
     socket->close();
 
-    for (const std::string& r : records.lines()) std::printf("found %s\n", Shown(r).c_str());
     const devlist::LineStore before = list ? list->records : devlist::LineStore();
     discovery::MergeResult merged = discovery::MacCheckIns(records, before);
     if (merged.nothingFound) {
         Say(Shown(text::sj("対象機器が見つかりませんでした。")));
         return kExitOk;
     }
-    for (const std::string& line : merged.logLines) std::printf("%s\n", Shown(line).c_str());
-    if (merged.leftOut > 0) std::printf("left out (list full): %zu\n", merged.leftOut);
+    printFound(records);
+    printMerge(before, merged, o.apply);
     std::fflush(stdout);
-    if (!o.apply) return kExitOk;
+    if (!o.apply) {
+        Say("the list is unchanged: --apply stores it");
+        return kExitOk;
+    }
 
     // The list as it is now, merged once more under the lock: an edit made meanwhile stays.
     fleet::ListLock lock(files.listFile);
