@@ -119,11 +119,8 @@ void FleetRun::startNext(Worker& w) {
     w.loaded = w.panel.rec;
 
     const RunSettings& s = m_options.settings;
-    std::string path;
-    if (s.sendMethod == 0) path = s.commonSendFile;
-    if (s.sendMethod == 1) path = w.panel.rec.sendFile;
-    session::SendLines lines;
-    if (!path.empty()) lines = session::LoadSendStoreFile(path, session::IsCheckMode(w.mode));
+    session::SendLines lines = LoadSendLines(s.sendMethod, s.commonSendFile, w.panel.rec.sendFile,
+                                             session::IsCheckMode(w.mode));
 
     const std::string host = devlist::FieldGet(devlist::kIpAddress, d.record);
     w.port = session::TelnetPortOf(devlist::FieldGet(devlist::kTelnetPort, d.record));
@@ -179,7 +176,9 @@ void FleetRun::sequencer(Worker& w) {
         ++m_ng;
     }
 
-    ListWriter::Result write = m_writer.record(d.identity, o);
+    // Unrecorded, a result can be neither gone nor failed.
+    ListWriter::Result write{ListWriter::Status::Written, -1, {}};
+    if (m_options.recordResults) write = m_writer.record(d.identity, o);
     if (write.status == ListWriter::Status::Gone) ++m_gone;
     if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
 

@@ -38,6 +38,7 @@ struct FleetOptions {
     RunSettings settings;
     int parallel = 1;
     std::filesystem::path workFolder;
+    bool recordResults = true;  // false for a plan: the list is left as it is
 };
 
 struct DeviceResult {

@@ -68,19 +68,24 @@ ListLock::~ListLock() {
     if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
 }
 
-std::optional<LoadedList> LoadList(const std::string& path) {
+std::optional<LoadedList> LoadList(const std::string& path, std::string* whyNot) {
     auto bytes = platform::readFile(path);
-    if (!bytes) return std::nullopt;
+    if (!bytes) {
+        if (whyNot) *whyNot = path + text::sj(" を読み込めません。");
+        return std::nullopt;
+    }
     LoadedList list;
     list.raw = devlist::LineStore::fromFileBytes(*bytes);
     devlist::ListBuild build = devlist::BuildListRecords(list.raw);
-    if (!build.accepted) return std::nullopt;
+    if (!build.accepted) {
+        if (whyNot) *whyNot = devlist::ListRefusalText(path, build.refusal);
+        return std::nullopt;
+    }
     list.records = std::move(build.records);
-    // The build keeps the lines with a record mark among the first 999, in order.
-    const size_t count = std::min(list.raw.size(), static_cast<size_t>(devlist::kMaxRecords));
-    for (size_t i = 0; i < count; ++i)
-        if (list.raw[i].find(kRecordMark) != std::string::npos)
-            list.rawLine.push_back(static_cast<int>(i));
+    list.rawLine = std::move(build.fileLine);
+    list.unnumbered = std::move(build.unnumbered);
+    list.lostLines = build.lost;
+    list.bytes = std::move(*bytes);
     return list;
 }
 
@@ -108,12 +113,18 @@ ListWriter::Result ListWriter::record(const RecordIdentity& identity, const Outc
     auto bytes = platform::readFile(m_path);
     devlist::LineStore raw;
     if (bytes) raw = devlist::LineStore::fromFileBytes(*bytes);
-    // A file that no longer reads as a list is never written over.
-    if (!bytes || !devlist::HasRecordMark(raw)) {
-        r.error = m_path + text::sj(" はリストファイルとして読み込めません");
+    // A file that no longer reads as a list is never written over, nor one saved as UTF-8,
+    // which a result in code page 932 would leave in two encodings.
+    const devlist::ListRefusal why = bytes ? devlist::CheckList(raw) : devlist::ListRefusal::Empty;
+    if (!bytes || why != devlist::ListRefusal::None) {
+        r.error = why == devlist::ListRefusal::Utf8
+                      ? devlist::ListRefusalText(m_path, why)
+                      : m_path + text::sj(" はリストファイルとして読み込めません");
         return r;
     }
     r.line = FindRecord(raw, identity);
+    // A line without a number (a header row) is no device's record, whatever it matches.
+    if (r.line >= 0 && !devlist::HasRecordNumber(raw[static_cast<size_t>(r.line)])) r.line = -1;
     if (r.line < 0) {
         r.status = Status::Gone;
         return r;

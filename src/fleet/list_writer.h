@@ -19,11 +19,15 @@ namespace fleet {
 struct LoadedList {
     devlist::LineStore raw;
     devlist::LineStore records;
-    std::vector<int> rawLine;  // the raw line each record was built from
+    std::vector<int> rawLine;     // the raw line each record was built from
+    std::vector<int> unnumbered;  // 1-based raw lines left out for their number field
+    size_t lostLines = 0;         // raw lines not carried whole into records
+    std::string bytes;            // the file as read
 };
 
-// nullopt when the file cannot be read or holds no list.
-std::optional<LoadedList> LoadList(const std::string& path);
+// nullopt when the file cannot be read or holds no list; whyNot then gets what to tell the
+// operator (code page 932).
+std::optional<LoadedList> LoadList(const std::string& path, std::string* whyNot = nullptr);
 
 // Who a record is: its file line and the bytes that line held when the run started.
 struct RecordIdentity {

@@ -36,6 +36,20 @@ RunSettings ReadRunSettings(std::string_view bytes) {
     return s;
 }
 
+std::string SendFileFor(int sendMethod, const std::string& commonSendFile,
+                        const std::string& recordSendFile) {
+    if (sendMethod == 0) return commonSendFile;
+    if (sendMethod == 1) return recordSendFile;
+    return {};
+}
+
+session::SendLines LoadSendLines(int sendMethod, const std::string& commonSendFile,
+                                 const std::string& recordSendFile, bool checkMode) {
+    const std::string path = SendFileFor(sendMethod, commonSendFile, recordSendFile);
+    if (path.empty()) return {};
+    return session::LoadSendStoreFile(path, checkMode);
+}
+
 uint32_t EndWaitMs(const std::string& endWait) {
     std::string_view s = endWait;
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "session/send_store.h"
+
 namespace fleet {
 
 struct RunSettings {
@@ -26,6 +28,14 @@ struct RunSettings {
 };
 
 RunSettings ReadRunSettings(std::string_view fileBytes);
+
+// The settings file a device is sent: the common one ("fselect" 0), the record's own (1) or
+// none, and its lines as the session streams them. The window, a run and a plan all take it
+// from here, so a plan compares exactly what a send would stream.
+std::string SendFileFor(int sendMethod, const std::string& commonSendFile,
+                        const std::string& recordSendFile);
+session::SendLines LoadSendLines(int sendMethod, const std::string& commonSendFile,
+                                 const std::string& recordSendFile, bool checkMode);
 
 // The pause after a success: "wait1" seconds, 2 s when it is no number, none when 0 or less.
 uint32_t EndWaitMs(const std::string& endWait);

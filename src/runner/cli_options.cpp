@@ -14,6 +14,8 @@ const char* const kVersion = "qlx-setting-cli " QLX_VERSION "\n";
 const char* const kUsage =
     "Usage: qlx-setting-cli check|send [SELECTION] [--list FILE] [--ini FILE] [--work DIR]\n"
     "                       [--parallel N] [--report FILE.csv|FILE.json] [--quiet]\n"
+    "       qlx-setting-cli plan [SELECTION] [--list FILE] [--ini FILE] [--parallel N]\n"
+    "                       [--report FILE.csv|FILE.json] [--quiet]\n"
     "       qlx-setting-cli search [--own-address A.B.C.D] [--apply] [--list FILE] [--ini FILE]\n"
     "       qlx-setting-cli diff NUMBER [--list FILE] [--ini FILE] [--work DIR]\n"
     "       qlx-setting-cli --help | --version\n"
@@ -24,6 +26,16 @@ const char* const kUsage =
     "\n"
     "  check                 checks each selected device (\"設定確認\")\n"
     "  send                  sends each selected device its settings file (\"設定送信\")\n"
+    "  plan                  what a send would change: checks each selected device and\n"
+    "                        compares its variables with the NAME=VALUE lines of the settings\n"
+    "                        file send would stream to it (names without a leading \".\").\n"
+    "                        Per device on standard output, in record order:\n"
+    "                          would change NAME: OLD -> NEW\n"
+    "                          would add NAME: VALUE\n"
+    "                          would send: TEXT      (a line that is not NAME=VALUE)\n"
+    "                        or \"no change\". Records nothing in the list and leaves the work\n"
+    "                        folder alone: the dumps go beside the transcripts in the\n"
+    "                        report's folder. Exit 0 every device answered, 1 some failed\n"
     "  search                the LAN search: prints every reply and what the merge into the\n"
     "                        list would change; --apply stores the merged list\n"
     "  diff NUMBER           what the last send to record NUMBER changed: its variables before\n"
@@ -96,6 +108,8 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             o.verb = arg == "check" ? Verb::Check : arg == "send" ? Verb::Send : Verb::Search;
         } else if (i == 0 && arg == "diff") {
             o.verb = Verb::Diff;
+        } else if (i == 0 && arg == "plan") {
+            o.verb = Verb::Plan;
         } else if (o.verb == Verb::Diff && o.recordNumber == 0 && !arg.starts_with("-")) {
             auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), o.recordNumber);
             if (ec != std::errc() || end != arg.data() + arg.size() || o.recordNumber < 1 ||
@@ -148,7 +162,7 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
         }
     }
     if (o.help || o.version) return o;
-    if (o.verb == Verb::None) return fail("no verb given (check, send, search or diff)");
+    if (o.verb == Verb::None) return fail("no verb given (check, send, plan, search or diff)");
     if (o.verb == Verb::Diff && o.recordNumber == 0) return fail("diff needs a record number");
     return o;
 }

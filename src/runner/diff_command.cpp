@@ -18,9 +18,11 @@ int DiffCommand::run() {
         Complain(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
         Complain("cannot read a device list from " + Shown(files.listFile));
+        Complain(Shown(whyNot));
         return kExitFiles;
     }
     const auto index = static_cast<size_t>(o.recordNumber - 1);

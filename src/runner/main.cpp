@@ -9,6 +9,7 @@
 #include "platform/memory.h"
 #include "runner/cli_options.h"
 #include "runner/diff_command.h"
+#include "runner/plan_command.h"
 #include "runner/run_command.h"
 #include "runner/search_command.h"
 
@@ -36,5 +37,6 @@ int main(int argc, char** argv) {
     if (options.verb == runner::Verb::Diff) return runner::DiffCommand(options).run();
     QCoreApplication app(argc, argv);
     if (options.verb == runner::Verb::Search) return runner::SearchCommand(options).run();
+    if (options.verb == runner::Verb::Plan) return runner::PlanCommand(options).run();
     return runner::RunCommand(options).run();
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "devlist/fields.h"
+#include "devlist/list_file.h"
 #include "fleet/fleet_run.h"
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
@@ -35,11 +36,15 @@ int RunCommand::run() {
         Complain(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
         Complain("cannot read a device list from " + Shown(files.listFile));
+        Say(Shown(whyNot));
         return kExitFiles;
     }
+    if (!list->unnumbered.empty())
+        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
     platform::createDirectoriesNative(files.workFolder);
 
     std::vector<fleet::FleetDevice> devices;

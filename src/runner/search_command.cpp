@@ -5,6 +5,7 @@
 
 #include "app/options.h"
 #include "devlist/fields.h"
+#include "devlist/list_file.h"
 #include "discovery/registration.h"
 #include "discovery/search_request.h"
 #include "fleet/list_writer.h"
@@ -68,12 +69,16 @@ int SearchCommand::run() {
         Complain(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     // A missing list is an empty one for the search, as the window starts with one.
     if (!list && platform::fileExists(files.listFile)) {
         Complain("cannot read a device list from " + Shown(files.listFile));
+        Say(Shown(whyNot));
         return kExitFiles;
     }
+    if (list && !list->unnumbered.empty())
+        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
 
     platform::qt::QtHostAddress host;
     std::string own = o.ownAddress;
@@ -138,12 +143,24 @@ int SearchCommand::run() {
 
     // The list as it is now, merged once more under the lock: an edit made meanwhile stays.
     fleet::ListLock lock(files.listFile);
-    auto now = fleet::LoadList(files.listFile);
+    auto now = fleet::LoadList(files.listFile, &whyNot);
     if (!lock.held() || (!now && platform::fileExists(files.listFile))) {
         Complain("cannot read a device list from " + Shown(files.listFile));
+        if (lock.held()) Say(Shown(whyNot));
         return kExitFiles;
     }
     merged = discovery::MacCheckIns(records, now ? now->records : devlist::LineStore());
+    // What the stored list leaves out of the file (comments, text past a record's length,
+    // lines past the last record) stays in a copy beside it, as the window keeps it.
+    if (now && now->lostLines > 0) {
+        devlist::ListBackup kept = devlist::KeepListBackup(files.listFile, now->bytes);
+        if (!kept.kept) {
+            Say(Shown(kept.name + text::sj(" に書き込めません")));
+            return kExitFiles;
+        }
+        Say("kept the list as it was in " + Shown(kept.name) + ": " +
+            std::to_string(now->lostLines) + " line(s) of it are not in the stored list");
+    }
     if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes(),
                                    platform::Access::OwnerOnly)) {
         Say(Shown(files.listFile + text::sj(" に書き込めません")));

@@ -7,6 +7,7 @@
 #include "devlist/fields.h"
 #include "fleet/dump_diff.h"
 #include "fleet/result_rule.h"
+#include "fleet/run_settings.h"
 #include "platform/files.h"
 #include "session/result_record.h"
 #include "shell/app.h"
@@ -268,11 +269,8 @@ void SessionController::stop() {
 void SessionController::dataSend(int row) {
     WindowState& s = m_app.state();
     const bool checkMode = isCheckMode(m_mode);
-    std::string path;
-    if (s.settings.sendMethod == 0) path = s.settings.commonSendFile;
-    if (s.settings.sendMethod == 1) path = s.edit.rec.sendFile;
-    session::SendLines lines;
-    if (!path.empty()) lines = session::LoadSendStoreFile(path, checkMode);
+    session::SendLines lines = fleet::LoadSendLines(
+        s.settings.sendMethod, s.settings.commonSendFile, s.edit.rec.sendFile, checkMode);
 
     // Replacing the session closes the previous device's connection.
     m_session.reset();

@@ -65,6 +65,43 @@ bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+bool isCp932(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    std::lock_guard lock(g_mutex);
+    int err = 0;
+    return decoder().run(bytes, out, err) == bytes.size();
+}
+
+bool isUtf8(std::string_view bytes) {
+    size_t i = 0;
+    const size_t n = bytes.size();
+    auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    auto cont = [&](size_t k) { return k < n && (at(k) & 0xC0) == 0x80; };
+    while (i < n) {
+        const unsigned char b = at(i);
+        if (b < 0x80) {
+            ++i;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            if (!cont(i + 1)) return false;
+            i += 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            if (!cont(i + 1) || !cont(i + 2)) return false;
+            const unsigned char c = at(i + 1);
+            if ((b == 0xE0 && c < 0xA0) || (b == 0xED && c > 0x9F)) return false;
+            i += 3;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return false;
+            const unsigned char c = at(i + 1);
+            if ((b == 0xF0 && c < 0x90) || (b == 0xF4 && c > 0x8F)) return false;
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string decode(std::string_view in) {
     return decode(in, kReplacement);
 }

@@ -35,6 +35,12 @@ std::string escapeControls(std::string_view cp932);
 // True when the byte starts a two-byte character.
 bool isLeadByte(unsigned char b);
 
+// True when every byte belongs to a character code page 932 defines.
+bool isCp932(std::string_view bytes);
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates, at most
+// U+10FFFF).
+bool isUtf8(std::string_view bytes);
+
 // Where a text names a file: the name the file system knows (UTF-8 on this platform).
 // Bytes that are not valid code page 932 are kept as they are.
 std::filesystem::path toPath(std::string_view cp932);

@@ -50,6 +50,34 @@ TEST(Cp932, PathsBecomeUtf8NamesAndInvalidBytesStayAsTheyAre) {
     EXPECT_EQ(text::fromPath("データ.csv"), text::sj("データ.csv"));
 }
 
+TEST(Cp932, TellsWellFormedUtf8AndCodePage932Apart) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool utf8;
+        bool cp932;
+    } cases[] = {
+        {"ASCII", "001,F0000000,a", true, true},
+        {"nothing", "", true, true},
+        {"Japanese in UTF-8, misaligned in code page 932", "東京本社,ルーム", true, false},
+        {"short Japanese in UTF-8, valid in both", "名前", true, true},
+        {"Japanese in code page 932", text::sj("会議室A,ルーム"), false, true},
+        {"half-width kana in code page 932", text::sj("ｱｲｳ"), false, true},
+        // Two half-width kana, a kanji and a kana in code page 932.
+        {"overlong slash", "\xC0\xAF", false, true},
+        {"overlong three-byte", "\xE0\x80\xAF", false, true},
+        {"surrogate", "\xED\xA0\x80", false, false},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false, false},
+        {"four-byte emoji", "\xF0\x9F\x98\x80", true, false},
+        {"cut short", "\xE6\x9D", false, true},
+        {"lone lead byte of code page 932", "a\x82", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text::isUtf8(c.bytes), c.utf8) << c.what;
+        EXPECT_EQ(text::isCp932(c.bytes), c.cp932) << c.what;
+    }
+}
+
 }  // namespace
 
 namespace {
