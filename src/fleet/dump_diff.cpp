@@ -1,12 +1,12 @@
 #include "fleet/dump_diff.h"
 
-#include <cstdio>
 #include <map>
 #include <system_error>
 
 #include "platform/files.h"
 #include "session/device_session.h"
 #include "session/file_names.h"
+#include "text/cp932.h"
 
 namespace fleet {
 namespace {
@@ -92,22 +92,9 @@ void compareVariable(std::string_view name, const Values& before, const Values& 
             {DumpChange::Kind::Added, false, std::string(name), {}, std::string(fresh[i])});
 }
 
-// A control byte (never part of a two-byte character) as \xNN: a device's text must not move
-// the terminal's cursor or recolour it.
+// A control byte as \xNN: a device's text must not move the terminal's cursor or recolour it.
 std::string shown(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", b);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return text::escapeControls(text);
 }
 
 std::string shownValue(const std::string& value) {

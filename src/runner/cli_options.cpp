@@ -9,7 +9,7 @@
 
 namespace runner {
 
-const char* const kVersion = "qlx-setting-cli 1.00\n";
+const char* const kVersion = "qlx-setting-cli " QLX_VERSION "\n";
 
 const char* const kUsage =
     "Usage: qlx-setting-cli check|send [SELECTION] [--list FILE] [--ini FILE] [--work DIR]\n"
@@ -53,14 +53,16 @@ const char* const kUsage =
     "                        NUMBER; 3 when a dump is missing, unreadable or older than the\n"
     "                        send (a check writes only \"q2\")\n"
     "\n"
-    "SELECTION (every option given narrows the set further):\n"
-    "  --checked             the records whose check mark is set (the default when none of\n"
-    "                        --all, --group, --no is given)\n"
+    "SELECTION (each option selects on its own; every further option narrows the set):\n"
+    "  --checked             the records whose check mark is set (the default when no\n"
+    "                        selection option is given)\n"
     "  --all                 every record\n"
     "  --group 1|2|3         the members of a group\n"
     "  --no 3,7-12           records by number\n"
-    "  --failed              records whose stored message is not a success (\"#000 ...\")\n"
+    "  --failed              records whose stored message is not a success (\"#000 ...\"),\n"
+    "                        checked or not\n"
     "  --match WORD          records whose list line shows WORD (the window's filter)\n"
+    "A selection that selects no record is a usage error (exit 2).\n"
     "\n"
     "  --list FILE           the list file (default: \"listcsv\" of the settings file)\n"
     "  --ini FILE            the settings file (default: the window's)\n"

@@ -1,4 +1,6 @@
 // qlx-setting-cli: the device list's bulk runs and the LAN search without the window.
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +19,10 @@ int main(int argc, char** argv) {
     // write to it fails with EPIPE, which the program shrugs off.
     std::signal(SIGPIPE, SIG_IGN);
     platform::ReturnLargeBuffersToTheSystem();
+    // Everything the runner makes (the work folder, device files, transcripts, reports, the
+    // list) holds settings and logins: the user's alone, as the window keeps its own folders.
+    // A file that exists keeps its mode.
+    ::umask(077);
     const runner::CliOptions options =
         runner::ParseCli(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {

@@ -15,6 +15,7 @@
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
 #include "fleet/send_file.h"
+#include "fleet/selection.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -26,11 +27,6 @@ namespace runner {
 namespace {
 
 namespace fs = std::filesystem;
-
-void say(const std::string& utf8) {
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    std::fflush(stderr);
-}
 
 struct DevicePlan {
     int number = 0;
@@ -67,12 +63,12 @@ int PlanCommand::run() {
     SignalWatch interruptWatch;  // before any thread starts, so that none takes the signals
     RunFiles files = LocateRunFiles(o);
     if (!files.error.empty()) {
-        say("qlx-setting-cli: " + files.error);
+        Complain(files.error);
         return kExitFiles;
     }
     auto list = fleet::LoadList(files.listFile);
     if (!list) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
         return kExitFiles;
     }
     std::vector<fleet::FleetDevice> devices;
@@ -82,6 +78,10 @@ int PlanCommand::run() {
                            list->records[static_cast<size_t>(index)],
                            {raw, list->raw[static_cast<size_t>(raw)]}});
     }
+    if (devices.empty()) {
+        Complain(fleet::NothingSelectedText(list->records));
+        return kExitUsage;
+    }
 
     // The dialogue's files go where the transcripts go, never into the work folder.
     fs::path folder;
@@ -89,13 +89,13 @@ int PlanCommand::run() {
     if (keep) {
         folder = fleet::TranscriptFolder(o.reportFile);
         if (!platform::createDirectoriesNative(folder)) {
-            say("qlx-setting-cli: cannot create the folder " + folder.string());
+            Complain("cannot create the folder " + folder.string());
             return kExitFiles;
         }
     } else if (auto scratch = scratchFolder()) {
         folder = *scratch;
     } else {
-        say("qlx-setting-cli: cannot create a temporary folder");
+        Complain("cannot create a temporary folder");
         return kExitFiles;
     }
     struct RemoveScratch {
@@ -110,7 +110,7 @@ int PlanCommand::run() {
     platform::qt::QtEventLoop loop;
     platform::qt::QtNetwork network;
     platform::SystemClock clock;
-    fleet::HeadlessDialogs dialogs([](const std::string& text) { say(Shown(text)); });
+    fleet::HeadlessDialogs dialogs([](const std::string& text) { Say(Shown(text)); });
     fleet::ListWriter writer(files.listFile);  // never called: a plan records nothing
     fleet::FleetOptions options{session::SessionMode::BulkCheck, files.settings, o.parallel,
                                 folder};
@@ -154,7 +154,7 @@ int PlanCommand::run() {
                                                    : row.message));
         }
         if (!o.quiet) {
-            say("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
+            Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
                 Shown(plan.heading + " " + row.message));
         }
         if (keep) {
@@ -171,12 +171,13 @@ int PlanCommand::run() {
     int interrupts = 0;
     interruptWatch.watch([&] {
         if (++interrupts == 1) {
-            if (!o.quiet) say("qlx-setting-cli: stopping after the devices in progress");
+            if (!o.quiet) Complain("stopping after the devices in progress");
             run.stop();
         } else {
             run.abort();
         }
     });
+    const platform::LocalTime started = clock.now();
     run.start();
     if (!run.finished()) QCoreApplication::exec();
 
@@ -192,21 +193,29 @@ int PlanCommand::run() {
 
     bool reportFailed = false;
     if (keep) {
-        std::string bytes =
-            fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(rows) : fleet::ReportCsv(rows);
+        const fleet::RunSummary summary{"plan",
+                                        fleet::SelectionText(o.selection),
+                                        started,
+                                        clock.now(),
+                                        total,
+                                        done - static_cast<size_t>(failed),
+                                        static_cast<size_t>(failed),
+                                        0,
+                                        QLX_VERSION};
+        std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(summary, rows)
+                                                              : fleet::ReportCsv(rows);
         reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
-        if (reportFailed) say("qlx-setting-cli: cannot write the report " + o.reportFile);
+        if (reportFailed) Complain("cannot write the report " + o.reportFile);
     }
-    if (transcriptFailed) say("qlx-setting-cli: some transcripts could not be written");
+    if (transcriptFailed) Complain("some transcripts could not be written");
     const auto changing = std::count_if(rows.begin(), rows.end(), [](const fleet::ReportRow& r) {
         return r.changed && !r.changed->empty();
     });
-    say("plan: " + std::to_string(done) + " device(s), " + std::to_string(done - failed) +
+    Say("plan: " + std::to_string(done) + " device(s), " + std::to_string(done - failed) +
         " answered, " + std::to_string(failed) + " failed, " + std::to_string(changing) +
         " would change");
     if (interrupts > 0) {
-        say("qlx-setting-cli: interrupted, " + std::to_string(total - done) +
-            " device(s) not served");
+        Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
         return kExitInterrupted;
     }
     if (reportFailed || outputFailed) return kExitFiles;

@@ -13,6 +13,7 @@
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
 #include "fleet/send_file.h"
+#include "fleet/selection.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -29,11 +30,6 @@ std::string tenths(uint32_t ms) {
     return buf;
 }
 
-void say(const std::string& utf8) {
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 int RunCommand::run() {
@@ -41,24 +37,24 @@ int RunCommand::run() {
     SignalWatch interruptWatch;  // before any thread starts, so that none takes the signals
     RunFiles files = LocateRunFiles(o);
     if (!files.error.empty()) {
-        say("qlx-setting-cli: " + files.error);
+        Complain(files.error);
         return kExitFiles;
     }
     if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
-        say("qlx-setting-cli: " + clash);
+        Complain(clash);
         return kExitUsage;
     }
     std::string whyNot;
     auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
-        say(Shown(whyNot));
+        Complain("cannot read a device list from " + Shown(files.listFile));
+        Say(Shown(whyNot));
         return kExitFiles;
     }
     if (!list->unnumbered.empty())
-        say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
     if (std::string place = UnusablePlace(files, o.reportFile); !place.empty()) {
-        say("qlx-setting-cli: " + place);
+        Complain(place);
         return kExitFiles;
     }
     // A common settings file that is not there would fail every device alike: nobody is
@@ -68,7 +64,7 @@ int RunCommand::run() {
             fleet::SendFilePath(files.settings.sendMethod, files.settings.commonSendFile, {}),
             false);
         if (!common.missing.empty()) {
-            say("qlx-setting-cli: " + Shown(common.missing));
+            Complain(Shown(common.missing));
             return kExitFiles;
         }
     }
@@ -80,12 +76,17 @@ int RunCommand::run() {
                            list->records[static_cast<size_t>(index)],
                            {raw, list->raw[static_cast<size_t>(raw)]}});
     }
+    // An empty selection is a mistake in the command line, not a run that went well.
+    if (devices.empty()) {
+        Complain(fleet::NothingSelectedText(list->records));
+        return kExitUsage;
+    }
 
     std::filesystem::path transcripts;
     if (!o.reportFile.empty()) {
         transcripts = fleet::TranscriptFolder(o.reportFile);
         if (!platform::createDirectoriesNative(transcripts)) {
-            say("qlx-setting-cli: cannot create the folder " + transcripts.string());
+            Complain("cannot create the folder " + transcripts.string());
             return kExitFiles;
         }
     }
@@ -93,7 +94,7 @@ int RunCommand::run() {
     platform::qt::QtEventLoop loop;
     platform::qt::QtNetwork network;
     platform::SystemClock clock;
-    fleet::HeadlessDialogs dialogs([](const std::string& text) { say(Shown(text)); });
+    fleet::HeadlessDialogs dialogs([](const std::string& text) { Say(Shown(text)); });
     fleet::ListWriter writer(files.listFile);
     fleet::FleetOptions options{
         o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
@@ -116,12 +117,12 @@ int RunCommand::run() {
         ++done;
         if (!o.quiet) {
             const fleet::ReportRow& row = r.row;
-            say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
-                devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + row.address + " " +
-                Shown(row.message) + " " + tenths(row.durationMs));
+            Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
+                devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + Shown(row.address) +
+                " " + Shown(row.message) + " " + tenths(row.durationMs));
         }
         if (!r.served && o.quiet)
-            say(Shown("No." + devlist::ZeroPad(r.row.number, 3) + " " + r.row.message));
+            Say(Shown("No." + devlist::ZeroPad(r.row.number, 3) + " " + r.row.message));
         if (!transcripts.empty() && r.served) {
             auto path =
                 transcripts / text::toPath(fleet::TranscriptName(r.row.number, r.row.address));
@@ -132,10 +133,10 @@ int RunCommand::run() {
     };
     hooks.recorded = [](const fleet::FleetDevice& d, const fleet::ListWriter::Result& write) {
         if (write.status == fleet::ListWriter::Status::Gone) {
-            say(Shown("No." + devlist::ZeroPad(d.number, 3) +
+            Say(Shown("No." + devlist::ZeroPad(d.number, 3) +
                       text::sj(" の記録先が変更されたため、結果を記録しませんでした。")));
         } else if (write.status == fleet::ListWriter::Status::Failed) {
-            say(Shown(write.error));
+            Say(Shown(write.error));
         }
     };
     hooks.finished = [] { QCoreApplication::quit(); };
@@ -145,36 +146,46 @@ int RunCommand::run() {
     int interrupts = 0;
     interruptWatch.watch([&] {
         if (++interrupts == 1) {
-            if (!o.quiet) say("qlx-setting-cli: stopping after the devices in progress");
+            if (!o.quiet) Complain("stopping after the devices in progress");
             run.stop();
         } else {
             run.abort();
             // The results already taken are still written: say why the program waits (another
             // program may be holding the list's lock).
             if (run.writesPending() > 0)
-                say("qlx-setting-cli: recording " + std::to_string(run.writesPending()) +
+                Complain("recording " + std::to_string(run.writesPending()) +
                     " result(s) in the list before exiting");
         }
     });
+    const platform::LocalTime started = clock.now();
     run.start();
     if (!run.finished()) QCoreApplication::exec();
 
     transcriptWriter.reset();  // waits for the transcripts still being written
     bool reportFailed = false;
     if (!o.reportFile.empty()) {
-        std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(run.rows())
-                                                              : fleet::ReportCsv(run.rows());
+        const fleet::RunSummary summary{o.verb == Verb::Send ? "send" : "check",
+                                        fleet::SelectionText(o.selection),
+                                        started,
+                                        clock.now(),
+                                        total,
+                                        static_cast<size_t>(run.okCount()),
+                                        static_cast<size_t>(run.ngCount()),
+                                        static_cast<size_t>(run.goneCount()),
+                                        QLX_VERSION};
+        std::string bytes = fleet::IsJsonReport(o.reportFile)
+                                ? fleet::ReportJson(summary, run.rows())
+                                : fleet::ReportCsv(run.rows());
         reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
-        if (reportFailed) say("qlx-setting-cli: cannot write the report " + o.reportFile);
+        if (reportFailed) Complain("cannot write the report " + o.reportFile);
     }
-    if (transcriptFailed) say("qlx-setting-cli: some transcripts could not be written");
+    if (transcriptFailed) Complain("some transcripts could not be written");
 
-    say(Shown(text::sj("一斉接続 ") + std::to_string(run.okCount() + run.ngCount()) +
+    Say(Shown(text::sj("一斉接続 ") + std::to_string(run.okCount() + run.ngCount()) +
               text::sj("台 実行しました(成功:") + std::to_string(run.okCount()) +
               text::sj(" 失敗:") + std::to_string(run.ngCount()) + ")"));
     if (interrupts > 0) {
-        say("qlx-setting-cli: interrupted, " + std::to_string(total - done) +
-            " device(s) not served");
+        Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
         return kExitInterrupted;
     }
     if (run.writeFailures() > 0 || reportFailed) return kExitFiles;

@@ -82,8 +82,4 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     return {};
 }
 
-std::string Shown(const std::string& cp932) {
-    return text::decode(cp932, "?");
-}
-
 }  // namespace runner

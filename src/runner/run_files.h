@@ -7,6 +7,7 @@
 
 #include "fleet/run_settings.h"
 #include "runner/cli_options.h"
+#include "runner/terminal.h"
 
 namespace runner {
 
@@ -27,8 +28,5 @@ std::string ReportClash(const std::filesystem::path& report, const RunFiles& fil
 // Non-empty (UTF-8) when a place the run writes cannot take its files: found before the first
 // device, not after the last one was served for nothing. The work folder is made here.
 std::string UnusablePlace(const RunFiles& files, const std::filesystem::path& report);
-
-// Code page 932 text as the terminal shows it.
-std::string Shown(const std::string& cp932);
 
 }  // namespace runner

@@ -86,7 +86,8 @@ protected:
     std::map<int, Names> reportedNames(const std::string& report) {
         std::map<int, Names> out;
         const QByteArray bytes = QByteArray::fromStdString(readBytes(m_dir / report));
-        const QJsonArray rows = QJsonDocument::fromJson(bytes).array();
+        // One object: the run, and its devices.
+        const QJsonArray rows = QJsonDocument::fromJson(bytes).object()["devices"].toArray();
         for (const auto& row : rows) {
             const QJsonObject o = row.toObject();
             Names& names = out[o["no"].toInt()];

@@ -104,7 +104,7 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
     EXPECT_EQ(first.code, 1) << first.errors;
     const std::vector<std::string> expected = {
         text::sj("#000 OK 正常送信"), "#104 NG ID/PASS Login Error", "#404 NG Time Out",
-        "#421 NG failure: busy  ", text::sj("#000 OK 正常送信")};
+        "#421 NG failure: busy", text::sj("#000 OK 正常送信")};
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(message(i), expected[i]) << i;
     EXPECT_NE(first.errors.find("] No.002 refuse 127.0.0.82 #104 NG ID/PASS Login Error"),
               std::string::npos)
@@ -293,6 +293,111 @@ TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);  // the record without its file
     EXPECT_EQ(message(1), text::sj("#000 OK 正常送信"));
+}
+
+// A run that serves nobody is a mistake in the command line, and says why.
+TEST_F(RunnerE2e, SelectingNothingIsAUsageError) {
+    std::string unchecked = rec(4, "d", 91);
+    unchecked.replace(unchecked.find("F0000001"), 8, "F0000000");
+    writeList({rec(1, "a", 91), rec(2, "b", 91), rec(3, "c", 91), unchecked});
+    struct Case {
+        std::vector<std::string> args;
+        std::string why;
+    } cases[] = {
+        {{"check", "--no", "999"}, "no record selected: 4 records, 3 checked"},
+        {{"send", "--no", "5-9"}, "no record selected: 4 records, 3 checked"},
+        {{"check", "--match", "nowhere"}, "no record selected: 4 records, 3 checked"},
+        {{"check", "--group", "2"}, "no record selected: 4 records, 3 checked"},
+    };
+    for (const auto& c : cases) {
+        Result r = runner(c.args);
+        EXPECT_EQ(r.code, 2) << c.args[1];
+        EXPECT_EQ(r.errors, "qlx-setting-cli: " + c.why + "\n") << c.args[1];
+    }
+    writeList({unchecked});
+    Result r = runner({"check"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.errors, "qlx-setting-cli: no record selected: 1 records, 0 checked\n");
+    EXPECT_EQ(readBytes(m_dir / "list.csv"), devlist::LineStore({unchecked}).toBytes());
+}
+
+// What the runner makes holds logins and settings: none of it is open to other users, whatever
+// the umask; a name from the list cannot drive the terminal; the JSON report tells the run.
+TEST_F(RunnerE2e, PrivateFilesHarmlessProgressAndTheRunInTheReport) {
+    startFleet({"127.0.0.92"});
+    writeList({rec(1, "\x1b]0;owned\x07\x1b[31mred", 92)});
+    const mode_t old = ::umask(022);
+    Result r = runner({"check", "--all", "--report", "out/run.json"});
+    ::umask(old);
+    ASSERT_EQ(r.code, 0) << r.errors;
+    EXPECT_EQ(r.errors.find('\x1b'), std::string::npos) << r.errors;
+    EXPECT_NE(r.errors.find("No.001 \\x1B]0;owned\\x07\\x1B[31mred 127.0.0.92 #000"),
+              std::string::npos)
+        << r.errors;
+
+    auto mode = [](const fs::path& p) {
+        return static_cast<int>(fs::status(p).permissions() & fs::perms::all);
+    };
+    EXPECT_EQ(mode(m_dir / "work"), 0700);
+    EXPECT_EQ(mode(m_dir / "work" / "QLX00EE80000092R1.txt"), 0600);
+    EXPECT_EQ(mode(m_dir / "out"), 0700);
+    EXPECT_EQ(mode(m_dir / "out" / "run.json"), 0600);
+    EXPECT_EQ(mode(m_dir / "out" / "run"), 0700);
+    EXPECT_EQ(mode(m_dir / "out" / "run" / "No001-127.0.0.92.txt"), 0600);
+
+    const std::string json = readBytes(m_dir / "out" / "run.json");
+    EXPECT_TRUE(
+        json.starts_with("{\n  \"run\": {\"verb\": \"check\", \"selection\": \"--all\", "
+                         "\"start\": \""))
+        << json;
+    EXPECT_NE(json.find("\"counts\": {\"selected\": 1, \"served\": 1, \"ok\": 1, \"failed\": 0, "
+                        "\"unrecorded\": 0}, \"version\": \""),
+              std::string::npos)
+        << json;
+    // Local times with their offset, such as "2026-12-08T09:10:11+09:00".
+    const size_t start = json.find("\"start\": \"") + 10;
+    ASSERT_GT(json.size(), start + 25);
+    const std::string stamp = json.substr(start, 25);
+    EXPECT_EQ(stamp[10], 'T') << stamp;
+    EXPECT_TRUE(stamp[19] == '+' || stamp[19] == '-') << stamp;
+    EXPECT_EQ(stamp[22], ':') << stamp;
+    EXPECT_NE(json.find("\"devices\": [\n    {\"no\": 1, "), std::string::npos) << json;
+}
+
+// The search from the command line: each device once, no login, and only --apply stores.
+TEST_F(RunnerE2e, SearchPrintsEachDeviceOnceAndStoresOnlyWhenAsked) {
+    std::vector<std::string> args = {"--port", "2392"};
+    for (const char* d : {"127.0.0.93,mac=00:ee:80:e2:10:93,model=AB12-NODE93",
+                          "127.0.0.94,mac=00:ee:80:e2:10:94,model=AB12-NODE94"})
+        args.insert(args.end(), {"--device", d});
+    ASSERT_TRUE(m_sim.start(args, 2)) << m_sim.errors();
+    std::string moved = rec(1, "moved", 99);
+    moved.replace(moved.find("00:EE:80:00:00:99"), 17, "00:EE:80:E2:10:93");
+    writeList({moved});
+    const std::string before = readBytes(m_dir / "list.csv");
+
+    Result look = runner({"search", "--own-address", "127.0.0.1"});
+    ASSERT_EQ(look.code, 0) << look.errors;
+    auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = look.output.find(what); at != std::string::npos;
+             at = look.output.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("found 127.0.0.93 00:EE:80:E2:10:93 AB12-NODE93"), 1u) << look.output;
+    EXPECT_EQ(count("found 127.0.0.94 00:EE:80:E2:10:94 AB12-NODE94"), 1u) << look.output;
+    EXPECT_EQ(count("admin"), 0u) << look.output;
+    EXPECT_EQ(count("plume"), 0u) << look.output;
+    EXPECT_EQ(count("No.001 would change: address 127.0.0.99 -> 127.0.0.93\n"), 1u) << look.output;
+    EXPECT_EQ(count("would be added: 127.0.0.94 00:EE:80:E2:10:94 AB12-NODE94\n"), 1u)
+        << look.output;
+    EXPECT_EQ(readBytes(m_dir / "list.csv"), before);
+
+    look = runner({"search", "--own-address", "127.0.0.1", "--apply"});
+    ASSERT_EQ(look.code, 0) << look.errors;
+    EXPECT_EQ(count("No.001 changes: address 127.0.0.99 -> 127.0.0.93\n"), 1u) << look.output;
+    EXPECT_EQ(devlist::FieldGet(devlist::kIpAddress, list()[0]), "127.0.0.93");
 }
 
 }  // namespace

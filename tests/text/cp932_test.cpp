@@ -79,3 +79,35 @@ TEST(Cp932, TellsWellFormedUtf8AndCodePage932Apart) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a report or a terminal gets of whatever bytes a device sent: valid characters byte for
+// byte, everything else a mark or an escape.
+TEST(Cp932, ReportAndTerminalTextsOfHostileBytes) {
+    const std::string kiki = text::sj("機器");
+    struct Case {
+        std::string in, valid, escaped;
+    } cases[] = {
+        {kiki + "-1", kiki + "-1", kiki + "-1"},
+        {"a\x80z", "a?z", "a\x80z"},
+        {"a\xA0\xFD\xFE\xFFz", "a????z", "a\xA0\xFD\xFE\xFFz"},
+        {"\x82", "?", "\x82"},                 // a lone lead byte at the end
+        {"\x81\x20x", "? x", "\x81 x"},        // a lead byte with no trail byte
+        {"\x81\x7f", "?\x7f", "\x81\\x7F"},    // DEL is no trail byte
+        {"\x83\x40", "\x83\x40", "\x83\x40"},  // ァ: its trail byte is an "@"
+        {"\x88\x9f", "\x88\x9f", "\x88\x9f"},  // 亜: its trail byte is above 0x7F
+        {"\x1b]0;owned\x07", "\x1b]0;owned\x07", "\\x1B]0;owned\\x07"},
+        {std::string("a\0b\r\n", 5), std::string("a\0b\r\n", 5), "a\\x00b\\x0D\\x0A"},
+        {"\xB1\xDF", "\xB1\xDF", "\xB1\xDF"},  // half-width katakana are single bytes
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text::validOnly(c.in, '?'), c.valid) << c.in;
+        EXPECT_EQ(text::escapeControls(c.in), c.escaped) << c.in;
+        EXPECT_EQ(text::decode(text::validOnly(c.in, '?'), "#").find('#'), std::string::npos)
+            << c.in;
+    }
+}
+
+}  // namespace
