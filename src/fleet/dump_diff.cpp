@@ -1,12 +1,12 @@
 #include "fleet/dump_diff.h"
 
-#include <cstdio>
 #include <map>
 #include <system_error>
 
 #include "platform/files.h"
 #include "session/device_session.h"
 #include "session/file_names.h"
+#include "text/cp932.h"
 
 namespace fleet {
 namespace {
@@ -92,22 +92,9 @@ void compareVariable(std::string_view name, const Values& before, const Values& 
             {DumpChange::Kind::Added, false, std::string(name), {}, std::string(fresh[i])});
 }
 
-// A control byte (never part of a two-byte character) as \xNN: a device's text must not move
-// the terminal's cursor or recolour it.
+// A control byte as \xNN: a device's text must not move the terminal's cursor or recolour it.
 std::string shown(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7f) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", b);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return text::escapeControls(text);
 }
 
 std::string shownValue(const std::string& value) {
@@ -194,6 +181,78 @@ std::vector<std::string> DiffLines(const std::vector<DumpChange>& changes) {
                 break;
             case DumpChange::Kind::Removed:
                 out.push_back("removed " + shown(c.name) + ": " + shownValue(c.before));
+                break;
+        }
+    }
+    return out;
+}
+
+std::vector<PlanItem> PlanSend(std::string_view dump, const std::vector<std::string>& sendLines) {
+    auto bare = [](std::string_view name) {
+        if (name.starts_with('.')) name.remove_prefix(1);
+        return name;
+    };
+    const ParsedDump device = parse(dump);
+    std::map<std::string_view, Values> held;  // by the name without its "."
+    for (const auto& [name, values] : device.variables) {
+        Values& v = held[bare(name)];
+        v.insert(v.end(), values.begin(), values.end());
+    }
+    struct Assignment {
+        std::string_view name;
+        std::string_view value;
+    };
+    std::map<std::string_view, Assignment> assigned;  // the last assignment by bare name
+    std::vector<PlanItem> sent;
+    for (const std::string& line : sendLines) {
+        if (auto eq = nameEnd(line)) {
+            std::string_view name = std::string_view(line).substr(0, *eq);
+            assigned[bare(name)] = {name, std::string_view(line).substr(*eq + 1)};
+        } else {
+            sent.push_back({PlanItem::Kind::Send, line, {}, {}});
+        }
+    }
+    std::vector<PlanItem> out;
+    for (const auto& [key, a] : assigned) {
+        auto it = held.find(key);
+        if (it == held.end()) {
+            out.push_back({PlanItem::Kind::Add, std::string(a.name), {}, std::string(a.value)});
+            continue;
+        }
+        // A name the dump lists more than once holds only when every value is the new one.
+        for (std::string_view value : it->second) {
+            if (value == a.value) continue;
+            out.push_back({PlanItem::Kind::Change, std::string(a.name), std::string(value),
+                           std::string(a.value)});
+            break;
+        }
+    }
+    out.insert(out.end(), std::make_move_iterator(sent.begin()),
+               std::make_move_iterator(sent.end()));
+    return out;
+}
+
+std::vector<std::string> PlanNames(const std::vector<PlanItem>& plan) {
+    std::vector<std::string> names;
+    for (const PlanItem& item : plan)
+        if (item.kind != PlanItem::Kind::Send) names.push_back(item.name);
+    return names;
+}
+
+std::vector<std::string> PlanLines(const std::vector<PlanItem>& plan) {
+    std::vector<std::string> out;
+    if (PlanNames(plan).empty()) out.push_back("no change");
+    for (const PlanItem& item : plan) {
+        switch (item.kind) {
+            case PlanItem::Kind::Change:
+                out.push_back("would change " + shown(item.name) + ": " + shownValue(item.before) +
+                              " -> " + shownValue(item.after));
+                break;
+            case PlanItem::Kind::Add:
+                out.push_back("would add " + shown(item.name) + ": " + shownValue(item.after));
+                break;
+            case PlanItem::Kind::Send:
+                out.push_back("would send: " + shownValue(item.name));
                 break;
         }
     }

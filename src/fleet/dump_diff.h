@@ -42,6 +42,33 @@ std::vector<std::string> ChangedNames(const std::vector<DumpChange>& changes);
 // An empty value shows as "(empty)", a control byte as "\xNN".
 std::vector<std::string> DiffLines(const std::vector<DumpChange>& changes);
 
+// What sending a settings file would do to a device, judged from the device's dump before it:
+// each assignment ("NAME=VALUE", the name as a dump line has it) against the device's variable
+// of that name, names compared without a leading "." (settings write ".ipAdEntNetMask=", a
+// dump may list the name with or without it). When a name is assigned several times, the last
+// value is the one the device keeps. Other lines are sent as they are and not compared.
+struct PlanItem {
+    enum class Kind { Change, Add, Send };
+    Kind kind = Kind::Send;
+    std::string name;    // as the settings file writes it; for Send the whole line
+    std::string before;  // Change: the device's value
+    std::string after;   // Change, Add: the value assigned
+};
+
+// The changes and additions by name (byte order, without the "."), then the lines sent as they
+// are, in file order.
+std::vector<PlanItem> PlanSend(std::string_view dump, const std::vector<std::string>& sendLines);
+
+// The names that would change or be added, as the report lists them.
+std::vector<std::string> PlanNames(const std::vector<PlanItem>& plan);
+
+// One line per item, "no change" first when no assignment would change anything:
+//   would change .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0
+//   would add .ntpServer: 127.0.0.1
+//   would send: unset .trapHost
+// Values shown as DiffLines shows them.
+std::vector<std::string> PlanLines(const std::vector<PlanItem>& plan);
+
 // Far above a dump the dialogue can write (its store keeps 32 MiB at most): a larger file in the
 // work folder is not one of its dumps and is not read.
 constexpr uintmax_t kMaxDumpBytes = uintmax_t{64} << 20;

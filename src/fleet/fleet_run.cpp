@@ -6,6 +6,7 @@
 #include "devlist/edit_panel.h"
 #include "devlist/fields.h"
 #include "fleet/dump_diff.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "session/device_session.h"
 #include "session/file_names.h"
@@ -22,6 +23,11 @@ constexpr uint32_t kSequencerMs = 500;
 constexpr uint32_t kPauseAfterFailureMs = 1000;
 
 }  // namespace
+
+size_t SessionTextCap(int workers) {
+    const size_t share = kRunTextBudgetBytes / (2 * static_cast<size_t>(std::max(workers, 1)));
+    return std::min(share, session::BoundedText::kDefaultCapBytes);
+}
 
 struct FleetRun::Worker {
     devlist::EditPanel panel;      // the served record's boxes, as the dialogue reads them
@@ -46,7 +52,7 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
       m_clock(clock),
       m_network(network),
       m_dialogs(dialogs),
-      m_writer(writer),
+      m_writes(loop, writer),
       m_options(std::move(options)),
       m_devices(std::move(devices)),
       m_hooks(std::move(hooks)) {
@@ -121,11 +127,13 @@ void FleetRun::startNext(Worker& w) {
     w.loaded = w.panel.rec;
 
     const RunSettings& s = m_options.settings;
-    std::string path;
-    if (s.sendMethod == 0) path = s.commonSendFile;
-    if (s.sendMethod == 1) path = w.panel.rec.sendFile;
-    session::SendLines lines;
-    if (!path.empty()) lines = session::LoadSendStoreFile(path, session::IsCheckMode(w.mode));
+    SendFileLoad send =
+        LoadSendFile(SendFilePath(s.sendMethod, s.commonSendFile, w.panel.rec.sendFile),
+                     session::IsCheckMode(w.mode));
+    if (!send.missing.empty()) {
+        notServed(w, d, send.missing);
+        return;
+    }
 
     const std::string host = devlist::FieldGet(devlist::kIpAddress, d.record);
     w.port = session::TelnetPortOf(devlist::FieldGet(devlist::kTelnetPort, d.record));
@@ -146,12 +154,27 @@ void FleetRun::startNext(Worker& w) {
         [this, worker, generation] {
             if (worker->generation == generation) ended(*worker);
         },
-        {}};
+        {},
+        SessionTextCap(static_cast<int>(m_workers.size()))};
     context.pace = s.pace;
     context.workFolderSwept = true;
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
-    w.session->start(host, w.port, d.number, std::move(lines.lines), lines.resetPending);
+    w.session->start(host, w.port, d.number, std::move(send.lines.lines), send.lines.resetPending);
+}
+
+// A device that cannot be served gets its report row and counts as a failure, and its worker
+// moves on at once: nothing was connected, so there is nothing to pause for.
+void FleetRun::notServed(Worker& w, const FleetDevice& d, const std::string& reason) {
+    ++m_ng;
+    m_rows.push_back(NotServedRow(d.number, d.record, m_clock.now(), reason));
+    if (m_hooks.deviceDone) {
+        std::string none;
+        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), false, false, none});
+    }
+    // A timer rather than a call: a list of records that all miss their file must not recurse.
+    w.device = nullptr;
+    w.pause->start(1);
 }
 
 // At prompt pace the result is recorded as soon as the dialogue ends.
@@ -184,9 +207,15 @@ void FleetRun::sequencer(Worker& w) {
         ++m_ng;
     }
 
-    ListWriter::Result write = m_writer.record(d.identity, o);
-    if (write.status == ListWriter::Status::Gone) ++m_gone;
-    if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
+    // A plan records nothing: its result is neither gone nor failed.
+    if (m_options.recordResults) {
+        m_writes.record(d.identity, o, [this, &d](const ListWriter::Result& write) {
+            if (write.status == ListWriter::Status::Gone) ++m_gone;
+            if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
+            if (m_hooks.recorded) m_hooks.recorded(d, write);
+            checkFinished();
+        });
+    }
 
     ReportRow row;
     row.number = d.number;
@@ -203,10 +232,11 @@ void FleetRun::sequencer(Worker& w) {
         row.changed = SendChanges(m_options.workFolder, w.panel.saveName, w.startFileTime);
     m_rows.push_back(std::move(row));
 
-    if (m_hooks.deviceDone) {
-        const std::string transcript = ss.terminal().bytes();
-        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), success, write, transcript});
-    }
+    // The session stays open through the pause, but its texts go now: with many workers, the
+    // texts of sessions that are over would otherwise hold the most memory of the run.
+    std::string transcript = w.session->releaseTexts();
+    if (m_hooks.deviceDone)
+        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), success, true, transcript});
     // The session stays until the worker's next device, as the window keeps the connection
     // open through its pause.
     if (m_stopping) {
@@ -227,7 +257,7 @@ void FleetRun::sequencer(Worker& w) {
 }
 
 void FleetRun::checkFinished() {
-    if (m_finished || !m_started) return;
+    if (m_finished || !m_started || m_writes.pending() > 0) return;
     for (auto& w : m_workers) {
         if (w->device || w->pause->isActive() || w->sequencer->isActive()) return;
     }

@@ -2,8 +2,10 @@
 // device at a time with the window's own sequence (the dialogue, 500 ms, the result recorded,
 // the pause: the end-command wait after a success, 1 s after a failure, then its next device).
 // Every result goes through the one ListWriter the run is given, in the order the results come,
-// so the list file has a single writer in this process. The run never waits inside a handler:
-// it only starts timers and sessions, so many workers share the loop.
+// so the list file has a single writer in this process; the writes run on a thread of their own
+// (ListWriteQueue), so a held lock or a big list never stalls a dialogue. The run never waits
+// inside a handler: it only starts timers and sessions, so many workers share the loop. All
+// sessions' texts share one memory budget.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "fleet/list_write_queue.h"
 #include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "fleet/run_report.h"
@@ -26,6 +29,12 @@
 namespace fleet {
 
 constexpr int kMaxParallel = 128;
+// What all sessions of a run may keep of their devices' text together.
+constexpr size_t kRunTextBudgetBytes = size_t{512} << 20;
+
+// The cap of each of a session's two texts (terminal and device log) when `workers` sessions
+// run at once: a share of the run's budget, and never more than a session alone would keep.
+size_t SessionTextCap(int workers);
 
 struct FleetDevice {
     int number = 0;           // the record number, as the list view shows it
@@ -38,21 +47,29 @@ struct FleetOptions {
     RunSettings settings;
     int parallel = 1;
     std::filesystem::path workFolder;
+    bool recordResults = true;  // false for a plan: the list is left as it is
 };
 
 struct DeviceResult {
     const FleetDevice& device;
     const ReportRow& row;
     bool success = false;
-    ListWriter::Result write;
-    const std::string& transcript;  // the session's terminal text, code page 932
+    // False: the device was never connected (its send file is missing, row.message says so)
+    // and its list line is left as it was.
+    bool served = true;
+    // The session's terminal text, code page 932; the hook may take it (the run keeps none).
+    std::string& transcript;
 };
 
 class FleetRun {
 public:
     struct Hooks {
+        // At each device's result, before its list write.
         std::function<void(const DeviceResult&)> deviceDone;
-        std::function<void()> finished;  // once, when no worker has anything left
+        // When its result is in the list file (or could not be written); in the same order.
+        std::function<void(const FleetDevice&, const ListWriter::Result&)> recorded;
+        // Once, when no worker has anything left and every result is written.
+        std::function<void()> finished;
     };
 
     FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
@@ -75,6 +92,9 @@ public:
     int ngCount() const { return m_ng; }
     int goneCount() const { return m_gone; }
     int writeFailures() const { return m_writeFailures; }
+    // Results handed to the list write whose completion has not come back yet.
+    size_t writesPending() const { return m_writes.pending(); }
+    int writeBatches() const { return m_writes.batches(); }
     size_t total() const { return m_devices.size(); }
     const std::vector<ReportRow>& rows() const { return m_rows; }
 
@@ -84,13 +104,14 @@ private:
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
+    void notServed(Worker& w, const FleetDevice& d, const std::string& reason);
     bool prompt() const { return m_options.settings.pace == session::Pace::Prompt; }
 
     platform::EventLoop& m_loop;
     platform::Clock& m_clock;
     platform::Network& m_network;
     platform::Dialogs& m_dialogs;
-    ListWriter& m_writer;
+    ListWriteQueue m_writes;
     FleetOptions m_options;
     std::vector<FleetDevice> m_devices;
     Hooks m_hooks;

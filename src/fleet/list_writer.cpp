@@ -68,19 +68,24 @@ ListLock::~ListLock() {
     if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
 }
 
-std::optional<LoadedList> LoadList(const std::string& path) {
+std::optional<LoadedList> LoadList(const std::string& path, std::string* whyNot) {
     auto bytes = platform::readFile(path);
-    if (!bytes) return std::nullopt;
+    if (!bytes) {
+        if (whyNot) *whyNot = path + text::sj(" を読み込めません。");
+        return std::nullopt;
+    }
     LoadedList list;
     list.raw = devlist::LineStore::fromFileBytes(*bytes);
     devlist::ListBuild build = devlist::BuildListRecords(list.raw);
-    if (!build.accepted) return std::nullopt;
+    if (!build.accepted) {
+        if (whyNot) *whyNot = devlist::ListRefusalText(path, build.refusal);
+        return std::nullopt;
+    }
     list.records = std::move(build.records);
-    // The build keeps the lines with a record mark among the first 999, in order.
-    const size_t count = std::min(list.raw.size(), static_cast<size_t>(devlist::kMaxRecords));
-    for (size_t i = 0; i < count; ++i)
-        if (list.raw[i].find(kRecordMark) != std::string::npos)
-            list.rawLine.push_back(static_cast<int>(i));
+    list.rawLine = std::move(build.fileLine);
+    list.unnumbered = std::move(build.unnumbered);
+    list.lostLines = build.lost;
+    list.bytes = std::move(*bytes);
     return list;
 }
 
@@ -99,37 +104,53 @@ int FindRecord(const devlist::LineStore& raw, const RecordIdentity& id) {
 }
 
 ListWriter::Result ListWriter::record(const RecordIdentity& identity, const Outcome& outcome) {
-    Result r;
+    return recordAll({Entry{identity, outcome}}).front();
+}
+
+std::vector<ListWriter::Result> ListWriter::recordAll(const std::vector<Entry>& entries) {
+    std::vector<Result> results(entries.size());
+    auto failAll = [&](const std::string& error) {
+        for (Result& r : results) {
+            if (r.status == Status::Gone) continue;
+            r.status = Status::Failed;
+            r.error = error;
+        }
+        return results;
+    };
     ListLock lock(m_path);
-    if (!lock.held()) {
-        r.error = m_path + text::sj(".lock をロックできません");
-        return r;
-    }
+    if (!lock.held()) return failAll(m_path + text::sj(".lock をロックできません"));
     auto bytes = platform::readFile(m_path);
     devlist::LineStore raw;
     if (bytes) raw = devlist::LineStore::fromFileBytes(*bytes);
-    // A file that no longer reads as a list is never written over.
-    if (!bytes || !devlist::HasRecordMark(raw)) {
-        r.error = m_path + text::sj(" はリストファイルとして読み込めません");
-        return r;
+    // A file that no longer reads as a list is never written over, nor one saved as UTF-8,
+    // which a result in code page 932 would leave in two encodings.
+    const devlist::ListRefusal why = bytes ? devlist::CheckList(raw) : devlist::ListRefusal::Empty;
+    if (!bytes || why != devlist::ListRefusal::None)
+        return failAll(why == devlist::ListRefusal::Utf8
+                           ? devlist::ListRefusalText(m_path, why)
+                           : m_path + text::sj(" はリストファイルとして読み込めません"));
+    bool changed = false;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        Result& r = results[i];
+        r.line = FindRecord(raw, entries[i].identity);
+        // A line without a number (a header row) is no device's record, whatever it matches.
+        if (r.line >= 0 && !devlist::HasRecordNumber(raw[static_cast<size_t>(r.line)])) r.line = -1;
+        if (r.line < 0) {
+            r.status = Status::Gone;
+            continue;
+        }
+        std::string& line = raw[static_cast<size_t>(r.line)];
+        // Whatever stood before ",F" other than the number would shift the fields: the record is
+        // written as a load builds it.
+        if (line.find(',') != line.find(kRecordMark))
+            line = devlist::ZeroPad(r.line + 1, 3) + "," + std::string(body(line));
+        line = ApplyOutcome(line, entries[i].outcome);
+        r.status = Status::Written;
+        changed = true;
     }
-    r.line = FindRecord(raw, identity);
-    if (r.line < 0) {
-        r.status = Status::Gone;
-        return r;
-    }
-    std::string& line = raw[static_cast<size_t>(r.line)];
-    // Whatever stood before ",F" other than the number would shift the fields: the record is
-    // written as a load builds it.
-    if (line.find(',') != line.find(kRecordMark))
-        line = devlist::ZeroPad(r.line + 1, 3) + "," + std::string(body(line));
-    line = ApplyOutcome(line, outcome);
-    if (!platform::writeFileAtomic(m_path, raw.toBytes(), platform::Access::OwnerOnly)) {
-        r.error = m_path + text::sj(" に書き込めません");
-        return r;
-    }
-    r.status = Status::Written;
-    return r;
+    if (changed && !platform::writeFileAtomic(m_path, raw.toBytes(), platform::Access::OwnerOnly))
+        return failAll(m_path + text::sj(" に書き込めません"));
+    return results;
 }
 
 }  // namespace fleet

@@ -19,11 +19,15 @@ namespace fleet {
 struct LoadedList {
     devlist::LineStore raw;
     devlist::LineStore records;
-    std::vector<int> rawLine;  // the raw line each record was built from
+    std::vector<int> rawLine;     // the raw line each record was built from
+    std::vector<int> unnumbered;  // 1-based raw lines left out for their number field
+    size_t lostLines = 0;         // raw lines not carried whole into records
+    std::string bytes;            // the file as read
 };
 
-// nullopt when the file cannot be read or holds no list.
-std::optional<LoadedList> LoadList(const std::string& path);
+// nullopt when the file cannot be read or holds no list; whyNot then gets what to tell the
+// operator (code page 932).
+std::optional<LoadedList> LoadList(const std::string& path, std::string* whyNot = nullptr);
 
 // Who a record is: its file line and the bytes that line held when the run started.
 struct RecordIdentity {
@@ -65,6 +69,14 @@ public:
 
     // Writes the outcome into the identified record of the file as it is now.
     Result record(const RecordIdentity& identity, const Outcome& outcome);
+
+    struct Entry {
+        RecordIdentity identity;
+        Outcome outcome;
+    };
+    // Writes every outcome, in order, with one lock, one re-read and one rewrite: the results
+    // that came in while the previous write waited for the lock cost a single rewrite.
+    std::vector<Result> recordAll(const std::vector<Entry>& entries);
 
     const std::string& path() const { return m_path; }
 

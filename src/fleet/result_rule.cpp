@@ -23,8 +23,14 @@ std::optional<std::string> ResultMessage(const Outcome& o) {
             return std::string("#404 NG Time Out");
         case session::kResultExists:
             return std::string("#108 NG already exists.");
-        case session::kResultFailure:
-            return "#421 NG " + session::RecordValue(o.failureText, session::kFailureTextBytes);
+        case session::kResultFailure: {
+            // The reply's line break became blanks; the list, the report and the progress line
+            // show the text without them.
+            std::string message =
+                "#421 NG " + session::RecordValue(o.failureText, session::kFailureTextBytes);
+            message.erase(message.find_last_not_of(' ') + 1);
+            return message;
+        }
         default:
             return std::nullopt;
     }

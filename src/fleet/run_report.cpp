@@ -20,15 +20,22 @@ std::string seconds(uint32_t ms) {
     return buf;
 }
 
-// A CSV field: quoted when it holds a comma, a quote or a line break, quotes doubled.
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+std::string doubleQuoted(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         if (c == '"') out += '"';
         out += c;
     }
     return out + "\"";
+}
+
+// A CSV field: valid code page 932, never a formula, quoted when it holds a comma, a quote or a
+// line break.
+std::string csvField(const std::string& raw) {
+    std::string s = text::validOnly(raw, '?');
+    if (!s.empty() && (s[0] == '=' || s[0] == '+' || s[0] == '-' || s[0] == '@')) s.insert(0, "'");
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    return doubleQuoted(s);
 }
 
 // A JSON string of code page 932 text: decoded to UTF-8, every invalid byte a U+FFFD.
@@ -54,6 +61,10 @@ std::string joined(const std::vector<std::string>& files) {
     std::string out;
     for (const auto& f : files) out += (out.empty() ? "" : ";") + f;
     return out;
+}
+
+std::string jsonTime(const platform::LocalTime& t) {
+    return "\"" + platform::isoText(t) + "\"";
 }
 
 std::string jsonArray(const std::vector<std::string>& items) {
@@ -94,15 +105,23 @@ std::string ReportCsv(const std::vector<ReportRow>& rows) {
     return out;
 }
 
-std::string ReportJson(const std::vector<ReportRow>& rows) {
-    std::string out = "[";
+std::string ReportJson(const RunSummary& run, const std::vector<ReportRow>& rows) {
+    std::string out = "{\n  \"run\": {\"verb\": " + jsonString(run.verb) +
+                      ", \"selection\": " + jsonString(run.selection) +
+                      ", \"start\": " + jsonTime(run.start) + ", \"end\": " + jsonTime(run.end) +
+                      ", \"counts\": {\"selected\": " + std::to_string(run.selected) +
+                      ", \"served\": " + std::to_string(rows.size()) +
+                      ", \"ok\": " + std::to_string(run.ok) +
+                      ", \"failed\": " + std::to_string(run.failed) +
+                      ", \"unrecorded\": " + std::to_string(run.unrecorded) +
+                      "}, \"version\": " + jsonString(run.version) + "},\n  \"devices\": [";
     for (size_t i = 0; i < rows.size(); ++i) {
         const ReportRow& r = rows[i];
         out += i == 0 ? "\n" : ",\n";
-        out += "  {\"no\": " + std::to_string(r.number) + ", \"name\": " + jsonString(r.name) +
+        out += "    {\"no\": " + std::to_string(r.number) + ", \"name\": " + jsonString(r.name) +
                ", \"address\": " + jsonString(r.address) + ", \"port\": " + std::to_string(r.port) +
-               ", \"start\": \"" + stamp(r.start) + "\", \"end\": \"" + stamp(r.end) +
-               "\", \"seconds\": " + seconds(r.durationMs) +
+               ", \"start\": " + jsonTime(r.start) + ", \"end\": " + jsonTime(r.end) +
+               ", \"seconds\": " + seconds(r.durationMs) +
                ", \"code\": " + jsonString(MessageCode(r.message)) +
                ", \"result\": " + jsonString(MessageText(r.message)) +
                ", \"files\": " + jsonArray(r.files) + ", \"changed\": ";
@@ -114,15 +133,19 @@ std::string ReportJson(const std::vector<ReportRow>& rows) {
         }
         out += "}";
     }
-    return out + (rows.empty() ? "]\n" : "\n]\n");
+    return out + (rows.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
 std::string ChangedColumn(const std::optional<std::vector<std::string>>& changed) {
     if (!changed) return {};
     if (changed->empty()) return "0";
-    return std::to_string(changed->size()) + ": " + joined(*changed);
+    std::string names;
+    for (const std::string& name : *changed) {
+        if (!names.empty()) names += ';';
+        names += name.find_first_of(";\"") == std::string::npos ? name : doubleQuoted(name);
+    }
+    return std::to_string(changed->size()) + ": " + names;
 }
-
 bool IsJsonReport(const std::filesystem::path& report) {
     std::string ext = report.extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

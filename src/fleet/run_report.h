@@ -28,15 +28,33 @@ struct ReportRow {
     std::optional<std::vector<std::string>> changed;
 };
 
+// The run as a whole, for the head of the JSON report.
+struct RunSummary {
+    std::string verb;       // "check" or "send"
+    std::string selection;  // the selection options as given (fleet::SelectionText), code page 932
+    platform::LocalTime start;
+    platform::LocalTime end;
+    size_t selected = 0;  // records the selection named; those not served were interrupted
+    size_t ok = 0;
+    size_t failed = 0;
+    size_t unrecorded = 0;  // results not written because the record had changed meanwhile
+    std::string version;    // the program's
+};
+
 // "#404 NG Time Out" splits into the code "404" and the text "NG Time Out".
 std::string MessageCode(const std::string& message);
 std::string MessageText(const std::string& message);
 
+// The CSV is made for spreadsheets: whatever a device sent, it is valid code page 932 (a byte
+// that is no character becomes "?"), and no field can run as a formula (one that starts with
+// "=", "+", "-" or "@" gets a "'" before it). Times as the list has them.
 std::string ReportCsv(const std::vector<ReportRow>& rows);
-std::string ReportJson(const std::vector<ReportRow>& rows);
+// One object: "run" (the summary) and "devices" (the rows); times in ISO 8601 with the offset.
+std::string ReportJson(const RunSummary& run, const std::vector<ReportRow>& rows);
 
 // The report's "Changed" column: empty without a send's dumps, "0" for none, else the count, a
-// colon and the names separated by ";" ("2: .sysName;.ntpServer").
+// colon and the names separated by ";" ("2: .sysName;.ntpServer"); a name that holds a ";" or
+// a '"' is quoted, its quotes doubled, so that the names can be told apart again.
 std::string ChangedColumn(const std::optional<std::vector<std::string>>& changed);
 
 // JSON when the path ends ".json" (any letter case), CSV otherwise.

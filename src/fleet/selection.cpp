@@ -41,14 +41,7 @@ bool inRanges(const std::vector<std::pair<int, int>>& ranges, int number) {
                        [number](const auto& r) { return number >= r.first && number <= r.second; });
 }
 
-}  // namespace
-
-bool IsSelectionOption(std::string_view option, bool& takesValue) {
-    takesValue = option == "--group" || option == "--no" || option == "--match";
-    return takesValue || option == "--checked" || option == "--all" || option == "--failed";
-}
-
-std::string AddSelectionOption(Selection& s, std::string_view option, std::string_view value) {
+std::string addOption(Selection& s, std::string_view option, std::string_view value) {
     if (option == "--checked") {
         s.checked = true;
     } else if (option == "--all") {
@@ -71,9 +64,23 @@ std::string AddSelectionOption(Selection& s, std::string_view option, std::strin
     return {};
 }
 
+}  // namespace
+
+bool IsSelectionOption(std::string_view option, bool& takesValue) {
+    takesValue = option == "--group" || option == "--no" || option == "--match";
+    return takesValue || option == "--checked" || option == "--all" || option == "--failed";
+}
+
+std::string AddSelectionOption(Selection& s, std::string_view option, std::string_view value) {
+    std::string error = addOption(s, option, value);
+    if (error.empty())
+        s.given.push_back(std::string(option) + (value.empty() ? "" : " ") + std::string(value));
+    return error;
+}
+
 std::vector<int> Select(const Selection& s, const devlist::LineStore& store) {
-    // Without a base option the run serves what the window's bulk run serves: the checked ones.
-    const bool checked = s.checked || (!s.all && s.groups.empty() && s.numbers.empty());
+    const bool checked = s.checked || (!s.all && s.groups.empty() && s.numbers.empty() &&
+                                       !s.failed && s.words.empty());
     std::vector<bool> keep;
     devlist::ListRender shown = devlist::RenderList("", store);
     keep.assign(store.size(), false);
@@ -101,6 +108,24 @@ std::vector<int> Select(const Selection& s, const devlist::LineStore& store) {
         out.push_back(static_cast<int>(i));
     }
     return out;
+}
+
+std::string SelectionText(const Selection& s) {
+    if (s.given.empty()) return "--checked";
+    std::string out;
+    for (const std::string& option : s.given) out += (out.empty() ? "" : " ") + option;
+    return out;
+}
+
+std::string NothingSelectedText(const devlist::LineStore& store) {
+    const devlist::ListRender shown = devlist::RenderList("", store);
+    size_t checked = 0;
+    for (const auto& e : shown.entries) {
+        const std::string& line = store[static_cast<size_t>(e.line)];
+        if (devlist::IsChecked(devlist::FieldGet(devlist::kFlags, line))) ++checked;
+    }
+    return "no record selected: " + std::to_string(shown.entries.size()) + " records, " +
+           std::to_string(checked) + " checked";
 }
 
 }  // namespace fleet

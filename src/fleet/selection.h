@@ -1,6 +1,8 @@
-// Which records of the list a fleet run serves. The base options name records (--checked, the
-// default; --all; --group; --no) and the narrowing ones filter them (--failed, --match); every
-// option given narrows the set further, so combining them gives the intersection.
+// Which records of the list a fleet run serves. Every option selects records on its own and
+// every further option narrows the set, so combining them gives the intersection. Only a command
+// line without any selection option serves what the window's bulk run serves, the checked
+// records: "--failed" alone means every failed record, not only the checked ones, so a re-run
+// of the failures after "--all" reaches all of them.
 #pragma once
 
 #include <optional>
@@ -20,6 +22,7 @@ struct Selection {
     std::vector<std::vector<std::pair<int, int>>> numbers;  // --no 3,7-12: ranges of numbers
     bool failed = false;             // --failed: the stored message is not a success
     std::vector<std::string> words;  // --match WORD (code page 932 bytes)
+    std::vector<std::string> given;  // the options as given ("--no 3,7-12"), code page 932
 };
 
 // Whether option (as "--group") is a selection option, and whether it takes a value.
@@ -33,5 +36,11 @@ std::string AddSelectionOption(Selection& selection, std::string_view option,
 // the list view shows (it stops at the first line without flags); a record's number is its
 // 1-based position, as the list view numbers it.
 std::vector<int> Select(const Selection& selection, const devlist::LineStore& store);
+
+// The options as given, separated by blanks; "--checked" when none was given.
+std::string SelectionText(const Selection& selection);
+
+// Why a run that selected nothing does nothing: "no record selected: 4 records, 0 checked".
+std::string NothingSelectedText(const devlist::LineStore& store);
 
 }  // namespace fleet

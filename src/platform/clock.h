@@ -12,6 +12,7 @@ struct LocalTime {
     int hour = 0;     // 0..23
     int minute = 0;
     int second = 0;
+    int utcOffsetSeconds = 0;  // how far the local time is ahead of UTC (east positive)
 };
 
 class Clock {
@@ -30,5 +31,7 @@ public:
 std::string dateText(const LocalTime& t);
 std::string shortDateText(const LocalTime& t);
 std::string timeText(const LocalTime& t);
+// ISO 8601 with the offset, for readers in any time zone: "2024-05-06T07:08:09+09:00".
+std::string isoText(const LocalTime& t);
 
 }  // namespace platform

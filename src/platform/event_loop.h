@@ -1,6 +1,7 @@
 // The program's one thread is driven by events. This port is the event loop as the cores see
-// it: a 32-bit millisecond counter, one-shot or repeating timers, and a way to dispatch what
-// is pending while a handler waits (Delay).
+// it: a 32-bit millisecond counter, one-shot or repeating timers, a way to dispatch what is
+// pending while a handler waits (Delay), and the one door by which another thread hands work
+// back to the loop (post).
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,10 @@ public:
     // waiting for one, so that a waiting handler does not keep the processor busy.
     virtual void processEvents(uint32_t maxSleepMs) = 0;
     virtual std::unique_ptr<Timer> createTimer() = 0;
+    // Safe from any thread: the event runs on the loop's thread at a later dispatch, events of
+    // one thread in the order they were posted. Events still pending when the loop goes away
+    // are dropped.
+    virtual void post(std::function<void()> event) = 0;
 };
 
 // Waits n milliseconds while dispatching every event that arrives. Handlers run inside the

@@ -9,12 +9,14 @@
 
 namespace runner {
 
-const char* const kVersion = "qlx-setting-cli 1.00\n";
+const char* const kVersion = "qlx-setting-cli " QLX_VERSION "\n";
 
 const char* const kUsage =
     "Usage: qlx-setting-cli check|send [SELECTION] [--list FILE] [--ini FILE] [--work DIR]\n"
     "                       [--parallel N] [--report FILE.csv|FILE.json] [--quiet]\n"
     "                       [--pace prescribed|prompt]\n"
+    "       qlx-setting-cli plan [SELECTION] [--list FILE] [--ini FILE] [--parallel N]\n"
+    "                       [--report FILE.csv|FILE.json] [--quiet]\n"
     "       qlx-setting-cli search [--own-address A.B.C.D] [--apply] [--list FILE] [--ini FILE]\n"
     "       qlx-setting-cli diff NUMBER [--list FILE] [--ini FILE] [--work DIR]\n"
     "       qlx-setting-cli --help | --version\n"
@@ -25,6 +27,16 @@ const char* const kUsage =
     "\n"
     "  check                 checks each selected device (\"設定確認\")\n"
     "  send                  sends each selected device its settings file (\"設定送信\")\n"
+    "  plan                  what a send would change: checks each selected device and\n"
+    "                        compares its variables with the NAME=VALUE lines of the settings\n"
+    "                        file send would stream to it (names without a leading \".\").\n"
+    "                        Per device on standard output, in record order:\n"
+    "                          would change NAME: OLD -> NEW\n"
+    "                          would add NAME: VALUE\n"
+    "                          would send: TEXT      (a line that is not NAME=VALUE)\n"
+    "                        or \"no change\". Records nothing in the list and leaves the work\n"
+    "                        folder alone: the dumps go beside the transcripts in the\n"
+    "                        report's folder. Exit 0 every device answered, 1 some failed\n"
     "  search                the LAN search: prints every reply and what the merge into the\n"
     "                        list would change; --apply stores the merged list\n"
     "  diff NUMBER           what the last send to record NUMBER changed: its variables before\n"
@@ -42,14 +54,16 @@ const char* const kUsage =
     "                        NUMBER; 3 when a dump is missing, unreadable or older than the\n"
     "                        send (a check writes only \"q2\")\n"
     "\n"
-    "SELECTION (every option given narrows the set further):\n"
-    "  --checked             the records whose check mark is set (the default when none of\n"
-    "                        --all, --group, --no is given)\n"
+    "SELECTION (each option selects on its own; every further option narrows the set):\n"
+    "  --checked             the records whose check mark is set (the default when no\n"
+    "                        selection option is given)\n"
     "  --all                 every record\n"
     "  --group 1|2|3         the members of a group\n"
     "  --no 3,7-12           records by number\n"
-    "  --failed              records whose stored message is not a success (\"#000 ...\")\n"
+    "  --failed              records whose stored message is not a success (\"#000 ...\"),\n"
+    "                        checked or not\n"
     "  --match WORD          records whose list line shows WORD (the window's filter)\n"
+    "A selection that selects no record is a usage error (exit 2).\n"
     "\n"
     "  --list FILE           the list file (default: \"listcsv\" of the settings file)\n"
     "  --ini FILE            the settings file (default: the window's)\n"
@@ -105,6 +119,8 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             o.verb = arg == "check" ? Verb::Check : arg == "send" ? Verb::Send : Verb::Search;
         } else if (i == 0 && arg == "diff") {
             o.verb = Verb::Diff;
+        } else if (i == 0 && arg == "plan") {
+            o.verb = Verb::Plan;
         } else if (o.verb == Verb::Diff && o.recordNumber == 0 && !arg.starts_with("-")) {
             auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), o.recordNumber);
             if (ec != std::errc() || end != arg.data() + arg.size() || o.recordNumber < 1 ||
@@ -160,7 +176,7 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
         }
     }
     if (o.help || o.version) return o;
-    if (o.verb == Verb::None) return fail("no verb given (check, send, search or diff)");
+    if (o.verb == Verb::None) return fail("no verb given (check, send, plan, search or diff)");
     if (o.verb == Verb::Diff && o.recordNumber == 0) return fail("diff needs a record number");
     return o;
 }

@@ -10,7 +10,7 @@
 
 namespace runner {
 
-enum class Verb { None, Check, Send, Search, Diff };
+enum class Verb { None, Check, Send, Search, Diff, Plan };
 
 // The exit codes, as --help names them.
 constexpr int kExitOk = 0;

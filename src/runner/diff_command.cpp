@@ -10,30 +10,25 @@
 #include "text/cp932.h"
 
 namespace runner {
-namespace {
-
-void say(const std::string& utf8) {
-    std::fprintf(stderr, "qlx-setting-cli: %s\n", utf8.c_str());
-}
-
-}  // namespace
 
 int DiffCommand::run() {
     const CliOptions& o = m_options;
     RunFiles files = LocateRunFiles(o);
     if (!files.error.empty()) {
-        say(files.error);
+        Complain(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
-        say("cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
+        Complain(Shown(whyNot));
         return kExitFiles;
     }
     const auto index = static_cast<size_t>(o.recordNumber - 1);
     if (index >= list->records.size()) {
-        say("the list has no record " + std::to_string(o.recordNumber) + " (it holds " +
-            std::to_string(list->records.size()) + ")");
+        Complain("the list has no record " + std::to_string(o.recordNumber) + " (it holds " +
+                 std::to_string(list->records.size()) + ")");
         return kExitUsage;
     }
     // The window's save name: the record's own, else "QLX" and the MAC address digits.
@@ -41,10 +36,11 @@ int DiffCommand::run() {
     devlist::EditData(panel, static_cast<int>(index), list->records);
     fleet::SendDumps dumps = fleet::ReadSendDumps(files.workFolder, panel.saveName);
     if (!dumps.error.empty()) {
-        say("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.error);
+        Complain("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.error);
         return kExitFiles;
     }
-    if (!dumps.note.empty()) say("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.note);
+    if (!dumps.note.empty())
+        Complain("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.note);
     for (const std::string& line : fleet::DiffLines(fleet::CompareDumps(dumps.before, dumps.after)))
         std::printf("%s\n", Shown(line).c_str());
     std::fflush(stdout);

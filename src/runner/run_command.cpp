@@ -1,13 +1,19 @@
 #include "runner/run_command.h"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <cstdio>
+#include <functional>
 
 #include "devlist/fields.h"
+#include "devlist/list_file.h"
+#include "fleet/batch_thread.h"
 #include "fleet/fleet_run.h"
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
+#include "fleet/send_file.h"
+#include "fleet/selection.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -24,11 +30,6 @@ std::string tenths(uint32_t ms) {
     return buf;
 }
 
-void say(const std::string& utf8) {
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 int RunCommand::run() {
@@ -36,15 +37,37 @@ int RunCommand::run() {
     SignalWatch interruptWatch;  // before any thread starts, so that none takes the signals
     RunFiles files = LocateRunFiles(o);
     if (!files.error.empty()) {
-        say("qlx-setting-cli: " + files.error);
+        Complain(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
+        Complain(clash);
+        return kExitUsage;
+    }
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     if (!list) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
+        Say(Shown(whyNot));
         return kExitFiles;
     }
-    platform::createDirectoriesNative(files.workFolder);
+    if (!list->unnumbered.empty())
+        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+    if (std::string place = UnusablePlace(files, o.reportFile); !place.empty()) {
+        Complain(place);
+        return kExitFiles;
+    }
+    // A common settings file that is not there would fail every device alike: nobody is
+    // connected. A record's own file is looked for when its device comes.
+    if (o.verb == Verb::Send && files.settings.sendMethod != 1) {
+        const fleet::SendFileLoad common = fleet::LoadSendFile(
+            fleet::SendFilePath(files.settings.sendMethod, files.settings.commonSendFile, {}),
+            false);
+        if (!common.missing.empty()) {
+            Complain(Shown(common.missing));
+            return kExitFiles;
+        }
+    }
 
     std::vector<fleet::FleetDevice> devices;
     for (int index : fleet::Select(o.selection, list->records)) {
@@ -53,12 +76,17 @@ int RunCommand::run() {
                            list->records[static_cast<size_t>(index)],
                            {raw, list->raw[static_cast<size_t>(raw)]}});
     }
+    // An empty selection is a mistake in the command line, not a run that went well.
+    if (devices.empty()) {
+        Complain(fleet::NothingSelectedText(list->records));
+        return kExitUsage;
+    }
 
     std::filesystem::path transcripts;
     if (!o.reportFile.empty()) {
         transcripts = fleet::TranscriptFolder(o.reportFile);
         if (!platform::createDirectoriesNative(transcripts)) {
-            say("qlx-setting-cli: cannot create the folder " + transcripts.string());
+            Complain("cannot create the folder " + transcripts.string());
             return kExitFiles;
         }
     }
@@ -66,33 +94,49 @@ int RunCommand::run() {
     platform::qt::QtEventLoop loop;
     platform::qt::QtNetwork network;
     platform::SystemClock clock;
-    fleet::HeadlessDialogs dialogs([](const std::string& text) { say(Shown(text)); });
+    fleet::HeadlessDialogs dialogs([](const std::string& text) { Say(Shown(text)); });
     fleet::ListWriter writer(files.listFile);
     fleet::FleetOptions options{
         o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
         files.settings, o.parallel, files.workFolder};
     size_t done = 0;
-    bool transcriptFailed = false;
+    std::atomic<bool> transcriptFailed{false};
+    // Transcripts are written, and their memory let go, on a thread of their own: a slow disk
+    // must not hold the dialogues on the loop.
+    using Jobs = std::vector<std::function<void()>>;
+    auto transcriptWriter =
+        std::make_unique<fleet::BatchThread<std::function<void()>>>([](Jobs& jobs) {
+            for (auto& job : jobs) {
+                job();
+                job = nullptr;
+            }
+        });
     const size_t total = devices.size();
     fleet::FleetRun::Hooks hooks;
     hooks.deviceDone = [&](const fleet::DeviceResult& r) {
         ++done;
         if (!o.quiet) {
             const fleet::ReportRow& row = r.row;
-            say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
-                devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + row.address + " " +
-                Shown(row.message) + " " + tenths(row.durationMs));
+            Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
+                devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + Shown(row.address) +
+                " " + Shown(row.message) + " " + tenths(row.durationMs));
         }
-        if (r.write.status == fleet::ListWriter::Status::Gone) {
-            say(Shown("No." + devlist::ZeroPad(r.row.number, 3) +
-                      text::sj(" の記録先が変更されたため、結果を記録しませんでした。")));
-        } else if (r.write.status == fleet::ListWriter::Status::Failed) {
-            say(Shown(r.write.error));
-        }
-        if (!transcripts.empty()) {
+        if (!r.served && o.quiet)
+            Say(Shown("No." + devlist::ZeroPad(r.row.number, 3) + " " + r.row.message));
+        if (!transcripts.empty() && r.served) {
             auto path =
                 transcripts / text::toPath(fleet::TranscriptName(r.row.number, r.row.address));
-            if (!platform::writeFileAtomicNative(path, r.transcript)) transcriptFailed = true;
+            transcriptWriter->post([path, &transcriptFailed, text = std::move(r.transcript)] {
+                if (!platform::writeFileAtomicNative(path, text)) transcriptFailed = true;
+            });
+        }
+    };
+    hooks.recorded = [](const fleet::FleetDevice& d, const fleet::ListWriter::Result& write) {
+        if (write.status == fleet::ListWriter::Status::Gone) {
+            Say(Shown("No." + devlist::ZeroPad(d.number, 3) +
+                      text::sj(" の記録先が変更されたため、結果を記録しませんでした。")));
+        } else if (write.status == fleet::ListWriter::Status::Failed) {
+            Say(Shown(write.error));
         }
     };
     hooks.finished = [] { QCoreApplication::quit(); };
@@ -102,30 +146,46 @@ int RunCommand::run() {
     int interrupts = 0;
     interruptWatch.watch([&] {
         if (++interrupts == 1) {
-            if (!o.quiet) say("qlx-setting-cli: stopping after the devices in progress");
+            if (!o.quiet) Complain("stopping after the devices in progress");
             run.stop();
         } else {
             run.abort();
+            // The results already taken are still written: say why the program waits (another
+            // program may be holding the list's lock).
+            if (run.writesPending() > 0)
+                Complain("recording " + std::to_string(run.writesPending()) +
+                    " result(s) in the list before exiting");
         }
     });
+    const platform::LocalTime started = clock.now();
     run.start();
     if (!run.finished()) QCoreApplication::exec();
 
+    transcriptWriter.reset();  // waits for the transcripts still being written
     bool reportFailed = false;
     if (!o.reportFile.empty()) {
-        std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(run.rows())
-                                                              : fleet::ReportCsv(run.rows());
+        const fleet::RunSummary summary{o.verb == Verb::Send ? "send" : "check",
+                                        fleet::SelectionText(o.selection),
+                                        started,
+                                        clock.now(),
+                                        total,
+                                        static_cast<size_t>(run.okCount()),
+                                        static_cast<size_t>(run.ngCount()),
+                                        static_cast<size_t>(run.goneCount()),
+                                        QLX_VERSION};
+        std::string bytes = fleet::IsJsonReport(o.reportFile)
+                                ? fleet::ReportJson(summary, run.rows())
+                                : fleet::ReportCsv(run.rows());
         reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
-        if (reportFailed) say("qlx-setting-cli: cannot write the report " + o.reportFile);
+        if (reportFailed) Complain("cannot write the report " + o.reportFile);
     }
-    if (transcriptFailed) say("qlx-setting-cli: some transcripts could not be written");
+    if (transcriptFailed) Complain("some transcripts could not be written");
 
-    say(Shown(text::sj("一斉接続 ") + std::to_string(run.okCount() + run.ngCount()) +
+    Say(Shown(text::sj("一斉接続 ") + std::to_string(run.okCount() + run.ngCount()) +
               text::sj("台 実行しました(成功:") + std::to_string(run.okCount()) +
               text::sj(" 失敗:") + std::to_string(run.ngCount()) + ")"));
     if (interrupts > 0) {
-        say("qlx-setting-cli: interrupted, " + std::to_string(total - done) +
-            " device(s) not served");
+        Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
         return kExitInterrupted;
     }
     if (run.writeFailures() > 0 || reportFailed) return kExitFiles;

@@ -1,9 +1,32 @@
 #include "runner/run_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <system_error>
+
 #include "platform/files.h"
 #include "text/cp932.h"
 
 namespace runner {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) && !ec;
+}
+
+// A folder this process may make files in.
+bool writableFolder(const fs::path& folder) {
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
 
 RunFiles LocateRunFiles(const CliOptions& o) {
     RunFiles f;
@@ -22,13 +45,42 @@ RunFiles LocateRunFiles(const CliOptions& o) {
         f.settings = fleet::ReadRunSettings(*bytes);
     }
     if (o.pace) f.settings.pace = *o.pace;
+    f.settingsFile = ini;
     f.listFile = o.listFile.empty() ? f.settings.listFile : o.listFile;
     f.workFolder = o.workFolder.empty() ? window.workFolder : std::filesystem::path(o.workFolder);
     return f;
 }
 
-std::string Shown(const std::string& cp932) {
-    return text::decode(cp932, "?");
+std::string ReportClash(const fs::path& report, const RunFiles& files) {
+    if (report.empty()) return {};
+    if (sameFile(report, text::toPath(files.listFile)))
+        return "the report " + report.string() + " is the device list";
+    if (sameFile(report, files.settingsFile))
+        return "the report " + report.string() + " is the settings file";
+    return {};
+}
+
+std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
+    if (!platform::createDirectoriesNative(files.workFolder) || !writableFolder(files.workFolder))
+        return "cannot write into the work folder " + files.workFolder.string();
+    // Every result takes the lock beside the list and rewrites the list (in place where its
+    // folder takes no new file).
+    const fs::path list = text::toPath(files.listFile);
+    fs::path lock = list;
+    lock += ".lock";
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return "cannot make the lock file " + lock.string();
+    ::close(fd);
+    if (::access(list.c_str(), W_OK) != 0) return "cannot write the device list " + list.string();
+    if (!report.empty()) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(report, ec);
+        if (fs::exists(st) && !fs::is_regular_file(st))
+            return "the report " + report.string() + " is not a regular file";
+        const fs::path folder = report.has_parent_path() ? report.parent_path() : fs::path(".");
+        if (!writableFolder(folder)) return "cannot write the report into " + folder.string();
+    }
+    return {};
 }
 
 }  // namespace runner

@@ -7,10 +7,12 @@
 
 #include "fleet/run_settings.h"
 #include "runner/cli_options.h"
+#include "runner/terminal.h"
 
 namespace runner {
 
 struct RunFiles {
+    std::filesystem::path settingsFile;
     fleet::RunSettings settings;
     std::string listFile;  // code page 932, relative to the current folder as the window has it
     std::filesystem::path workFolder;
@@ -19,7 +21,12 @@ struct RunFiles {
 
 RunFiles LocateRunFiles(const CliOptions& options);
 
-// Code page 932 text as the terminal shows it.
-std::string Shown(const std::string& cp932);
+// Non-empty (UTF-8, for the terminal) when the report would be written over the list or the
+// settings file, links resolved: one typo must not replace the list, with every login in it.
+std::string ReportClash(const std::filesystem::path& report, const RunFiles& files);
+
+// Non-empty (UTF-8) when a place the run writes cannot take its files: found before the first
+// device, not after the last one was served for nothing. The work folder is made here.
+std::string UnusablePlace(const RunFiles& files, const std::filesystem::path& report);
 
 }  // namespace runner

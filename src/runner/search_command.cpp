@@ -1,8 +1,11 @@
 #include "runner/search_command.h"
 
 #include <cstdio>
+#include <set>
 
 #include "app/options.h"
+#include "devlist/fields.h"
+#include "devlist/list_file.h"
 #include "discovery/registration.h"
 #include "discovery/search_request.h"
 #include "fleet/list_writer.h"
@@ -21,9 +24,40 @@ constexpr int kPasses = 4;
 constexpr uint32_t kPassPauseMs = 200;
 constexpr uint32_t kReplyWaitMs = 1000;
 
-void say(const std::string& utf8) {
-    std::fprintf(stderr, "%s\n", utf8.c_str());
-    std::fflush(stderr);
+// Each device found, once, by what identifies it; never the login the search gives a new record.
+void printFound(const devlist::LineStore& records) {
+    using devlist::FieldGet;
+    for (const std::string& r : records.lines()) {
+        std::printf("found %s %s %s %s\n", Shown(FieldGet(devlist::kIpAddress, r)).c_str(),
+                    Shown(FieldGet(devlist::kMacAddress, r)).c_str(),
+                    Shown(FieldGet(devlist::kModelVersion, r)).c_str(),
+                    Shown(FieldGet(devlist::kDeviceName, r)).c_str());
+    }
+}
+
+// What the merge does to the list: said as done with --apply, else as what it would do.
+void printMerge(const devlist::LineStore& before, const discovery::MergeResult& merged,
+                bool apply) {
+    using devlist::FieldGet;
+    const devlist::LineStore& after = merged.viewStore;
+    for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+        const std::string was = FieldGet(devlist::kIpAddress, before[i]);
+        const std::string now = FieldGet(devlist::kIpAddress, after[i]);
+        if (was == now) continue;
+        std::printf("No.%s %s: address %s -> %s\n", devlist::ZeroPad(long(i) + 1, 3).c_str(),
+                    apply ? "changes" : "would change", Shown(was).c_str(), Shown(now).c_str());
+    }
+    for (size_t i = before.size(); i < after.size(); ++i) {
+        std::printf("No.%s %s: %s %s %s\n", devlist::ZeroPad(long(i) + 1, 3).c_str(),
+                    apply ? "is added" : "would be added",
+                    Shown(FieldGet(devlist::kIpAddress, after[i])).c_str(),
+                    Shown(FieldGet(devlist::kMacAddress, after[i])).c_str(),
+                    Shown(FieldGet(devlist::kModelVersion, after[i])).c_str());
+    }
+    if (merged.leftOut > 0) {
+        std::printf("%zu device(s) %s: the list holds %d records at most\n", merged.leftOut,
+                    apply ? "are left out" : "would be left out", devlist::kMaxRecords);
+    }
 }
 
 }  // namespace
@@ -32,32 +66,36 @@ int SearchCommand::run() {
     const CliOptions& o = m_options;
     RunFiles files = LocateRunFiles(o);
     if (!files.error.empty()) {
-        say("qlx-setting-cli: " + files.error);
+        Complain(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
     // A missing list is an empty one for the search, as the window starts with one.
     if (!list && platform::fileExists(files.listFile)) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
+        Say(Shown(whyNot));
         return kExitFiles;
     }
+    if (list && !list->unnumbered.empty())
+        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
 
     platform::qt::QtHostAddress host;
     std::string own = o.ownAddress;
     if (!own.empty()) {
-        say("own address " + own + " (--own-address)");
+        Say("own address " + own + " (--own-address)");
     } else if (app::IsDottedIpv4(files.settings.ownAddress)) {
         own = files.settings.ownAddress;
-        say("own address " + own + " (settings key \"ownip\")");
+        Say("own address " + own + " (settings key \"ownip\")");
     } else {
         if (!files.settings.ownAddress.empty())
-            say("the settings key \"ownip\" holds no address: ignored");
+            Say("the settings key \"ownip\" holds no address: ignored");
         own = host.firstIpv4(host.hostName()).value_or("");
         if (own.empty()) {
-            say(Shown(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。")));
+            Say(Shown(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。")));
             return kExitFiles;
         }
-        say("own address " + own + " (the host's)");
+        Say("own address " + own + " (the host's)");
     }
 
     platform::qt::QtEventLoop loop;
@@ -65,14 +103,18 @@ int SearchCommand::run() {
     auto socket = udp.createUdpSocket();
     devlist::LineStore replies, records;
     discovery::ReplyCollector collector;
+    std::set<std::string> strangers;
     socket->setReceiver([&](const platform::Datagram& d) {
-        bool accepted = discovery::ReceiveReply(replies, records, collector, d.fromAddress,
-                                                d.fromPort, d.bytes);
-        std::printf("reply %s:%u %s\n", d.fromAddress.c_str(), d.fromPort,
-                    accepted ? "" : "(not a search reply)");
+        // A device answers every request; it is printed once, from the collection.
+        if (discovery::ReceiveReply(replies, records, collector, d.fromAddress, d.fromPort,
+                                    d.bytes))
+            return;
+        const std::string from = d.fromAddress + ":" + std::to_string(d.fromPort);
+        if (strangers.insert(from).second)
+            Say("ignored what " + from + " sent: it is not a search reply");
     });
     if (!socket->open(discovery::kReplyPort)) {
-        say("qlx-setting-cli: cannot open UDP port " + std::to_string(discovery::kReplyPort));
+        Complain("cannot open UDP port " + std::to_string(discovery::kReplyPort));
         return kExitFiles;
     }
     const discovery::OwnOctets octets = discovery::ParseOwnAddress(own);
@@ -85,32 +127,46 @@ int SearchCommand::run() {
     platform::Delay(loop, kReplyWaitMs);
     socket->close();
 
-    for (const std::string& r : records.lines()) std::printf("found %s\n", Shown(r).c_str());
     const devlist::LineStore before = list ? list->records : devlist::LineStore();
     discovery::MergeResult merged = discovery::MacCheckIns(records, before);
     if (merged.nothingFound) {
-        say(Shown(text::sj("対象機器が見つかりませんでした。")));
+        Say(Shown(text::sj("対象機器が見つかりませんでした。")));
         return kExitOk;
     }
-    for (const std::string& line : merged.logLines) std::printf("%s\n", Shown(line).c_str());
-    if (merged.leftOut > 0) std::printf("left out (list full): %zu\n", merged.leftOut);
+    printFound(records);
+    printMerge(before, merged, o.apply);
     std::fflush(stdout);
-    if (!o.apply) return kExitOk;
+    if (!o.apply) {
+        Say("the list is unchanged: --apply stores it");
+        return kExitOk;
+    }
 
     // The list as it is now, merged once more under the lock: an edit made meanwhile stays.
     fleet::ListLock lock(files.listFile);
-    auto now = fleet::LoadList(files.listFile);
+    auto now = fleet::LoadList(files.listFile, &whyNot);
     if (!lock.held() || (!now && platform::fileExists(files.listFile))) {
-        say("qlx-setting-cli: cannot read a device list from " + Shown(files.listFile));
+        Complain("cannot read a device list from " + Shown(files.listFile));
+        if (lock.held()) Say(Shown(whyNot));
         return kExitFiles;
     }
     merged = discovery::MacCheckIns(records, now ? now->records : devlist::LineStore());
+    // What the stored list leaves out of the file (comments, text past a record's length,
+    // lines past the last record) stays in a copy beside it, as the window keeps it.
+    if (now && now->lostLines > 0) {
+        devlist::ListBackup kept = devlist::KeepListBackup(files.listFile, now->bytes);
+        if (!kept.kept) {
+            Say(Shown(kept.name + text::sj(" に書き込めません")));
+            return kExitFiles;
+        }
+        Say("kept the list as it was in " + Shown(kept.name) + ": " +
+            std::to_string(now->lostLines) + " line(s) of it are not in the stored list");
+    }
     if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes(),
                                    platform::Access::OwnerOnly)) {
-        say(Shown(files.listFile + text::sj(" に書き込めません")));
+        Say(Shown(files.listFile + text::sj(" に書き込めません")));
         return kExitFiles;
     }
-    say("stored " + std::to_string(merged.viewStore.size()) + " records in " +
+    Say("stored " + std::to_string(merged.viewStore.size()) + " records in " +
         Shown(files.listFile));
     return kExitOk;
 }

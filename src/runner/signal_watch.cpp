@@ -10,12 +10,18 @@ namespace runner {
 
 SignalWatch::SignalWatch() {
     // A shell starts background jobs with SIGINT ignored; an ignored signal is never queued.
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    // SIGHUP comes when the ssh session or terminal of an unattended run goes away: it stops the
+    // run as SIGTERM does, instead of killing it with devices half-configured. Started under
+    // nohup, the run keeps ignoring it.
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    for (int sig : {SIGINT, SIGTERM}) {
+        ::signal(sig, SIG_DFL);
+        sigaddset(&set, sig);
+    }
+    struct sigaction hangup {};
+    if (::sigaction(SIGHUP, nullptr, &hangup) != 0 || hangup.sa_handler != SIG_IGN)
+        sigaddset(&set, SIGHUP);
     ::sigprocmask(SIG_BLOCK, &set, nullptr);
     m_fd = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }

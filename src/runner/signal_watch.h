@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM as events of the Qt loop: the signals are blocked and read from a
+// SIGINT, SIGTERM and SIGHUP as events of the Qt loop: the signals are blocked and read from a
 // signalfd, so a handler runs between events like any other and needs no global flag.
 #pragma once
 
@@ -11,7 +11,7 @@ namespace runner {
 
 class SignalWatch {
 public:
-    // Blocks the two signals for this thread and every thread started later: call it first.
+    // Blocks the signals for this thread and every thread started later: call it first.
     SignalWatch();
     ~SignalWatch();
     // onSignal runs once per signal received, on the loop.

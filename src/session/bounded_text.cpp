@@ -52,6 +52,13 @@ void BoundedText::clear() {
     ++m_generation;
 }
 
+std::string BoundedText::take() {
+    std::string out;
+    out.swap(m_text);
+    ++m_generation;
+    return out;
+}
+
 // Appending and cutting at once: what is kept is built from the newest bytes alone, so a text far
 // larger than the cap (a device that floods one chunk) is never copied whole.
 void BoundedText::appendPastCap(std::string_view text, size_t total) {

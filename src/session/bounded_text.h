@@ -25,6 +25,8 @@ public:
     // Removes line 0: the text up to and including the first CR LF (everything when none).
     void removeFirst();
     void clear();
+    // Hands the text over and leaves the store empty, its memory released.
+    std::string take();
 
     // Each line followed by CR LF: what saving the store writes.
     const std::string& bytes() const { return m_text; }

@@ -83,6 +83,12 @@ public:
     void close();
     // "↑CLS": the operator empties the terminal; later output starts from the top.
     void clearTerminal() { m_terminal.clear(); }
+    // Once its result is taken: hands the terminal text over and lets go of the device log, so
+    // a session kept open through its pause holds no more than what arrives late.
+    std::string releaseTexts() {
+        m_deviceLog.take();
+        return m_terminal.take();
+    }
 
     SessionStep step() const { return m_step; }
     // SessionResult; it no longer changes once the session has ended.

@@ -33,6 +33,7 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
     m_settingsFile = std::move(files.settingsFile);
     m_workFolder = std::move(files.workFolder);
     m_folderAccess = files.perUser ? platform::Access::OwnerOnly : platform::Access::Shared;
+    m_listFiles.setLogger([this](const std::string& line) { logMessage(line); });
     if (devices.network) {
         m_sessions =
             std::make_unique<SessionController>(*this, loop, dialogs, m_clock, *devices.network);

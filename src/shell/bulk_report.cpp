@@ -49,6 +49,12 @@ void BulkReport::add(fleet::ReportRow row, const std::string& transcript) {
     write();
 }
 
+void BulkReport::addNotServed(fleet::ReportRow row) {
+    if (!m_active) return;
+    m_rows.push_back(std::move(row));
+    write();
+}
+
 bool BulkReport::write() {
     if (m_report.empty()) return false;
     if (platform::writeFileAtomicNative(m_report, fleet::ReportCsv(m_rows))) return true;

@@ -12,9 +12,6 @@
 namespace shell {
 namespace {
 
-// Backup names tried in turn: "<file>.bak", "<file>.bak2", "<file>.bak3", ...
-constexpr int kBackupNames = 999;
-
 bool samePath(const std::string& a, const std::string& b) {
     if (a.empty() || b.empty()) return false;
     if (a == b) return true;
@@ -26,6 +23,17 @@ bool samePath(const std::string& a, const std::string& b) {
 
 std::string cannotWriteText(const std::string& path) {
     return path + text::sj(" に書き込めません");
+}
+
+void ListFiles::log(const std::string& line) {
+    if (m_log) m_log(line);
+}
+
+// Tells the operator why a file is not taken as a list, or which of its lines are no devices.
+void ListFiles::explain(const std::string& path, const devlist::ListBuild& build) {
+    if (build.refusal != devlist::ListRefusal::None && build.refusal != devlist::ListRefusal::Empty)
+        log(devlist::ListRefusalText(path, build.refusal));
+    if (!build.unnumbered.empty()) log(devlist::UnnumberedText(path, build.unnumbered));
 }
 
 void ListFiles::load() {
@@ -41,6 +49,7 @@ void ListFiles::load() {
         if (bytes) {
             m_base = devlist::LineStore::fromFileBytes(*bytes);
             devlist::ListBuild build = devlist::BuildListRecords(m_base);
+            explain(s.listFilePath, build);
             if (build.accepted) s.listStore = std::move(build.records);
             // Whatever the load left out stays in a copy beside the file.
             if (build.lossy && !bytes->empty()) m_backup = {s.listFilePath, std::move(*bytes)};
@@ -62,7 +71,16 @@ bool ListFiles::save() {
         auto bytes = samePath(m_unreadable, path) ? std::nullopt : platform::readFile(path);
         devlist::LineStore disk;
         if (bytes) disk = devlist::LineStore::fromFileBytes(*bytes);
-        if (bytes && devlist::HasRecordMark(disk)) {
+        const devlist::ListRefusal why =
+            bytes ? devlist::CheckList(disk) : devlist::ListRefusal::Empty;
+        // A file that became something else since it was read is kept aside before it is
+        // replaced, and never mixed into the window's lines.
+        if (why != devlist::ListRefusal::None && why != devlist::ListRefusal::Empty &&
+            m_backup.bytes.empty()) {
+            log(devlist::ListRefusalText(path, why));
+            m_backup = {path, *bytes};
+        }
+        if (why == devlist::ListRefusal::None) {
             s.listStore = CarryResults(s.listStore, m_base, disk);
             // A pending import's working copy holds another file's records.
             if (m_pendingImport.path.empty()) s.viewStore = CarryResults(s.viewStore, m_base, disk);
@@ -127,21 +145,11 @@ std::string ListFiles::writeQuietly(const std::string& path, const std::string& 
                                                                                : path;
 }
 
-// An older copy with other content is kept too: the new one takes the next free name.
 std::string ListFiles::keepBackup(Backup& backup) {
-    std::string base = backup.path + ".bak";
-    for (int n = 1; n <= kBackupNames; ++n) {
-        std::string name = n == 1 ? base : base + std::to_string(n);
-        if (platform::fileExists(name) || platform::directoryExists(name)) {
-            auto held = platform::readFile(name);
-            if (!held || *held != backup.bytes) continue;
-        } else if (!platform::writeFileAtomic(name, backup.bytes, platform::Access::OwnerOnly)) {
-            return name;
-        }
-        backup.bytes.clear();
-        return {};
-    }
-    return base;
+    devlist::ListBackup kept = devlist::KeepListBackup(backup.path, backup.bytes);
+    if (!kept.kept) return kept.name;
+    backup.bytes.clear();
+    return {};
 }
 
 bool ListFiles::import(const std::string& path) {
@@ -152,11 +160,12 @@ bool ListFiles::import(const std::string& path) {
         auto bytes = platform::readFile(path);
         devlist::LineStore raw;
         if (bytes) raw = devlist::LineStore::fromFileBytes(*bytes);
-        if (!bytes || !devlist::HasRecordMark(raw)) {
+        devlist::ListBuild build = devlist::BuildListRecords(raw);
+        if (bytes) explain(path, build);
+        if (!bytes || !build.accepted) {
             m_dialogs.warning(path + text::sj(" はリストファイルとして読み込めません"));
             return false;
         }
-        devlist::ListBuild build = devlist::BuildListRecords(raw);
         base = raw;
         s.workStore = std::move(raw);
         s.viewStore = std::move(build.records);

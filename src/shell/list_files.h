@@ -9,9 +9,11 @@
 // lines (CarryResults) before writing them; a session's result is written as a runner writes it.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "devlist/line_store.h"
+#include "devlist/list_file.h"
 #include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "platform/dialogs.h"
@@ -26,6 +28,9 @@ class ListFiles {
 public:
     ListFiles(WindowState& state, platform::Dialogs& dialogs)
         : m_state(state), m_dialogs(dialogs) {}
+
+    // Where the reasons a file is not taken as a list go (the communication log).
+    void setLogger(std::function<void(const std::string&)> log) { m_log = std::move(log); }
 
     // Reads the list-file box's file into the list store and the working copy.
     void load();
@@ -61,9 +66,12 @@ private:
     // writeOver without telling the operator: the path that could not be written, or "".
     std::string writeQuietly(const std::string& path, const std::string& bytes);
     std::string keepBackup(Backup& backup);
+    void log(const std::string& line);
+    void explain(const std::string& path, const devlist::ListBuild& build);
 
     WindowState& m_state;
     platform::Dialogs& m_dialogs;
+    std::function<void(const std::string&)> m_log;
     Backup m_backup;         // for the list file in use
     Backup m_pendingImport;  // the imported file, until the import is applied
     // A list file that exists but could not be read: the program never writes over it.

@@ -7,6 +7,7 @@
 #include "devlist/fields.h"
 #include "fleet/dump_diff.h"
 #include "fleet/result_rule.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "session/result_record.h"
 #include "shell/app.h"
@@ -238,23 +239,18 @@ void SessionController::startBulk(SessionMode mode) {
     m_runNext = 0;
     while (m_runNext < m_runRecords.size()) {
         int record = m_runRecords[m_runNext++];
-        if (m_app.rowOfRecord(record) >= 0) {
-            serve(record);
-            return;
-        }
+        if (m_app.rowOfRecord(record) >= 0 && serve(record)) return;
     }
     finishRun(true);
 }
 
-void SessionController::serve(int record) {
-    WindowState& s = m_app.state();
+bool SessionController::serve(int record) {
     int row = m_app.rowOfRecord(record);
     m_sessionRow = row;
     m_app.selectRow(row);
     m_app.checkStatusSave(row);
     m_app.editData(row);
-    dataSend(row);
-    (void)s;
+    return dataSend(row);
 }
 
 void SessionController::stop() {
@@ -265,14 +261,17 @@ void SessionController::stop() {
 // ---------------------------------------------------------------------------------------------
 // Session start
 
-void SessionController::dataSend(int row) {
+bool SessionController::dataSend(int row) {
     WindowState& s = m_app.state();
     const bool checkMode = isCheckMode(m_mode);
-    std::string path;
-    if (s.settings.sendMethod == 0) path = s.settings.commonSendFile;
-    if (s.settings.sendMethod == 1) path = s.edit.rec.sendFile;
-    session::SendLines lines;
-    if (!path.empty()) lines = session::LoadSendStoreFile(path, checkMode);
+    fleet::SendFileLoad send = fleet::LoadSendFile(
+        fleet::SendFilePath(s.settings.sendMethod, s.settings.commonSendFile, s.edit.rec.sendFile),
+        checkMode);
+    if (!send.missing.empty()) {
+        notServed(row, send.missing);
+        return false;
+    }
+    session::SendLines& lines = send.lines;
 
     // Replacing the session closes the previous device's connection.
     m_session.reset();
@@ -317,6 +316,28 @@ void SessionController::dataSend(int row) {
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
     if (isBulk(m_mode)) showProgress();
     m_session->start(host, port, m_sessionRow + 1, std::move(lines.lines), lines.resetPending);
+    m_app.refreshWindow();
+    return true;
+}
+
+// A send without its settings file would connect, stream nothing and end as a success: the
+// device is not connected at all. A single run says so in its error box; a bulk run notes it
+// in the log and its report, counts it as a failure and goes on with the next device.
+void SessionController::notServed(int row, const std::string& reason) {
+    WindowState& s = m_app.state();
+    if (isBulk(m_mode)) {
+        ++m_ngCount;
+        log(reason);
+        const int record = m_app.recordIndexOfRow(row);
+        if (m_report.active())
+            m_report.addNotServed(
+                fleet::NotServedRow(record + 1, recordLine(s, record), m_clock.now(), reason));
+        return;
+    }
+    m_dialogs.error(reason);
+    s.editShown = false;
+    m_app.btnMask(kIdleMask);
+    m_app.selectRow(-1);
     m_app.refreshWindow();
 }
 
@@ -405,10 +426,7 @@ void SessionController::sequencer() {
         }
         while (m_runNext < m_runRecords.size()) {
             int next = m_runRecords[m_runNext++];
-            if (m_app.rowOfRecord(next) >= 0) {
-                serve(next);
-                return;
-            }
+            if (m_app.rowOfRecord(next) >= 0 && serve(next)) return;
         }
         finishRun(true);
         return;

@@ -51,8 +51,10 @@ public:
 private:
     void startSingle(session::SessionMode mode);
     void startBulk(session::SessionMode mode);
-    void serve(int record);  // a bulk run's device: select its row, load it, start its session
-    void dataSend(int row);
+    // A bulk run's device: select its row, load it, start its session; false when not started.
+    bool serve(int record);
+    bool dataSend(int row);  // false: the device was not connected (notServed)
+    void notServed(int row, const std::string& reason);
     void sequencer();
     void finishRun(bool summary);
     void finishReport();

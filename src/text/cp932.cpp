@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -64,6 +65,43 @@ bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+bool isCp932(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    std::lock_guard lock(g_mutex);
+    int err = 0;
+    return decoder().run(bytes, out, err) == bytes.size();
+}
+
+bool isUtf8(std::string_view bytes) {
+    size_t i = 0;
+    const size_t n = bytes.size();
+    auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    auto cont = [&](size_t k) { return k < n && (at(k) & 0xC0) == 0x80; };
+    while (i < n) {
+        const unsigned char b = at(i);
+        if (b < 0x80) {
+            ++i;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            if (!cont(i + 1)) return false;
+            i += 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            if (!cont(i + 1) || !cont(i + 2)) return false;
+            const unsigned char c = at(i + 1);
+            if ((b == 0xE0 && c < 0xA0) || (b == 0xED && c > 0x9F)) return false;
+            i += 3;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return false;
+            const unsigned char c = at(i + 1);
+            if ((b == 0xF0 && c < 0x90) || (b == 0xF4 && c > 0x8F)) return false;
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string decode(std::string_view in) {
     return decode(in, kReplacement);
 }
@@ -80,6 +118,52 @@ std::string decode(std::string_view in, std::string_view mark) {
         // An invalid byte, or a lone lead byte at the end: mark it and go on.
         out += mark;
         in.remove_prefix(1);
+    }
+    return out;
+}
+
+std::string validOnly(std::string_view in, char mark) {
+    std::string out;
+    out.reserve(in.size());
+    std::lock_guard lock(g_mutex);
+    std::string scratch;
+    for (size_t i = 0; i < in.size();) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        const size_t width = isLeadByte(b) && i + 1 < in.size() ? 2 : 1;
+        const std::string_view one = in.substr(i, width);
+        scratch.clear();
+        int err = 0;
+        // 0x80, 0xA0 and 0xFD-0xFF are no characters of the code page, whatever iconv makes
+        // of them.
+        const bool noCharacter =
+            width == 1 && (isLeadByte(b) || b == 0x80 || b == 0xA0 || b >= 0xFD);
+        if (!noCharacter && decoder().run(one, scratch, err) == width) {
+            out.append(one);
+            i += width;
+        } else {
+            out += mark;
+            ++i;  // a lead byte with a wrong trail byte: the trail byte is looked at on its own
+        }
+    }
+    return out;
+}
+
+std::string escapeControls(std::string_view in) {
+    std::string out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size(); ++i) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        const auto next = i + 1 < in.size() ? static_cast<unsigned char>(in[i + 1]) : 0;
+        if (isLeadByte(b) && next >= 0x40 && next <= 0xfc && next != 0x7f) {
+            out.append(in.substr(i, 2));
+            ++i;
+        } else if (b < 0x20 || b == 0x7f) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", b);
+            out += buf;
+        } else {
+            out += static_cast<char>(b);
+        }
     }
     return out;
 }

@@ -37,7 +37,15 @@ qlx-setting||DISPLAY=:9973|2|cannot open the display ":9973"
 qlx-setting||QT_QPA_PLATFORM=no-such-plugin|2|"no-such-plugin" is not installed
 qlx-setting|-platform no-such-plugin|DISPLAY=:0|2|"no-such-plugin" is not installed
 qlx-devsim|--version|HOME=/nonexistent|0|qlx-devsim 1.
+qlx-setting-cli|--version|HOME=/nonexistent|0|qlx-setting-cli 1.
 CASES
+
+# The programs come as one release: each names the same version.
+versions=$(for program in qlx-setting qlx-setting-cli qlx-devsim; do
+    env DISPLAY=:0 "$bin/$program" --version </dev/null 2>&1 | head -n 1 | cut -d' ' -f2
+done | sort -u)
+echo "versions: $versions"
+[[ $(wc -l <<<"$versions") == 1 ]] || fail "the programs name different versions: $versions"
 
 [[ $failures == 0 ]] || exit 1
 echo "all command lines answered as expected"

@@ -3,10 +3,12 @@
 // of a run, the exit codes, and what a send changed (diff and the report's column).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -64,12 +66,13 @@ protected:
     }
     std::string message(size_t line) { return devlist::FieldGet(devlist::kMessage, list()[line]); }
 
-    // Runs the program in the test folder; interruptAfterMs > 0 sends SIGINT then.
-    Result runner(std::vector<std::string> args, int interruptAfterMs = 0) {
+    // Runs the program in the test folder; interruptAfterMs > 0 sends the signal then.
+    Result runner(std::vector<std::string> args, int interruptAfterMs = 0, int signal = SIGINT) {
         QStringList list;
         for (const auto& a : args) list << QString::fromStdString(a);
-        for (const char* a : {"--list", "list.csv", "--ini", "s.Ini", "--work", "work"})
-            list << QString::fromUtf8(a);
+        for (const char* a : {"--list", "list.csv", "--ini", "s.Ini"}) list << QString::fromUtf8(a);
+        if (std::find(args.begin(), args.end(), "--work") == args.end())
+            list << QStringLiteral("--work") << QStringLiteral("work");
         QProcess p;
         p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
         p.start(QStringLiteral(QLX_RUNNER_PATH), list);
@@ -79,7 +82,7 @@ protected:
             QElapsedTimer t;
             t.start();
             while (t.elapsed() < interruptAfterMs) p.waitForFinished(20);
-            ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+            ::kill(static_cast<pid_t>(p.processId()), signal);
         }
         p.waitForFinished(60000);
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -101,7 +104,7 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
     EXPECT_EQ(first.code, 1) << first.errors;
     const std::vector<std::string> expected = {
         text::sj("#000 OK 正常送信"), "#104 NG ID/PASS Login Error", "#404 NG Time Out",
-        "#421 NG failure: busy  ", text::sj("#000 OK 正常送信")};
+        "#421 NG failure: busy", text::sj("#000 OK 正常送信")};
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(message(i), expected[i]) << i;
     EXPECT_NE(first.errors.find("] No.002 refuse 127.0.0.82 #104 NG ID/PASS Login Error"),
               std::string::npos)
@@ -135,12 +138,17 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
 
 TEST_F(RunnerE2e, CtrlCLetsTheRunningDeviceFinishAndStartsNoOther) {
     startFleet({"127.0.0.86,fault=silent", "127.0.0.87"});
-    writeList({rec(1, "silent", 86), rec(2, "later", 87)});
-    const std::string before = list()[1];
-    Result r = runner({"send"}, 800);
-    EXPECT_EQ(r.code, 130) << r.errors;
-    EXPECT_EQ(message(0), "#404 NG Time Out");  // the running dialogue ended and was recorded
-    EXPECT_EQ(list()[1], before);               // no new device started
+    writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfile2=common.txt\r\n");
+    writeBytes(m_dir / "common.txt", ".sysLocation=hall\r\n");
+    // A terminal or ssh session that goes away stops the run as Ctrl-C does.
+    for (int signal : {SIGINT, SIGHUP}) {
+        writeList({rec(1, "silent", 86), rec(2, "later", 87)});
+        const std::string before = list()[1];
+        Result r = runner({"send"}, 800, signal);
+        EXPECT_EQ(r.code, 130) << signal << r.errors;
+        EXPECT_EQ(message(0), "#404 NG Time Out");  // the running dialogue ended and was recorded
+        EXPECT_EQ(list()[1], before);               // no new device started
+    }
 }
 
 // The prompt pace, from the command line or the settings file, over the real loop and sockets:
@@ -235,6 +243,199 @@ TEST_F(RunnerE2e, DiffShowsWhatTheLastSendChanged) {
     EXPECT_NE(diff.errors.find("QLX00EE8000005Aq1.txt"), std::string::npos) << diff.errors;
     EXPECT_EQ(runner({"diff", "3"}).code, 2);
     EXPECT_EQ(runner({"diff"}).code, 2);
+}
+
+TEST_F(RunnerE2e, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
+    startFleet({"127.0.0.91", "127.0.0.92"});
+    writeBytes(m_dir / "own.txt", ".sysLocation=hall\r\n");
+    std::string served = rec(1, "served", 91), skipped = rec(2, "skipped", 92);
+    served.replace(served.find("defalt.txt"), 10, "own.txt");
+    skipped.replace(skipped.find("defalt.txt"), 10, "gone.txt");
+
+    // The common file missing, or none named: refused before any device is connected.
+    for (const char* common : {"file2=nope.txt\r\n", ""}) {
+        writeBytes(m_dir / "s.Ini", std::string("[setting]\r\nwait1=0\r\n") + common);
+        writeList({served, skipped});
+        const std::string before = readBytes(m_dir / "list.csv");
+        Result r = runner({"send", "--all"});
+        EXPECT_EQ(r.code, 3) << r.errors;
+        EXPECT_NE(r.errors.find("送信ファイル"), std::string::npos) << r.errors;
+        EXPECT_EQ(readBytes(m_dir / "list.csv"), before);
+    }
+
+    // A record's own file missing: the others are served, its line stays, its row says why.
+    writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
+    writeList({served, skipped});
+    Result r = runner({"send", "--all", "--report", "send.csv"});
+    EXPECT_EQ(r.code, 1) << r.errors;
+    EXPECT_EQ(message(0), text::sj("#000 OK 正常送信"));
+    EXPECT_EQ(list()[1], skipped);
+    const std::string reason = text::sj("送信ファイル gone.txt が見つかりません。");
+    EXPECT_NE(readBytes(m_dir / "send.csv").find(reason), std::string::npos);
+    EXPECT_NE(r.errors.find("No.002 skipped 127.0.0.92 送信ファイル gone.txt が見つかりません。"),
+              std::string::npos)
+        << r.errors;
+}
+
+TEST_F(RunnerE2e, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
+    // Nobody listens there: a device that was served would end as a time-out in the list.
+    writeBytes(m_dir / "afile", "x");
+    ::mkfifo((m_dir / "fifo").c_str(), 0600);
+    fs::create_directories(m_dir / "folder");
+    fs::create_symlink(m_dir / "list.csv", m_dir / "link.csv");
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {{"--work", "afile"}, 3},         {{"--work", "afile/sub"}, 3},
+        {{"--report", "nodir/r.csv"}, 3}, {{"--report", "folder"}, 3},
+        {{"--report", "/dev/full"}, 3},   {{"--report", "fifo"}, 3},
+        {{"--report", "list.csv"}, 2},    {{"--report", "link.csv"}, 2},
+        {{"--report", "s.Ini"}, 2},
+    };
+    for (const auto& c : cases) {
+        writeList({rec(1, "nobody", 99)});
+        const std::string before = readBytes(m_dir / "list.csv");
+        std::vector<std::string> args = {"check"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = runner(args);
+        EXPECT_EQ(r.code, c.code) << c.args.back() << r.errors;
+        EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+        EXPECT_EQ(readBytes(m_dir / "list.csv"), before) << c.args.back();
+    }
+    EXPECT_EQ(readBytes(m_dir / "afile"), "x");
+}
+
+// The progress goes to a reader that is gone (`| head -0`, a closed terminal): the run goes on
+// to its end and its exit code. The first line is written before any connection is made.
+TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {
+    startFleet({"127.0.0.93"});
+    writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
+    writeBytes(m_dir / "own.txt", ".sysLocation=hall\r\n");
+    std::string served = rec(2, "served", 93);
+    served.replace(served.find("defalt.txt"), 10, "own.txt");
+    writeList({rec(1, "no-file", 92), served});
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    ::close(pipeFds[0]);  // nobody will ever read
+    const int writeEnd = pipeFds[1];
+    QProcess p;
+    p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
+    p.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDERR_FILENO); });
+    p.start(QStringLiteral(QLX_RUNNER_PATH),
+            {QStringLiteral("send"), QStringLiteral("--all"), QStringLiteral("--list"),
+             QStringLiteral("list.csv"), QStringLiteral("--ini"), QStringLiteral("s.Ini"),
+             QStringLiteral("--work"), QStringLiteral("work")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ::close(writeEnd);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);  // the record without its file
+    EXPECT_EQ(message(1), text::sj("#000 OK 正常送信"));
+}
+
+// A run that serves nobody is a mistake in the command line, and says why.
+TEST_F(RunnerE2e, SelectingNothingIsAUsageError) {
+    std::string unchecked = rec(4, "d", 91);
+    unchecked.replace(unchecked.find("F0000001"), 8, "F0000000");
+    writeList({rec(1, "a", 91), rec(2, "b", 91), rec(3, "c", 91), unchecked});
+    struct Case {
+        std::vector<std::string> args;
+        std::string why;
+    } cases[] = {
+        {{"check", "--no", "999"}, "no record selected: 4 records, 3 checked"},
+        {{"send", "--no", "5-9"}, "no record selected: 4 records, 3 checked"},
+        {{"check", "--match", "nowhere"}, "no record selected: 4 records, 3 checked"},
+        {{"check", "--group", "2"}, "no record selected: 4 records, 3 checked"},
+    };
+    for (const auto& c : cases) {
+        Result r = runner(c.args);
+        EXPECT_EQ(r.code, 2) << c.args[1];
+        EXPECT_EQ(r.errors, "qlx-setting-cli: " + c.why + "\n") << c.args[1];
+    }
+    writeList({unchecked});
+    Result r = runner({"check"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.errors, "qlx-setting-cli: no record selected: 1 records, 0 checked\n");
+    EXPECT_EQ(readBytes(m_dir / "list.csv"), devlist::LineStore({unchecked}).toBytes());
+}
+
+// What the runner makes holds logins and settings: none of it is open to other users, whatever
+// the umask; a name from the list cannot drive the terminal; the JSON report tells the run.
+TEST_F(RunnerE2e, PrivateFilesHarmlessProgressAndTheRunInTheReport) {
+    startFleet({"127.0.0.92"});
+    writeList({rec(1, "\x1b]0;owned\x07\x1b[31mred", 92)});
+    const mode_t old = ::umask(022);
+    Result r = runner({"check", "--all", "--report", "out/run.json"});
+    ::umask(old);
+    ASSERT_EQ(r.code, 0) << r.errors;
+    EXPECT_EQ(r.errors.find('\x1b'), std::string::npos) << r.errors;
+    EXPECT_NE(r.errors.find("No.001 \\x1B]0;owned\\x07\\x1B[31mred 127.0.0.92 #000"),
+              std::string::npos)
+        << r.errors;
+
+    auto mode = [](const fs::path& p) {
+        return static_cast<int>(fs::status(p).permissions() & fs::perms::all);
+    };
+    EXPECT_EQ(mode(m_dir / "work"), 0700);
+    EXPECT_EQ(mode(m_dir / "work" / "QLX00EE80000092R1.txt"), 0600);
+    EXPECT_EQ(mode(m_dir / "out"), 0700);
+    EXPECT_EQ(mode(m_dir / "out" / "run.json"), 0600);
+    EXPECT_EQ(mode(m_dir / "out" / "run"), 0700);
+    EXPECT_EQ(mode(m_dir / "out" / "run" / "No001-127.0.0.92.txt"), 0600);
+
+    const std::string json = readBytes(m_dir / "out" / "run.json");
+    EXPECT_TRUE(
+        json.starts_with("{\n  \"run\": {\"verb\": \"check\", \"selection\": \"--all\", "
+                         "\"start\": \""))
+        << json;
+    EXPECT_NE(json.find("\"counts\": {\"selected\": 1, \"served\": 1, \"ok\": 1, \"failed\": 0, "
+                        "\"unrecorded\": 0}, \"version\": \""),
+              std::string::npos)
+        << json;
+    // Local times with their offset, such as "2026-12-08T09:10:11+09:00".
+    const size_t start = json.find("\"start\": \"") + 10;
+    ASSERT_GT(json.size(), start + 25);
+    const std::string stamp = json.substr(start, 25);
+    EXPECT_EQ(stamp[10], 'T') << stamp;
+    EXPECT_TRUE(stamp[19] == '+' || stamp[19] == '-') << stamp;
+    EXPECT_EQ(stamp[22], ':') << stamp;
+    EXPECT_NE(json.find("\"devices\": [\n    {\"no\": 1, "), std::string::npos) << json;
+}
+
+// The search from the command line: each device once, no login, and only --apply stores.
+TEST_F(RunnerE2e, SearchPrintsEachDeviceOnceAndStoresOnlyWhenAsked) {
+    std::vector<std::string> args = {"--port", "2392"};
+    for (const char* d : {"127.0.0.93,mac=00:ee:80:e2:10:93,model=AB12-NODE93",
+                          "127.0.0.94,mac=00:ee:80:e2:10:94,model=AB12-NODE94"})
+        args.insert(args.end(), {"--device", d});
+    ASSERT_TRUE(m_sim.start(args, 2)) << m_sim.errors();
+    std::string moved = rec(1, "moved", 99);
+    moved.replace(moved.find("00:EE:80:00:00:99"), 17, "00:EE:80:E2:10:93");
+    writeList({moved});
+    const std::string before = readBytes(m_dir / "list.csv");
+
+    Result look = runner({"search", "--own-address", "127.0.0.1"});
+    ASSERT_EQ(look.code, 0) << look.errors;
+    auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = look.output.find(what); at != std::string::npos;
+             at = look.output.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("found 127.0.0.93 00:EE:80:E2:10:93 AB12-NODE93"), 1u) << look.output;
+    EXPECT_EQ(count("found 127.0.0.94 00:EE:80:E2:10:94 AB12-NODE94"), 1u) << look.output;
+    EXPECT_EQ(count("admin"), 0u) << look.output;
+    EXPECT_EQ(count("plume"), 0u) << look.output;
+    EXPECT_EQ(count("No.001 would change: address 127.0.0.99 -> 127.0.0.93\n"), 1u) << look.output;
+    EXPECT_EQ(count("would be added: 127.0.0.94 00:EE:80:E2:10:94 AB12-NODE94\n"), 1u)
+        << look.output;
+    EXPECT_EQ(readBytes(m_dir / "list.csv"), before);
+
+    look = runner({"search", "--own-address", "127.0.0.1", "--apply"});
+    ASSERT_EQ(look.code, 0) << look.errors;
+    EXPECT_EQ(count("No.001 changes: address 127.0.0.99 -> 127.0.0.93\n"), 1u) << look.output;
+    EXPECT_EQ(devlist::FieldGet(devlist::kIpAddress, list()[0]), "127.0.0.93");
 }
 
 }  // namespace

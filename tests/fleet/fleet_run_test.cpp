@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devlist/fields.h"
@@ -14,7 +17,9 @@
 #include "fake_tcp_socket.h"
 #include "file_bytes.h"
 #include "fleet/fleet_run.h"
+#include "session/bounded_text.h"
 #include "silent_dialogs.h"
+#include "text/cp932.h"
 
 namespace {
 
@@ -38,14 +43,33 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::unique_ptr<fleet::FleetRun> makeRun(int parallel) {
-        fleet::FleetOptions options;
+    std::unique_ptr<fleet::FleetRun> makeRun(int parallel, fleet::FleetOptions options = {}) {
         options.parallel = parallel;
         options.workFolder = m_dir;
         fleet::FleetRun::Hooks hooks;
         hooks.finished = [this] { m_finishedAt = static_cast<int>(m_loop.tickCount()); };
+        hooks.deviceDone = [this](const fleet::DeviceResult& r) {
+            m_results.push_back(r.row.message);
+        };
         return std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_writer,
                                                  options, m_devices, hooks);
+    }
+
+    // The list writes run on their own thread in real time: virtual time moves a millisecond at
+    // a time and waits for the writes given meanwhile, so each completion comes back at the
+    // virtual moment of its result.
+    void advance(fleet::FleetRun& run, uint32_t ms) {
+        for (uint32_t i = 0; i < ms; ++i) {
+            m_loop.advance(1);
+            settle(run);
+        }
+    }
+    void settle(fleet::FleetRun& run) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (run.writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            m_loop.runPending();
+        }
     }
 
     fs::path m_dir;
@@ -57,7 +81,13 @@ protected:
     testsupport::SilentDialogs m_dialogs;
     fleet::ListWriter m_writer{""};
     int m_finishedAt = -1;
+    std::vector<std::string> m_results;  // the messages, as the results came
 };
+
+std::string messageOf(const std::string& list, size_t line) {
+    return devlist::FieldGet(devlist::kMessage,
+                             devlist::LineStore::fromFileBytes(testsupport::readBytes(list))[line]);
+}
 
 TEST_F(FleetRunTest, WorkersServeInRoundsWithTheirOwnPause) {
     struct Case {
@@ -70,7 +100,7 @@ TEST_F(FleetRunTest, WorkersServeInRoundsWithTheirOwnPause) {
         m_loop.setNow(0);
         auto run = makeRun(c.parallel);
         run->start();
-        m_loop.advance(40000);
+        advance(*run, 40000);
         EXPECT_EQ(m_finishedAt, c.finishedAt) << c.parallel;
         EXPECT_EQ(run->rows().size(), 5u) << c.parallel;
         EXPECT_EQ(run->ngCount(), 5) << c.parallel;
@@ -99,9 +129,9 @@ TEST_F(FleetRunTest, StopLetsRunningDevicesFinishAbortClosesThem) {
         const size_t before = m_network.connections().size();
         auto run = makeRun(2);
         run->start();
-        m_loop.advance(static_cast<uint32_t>(c.at));
+        advance(*run, static_cast<uint32_t>(c.at));
         c.abort ? run->abort() : run->stop();
-        m_loop.advance(20000);
+        advance(*run, 20000);
         EXPECT_EQ(m_finishedAt, c.finishedAt) << c.what;
         EXPECT_EQ(run->rows().size(), c.rows) << c.what;
         EXPECT_EQ(m_network.connections().size() - before, 2u) << c.what;  // no third device
@@ -110,6 +140,106 @@ TEST_F(FleetRunTest, StopLetsRunningDevicesFinishAbortClosesThem) {
                 EXPECT_FALSE(m_network.connections()[i]->isOpen()) << c.what;
         }
     }
+}
+
+// Every device refuses the login at once, so its true result is "#104 NG ID/PASS Login Error".
+// A list write that took its time on the loop (another program holding the lock for 15 s, a list
+// of 50 MiB) would hold every dialogue meanwhile and turn them into time-outs.
+TEST_F(FleetRunTest, ASlowListWriteNeverHoldsTheDialogues) {
+    struct Case {
+        const char* what;
+        bool lockHeld;
+        size_t padBytes;  // lines after the records that make the list big
+    } cases[] = {{"lock held for 15 s", true, 0}, {"a list of 50 MiB", false, size_t{50} << 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string padding(c.padBytes, 'x');
+        if (c.padBytes > 0)
+            testsupport::writeBytes(m_list, testsupport::readBytes(m_list) + padding + "\r\n");
+        m_results.clear();
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        std::atomic<bool> release{false};
+        std::thread holder;
+        std::atomic<bool> held{false};
+        if (c.lockHeld) {
+            holder = std::thread([&] {
+                fleet::ListLock lock(m_list);
+                held = true;
+                // Released by the test, or after a long while when a stalled loop never gets
+                // there.
+                const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (!release && std::chrono::steady_clock::now() < limit)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            });
+            while (!held) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        size_t answered = m_network.connections().size();
+        auto run = makeRun(5);
+        run->start();
+        for (uint32_t t = 0; t < 15000; ++t) {
+            for (; answered < m_network.connections().size(); ++answered)
+                m_network.connections()[answered]->deliver("login Incorrect\r\n");
+            m_loop.advance(1);
+        }
+        // Every result came while the lock was still held.
+        EXPECT_EQ(m_results, std::vector<std::string>(5, "#104 NG ID/PASS Login Error"));
+        release = true;
+        if (holder.joinable()) holder.join();
+        settle(*run);
+        EXPECT_TRUE(run->finished());
+        // The first result may have gone to the lock alone; the rest waited and went together.
+        if (c.lockHeld) {
+            EXPECT_LE(run->writeBatches(), 2);
+        }
+        for (size_t line = 0; line < 5; ++line)
+            EXPECT_EQ(messageOf(m_list, line), "#104 NG ID/PASS Login Error") << line;
+        if (c.padBytes > 0) {
+            EXPECT_NE(testsupport::readBytes(m_list).find(padding), std::string::npos);
+        }
+    }
+}
+
+TEST_F(FleetRunTest, ASendWithoutItsFileServesTheOthersAndLeavesItsLine) {
+    testsupport::writeBytes(m_dir / "own.txt", "L1\r\n");
+    // Records 2 and 4 name no file that is there; the others have theirs.
+    for (auto& d : m_devices) {
+        const std::string file = d.number % 2 ? (m_dir / "own.txt").string() : "gone.txt";
+        d.record.replace(d.record.find("x.txt"), 5, file);
+        d.identity.bytes = d.record;
+    }
+    devlist::LineStore lines;
+    for (const auto& d : m_devices) lines.lines().push_back(d.record);
+    testsupport::writeBytes(m_list, lines.toBytes());
+    m_writer = fleet::ListWriter(m_list);
+    fleet::FleetOptions options;
+    options.mode = session::SessionMode::BulkSend;
+    options.settings.sendMethod = 1;
+    const size_t before = m_network.connections().size();
+    auto run = makeRun(2, options);
+    run->start();
+    advance(*run, 40000);
+    EXPECT_TRUE(run->finished());
+    EXPECT_EQ(m_network.connections().size() - before, 3u);
+    const std::string missing = text::sj("送信ファイル gone.txt が見つかりません。");
+    ASSERT_EQ(run->rows().size(), 5u);
+    int skipped = 0;
+    for (const auto& row : run->rows()) skipped += row.message == missing;
+    EXPECT_EQ(skipped, 2);
+    EXPECT_EQ(run->ngCount(), 5);  // three time-outs and two not served
+    const auto list = devlist::LineStore::fromFileBytes(testsupport::readBytes(m_list));
+    EXPECT_EQ(list[1], lines[1]);
+    EXPECT_EQ(list[3], lines[3]);
+    EXPECT_EQ(devlist::FieldGet(devlist::kMessage, list[0]), "#404 NG Time Out");
+}
+
+TEST(SessionTextCap, ARunSharesOneBudgetAndASessionAloneKeepsItsOwnCap) {
+    EXPECT_EQ(fleet::SessionTextCap(1), session::BoundedText::kDefaultCapBytes);
+    EXPECT_EQ(fleet::SessionTextCap(0), session::BoundedText::kDefaultCapBytes);
+    for (int workers : {8, 64, 128})
+        EXPECT_LE(2 * static_cast<size_t>(workers) * fleet::SessionTextCap(workers),
+                  fleet::kRunTextBudgetBytes)
+            << workers;
 }
 
 }  // namespace

@@ -54,8 +54,14 @@ TEST(Selection, OptionsNarrowTheRecordsServed) {
         {{{"--group", "1"}, {"--checked", ""}}, {1}},
         {{{"--no", "2,4-5"}}, {2, 4, 5}},
         {{{"--no", "1-4"}, {"--group", "3"}}, {3}},
-        {{{"--failed", ""}}, {3, 4}},  // checked and not "#000"
+        // --failed and --match select on their own, from every record; a further option narrows.
+        {{{"--failed", ""}}, {2, 3, 4}},
+        {{{"--failed", ""}, {"--checked", ""}}, {3, 4}},
         {{{"--all", ""}, {"--failed", ""}}, {2, 3, 4}},
+        {{{"--match", "room"}}, {5}},
+        {{{"--match", "a"}, {"--group", "1"}}, {1}},
+        {{{"--no", "5-9"}}, {5}},
+        {{{"--no", "6-9"}}, {}},
         {{{"--all", ""}, {"--match", "127.0.0"}}, {1, 2, 3, 4}},
         {{{"--all", ""}, {"--match", "room"}, {"--match", "10.1"}}, {5}},
         {{{"--all", ""}, {"--match", "plume"}}, {}},  // the password is never shown
@@ -72,6 +78,27 @@ TEST(Selection, OptionsNarrowTheRecordsServed) {
         for (int i : fleet::Select(s, fleetList())) numbers.push_back(i + 1);
         EXPECT_EQ(numbers, c.expected) << label;
     }
+}
+
+TEST(Selection, SaysWhatItSelectedAndWhyNothing) {
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> options;
+        std::string text;
+    } cases[] = {
+        {{}, "--checked"},
+        {{{"--all", ""}, {"--failed", ""}}, "--all --failed"},
+        {{{"--no", "3,7-12"}, {"--match", "room a"}}, "--no 3,7-12 --match room a"},
+    };
+    for (const auto& c : cases) {
+        fleet::Selection s;
+        for (const auto& [option, value] : c.options) fleet::AddSelectionOption(s, option, value);
+        EXPECT_EQ(fleet::SelectionText(s), c.text);
+    }
+    EXPECT_EQ(fleet::NothingSelectedText(fleetList()), "no record selected: 5 records, 3 checked");
+    LineStore unchecked(std::vector<std::string>{rec(1, "F0000000", "a", "127.0.0.1", ""),
+                                                 rec(2, "F0000000", "b", "127.0.0.2", "")});
+    EXPECT_TRUE(fleet::Select({}, unchecked).empty());
+    EXPECT_EQ(fleet::NothingSelectedText(unchecked), "no record selected: 2 records, 0 checked");
 }
 
 TEST(Selection, RefusesMalformedValues) {
@@ -125,6 +152,15 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
          {session::kResultFailure, "failure: a,b\r\nc", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
          "2024/05/06 07:08:09,#421 NG failure: a b  c,QLXsave"},
+        // The line break the reply ended with leaves no blanks behind, whatever it was.
+        {"failure text without its line break",
+         {session::kResultFailure, "failure: busy\r\n", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#421 NG failure: busy,QLXsave"},
+        {"failure text of blanks only",
+         {session::kResultFailure, "\r\n\t ", false, {}, {}, {}, stamp},
+         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
+         "2024/05/06 07:08:09,#421 NG,QLXsave"},
         {"pending keeps the message",
          {session::kResultPending, "", false, {}, {}, {}, stamp},
          "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
@@ -285,23 +321,73 @@ TEST(RunReport, CsvAndJsonGolden) {
                   "018,\"a,\"\"b\"\"\",127.0.0.18,23,2024/05/06 07:08:09,2024/05/06 07:08:10,"
                   "1.234,421,NG failure: busy,,2: .sysName;" +
                   text::sj("機器") + "\r\n");
+    fleet::RunSummary run{"check",
+                          "--all --match " + text::sj("会議"),
+                          {2024, 5, 6, 7, 8, 0, 32400},
+                          {2024, 5, 6, 7, 9, 0, 32400},
+                          3,
+                          1,
+                          1,
+                          0,
+                          "1.0"};
+    r.start.utcOffsetSeconds = r.end.utcOffsetSeconds = 32400;
+    f.start.utcOffsetSeconds = f.end.utcOffsetSeconds = -18000;
     EXPECT_EQ(
-        fleet::ReportJson({r, f}),
-        "[\n  {\"no\": 17, \"name\": \"会議室B\", \"address\": \"127.0.0.18\", \"port\": 23, "
-        "\"start\": \"2024/05/06 07:08:09\", \"end\": \"2024/05/06 07:08:10\", "
+        fleet::ReportJson(run, {r, f}),
+        "{\n  \"run\": {\"verb\": \"check\", \"selection\": \"--all --match 会議\", "
+        "\"start\": \"2024-05-06T07:08:00+09:00\", \"end\": \"2024-05-06T07:09:00+09:00\", "
+        "\"counts\": {\"selected\": 3, \"served\": 2, \"ok\": 1, \"failed\": 1, "
+        "\"unrecorded\": 0}, \"version\": \"1.0\"},\n  \"devices\": [\n"
+        "    {\"no\": 17, \"name\": \"会議室B\", \"address\": \"127.0.0.18\", \"port\": 23, "
+        "\"start\": \"2024-05-06T07:08:09+09:00\", \"end\": \"2024-05-06T07:08:10+09:00\", "
         "\"seconds\": 1.234, \"code\": \"000\", \"result\": \"OK 正常送信\", \"files\": "
         "[\"QLXq2.txt\", \"QLXR1.txt\"], \"changed\": null},\n"
-        "  {\"no\": 18, \"name\": \"a,\\\"b\\\"\", \"address\": \"127.0.0.18\", \"port\": 23, "
-        "\"start\": \"2024/05/06 07:08:09\", \"end\": \"2024/05/06 07:08:10\", "
+        "    {\"no\": 18, \"name\": \"a,\\\"b\\\"\", \"address\": \"127.0.0.18\", \"port\": 23, "
+        "\"start\": \"2024-05-06T07:08:09-05:00\", \"end\": \"2024-05-06T07:08:10-05:00\", "
         "\"seconds\": 1.234, \"code\": \"421\", \"result\": \"NG failure: busy\", "
-        "\"files\": [], \"changed\": {\"count\": 2, \"names\": [\".sysName\", \"機器\"]}}\n]\n");
-    EXPECT_EQ(fleet::ReportJson({}), "[]\n");
+        "\"files\": [], \"changed\": {\"count\": 2, \"names\": [\".sysName\", \"機器\"]}}\n  "
+        "]\n}\n");
+    EXPECT_EQ(fleet::ReportJson(run, {}).substr(fleet::ReportJson(run, {}).find("\"devices\"")),
+              "\"devices\": []\n}\n");
     // A send that changed nothing says so; only a row without a send's dumps stays empty.
     EXPECT_EQ(fleet::ChangedColumn(std::vector<std::string>{}), "0");
     EXPECT_EQ(fleet::ChangedColumn(std::nullopt), "");
     EXPECT_TRUE(fleet::IsJsonReport("x/run.JSON"));
     EXPECT_EQ(fleet::TranscriptFolder("x/run.csv"), std::filesystem::path("x/run"));
     EXPECT_EQ(fleet::TranscriptName(3, "../x"), "No003-___x.txt");
+}
+
+// Whatever a device or the list holds, the CSV opens in a spreadsheet as text: valid code page
+// 932, no formula, the changed names told apart.
+TEST(RunReport, CsvFieldsASpreadsheetCanTrust) {
+    struct Case {
+        std::string name, message;
+        std::vector<std::string> changed;
+        std::string row;  // Name, Code, Result, Files, Changed
+    } cases[] = {
+        {"=HYPERLINK(\"x\")", "#000 OK", {}, "\"'=HYPERLINK(\"\"x\"\")\",000,OK,,0"},
+        {"+1", "#421 NG failure: -x", {}, "'+1,421,NG failure: -x,,0"},
+        {"-2", "@SUM(A1)", {}, "'-2,,'@SUM(A1),,0"},  // a message without a code
+        {"@me", "#421 NG failure: \x80\xff", {}, "'@me,421,NG failure: ??,,0"},
+        {"a\x82", "#404 NG Time Out", {}, "a?,404,NG Time Out,,0"},
+        {"x", "#000 OK", {"a;b", "c", "d\"e"}, "x,000,OK,,\"3: \"\"a;b\"\";c;\"\"d\"\"\"\"e\"\"\""},
+    };
+    for (const auto& c : cases) {
+        fleet::ReportRow r;
+        r.number = 1;
+        r.name = c.name;
+        r.address = "127.0.0.1";
+        r.message = c.message;
+        r.changed = c.changed;
+        std::string csv = fleet::ReportCsv({r});
+        csv = csv.substr(csv.find("\r\n") + 2);
+        const size_t name = c.row.find(',');
+        EXPECT_EQ(csv, "001," + c.row.substr(0, name) +
+                           ",127.0.0.1,0,2000/01/01 00:00:00,2000/01/01 00:00:00,0.000" +
+                           c.row.substr(name) + "\r\n")
+            << c.name;
+        EXPECT_EQ(text::decode(csv, "#").find('#'), std::string::npos) << c.name;
+    }
 }
 
 TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {

@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dialogue.h"
@@ -117,7 +119,16 @@ protected:
         hooks.finished = [&] { o.finishedAt = loop.tickCount() - t0; };
         fleet::FleetRun run(loop, clock, network, dialogs, writer, options, devices, hooks);
         run.start();
-        loop.advance(60000);
+        // The list write runs on its own thread in real time: virtual time moves a millisecond
+        // at a time and waits for the write, so its completion comes at its virtual moment.
+        for (int ms = 0; ms < 60000 && !run.finished(); ++ms) {
+            loop.advance(1);
+            const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (run.writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                loop.runPending();
+            }
+        }
         EXPECT_TRUE(run.finished());
 
         o.sent = network.last().sent();
@@ -205,8 +216,9 @@ TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
             EXPECT_EQ(prompt.list, prescribed.list);
             EXPECT_LE(prompt.finishedAt, prescribed.finishedAt);
             if (c.device == "127.0.0.1" && c.script.empty()) {
-                // A device that answers at once is served at once: no pause of any kind.
-                EXPECT_EQ(prompt.finishedAt, 0u);
+                // A device that answers at once is served at once: no pause of any kind (the
+                // list write's completion is seen at the next virtual millisecond).
+                EXPECT_LE(prompt.finishedAt, 1u);
                 EXPECT_GE(prescribed.finishedAt, 4 * session::kLoginPauseMs);
             }
         }

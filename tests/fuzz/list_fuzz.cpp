@@ -18,6 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     devlist::ListBuild build = devlist::BuildListRecords(raw);
     devlist::LineStore& list = build.records;
     if (list.size() > 999) __builtin_trap();
+    if (build.fileLine.size() != list.size()) __builtin_trap();
+    for (int line : build.fileLine) {
+        if (!devlist::HasRecordNumber(raw[static_cast<size_t>(line)])) __builtin_trap();
+    }
     for (const auto& line : list.lines()) {
         if (line.size() > 4 + 255) __builtin_trap();
     }

@@ -13,6 +13,7 @@ set(expected
     ${DATADIR}/applications/qlx-setting.desktop
     ${DATADIR}/icons/hicolor/scalable/apps/qlx-setting.svg
     ${DATADIR}/man/man1/qlx-setting.1.gz
+    ${DATADIR}/man/man5/qlx-setting.5.gz
     ${DATADIR}/doc/qlx-setting/copyright
     ${DATADIR}/doc/qlx-setting/changelog.gz)
 if(WITH_DEVSIM)

@@ -381,6 +381,11 @@ TEST(ClockTexts, AreZeroPaddedTwentyFourHourWithSlashesAndColons) {
     EXPECT_EQ(platform::dateText(t), "2007/03/04");
     EXPECT_EQ(platform::shortDateText(t), "07/03/04");
     EXPECT_EQ(platform::timeText(t), "21:05:09");
+    EXPECT_EQ(platform::isoText(t), "2007-03-04T21:05:09+00:00");
+    t.utcOffsetSeconds = 9 * 3600;
+    EXPECT_EQ(platform::isoText(t), "2007-03-04T21:05:09+09:00");
+    t.utcOffsetSeconds = -(3 * 3600 + 30 * 60);
+    EXPECT_EQ(platform::isoText(t), "2007-03-04T21:05:09-03:30");
     platform::SystemClock clock;
     platform::LocalTime now = clock.now();
     EXPECT_EQ(platform::dateText(now).size(), 10u);

@@ -97,6 +97,36 @@ TEST(QtTcpSocket, AHandlerMayDestroyTheSocketThatCalledItEvenDuringAWait) {
     EXPECT_EQ(calls, 2);
 }
 
+// A device that sends far more than the program reads at once: Qt reads only a bounded amount
+// ahead, the rest waits in the system, and every byte still arrives, in order.
+TEST(QtTcpSocket, AFloodIsReadInBoundedChunksAndNothingIsLost) {
+    Peer peer;
+    QtTcpSocket socket;
+    std::string received;
+    size_t largest = 0;
+    socket.setHandlers({{},
+                        [&] {
+                            std::string chunk = socket.receive();
+                            largest = std::max(largest, chunk.size());
+                            received += chunk;
+                        },
+                        [](int&) {}});
+    ASSERT_TRUE(socket.open("127.0.0.1", peer.port()));
+    spin(2000, [&] { return peer.conn != nullptr; });
+    ASSERT_NE(peer.conn, nullptr);
+    std::string sent(size_t{8} << 20, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<char>('a' + i % 23);
+    peer.conn->write(sent.data(), static_cast<qint64>(sent.size()));
+    // The server's side is written by the same loop: a sleep between turns lets the data pile
+    // up at the reading side, as a device flooding faster than the program reads does.
+    spin(20000, [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return received.size() == sent.size();
+    });
+    EXPECT_TRUE(received == sent) << received.size();
+    EXPECT_LE(largest, size_t{1} << 20);
+}
+
 TEST(QtTcpSocket, ARefusedConnectionReportsItsErrorAndSendsAreDropped) {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress("127.0.0.1"), 0));

@@ -51,7 +51,16 @@ std::unique_ptr<platform::Timer> FakeEventLoop::createTimer() {
 }
 
 void FakeEventLoop::post(std::function<void()> event) {
-    m_pending.push_back(std::move(event));
+    std::lock_guard<std::mutex> lock(m_postedMutex);
+    m_posted.push_back(std::move(event));
+}
+
+bool FakeEventLoop::takePosted() {
+    std::lock_guard<std::mutex> lock(m_postedMutex);
+    if (m_posted.empty()) return false;
+    for (auto& e : m_posted) m_pending.push_back(std::move(e));
+    m_posted.clear();
+    return true;
 }
 
 void FakeEventLoop::postAt(uint32_t atMs, std::function<void()> event) {
@@ -59,7 +68,7 @@ void FakeEventLoop::postAt(uint32_t atMs, std::function<void()> event) {
 }
 
 void FakeEventLoop::runPending() {
-    while (!m_pending.empty()) {
+    while (takePosted() || !m_pending.empty()) {
         auto ev = std::move(m_pending.front());
         m_pending.pop_front();
         ev();
@@ -124,7 +133,7 @@ void FakeEventLoop::processEvents(uint32_t maxSleepMs) {
         }
         ~Depth() { --loop.m_depth; }
     } depth(*this);
-    if (!m_pending.empty() || fireNextDue(m_now)) {
+    if (takePosted() || !m_pending.empty() || fireNextDue(m_now)) {
         runPending();
         return;
     }

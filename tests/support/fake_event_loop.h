@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/event_loop.h"
@@ -24,8 +25,8 @@ public:
     void processEvents(uint32_t maxSleepMs) override;
     std::unique_ptr<platform::Timer> createTimer() override;
 
-    // Queues an event to run at the next dispatch, or at a later virtual time.
-    void post(std::function<void()> event);
+    // Queues an event to run at the next dispatch (from any thread), or at a later virtual time.
+    void post(std::function<void()> event) override;
     void postAt(uint32_t atMs, std::function<void()> event);
     // Moves time forward by ms, firing timers and timed events on the way.
     void advance(uint32_t ms);
@@ -50,6 +51,10 @@ private:
     int m_depth = 0;
     int m_maxDepth = 0;
     std::deque<std::function<void()>> m_pending;
+    // Events posted by other threads, taken into m_pending at the next dispatch.
+    std::mutex m_postedMutex;
+    std::deque<std::function<void()>> m_posted;
+    bool takePosted();
     struct Timed {
         uint32_t at;
         uint64_t seq;

@@ -29,8 +29,14 @@ private:
 
 }  // namespace
 
-QtEventLoop::QtEventLoop() {
+QtEventLoop::QtEventLoop() : m_receiver(std::make_unique<QObject>()) {
     m_clock.start();
+}
+
+QtEventLoop::~QtEventLoop() = default;
+
+void QtEventLoop::post(std::function<void()> event) {
+    QMetaObject::invokeMethod(m_receiver.get(), std::move(event), Qt::QueuedConnection);
 }
 
 uint32_t QtEventLoop::tickCount() {

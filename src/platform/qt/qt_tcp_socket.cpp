@@ -6,8 +6,17 @@
 #include "text/cp932.h"
 
 namespace platform::qt {
+namespace {
+
+// What Qt reads ahead of the program from one connection. Unbounded, a device that floods keeps
+// the whole flood in Qt's buffer until the program gets to it; bounded, the rest waits in the
+// system's socket buffer and the device is slowed down by TCP itself.
+constexpr qint64 kReadAheadBytes = qint64{256} << 10;
+
+}  // namespace
 
 QtTcpSocket::QtTcpSocket() : m_socket(std::make_unique<QTcpSocket>()) {
+    m_socket->setReadBufferSize(kReadAheadBytes);
     // One posted notification at a time: whatever arrives before it is dispatched is read by it
     // as one chunk; what arrives while its handler waits raises a new one.
     QObject::connect(m_socket.get(), &QTcpSocket::readyRead, m_socket.get(), [this] {

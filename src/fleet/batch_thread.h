@@ -1,0 +1,66 @@
+// One thread that takes work in the order it is posted and hands its handler everything that
+// arrived since its last turn as one batch, so the slow part (a lock, a rewrite, an fsync) is
+// paid once per batch and never on the posting thread. Destruction waits until every item
+// posted has been handled.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace fleet {
+
+template <typename T>
+class BatchThread {
+public:
+    using Handler = std::function<void(std::vector<T>& batch)>;
+
+    explicit BatchThread(Handler handler) : m_handler(std::move(handler)) {
+        m_thread = std::thread([this] { loop(); });
+    }
+    ~BatchThread() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_closing = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    BatchThread(const BatchThread&) = delete;
+    BatchThread& operator=(const BatchThread&) = delete;
+
+    void post(T item) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_items.push_back(std::move(item));
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    void loop() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_closing || !m_items.empty(); });
+            if (m_items.empty()) return;
+            std::vector<T> batch;
+            batch.swap(m_items);
+            lock.unlock();
+            m_handler(batch);
+            batch = {};  // what the items hold goes before the next wait
+            lock.lock();
+        }
+    }
+
+    Handler m_handler;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<T> m_items;
+    bool m_closing = false;
+    std::thread m_thread;  // started in the constructor body, once every member is there
+};
+
+}  // namespace fleet

@@ -1,0 +1,225 @@
+#include "runner/plan_command.h"
+
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstdio>
+#include <system_error>
+
+#include "devlist/edit_panel.h"
+#include "devlist/fields.h"
+#include "fleet/dump_diff.h"
+#include "fleet/fleet_run.h"
+#include "fleet/headless_dialogs.h"
+#include "fleet/list_writer.h"
+#include "fleet/run_report.h"
+#include "fleet/send_file.h"
+#include "fleet/selection.h"
+#include "platform/files.h"
+#include "platform/qt/qt_event_loop.h"
+#include "platform/qt/qt_tcp_socket.h"
+#include "runner/run_files.h"
+#include "runner/signal_watch.h"
+#include "text/cp932.h"
+
+namespace runner {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct DevicePlan {
+    int number = 0;
+    std::string heading;             // "No.001 受付 127.0.0.2", code page 932
+    std::vector<std::string> lines;  // code page 932
+    bool answered = false;
+};
+
+// A folder of its own under the temporary folder, for a plan that keeps no report.
+std::optional<fs::path> scratchFolder() {
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    std::string pattern = (base / "qlx-plan-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) return std::nullopt;
+    return fs::path(pattern);
+}
+
+// The check's dump, as the dialogue wrote it into the plan's folder; nullopt when it wrote none.
+std::optional<std::string> readCheckDump(const fs::path& folder, const fleet::ReportRow& row) {
+    auto name = std::find_if(row.files.begin(), row.files.end(),
+                             [](const std::string& f) { return f.ends_with("q2.txt"); });
+    if (name == row.files.end()) return std::nullopt;
+    const fs::path path = platform::nativeIn(folder, *name);
+    std::error_code ec;
+    if (fs::file_size(path, ec) > fleet::kMaxDumpBytes || ec) return std::nullopt;
+    return platform::readFileNative(path);
+}
+
+}  // namespace
+
+int PlanCommand::run() {
+    const CliOptions& o = m_options;
+    SignalWatch interruptWatch;  // before any thread starts, so that none takes the signals
+    RunFiles files = LocateRunFiles(o);
+    if (!files.error.empty()) {
+        Complain(files.error);
+        return kExitFiles;
+    }
+    auto list = fleet::LoadList(files.listFile);
+    if (!list) {
+        Complain("cannot read a device list from " + Shown(files.listFile));
+        return kExitFiles;
+    }
+    std::vector<fleet::FleetDevice> devices;
+    for (int index : fleet::Select(o.selection, list->records)) {
+        const int raw = list->rawLine[static_cast<size_t>(index)];
+        devices.push_back({index + 1,
+                           list->records[static_cast<size_t>(index)],
+                           {raw, list->raw[static_cast<size_t>(raw)]}});
+    }
+    if (devices.empty()) {
+        Complain(fleet::NothingSelectedText(list->records));
+        return kExitUsage;
+    }
+
+    // The dialogue's files go where the transcripts go, never into the work folder.
+    fs::path folder;
+    const bool keep = !o.reportFile.empty();
+    if (keep) {
+        folder = fleet::TranscriptFolder(o.reportFile);
+        if (!platform::createDirectoriesNative(folder)) {
+            Complain("cannot create the folder " + folder.string());
+            return kExitFiles;
+        }
+    } else if (auto scratch = scratchFolder()) {
+        folder = *scratch;
+    } else {
+        Complain("cannot create a temporary folder");
+        return kExitFiles;
+    }
+    struct RemoveScratch {
+        const fs::path& folder;
+        bool keep;
+        ~RemoveScratch() {
+            std::error_code ec;
+            if (!keep) fs::remove_all(folder, ec);
+        }
+    } removeScratch{folder, keep};
+
+    platform::qt::QtEventLoop loop;
+    platform::qt::QtNetwork network;
+    platform::SystemClock clock;
+    fleet::HeadlessDialogs dialogs([](const std::string& text) { Say(Shown(text)); });
+    fleet::ListWriter writer(files.listFile);  // never called: a plan records nothing
+    fleet::FleetOptions options{session::SessionMode::BulkCheck, files.settings, o.parallel,
+                                folder};
+    options.recordResults = false;
+    const fleet::RunSettings& settings = files.settings;
+
+    std::vector<DevicePlan> plans;
+    std::vector<fleet::ReportRow> rows;
+    size_t done = 0;
+    int failed = 0;
+    bool transcriptFailed = false;
+    const size_t total = devices.size();
+    fleet::FleetRun::Hooks hooks;
+    hooks.deviceDone = [&](const fleet::DeviceResult& r) {
+        ++done;
+        fleet::ReportRow row = r.row;
+        DevicePlan plan;
+        plan.number = row.number;
+        plan.heading = "No." + devlist::ZeroPad(row.number, 3) + " " + row.name + " " + row.address;
+        // The settings lines exactly as a send to this record would stream them.
+        devlist::EditPanel panel;
+        devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{r.device.record}));
+        fleet::SendFileLoad send = fleet::LoadSendFile(
+            fleet::SendFilePath(settings.sendMethod, settings.commonSendFile, panel.rec.sendFile),
+            false);
+        // A send would not serve a record whose file is missing: there is nothing to predict.
+        if (!send.missing.empty()) row.message = send.missing;
+        std::optional<std::string> dump;
+        if (r.success && send.missing.empty()) dump = readCheckDump(folder, row);
+        if (dump) {
+            std::vector<fleet::PlanItem> items = fleet::PlanSend(*dump, send.lines.lines.lines());
+            if (send.lines.resetPending)
+                items.push_back({fleet::PlanItem::Kind::Send, "CPURESET", {}, {}});
+            row.changed = fleet::PlanNames(items);
+            plan.lines = fleet::PlanLines(items);
+            plan.answered = true;
+        } else {
+            ++failed;
+            plan.lines.push_back("failed: " + (r.success && send.missing.empty()
+                                                   ? std::string("no dump in ") + folder.string()
+                                                   : row.message));
+        }
+        if (!o.quiet) {
+            Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
+                Shown(plan.heading + " " + row.message));
+        }
+        if (keep) {
+            auto path = folder / text::toPath(fleet::TranscriptName(row.number, row.address));
+            if (!platform::writeFileAtomicNative(path, r.transcript)) transcriptFailed = true;
+        }
+        rows.push_back(std::move(row));
+        plans.push_back(std::move(plan));
+    };
+    hooks.finished = [] { QCoreApplication::quit(); };
+    fleet::FleetRun run(loop, clock, network, dialogs, writer, options, std::move(devices),
+                        std::move(hooks));
+
+    int interrupts = 0;
+    interruptWatch.watch([&] {
+        if (++interrupts == 1) {
+            if (!o.quiet) Complain("stopping after the devices in progress");
+            run.stop();
+        } else {
+            run.abort();
+        }
+    });
+    const platform::LocalTime started = clock.now();
+    run.start();
+    if (!run.finished()) QCoreApplication::exec();
+
+    // In record order, whatever order the workers finished in.
+    std::stable_sort(plans.begin(), plans.end(),
+                     [](const DevicePlan& a, const DevicePlan& b) { return a.number < b.number; });
+    for (const DevicePlan& plan : plans) {
+        std::printf("%s\n", Shown(plan.heading).c_str());
+        for (const std::string& line : plan.lines) std::printf("  %s\n", Shown(line).c_str());
+    }
+    std::fflush(stdout);
+    const bool outputFailed = std::ferror(stdout) != 0;
+
+    bool reportFailed = false;
+    if (keep) {
+        const fleet::RunSummary summary{"plan",
+                                        fleet::SelectionText(o.selection),
+                                        started,
+                                        clock.now(),
+                                        total,
+                                        done - static_cast<size_t>(failed),
+                                        static_cast<size_t>(failed),
+                                        0,
+                                        QLX_VERSION};
+        std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(summary, rows)
+                                                              : fleet::ReportCsv(rows);
+        reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
+        if (reportFailed) Complain("cannot write the report " + o.reportFile);
+    }
+    if (transcriptFailed) Complain("some transcripts could not be written");
+    const auto changing = std::count_if(rows.begin(), rows.end(), [](const fleet::ReportRow& r) {
+        return r.changed && !r.changed->empty();
+    });
+    Say("plan: " + std::to_string(done) + " device(s), " + std::to_string(done - failed) +
+        " answered, " + std::to_string(failed) + " failed, " + std::to_string(changing) +
+        " would change");
+    if (interrupts > 0) {
+        Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
+        return kExitInterrupted;
+    }
+    if (reportFailed || outputFailed) return kExitFiles;
+    return failed > 0 ? kExitSomeFailed : kExitOk;
+}
+
+}  // namespace runner

@@ -1,0 +1,186 @@
+// qlx-setting-cli plan against qlx-devsim on loopback: over a fleet whose records have settings
+// files of their own, the names plan says would change or be added are exactly those that send
+// followed by diff reports, device for device; a plan records nothing and leaves the work
+// folder alone, and after the send it finds nothing left to change.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "devlist/line_store.h"
+#include "devsim_process.h"
+#include "file_bytes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::readBytes;
+using testsupport::writeBytes;
+using Names = std::set<std::string>;
+
+constexpr int kPort = 2417;
+constexpr int kFirstHost = 141;
+
+// A record whose MAC address is the one the simulated device reports, so that its save name
+// (and with it the dump files' names) stays the same after a send records that address.
+std::string rec(int no, int host, const std::string& sendFile) {
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "%03d,F0000001,dev%d,127.0.0.%d,80,%d,00:EE:80:00:00:%02X,,,admin,plume,%s,,", no,
+                  no, host, kPort, host, sendFile.c_str());
+    return line;
+}
+
+std::string bare(std::string name) {
+    if (!name.empty() && name.front() == '.') name.erase(0, 1);
+    return name;
+}
+
+class PlanE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qlx-plan-e2e-XXXXXX";
+        m_dir = mkdtemp(tmpl);
+        // Each record is sent its own file ("fselect=1").
+        writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
+    }
+    void TearDown() override {
+        m_sim.stop();
+        fs::remove_all(m_dir);
+    }
+
+    struct Result {
+        int code = -1;
+        std::string errors, output;
+    };
+    Result runner(std::vector<std::string> args) {
+        QStringList list;
+        for (const auto& a : args) list << QString::fromStdString(a);
+        list << "--list"
+             << "list.csv"
+             << "--ini"
+             << "s.Ini"
+             << "--work"
+             << "work";
+        QProcess p;
+        p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
+        p.start(QStringLiteral(QLX_RUNNER_PATH), list);
+        Result r;
+        if (!p.waitForStarted(5000)) return r;
+        p.waitForFinished(60000);
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.errors = p.readAllStandardError().toStdString();
+        r.output = p.readAllStandardOutput().toStdString();
+        return r;
+    }
+
+    // The names of each record's "changed" in a JSON report, without their ".".
+    std::map<int, Names> reportedNames(const std::string& report) {
+        std::map<int, Names> out;
+        const QByteArray bytes = QByteArray::fromStdString(readBytes(m_dir / report));
+        // One object: the run, and its devices.
+        const QJsonArray rows = QJsonDocument::fromJson(bytes).object()["devices"].toArray();
+        for (const auto& row : rows) {
+            const QJsonObject o = row.toObject();
+            Names& names = out[o["no"].toInt()];
+            for (const auto& n : o["changed"].toObject()["names"].toArray())
+                names.insert(bare(n.toString().toStdString()));
+        }
+        return out;
+    }
+
+    // The variables diff reports as changed or added for record `no`, without their ".".
+    Names diffNames(int no) {
+        Result diff = runner({"diff", std::to_string(no)});
+        EXPECT_EQ(diff.code, 0) << no << diff.errors;
+        Names names;
+        for (const auto& prefix : {std::string("changed "), std::string("added   ")}) {
+            for (size_t at = diff.output.find(prefix); at != std::string::npos;
+                 at = diff.output.find(prefix, at + 1)) {
+                if (at != 0 && diff.output[at - 1] != '\n') continue;
+                const size_t start = at + prefix.size();
+                const std::string name =
+                    diff.output.substr(start, diff.output.find(':', start) - start);
+                if (name != "line") names.insert(bare(name));
+            }
+        }
+        return names;
+    }
+
+    fs::path m_dir;
+    e2e::DevSim m_sim;
+};
+
+TEST_F(PlanE2e, PredictsWhatSendThenDiffReportsDeviceForDevice) {
+    std::vector<std::string> devices;
+    for (const char* extra : {"", ",var.ntpServer=127.0.0.1", ",var.trapHost=10.0.0.1", "", "",
+                              ",name=hall", ",fault=wrong-password"})
+        devices.push_back("127.0.0." + std::to_string(kFirstHost + devices.size()) + extra);
+    std::vector<std::string> args = {"--no-search", "--port", std::to_string(kPort)};
+    for (const auto& d : devices) args.insert(args.end(), {"--device", d});
+    ASSERT_TRUE(m_sim.start(args, static_cast<int>(devices.size()))) << m_sim.errors();
+
+    writeBytes(m_dir / "mask.txt", ".ipAdEntNetMask=255.255.0.0\r\n.ntpServer=127.0.0.1\r\n");
+    writeBytes(m_dir / "mixed.txt",
+               "unset .trapHost\r\n.dhcpEnabled=1\r\n.trapHost=10.0.0.2\r\n"
+               ".ipAdEntNetMask=255.0.0.0\r\n.ipAdEntNetMask=255.255.255.0\r\n");
+    writeBytes(m_dir / "same.txt", ".dhcpEnabled=1\r\nDATE 24/01/01\r\n");
+    writeBytes(m_dir / "bare.txt", "sysName=\"renamed\"\r\nipAdEntNetMask=255.0.0.0\r\n");
+    const std::vector<std::string> sendFiles = {"mask.txt", "mask.txt", "mixed.txt", "same.txt",
+                                                "none.txt", "bare.txt", "mask.txt"};
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < sendFiles.size(); ++i)
+        lines.push_back(
+            rec(static_cast<int>(i) + 1, kFirstHost + static_cast<int>(i), sendFiles[i]));
+    writeBytes(m_dir / "list.csv", devlist::LineStore(lines).toBytes());
+    const std::string listBefore = readBytes(m_dir / "list.csv");
+
+    Result plan = runner({"plan", "--all", "--parallel", "3", "--report", "plan.json"});
+    EXPECT_EQ(plan.code, 1) << plan.errors;  // the device that refuses the login
+    EXPECT_EQ(readBytes(m_dir / "list.csv"), listBefore);
+    EXPECT_FALSE(fs::exists(m_dir / "work"));
+    EXPECT_TRUE(fs::exists(m_dir / "plan" / "QLX00EE8000008Dq2.txt"));
+    EXPECT_TRUE(fs::exists(m_dir / "plan" / "No001-127.0.0.141.txt"));
+    EXPECT_NE(plan.output.find("No.001 dev1 127.0.0.141\n"
+                               "  would change .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
+                               "  would add .ntpServer: 127.0.0.1\n"
+                               "No.002 dev2 127.0.0.142\n"
+                               "  would change .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
+                               "No.003 dev3 127.0.0.143\n"
+                               "  would change .ipAdEntNetMask: 255.0.0.0 -> 255.255.255.0\n"
+                               "  would change .trapHost: 10.0.0.1 -> 10.0.0.2\n"
+                               "  would send: unset .trapHost\n"
+                               "No.004 dev4 127.0.0.144\n"
+                               "  no change\n"
+                               "  would send: DATE 24/01/01\n"
+                               "No.005 dev5 127.0.0.145\n"
+                               "  no change\n"),
+              std::string::npos)
+        << plan.output;
+    EXPECT_NE(plan.output.find("No.007 dev7 127.0.0.147\n  failed: #104"), std::string::npos);
+    std::map<int, Names> planned = reportedNames("plan.json");
+    ASSERT_EQ(planned.size(), 7u);
+
+    Result send = runner({"send", "--all", "--parallel", "3"});
+    EXPECT_EQ(send.code, 1) << send.errors;
+    for (int no = 1; no <= 6; ++no) EXPECT_EQ(planned[no], diffNames(no)) << "record " << no;
+    EXPECT_TRUE(planned[7].empty());
+
+    // Sent once, the same files change nothing more.
+    Result again = runner({"plan", "--no", "1-6", "--report", "again.json"});
+    EXPECT_EQ(again.code, 0) << again.errors;
+    for (const auto& [no, names] : reportedNames("again.json"))
+        EXPECT_TRUE(names.empty()) << "record " << no;
+    EXPECT_NE(readBytes(m_dir / "again.json").find("\"changed\": {\"count\": 0, \"names\": []}"),
+              std::string::npos);
+}
+
+}  // namespace

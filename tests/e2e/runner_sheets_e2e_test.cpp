@@ -1,0 +1,136 @@
+// qlx-setting-cli with lists that went through a spreadsheet, against qlx-devsim on loopback:
+// a list it cannot take is refused with the reason, a header row is skipped with one word, and
+// search --apply keeps what the stored list leaves out.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "devlist/fields.h"
+#include "devlist/line_store.h"
+#include "devsim_process.h"
+#include "file_bytes.h"
+#include "text/cp932.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::readBytes;
+using testsupport::writeBytes;
+
+constexpr int kPort = 2393;
+const std::string kHeader =
+    "No,Flags,ListName,IpAddress,HttpPort,TelnetPort,MacAddress,ModelVersion,DeviceName,UserId,"
+    "Password,SendFile,LastSend,Message";
+
+struct Result {
+    int code = -1;
+    std::string errors;  // standard error, UTF-8
+};
+
+class RunnerSheetsE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qlx-sheets-XXXXXX";
+        m_dir = mkdtemp(tmpl);
+        writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\n");
+    }
+    void TearDown() override {
+        m_sim.stop();
+        fs::remove_all(m_dir);
+    }
+    std::string list() { return readBytes(m_dir / "list.csv"); }
+
+    Result runner(std::vector<std::string> args) {
+        QStringList list;
+        for (const auto& a : args) list << QString::fromStdString(a);
+        for (const char* a : {"--list", "list.csv", "--ini", "s.Ini", "--work", "work"})
+            list << QString::fromUtf8(a);
+        QProcess p;
+        p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
+        p.start(QStringLiteral(QLX_RUNNER_PATH), list);
+        Result r;
+        if (!p.waitForStarted(5000)) return r;
+        p.waitForFinished(60000);
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.errors = p.readAllStandardError().toStdString();
+        return r;
+    }
+
+    fs::path m_dir;
+    e2e::DevSim m_sim;
+};
+
+size_t count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(RunnerSheetsE2e, RefusesWhatIsNoListAndNeverServesAHeaderRow) {
+    ASSERT_TRUE(
+        m_sim.start({"--no-search", "--port", std::to_string(kPort), "--device", "127.0.0.94"}, 1))
+        << m_sim.errors();
+    const std::string device = "1,F0000001,東京本社 ルーム,127.0.0.94,80," + std::to_string(kPort) +
+                               ",00:EE:80:00:00:94,,,admin,plume,defalt.txt,,";
+    struct Case {
+        const char* what;
+        std::string file;
+        int code;
+        const char* told;  // part of standard error
+    } cases[] = {
+        {"UTF-8", device + "\n", 3, "UTF-8で保存されているため"},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + kHeader + "\n", 3, "UTF-8"},
+        {"every text cell quoted", "1,\"F0000001\",\"a\",\"127.0.0.94\"\n", 3,
+         "1行目の先頭10バイト以内に"},
+        {"an English header row", kHeader + "\n" + text::sj(device) + "\n", 0,
+         "list.csv の 1行目は番号の欄が数字ではない(見出し行など)ため、機器として扱いません。"},
+    };
+    for (const auto& c : cases) {
+        writeBytes(m_dir / "list.csv", c.file);
+        Result r = runner({"check", "--all"});
+        EXPECT_EQ(r.code, c.code) << c.what << "\n" << r.errors;
+        EXPECT_EQ(count(r.errors, c.told), 1u) << c.what << "\n" << r.errors;
+        const devlist::LineStore before = devlist::LineStore::fromFileBytes(c.file);
+        const devlist::LineStore after = devlist::LineStore::fromFileBytes(list());
+        if (c.code != 0) {
+            EXPECT_EQ(list(), c.file) << c.what;
+            continue;
+        }
+        // The header row is left as it was; the device after it got its result.
+        ASSERT_EQ(after.size(), 2u) << c.what;
+        EXPECT_EQ(after[0], kHeader) << c.what;
+        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, after[1]), text::sj("#000 OK 正常送信"));
+        EXPECT_EQ(count(r.errors, "] No."), 1u) << r.errors;  // one device served
+    }
+}
+
+TEST_F(RunnerSheetsE2e, SearchApplyKeepsWhatTheStoredListLeavesOut) {
+    ASSERT_TRUE(m_sim.start(
+        {"--port", "23195", "--device", "127.0.0.95,mac=00:ee:80:e2:30:95,model=AB12-NODE95"}, 1))
+        << m_sim.errors();
+    const std::string original =
+        "001,F0000000,kept,127.0.0.96,80,23,00:EE:80:E2:30:96,,,admin,"
+        "plume,defalt.txt,,\r\n# a note of the operator\r\n";
+    writeBytes(m_dir / "list.csv", original);
+    Result r = runner({"search", "--own-address", "127.0.0.1", "--apply"});
+    ASSERT_EQ(r.code, 0) << r.errors;
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
+    EXPECT_NE(r.errors.find("list.csv.bak: 1 line(s) of it are not in the stored list"),
+              std::string::npos)
+        << r.errors;
+    const devlist::LineStore after = devlist::LineStore::fromFileBytes(list());
+    ASSERT_GE(after.size(), 2u);
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, after[0]), "kept");
+    EXPECT_NE(list().find("00:EE:80:E2:30:95"), std::string::npos);
+
+    // The same copy is not made twice; the list stored now leaves nothing out.
+    r = runner({"search", "--own-address", "127.0.0.1", "--apply"});
+    ASSERT_EQ(r.code, 0) << r.errors;
+    EXPECT_EQ(r.errors.find(".bak"), std::string::npos) << r.errors;
+    EXPECT_FALSE(fs::exists(m_dir / "list.csv.bak2"));
+}
+
+}  // namespace
