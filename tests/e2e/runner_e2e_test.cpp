@@ -171,7 +171,7 @@ TEST_F(RunnerE2e, PromptPaceRecordsWhatThePrescribedPaceRecords) {
         return out;
     };
     writeList(records);
-    Result prescribed = runner({"send", "--all", "--parallel", "5"});
+    Result prescribed = runner({"check", "--all", "--parallel", "5"});
     EXPECT_EQ(prescribed.code, 1) << prescribed.errors;
     const auto expected = fields();
     EXPECT_EQ(expected[4],
@@ -180,8 +180,8 @@ TEST_F(RunnerE2e, PromptPaceRecordsWhatThePrescribedPaceRecords) {
         writeList(records);
         if (fromSettings) writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\npace=prompt\r\n");
         Result prompt =
-            runner(fromSettings ? std::vector<std::string>{"send", "--all", "--parallel", "5"}
-                                : std::vector<std::string>{"send", "--all", "--parallel", "5",
+            runner(fromSettings ? std::vector<std::string>{"check", "--all", "--parallel", "5"}
+                                : std::vector<std::string>{"check", "--all", "--parallel", "5",
                                                            "--pace", "prompt"});
         EXPECT_EQ(prompt.code, 1) << prompt.errors;
         EXPECT_EQ(fields(), expected) << fromSettings;
