@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 
 #include "devlist/fields.h"
 #include "fleet/fleet_run.h"
@@ -47,11 +48,12 @@ int RunCommand::run() {
     platform::createDirectoriesNative(files.workFolder);
 
     std::vector<fleet::FleetDevice> devices;
+    // Every identity refers to the list as loaded, which tells a record from its twins.
+    const auto start = std::make_shared<const devlist::LineStore>(list->raw);
     for (int index : fleet::Select(o.selection, list->records)) {
         const int raw = list->rawLine[static_cast<size_t>(index)];
-        devices.push_back({index + 1,
-                           list->records[static_cast<size_t>(index)],
-                           {raw, list->raw[static_cast<size_t>(raw)]}});
+        devices.push_back(
+            {index + 1, list->records[static_cast<size_t>(index)], fleet::IdentityOf(start, raw)});
     }
 
     std::filesystem::path transcripts;

@@ -10,9 +10,8 @@ namespace shell {
 // mine with, in each record, every result field (MacAddress, ModelVersion, DeviceName, LastSend,
 // Message) that disk changed since base and mine did not, taken from disk. Everything else is
 // mine: the order, the numbers, the check marks and groups, records added or deleted, and any
-// result field the operator changed. A record is the same record in the three stores when it
-// holds the same fields apart from its number, flags and result fields (the fields nobody but
-// the operator changes); among several alike, the first is paired with the first, and so on.
+// result field the operator changed. A record is found in the three stores by its identity
+// (fleet::PairRecords); a record that cannot be told from its twins there gets nothing.
 devlist::LineStore CarryResults(const devlist::LineStore& mine, const devlist::LineStore& base,
                                 const devlist::LineStore& disk);
 

@@ -283,7 +283,7 @@ void SessionController::dataSend(int row) {
     int record = m_app.recordIndexOfRow(row);
     m_servedRecord = record;
     // The result goes to this record, wherever the operator moves it meanwhile.
-    m_target = session::TargetOf(s.listStore, record);
+    m_target = fleet::IdentityOf(std::make_shared<const devlist::LineStore>(s.listStore), record);
     std::string line = recordLine(s, record);
     std::string host = devlist::FieldGet(3, line);
     long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
@@ -371,8 +371,7 @@ void SessionController::sequencer() {
     // Only the result fields of the record change: a save name of the record's own is kept, as
     // the record editor keeps it, and whatever a runner wrote into the file meanwhile stays.
     const int record = m_servedRecord;
-    if (m_app.listFiles().writeResult({m_target.line, m_target.bytes}, outcome) ==
-        ListFiles::ResultWrite::Gone) {
+    if (m_app.listFiles().writeResult(m_target, outcome) == ListFiles::ResultWrite::Gone) {
         log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
             text::sj(" の記録先が変更されたため、結果を記録しませんでした。"));
     }

@@ -26,15 +26,19 @@ protected:
         m_dir = fs::path(::testing::TempDir()) / ("fleet_run_" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
-        devlist::LineStore list;
+        auto list = std::make_shared<devlist::LineStore>();
         for (int i = 1; i <= 5; ++i) {
-            list.lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
-                                   ",127.0.0." + std::to_string(i) + ",80,23,,,,a,p,x.txt,,");
-            m_devices.push_back(
-                {i, list[static_cast<size_t>(i - 1)], {i - 1, list[static_cast<size_t>(i - 1)]}});
+            // Each its own MAC address, so each its own save name for its files.
+            list->lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
+                                    ",127.0.0." + std::to_string(i) + ",80,23,00:ee:80:00:00:0" +
+                                    std::to_string(i) + ",,,a,p,x.txt,,");
         }
+        for (int i = 1; i <= 5; ++i)
+            m_devices.push_back(
+                {i, (*list)[static_cast<size_t>(i - 1)], fleet::IdentityOf(list, i - 1)});
+        const devlist::LineStore& lines = *list;
         m_list = (m_dir / "list.csv").string();
-        testsupport::writeBytes(m_list, list.toBytes());
+        testsupport::writeBytes(m_list, lines.toBytes());
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
