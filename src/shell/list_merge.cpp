@@ -44,4 +44,22 @@ devlist::LineStore CarryResults(const devlist::LineStore& mine, const devlist::L
     return out;
 }
 
+void FollowCarry(devlist::EditPanel& editor, std::string_view before, std::string_view after) {
+    struct Box {
+        int field;
+        std::string devlist::DeviceRecord::*value;
+    };
+    static constexpr Box kBoxes[] = {{devlist::kMacAddress, &devlist::DeviceRecord::macAddress},
+                                     {devlist::kModelVersion, &devlist::DeviceRecord::modelVersion},
+                                     {devlist::kDeviceName, &devlist::DeviceRecord::deviceName},
+                                     {devlist::kLastSend, &devlist::DeviceRecord::lastSend},
+                                     {devlist::kMessage, &devlist::DeviceRecord::message}};
+    for (const Box& box : kBoxes) {
+        std::string& shown = editor.rec.*box.value;
+        const std::string_view was = devlist::FieldView(box.field, before);
+        const std::string_view now = devlist::FieldView(box.field, after);
+        if (now != was && shown == was) shown = std::string(now);
+    }
+}
+
 }  // namespace shell

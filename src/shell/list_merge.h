@@ -3,6 +3,9 @@
 // into the window's lines, so neither side loses the other's changes.
 #pragma once
 
+#include <string_view>
+
+#include "devlist/edit_panel.h"
 #include "devlist/line_store.h"
 
 namespace shell {
@@ -14,5 +17,10 @@ namespace shell {
 // (fleet::PairRecords); a record that cannot be told from its twins there gets nothing.
 devlist::LineStore CarryResults(const devlist::LineStore& mine, const devlist::LineStore& base,
                                 const devlist::LineStore& disk);
+
+// The record editor holding a record that a carry changed from before to after: each result box
+// the operator left as the record held it takes the carried value, so that "設定保存" without
+// any typing does not write the old values back over another writer's result.
+void FollowCarry(devlist::EditPanel& editor, std::string_view before, std::string_view after);
 
 }  // namespace shell
