@@ -2,14 +2,17 @@
 // device at a time with the window's own sequence (the dialogue, 500 ms, the result recorded,
 // the pause: the end-command wait after a success, 1 s after a failure, then its next device).
 // Every result goes through the one ListWriter the run is given, in the order the results come,
-// so the list file has a single writer in this process. The run never waits inside a handler:
-// it only starts timers and sessions, so many workers share the loop.
+// so the list file has a single writer in this process. Records that share a save name name the
+// same files in the work folder: they are served one after the other, never at the same time,
+// and a worker whose next records all share a save name with one being served waits for it. The run
+// never waits inside a handler: it only starts timers and sessions, so many workers share the loop.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,7 @@
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
+#include "session/device_session.h"
 #include "session/session_state.h"
 
 namespace fleet {
@@ -47,6 +51,14 @@ struct DeviceResult {
     ListWriter::Result write;
     const std::string& transcript;  // the session's terminal text, code page 932
 };
+
+// What a send changed on the device, from the two dumps the session wrote itself (never from
+// dumps another session left under the same name); nullopt for a check, or a send that did not
+// write both.
+std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
+                                                       const std::filesystem::path& workFolder,
+                                                       const std::string& saveName,
+                                                       std::filesystem::file_time_type since);
 
 class FleetRun {
 public:
@@ -81,6 +93,9 @@ public:
 private:
     struct Worker;
     void startNext(Worker& w);
+    // The first device not yet taken whose files no worker's device is writing; npos if none.
+    size_t nextFree() const;
+    void wakeWaiting();
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
@@ -94,7 +109,12 @@ private:
     std::vector<FleetDevice> m_devices;
     Hooks m_hooks;
     std::vector<std::unique_ptr<Worker>> m_workers;
-    size_t m_next = 0;
+    // Per device: the name of a file its session writes under its save name, which tells
+    // the records that share their files; and whether a worker has taken it.
+    std::vector<std::string> m_fileKeys;
+    std::vector<bool> m_taken;
+    size_t m_next = 0;  // no device before it is left to take
+    size_t m_left = 0;  // devices not yet taken
     bool m_started = false;
     bool m_stopping = false;
     bool m_finished = false;

@@ -5,7 +5,7 @@
 
 #include "devlist/device_record.h"
 #include "devlist/fields.h"
-#include "fleet/dump_diff.h"
+#include "fleet/fleet_run.h"
 #include "fleet/result_rule.h"
 #include "platform/files.h"
 #include "session/result_record.h"
@@ -429,12 +429,9 @@ void SessionController::reportServed(const std::string& message) {
     row.durationMs = m_endTick - m_startTick;
     row.message = message;
     const devlist::EditPanel& served = m_session->served();
-    row.files =
-        fleet::FilesWritten(m_app.state().workFolderPath, m_dialogueMode == SessionMode::BulkSend,
-                            served.saveName, served.rec.macAddress, m_startFileTime);
-    if (m_dialogueMode == SessionMode::BulkSend)
-        row.changed =
-            fleet::SendChanges(m_app.state().workFolderPath, served.saveName, m_startFileTime);
+    row.files = m_session->savedFiles();
+    row.changed = fleet::SessionChanges(*m_session, m_app.state().workFolderPath, served.saveName,
+                                        m_startFileTime);
     m_report.add(std::move(row), m_session->terminal().bytes());
 }
 
