@@ -42,21 +42,28 @@ void link(Entry& x, Entry& y) {
 // entry on either side.
 template <typename View>
 void pairAlike(std::vector<Entry>& xs, std::vector<Entry>& ys, View view) {
-    auto only = [&](std::vector<Entry>& side, std::string_view v) -> Entry* {
-        Entry* found = nullptr;
-        for (Entry& e : side) {
-            if (e.partner || view(e.bytes) != v) continue;
-            if (found) return nullptr;
-            found = &e;
-        }
-        return found;
+    struct Seen {
+        Entry* x = nullptr;
+        Entry* y = nullptr;
+        int xCount = 0;
+        int yCount = 0;
     };
+    std::unordered_map<std::string_view, Seen> seen;
     for (Entry& x : xs) {
         if (x.partner) continue;
-        const std::string_view v = view(x.bytes);
-        if (only(xs, v) != &x) continue;
-        if (Entry* y = only(ys, v)) link(x, *y);
+        Seen& s = seen[view(x.bytes)];
+        s.x = &x;
+        ++s.xCount;
     }
+    for (Entry& y : ys) {
+        if (y.partner) continue;
+        auto it = seen.find(view(y.bytes));
+        if (it == seen.end()) continue;
+        it->second.y = &y;
+        ++it->second.yCount;
+    }
+    for (auto& [v, s] : seen)
+        if (s.xCount == 1 && s.yCount == 1) link(*s.x, *s.y);
 }
 
 // Pairs the records of one identity: the line left where it was, then the same bytes elsewhere
@@ -64,13 +71,11 @@ void pairAlike(std::vector<Entry>& xs, std::vector<Entry>& ys, View view) {
 // renumbered), and last the one record left on each side (its result or flags changed). What
 // is left after that cannot be told apart and stays unpaired.
 void pairGroup(std::vector<Entry>& xs, std::vector<Entry>& ys) {
+    std::unordered_map<int, Entry*> atLine;
+    for (Entry& y : ys) atLine.emplace(y.index, &y);
     for (Entry& x : xs) {
-        for (Entry& y : ys) {
-            if (!y.partner && x.index == y.index && x.bytes == y.bytes) {
-                link(x, y);
-                break;
-            }
-        }
+        auto it = atLine.find(x.index);
+        if (it != atLine.end() && it->second->bytes == x.bytes) link(x, *it->second);
     }
     pairAlike(xs, ys, [](std::string_view b) { return b; });
     pairAlike(xs, ys, body);
