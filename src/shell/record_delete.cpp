@@ -1,6 +1,5 @@
 #include "shell/record_delete.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
