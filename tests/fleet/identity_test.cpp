@@ -172,6 +172,49 @@ TEST(RecordIdentity, FindsItsRecordAndNeverAnother) {
         << "no such line";
 }
 
+// Two runners started on one list of hand-entered records (the default MAC address): the first
+// records each device with the MAC it reports, and the second's results for the same records
+// still find them.
+TEST(RecordIdentity, OverlappingRunnersKeepEveryResult) {
+    const fs::path dir = fs::path(::testing::TempDir()) / ("overlap_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string path = (dir / "list.csv").string();
+    auto start = std::make_shared<LineStore>();
+    for (int i = 0; i < 6; ++i) {
+        Rec x = r("00" + std::to_string(i + 1), "room" + std::to_string(i));
+        x.ip = "127.0.0." + std::to_string(i + 1);
+        start->lines().push_back(x.line());
+    }
+    testsupport::writeBytes(path, start->toBytes());
+    fleet::ListWriter first(path), second(path);
+    for (int i = 0; i < 6; ++i) {
+        fleet::Outcome o;
+        o.result = session::kResultOk;
+        o.macAddress = "00:11:22:33:44:0" + std::to_string(i);
+        o.lastSend = "2026/12/08 09:00:00";
+        EXPECT_EQ(first.record(fleet::IdentityOf(start, i), o).status,
+                  fleet::ListWriter::Status::Written);
+        // The second runner's result for the record before, interleaved.
+        if (i == 0) continue;
+        o.result = session::kResultTimeOut;
+        o.macAddress = "00:11:22:33:44:0" + std::to_string(i - 1);
+        o.lastSend = "2026/12/08 09:00:01";
+        EXPECT_EQ(second.record(fleet::IdentityOf(start, i - 1), o).status,
+                  fleet::ListWriter::Status::Written)
+            << i - 1;
+    }
+    const LineStore after = LineStore::fromFileBytes(testsupport::readBytes(path));
+    ASSERT_EQ(after.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(devlist::FieldGet(devlist::kMacAddress, after[i]),
+                  "00:11:22:33:44:0" + std::to_string(i));
+        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, after[i]),
+                  i < 5 ? "#404 NG Time Out" : text::sj("#000 OK 正常送信"));
+    }
+    fs::remove_all(dir);
+}
+
 class ListLockTest : public ::testing::Test {
 protected:
     void SetUp() override {
