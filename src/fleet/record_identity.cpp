@@ -16,6 +16,13 @@ std::string_view body(std::string_view line) {
     return mark == std::string_view::npos ? std::string_view() : line.substr(mark + 1);
 }
 
+// The record after its flags: what a check mark or a group leaves as it was.
+std::string_view afterFlags(std::string_view line) {
+    const std::string_view b = body(line);
+    const size_t comma = b.find(',');
+    return comma == std::string_view::npos ? std::string_view() : b.substr(comma);
+}
+
 bool isResultField(int field) {
     return field == devlist::kMacAddress || field == devlist::kModelVersion ||
            field == devlist::kDeviceName || field == devlist::kLastSend ||
@@ -68,8 +75,9 @@ void pairAlike(std::vector<Entry>& xs, std::vector<Entry>& ys, View view) {
 
 // Pairs the records of one identity: the line left where it was, then the same bytes elsewhere
 // (lines were added or deleted around it), then the same record after its number (moved or
-// renumbered), and last the one record left on each side (its result or flags changed). What
-// is left after that cannot be told apart and stays unpaired.
+// renumbered), then after its flags (its check mark or groups changed too), and last the one
+// record left on each side (its result changed). What is left after that cannot be told apart
+// and stays unpaired.
 void pairGroup(std::vector<Entry>& xs, std::vector<Entry>& ys) {
     std::unordered_map<int, Entry*> atLine;
     for (Entry& y : ys) atLine.emplace(y.index, &y);
@@ -79,6 +87,7 @@ void pairGroup(std::vector<Entry>& xs, std::vector<Entry>& ys) {
     }
     pairAlike(xs, ys, [](std::string_view b) { return b; });
     pairAlike(xs, ys, body);
+    pairAlike(xs, ys, afterFlags);
     if (unpaired(xs) != 1 || unpaired(ys) != 1) return;
     auto free = [](Entry& e) { return !e.partner; };
     link(*std::find_if(xs.begin(), xs.end(), free), *std::find_if(ys.begin(), ys.end(), free));

@@ -7,9 +7,10 @@
 // differs in anything the operator owns.
 //
 // Records that share those fields ("twins": the same device entered twice, differing only in
-// MAC, flags or number) are told apart only by what sets them apart: the exact line, or the
-// line after its number (moved or renumbered). When that does not decide, the record is not
-// found: a result goes nowhere rather than onto another record.
+// MAC, flags or number) are told apart only by what sets them apart: the exact line, the line
+// after its number (moved or renumbered), the line after its flags (its check mark changed too),
+// or being the one twin left changed. When that does not decide, the record is not found: a
+// result goes nowhere rather than onto another record.
 #pragma once
 
 #include <memory>
