@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
@@ -44,15 +45,8 @@ int RunCommand::run() {
         Complain(clash);
         return kExitUsage;
     }
-    std::string whyNot;
-    auto list = fleet::LoadList(files.listFile, &whyNot);
-    if (!list) {
-        Complain("cannot read a device list from " + Shown(files.listFile));
-        Say(Shown(whyNot));
-        return kExitFiles;
-    }
-    if (!list->unnumbered.empty())
-        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+    auto list = LoadRunList(files);
+    if (!list) return kExitFiles;
     if (std::string place = UnusablePlace(files, o.reportFile); !place.empty()) {
         Complain(place);
         return kExitFiles;
@@ -69,18 +63,8 @@ int RunCommand::run() {
         }
     }
 
-    std::vector<fleet::FleetDevice> devices;
-    for (int index : fleet::Select(o.selection, list->records)) {
-        const int raw = list->rawLine[static_cast<size_t>(index)];
-        devices.push_back({index + 1,
-                           list->records[static_cast<size_t>(index)],
-                           {raw, list->raw[static_cast<size_t>(raw)]}});
-    }
-    // An empty selection is a mistake in the command line, not a run that went well.
-    if (devices.empty()) {
-        Complain(fleet::NothingSelectedText(list->records));
-        return kExitUsage;
-    }
+    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
+    if (devices.empty()) return kExitUsage;
 
     std::filesystem::path transcripts;
     if (!o.reportFile.empty()) {

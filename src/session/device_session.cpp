@@ -361,7 +361,10 @@ bool DeviceSession::handleClose() {
 // run, so the caller checks its alive token afterwards.
 bool DeviceSession::save(const std::string& name, const std::string& bytes) {
     std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
-    if (platform::writeFileAtomicNative(path, bytes)) return true;
+    if (platform::writeFileAtomicNative(path, bytes)) {
+        m_savedFiles.push_back(name);
+        return true;
+    }
     m_ctx.dialogs.error(text::fromPath(path) + text::sj(" に書き込めません"));
     return false;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "devlist/edit_panel.h"
 #include "devlist/line_store.h"
@@ -99,6 +100,9 @@ public:
     // the values the device reported while the session ran. This, not whatever the editor
     // holds by then, is what the result is recorded from.
     const devlist::EditPanel& served() const { return m_served; }
+    // The work-folder files this session wrote, in the order written: what a report says it
+    // left, whatever the folder holds by the time the report is made.
+    const std::vector<std::string>& savedFiles() const { return m_savedFiles; }
     // A login chunk's 200 ms pause is running; its tests run when it ends.
     bool loginPauseActive() const { return m_loginPause->isActive(); }
 
@@ -161,6 +165,7 @@ private:
     BoundedText m_deviceLog;
     BoundedText m_terminal;
     std::string m_lastPacket;
+    std::vector<std::string> m_savedFiles;
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;
