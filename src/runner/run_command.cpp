@@ -13,8 +13,8 @@
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
-#include "fleet/send_file.h"
 #include "fleet/selection.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -47,6 +47,8 @@ int RunCommand::run() {
     }
     auto list = LoadRunList(files);
     if (!list) return kExitFiles;
+    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
+    if (devices.empty()) return kExitUsage;
     if (std::string place = UnusablePlace(files, o.reportFile); !place.empty()) {
         Complain(place);
         return kExitFiles;
@@ -62,9 +64,6 @@ int RunCommand::run() {
             return kExitFiles;
         }
     }
-
-    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
-    if (devices.empty()) return kExitUsage;
 
     std::filesystem::path transcripts;
     if (!o.reportFile.empty()) {
@@ -138,7 +137,7 @@ int RunCommand::run() {
             // program may be holding the list's lock).
             if (run.writesPending() > 0)
                 Complain("recording " + std::to_string(run.writesPending()) +
-                    " result(s) in the list before exiting");
+                         " result(s) in the list before exiting");
         }
     });
     const platform::LocalTime started = clock.now();

@@ -300,11 +300,16 @@ TEST_F(FleetRunTest, RecordsSharingASaveNameNeverRunTogether) {
         options.parallel = 2;
         options.workFolder = m_dir;
         fleet::FleetRun::Hooks hooks;
-        hooks.finished = [this] { m_finishedAt = static_cast<int>(m_loop.tickCount()); };
+        // The last result is taken when the last device is done; its list write follows.
+        hooks.deviceDone = [this](const fleet::DeviceResult&) {
+            m_finishedAt = static_cast<int>(m_loop.tickCount());
+        };
         fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices,
                             hooks);
         run.start();
         m_loop.advance(40000);
+        settle(run);
+        EXPECT_TRUE(run.finished()) << c.name;
         std::string order;
         for (size_t i = before; i < m_network.connections().size(); ++i)
             order += m_network.connections()[i]->host().back();
