@@ -29,6 +29,19 @@ size_t SessionTextCap(int workers) {
     return std::min(share, session::BoundedText::kDefaultCapBytes);
 }
 
+std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
+                                                       const fs::path& workFolder,
+                                                       const std::string& saveName,
+                                                       fs::file_time_type since) {
+    const auto& saved = session.savedFiles();
+    auto wrote = [&](const std::string& name) {
+        return std::find(saved.begin(), saved.end(), name) != saved.end();
+    };
+    if (!wrote(session::PreWriteDumpName(saveName)) || !wrote(session::PostWriteDumpName(saveName)))
+        return std::nullopt;
+    return SendChanges(workFolder, saveName, since);
+}
+
 struct FleetRun::Worker {
     devlist::EditPanel panel;      // the served record's boxes, as the dialogue reads them
     devlist::DeviceRecord loaded;  // the record as loaded, to tell what the device reported
@@ -37,6 +50,8 @@ struct FleetRun::Worker {
     std::unique_ptr<platform::Timer> sequencer;
     std::unique_ptr<platform::Timer> pause;
     const FleetDevice* device = nullptr;  // null while the worker has no device
+    size_t index = 0;                     // the device's, while it has one
+    bool waiting = false;                 // its next devices' files are another worker's for now
     long long port = 0;
     uint32_t startTick = 0;
     uint32_t endTick = 0;
@@ -56,6 +71,13 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
       m_options(std::move(options)),
       m_devices(std::move(devices)),
       m_hooks(std::move(hooks)) {
+    for (const FleetDevice& d : m_devices) {
+        devlist::EditPanel panel;
+        devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{d.record}));
+        m_fileKeys.push_back(session::CommLogName(panel.saveName));
+    }
+    m_taken.assign(m_devices.size(), false);
+    m_left = m_devices.size();
     const int workers =
         std::clamp(m_options.parallel, 1, std::max(1, static_cast<int>(m_devices.size())));
     for (int i = 0; i < std::min(workers, kMaxParallel); ++i) {
@@ -110,16 +132,42 @@ void FleetRun::abort() {
     checkFinished();
 }
 
+size_t FleetRun::nextFree() const {
+    for (size_t i = m_next; i < m_devices.size(); ++i) {
+        if (m_taken[i]) continue;
+        const bool busy = std::any_of(m_workers.begin(), m_workers.end(), [&](const auto& w) {
+            return w->device && m_fileKeys[w->index] == m_fileKeys[i];
+        });
+        if (!busy) return i;
+    }
+    return std::string::npos;
+}
+
+void FleetRun::wakeWaiting() {
+    for (auto& w : m_workers)
+        if (w->waiting) startNext(*w);
+}
+
 void FleetRun::startNext(Worker& w) {
     w.device = nullptr;
-    if (m_stopping || m_next >= m_devices.size()) {
+    w.waiting = false;
+    if (m_stopping || m_left == 0) {
         checkFinished();
         return;
     }
-    const FleetDevice& d = m_devices[m_next++];
+    const size_t index = nextFree();
+    if (index == std::string::npos) {
+        w.waiting = true;  // woken when a device's files are free again
+        return;
+    }
+    m_taken[index] = true;
+    --m_left;
+    while (m_next < m_devices.size() && m_taken[m_next]) ++m_next;
+    const FleetDevice& d = m_devices[index];
     // The next device replaces the previous one's session, which closes its connection.
     w.session.reset();
     w.device = &d;
+    w.index = index;
     const uint64_t generation = ++w.generation;
     w.mode = m_options.mode;
     devlist::LineStore one(std::vector<std::string>{d.record});
@@ -175,6 +223,7 @@ void FleetRun::notServed(Worker& w, const FleetDevice& d, const std::string& rea
     // A timer rather than a call: a list of records that all miss their file must not recurse.
     w.device = nullptr;
     w.pause->start(1);
+    wakeWaiting();
 }
 
 // At prompt pace the result is recorded as soon as the dialogue ends.
@@ -226,10 +275,8 @@ void FleetRun::sequencer(Worker& w) {
     row.end = now;
     row.durationMs = w.endTick - w.startTick;
     row.message = message;
-    row.files = FilesWritten(m_options.workFolder, session::IsSendMode(w.mode), w.panel.saveName,
-                             rec.macAddress, w.startFileTime);
-    if (session::IsSendMode(w.mode))
-        row.changed = SendChanges(m_options.workFolder, w.panel.saveName, w.startFileTime);
+    row.files = ss.savedFiles();
+    row.changed = SessionChanges(ss, m_options.workFolder, w.panel.saveName, w.startFileTime);
     m_rows.push_back(std::move(row));
 
     // The session stays open through the pause, but its texts go now: with many workers, the
@@ -238,9 +285,10 @@ void FleetRun::sequencer(Worker& w) {
     if (m_hooks.deviceDone)
         m_hooks.deviceDone(DeviceResult{d, m_rows.back(), success, true, transcript});
     // The session stays until the worker's next device, as the window keeps the connection
-    // open through its pause.
-    if (m_stopping) {
-        w.device = nullptr;
+    // open through its pause. Its files are done: a device that shares them may start.
+    w.device = nullptr;
+    wakeWaiting();
+    if (m_stopping || m_left == 0) {
         checkFinished();
         return;
     }
@@ -248,11 +296,6 @@ void FleetRun::sequencer(Worker& w) {
     // after a failure is the prescribed pace's.
     uint32_t pause =
         success ? EndWaitMs(m_options.settings.endWait) : (prompt() ? 0 : kPauseAfterFailureMs);
-    w.device = nullptr;
-    if (m_next >= m_devices.size()) {
-        checkFinished();
-        return;
-    }
     w.pause->start(prompt() ? pause : std::max<uint32_t>(pause, 1));
 }
 

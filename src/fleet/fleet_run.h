@@ -3,15 +3,18 @@
 // the pause: the end-command wait after a success, 1 s after a failure, then its next device).
 // Every result goes through the one ListWriter the run is given, in the order the results come,
 // so the list file has a single writer in this process; the writes run on a thread of their own
-// (ListWriteQueue), so a held lock or a big list never stalls a dialogue. The run never waits
-// inside a handler: it only starts timers and sessions, so many workers share the loop. All
-// sessions' texts share one memory budget.
+// (ListWriteQueue), so a held lock or a big list never stalls a dialogue. Records that share a
+// save name name the same files in the work folder: they are served one after the other, never
+// at the same time, and a worker whose next records all share a save name with one being served
+// waits for it. The run never waits inside a handler: it only starts timers and sessions, so many
+// workers share the loop. All sessions' texts share one memory budget.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,7 @@
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
+#include "session/device_session.h"
 #include "session/session_state.h"
 
 namespace fleet {
@@ -60,6 +64,14 @@ struct DeviceResult {
     // The session's terminal text, code page 932; the hook may take it (the run keeps none).
     std::string& transcript;
 };
+
+// What a send changed on the device, from the two dumps the session wrote itself (never from
+// dumps another session left under the same name); nullopt for a check, or a send that did not
+// write both.
+std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
+                                                       const std::filesystem::path& workFolder,
+                                                       const std::string& saveName,
+                                                       std::filesystem::file_time_type since);
 
 class FleetRun {
 public:
@@ -101,6 +113,9 @@ public:
 private:
     struct Worker;
     void startNext(Worker& w);
+    // The first device not yet taken whose files no worker's device is writing; npos if none.
+    size_t nextFree() const;
+    void wakeWaiting();
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
@@ -116,7 +131,12 @@ private:
     std::vector<FleetDevice> m_devices;
     Hooks m_hooks;
     std::vector<std::unique_ptr<Worker>> m_workers;
-    size_t m_next = 0;
+    // Per device: the name of a file its session writes under its save name, which tells
+    // the records that share their files; and whether a worker has taken it.
+    std::vector<std::string> m_fileKeys;
+    std::vector<bool> m_taken;
+    size_t m_next = 0;  // no device before it is left to take
+    size_t m_left = 0;  // devices not yet taken
     bool m_started = false;
     bool m_stopping = false;
     bool m_finished = false;

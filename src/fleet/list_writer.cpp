@@ -2,11 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 
 #include "devlist/fields.h"
@@ -25,36 +25,31 @@ std::string_view body(std::string_view line) {
     return mark == std::string_view::npos ? std::string_view() : line.substr(mark + 1);
 }
 
-std::string key(std::string_view line) {
-    std::string rec = "0," + std::string(body(line));
-    std::string k;
-    for (int f :
-         {devlist::kListName, devlist::kIpAddress, devlist::kTelnetPort, devlist::kMacAddress}) {
-        k += devlist::FieldGet(f, rec);
-        k += '\n';
-    }
-    return k;
-}
-
-// The index nearest to `near` whose line passes test; -1 when none does.
-template <typename Test>
-int nearest(const devlist::LineStore& raw, int near, Test test) {
-    int found = -1;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (!test(raw[i])) continue;
-        int at = static_cast<int>(i);
-        if (found < 0 || std::abs(at - near) < std::abs(found - near)) found = at;
-    }
-    return found;
-}
-
 }  // namespace
 
-ListLock::ListLock(const std::string& listPath) {
+std::filesystem::path LockPathOf(const std::string& listPath) {
     std::filesystem::path p = text::toPath(listPath);
+    std::error_code ec;
+    // The list may not exist yet (the window's first save): its folder is resolved all the same.
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(p, ec);
+    if (!ec && !resolved.empty()) p = std::move(resolved);
     p += ".lock";
-    m_fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    return p;
+}
+
+ListLock::ListLock(const std::string& listPath) : m_path(LockPathOf(listPath)) {
+    const std::filesystem::path& p = m_path;
+    // A link or anything but a plain file at the lock's name is never opened through: that
+    // would let whoever planted it choose the file this program creates or truncates.
+    m_fd =
+        ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
     if (m_fd < 0) return;
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
     while (::flock(m_fd, LOCK_EX) != 0) {
         if (errno != EINTR) {
             ::close(m_fd);
@@ -89,20 +84,6 @@ std::optional<LoadedList> LoadList(const std::string& path, std::string* whyNot)
     return list;
 }
 
-int FindRecord(const devlist::LineStore& raw, const RecordIdentity& id) {
-    if (id.line < 0 || body(id.bytes).empty()) return -1;
-    if (static_cast<size_t>(id.line) < raw.size() && raw[static_cast<size_t>(id.line)] == id.bytes)
-        return id.line;
-    int at = nearest(raw, id.line, [&](const std::string& l) { return l == id.bytes; });
-    if (at >= 0) return at;
-    const std::string_view b = body(id.bytes);
-    at = nearest(raw, id.line, [&](const std::string& l) { return body(l) == b; });
-    if (at >= 0) return at;
-    const std::string k = key(id.bytes);
-    return nearest(raw, id.line,
-                   [&](const std::string& l) { return !body(l).empty() && key(l) == k; });
-}
-
 ListWriter::Result ListWriter::record(const RecordIdentity& identity, const Outcome& outcome) {
     return recordAll({Entry{identity, outcome}}).front();
 }
@@ -118,7 +99,7 @@ std::vector<ListWriter::Result> ListWriter::recordAll(const std::vector<Entry>& 
         return results;
     };
     ListLock lock(m_path);
-    if (!lock.held()) return failAll(m_path + text::sj(".lock をロックできません"));
+    if (!lock.held()) return failAll(text::fromPath(lock.path()) + text::sj(" をロックできません"));
     auto bytes = platform::readFile(m_path);
     devlist::LineStore raw;
     if (bytes) raw = devlist::LineStore::fromFileBytes(*bytes);

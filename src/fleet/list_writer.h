@@ -1,15 +1,17 @@
 // The list file as a fleet run reads and writes it. The run reads the list once at its start
 // (as the window loads it); every result is then written by one writer that takes an advisory
-// lock beside the list ("<list>.lock", flock), re-reads the file, finds the served record by its
-// identity, replaces only that record's result fields and writes the file back, so the window or
-// another runner saving into the same list between two results loses nothing.
+// lock beside the list (ListLock), re-reads the file, finds the served record by its identity
+// (FindRecord), replaces only that record's result fields and writes the file back, so the window
+// or another runner saving into the same list between two results loses nothing.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "devlist/line_store.h"
+#include "fleet/record_identity.h"
 #include "fleet/result_rule.h"
 
 namespace fleet {
@@ -29,21 +31,12 @@ struct LoadedList {
 // operator (code page 932).
 std::optional<LoadedList> LoadList(const std::string& path, std::string* whyNot = nullptr);
 
-// Who a record is: its file line and the bytes that line held when the run started.
-struct RecordIdentity {
-    int line = -1;
-    std::string bytes;
-};
-
-// The line of raw that holds the identified record now; -1 when it is gone. Tried in turn, the
-// nearest to the old line winning among several: the same bytes (the list was edited around
-// it); the same record after its number (it was renumbered or moved); the same list name,
-// address, TELNET port and MAC address (its check mark, group or result changed meanwhile).
-int FindRecord(const devlist::LineStore& raw, const RecordIdentity& identity);
-
-// Holds an exclusive flock on "<list>.lock" beside the list for its lifetime: every writer of
-// the list takes it for its short read-modify-write. The lock file is left in place: removing
-// it would let two writers lock two different files.
+// Holds an exclusive flock on the list's lock file for its lifetime: every writer of the list
+// takes it for its short read-modify-write. The lock belongs to the file, not to the name it was
+// reached by: it is "<list>.lock" beside the list with every link resolved, so a list reached
+// through a symbolic link or a relative path has the one lock. The lock file never follows a
+// link planted at its name and is the user's alone. It is left in place: removing it would let
+// two writers lock two different files.
 class ListLock {
 public:
     explicit ListLock(const std::string& listPath);
@@ -51,10 +44,15 @@ public:
     ListLock(const ListLock&) = delete;
     ListLock& operator=(const ListLock&) = delete;
     bool held() const { return m_fd >= 0; }
+    const std::filesystem::path& path() const { return m_path; }
 
 private:
     int m_fd = -1;
+    std::filesystem::path m_path;
 };
+
+// The lock file of the list at listPath (see ListLock).
+std::filesystem::path LockPathOf(const std::string& listPath);
 
 class ListWriter {
 public:

@@ -66,22 +66,14 @@ int PlanCommand::run() {
         Complain(files.error);
         return kExitFiles;
     }
-    auto list = fleet::LoadList(files.listFile);
-    if (!list) {
-        Complain("cannot read a device list from " + Shown(files.listFile));
-        return kExitFiles;
-    }
-    std::vector<fleet::FleetDevice> devices;
-    for (int index : fleet::Select(o.selection, list->records)) {
-        const int raw = list->rawLine[static_cast<size_t>(index)];
-        devices.push_back({index + 1,
-                           list->records[static_cast<size_t>(index)],
-                           {raw, list->raw[static_cast<size_t>(raw)]}});
-    }
-    if (devices.empty()) {
-        Complain(fleet::NothingSelectedText(list->records));
+    if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
+        Complain(clash);
         return kExitUsage;
     }
+    auto list = LoadRunList(files);
+    if (!list) return kExitFiles;
+    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
+    if (devices.empty()) return kExitUsage;
 
     // The dialogue's files go where the transcripts go, never into the work folder.
     fs::path folder;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
@@ -12,8 +13,8 @@
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
-#include "fleet/send_file.h"
 #include "fleet/selection.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -44,15 +45,10 @@ int RunCommand::run() {
         Complain(clash);
         return kExitUsage;
     }
-    std::string whyNot;
-    auto list = fleet::LoadList(files.listFile, &whyNot);
-    if (!list) {
-        Complain("cannot read a device list from " + Shown(files.listFile));
-        Say(Shown(whyNot));
-        return kExitFiles;
-    }
-    if (!list->unnumbered.empty())
-        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+    auto list = LoadRunList(files);
+    if (!list) return kExitFiles;
+    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
+    if (devices.empty()) return kExitUsage;
     if (std::string place = UnusablePlace(files, o.reportFile); !place.empty()) {
         Complain(place);
         return kExitFiles;
@@ -67,19 +63,6 @@ int RunCommand::run() {
             Complain(Shown(common.missing));
             return kExitFiles;
         }
-    }
-
-    std::vector<fleet::FleetDevice> devices;
-    for (int index : fleet::Select(o.selection, list->records)) {
-        const int raw = list->rawLine[static_cast<size_t>(index)];
-        devices.push_back({index + 1,
-                           list->records[static_cast<size_t>(index)],
-                           {raw, list->raw[static_cast<size_t>(raw)]}});
-    }
-    // An empty selection is a mistake in the command line, not a run that went well.
-    if (devices.empty()) {
-        Complain(fleet::NothingSelectedText(list->records));
-        return kExitUsage;
     }
 
     std::filesystem::path transcripts;
@@ -154,7 +137,7 @@ int RunCommand::run() {
             // program may be holding the list's lock).
             if (run.writesPending() > 0)
                 Complain("recording " + std::to_string(run.writesPending()) +
-                    " result(s) in the list before exiting");
+                         " result(s) in the list before exiting");
         }
     });
     const platform::LocalTime started = clock.now();

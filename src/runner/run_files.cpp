@@ -6,6 +6,10 @@
 
 #include <system_error>
 
+#include "devlist/list_file.h"
+#include "fleet/list_writer.h"
+#include "fleet/record_identity.h"
+#include "fleet/selection.h"
 #include "platform/files.h"
 #include "text/cp932.h"
 
@@ -66,9 +70,8 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     // Every result takes the lock beside the list and rewrites the list (in place where its
     // folder takes no new file).
     const fs::path list = text::toPath(files.listFile);
-    fs::path lock = list;
-    lock += ".lock";
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const fs::path lock = fleet::LockPathOf(files.listFile);
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
     if (fd < 0) return "cannot make the lock file " + lock.string();
     ::close(fd);
     if (::access(list.c_str(), W_OK) != 0) return "cannot write the device list " + list.string();
@@ -81,6 +84,33 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
         if (!writableFolder(folder)) return "cannot write the report into " + folder.string();
     }
     return {};
+}
+
+std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files) {
+    std::string whyNot;
+    auto list = fleet::LoadList(files.listFile, &whyNot);
+    if (!list) {
+        Complain("cannot read a device list from " + Shown(files.listFile));
+        Say(Shown(whyNot));
+        return std::nullopt;
+    }
+    if (!list->unnumbered.empty())
+        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+    return list;
+}
+
+std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& o, const fleet::LoadedList& list) {
+    std::vector<fleet::FleetDevice> devices;
+    // Every identity refers to the list as loaded, which tells a record from its twins.
+    const auto start = std::make_shared<const devlist::LineStore>(list.raw);
+    for (int index : fleet::Select(o.selection, list.records)) {
+        const int raw = list.rawLine[static_cast<size_t>(index)];
+        devices.push_back(
+            {index + 1, list.records[static_cast<size_t>(index)], fleet::IdentityOf(start, raw)});
+    }
+    // An empty selection is a mistake in the command line, not a run that went well.
+    if (devices.empty()) Complain(fleet::NothingSelectedText(list.records));
+    return devices;
 }
 
 }  // namespace runner

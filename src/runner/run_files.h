@@ -3,8 +3,12 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "fleet/fleet_run.h"
+#include "fleet/list_writer.h"
 #include "fleet/run_settings.h"
 #include "runner/cli_options.h"
 #include "runner/terminal.h"
@@ -28,5 +32,13 @@ std::string ReportClash(const std::filesystem::path& report, const RunFiles& fil
 // Non-empty (UTF-8) when a place the run writes cannot take its files: found before the first
 // device, not after the last one was served for nothing. The work folder is made here.
 std::string UnusablePlace(const RunFiles& files, const std::filesystem::path& report);
+
+// The list as a run reads it at its start; nullopt after saying why it is no list.
+std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files);
+
+// The records the command line selects, each with its identity in the list as loaded; empty
+// after saying that nothing was selected (a usage error).
+std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& options,
+                                              const fleet::LoadedList& list);
 
 }  // namespace runner

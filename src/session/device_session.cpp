@@ -411,8 +411,10 @@ bool DeviceSession::save(const std::string& name, const std::string& bytes) {
     const auto leftovers =
         m_ctx.workFolderSwept ? platform::Leftovers::Swept : platform::Leftovers::Remove;
     if (platform::writeFileAtomicNative(path, bytes, platform::Links::Replace,
-                                        platform::Access::Shared, leftovers))
+                                        platform::Access::Shared, leftovers)) {
+        m_savedFiles.push_back(name);
         return true;
+    }
     m_ctx.dialogs.error(text::fromPath(path) + text::sj(" に書き込めません"));
     return false;
 }

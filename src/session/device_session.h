@@ -109,6 +109,9 @@ public:
     // the values the device reported while the session ran. This, not whatever the editor
     // holds by then, is what the result is recorded from.
     const devlist::EditPanel& served() const { return m_served; }
+    // The work-folder files this session wrote, in the order written: what a report says it
+    // left, whatever the folder holds by the time the report is made.
+    const std::vector<std::string>& savedFiles() const { return m_savedFiles; }
     // A login chunk's 200 ms pause is running; its tests run when it ends.
     bool loginPauseActive() const { return m_loginPause->isActive(); }
     // Login chunks whose tests wait for their pause.
@@ -179,6 +182,7 @@ private:
     std::string m_lastPacket;
     // The name as the device reported it: ".sysName=" repeats it; the record keeps a cut copy.
     std::string m_reportedName;
+    std::vector<std::string> m_savedFiles;
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;

@@ -33,32 +33,4 @@ std::string RecordValue(std::string_view text, size_t maxBytes) {
     return out;
 }
 
-RecordTarget TargetOf(const devlist::LineStore& store, int line) {
-    if (line < 0 || static_cast<size_t>(line) >= store.size()) return {};
-    return {line, store[static_cast<size_t>(line)]};
-}
-
-int FindRecord(const devlist::LineStore& store, const RecordTarget& target) {
-    if (target.line < 0) return -1;
-    if (static_cast<size_t>(target.line) < store.size() &&
-        store[static_cast<size_t>(target.line)] == target.bytes)
-        return target.line;
-    int found = -1;
-    for (size_t i = 0; i < store.size(); ++i) {
-        if (store[i] != target.bytes) continue;
-        if (found >= 0) return -1;  // two records alike: which one is meant cannot be told
-        found = static_cast<int>(i);
-    }
-    return found;
-}
-
-int WriteResult(devlist::LineStore& store, const RecordTarget& target,
-                const devlist::EditPanel& served) {
-    int line = FindRecord(store, target);
-    if (line < 0) return -1;
-    std::string& bytes = store[static_cast<size_t>(line)];
-    bytes = devlist::RecordLineFromPanel(line + 1, served, bytes);
-    return line;
-}
-
 }  // namespace session

@@ -81,7 +81,15 @@ bool ListFiles::save() {
             m_backup = {path, *bytes};
         }
         if (why == devlist::ListRefusal::None) {
-            s.listStore = CarryResults(s.listStore, m_base, disk);
+            devlist::LineStore carried = CarryResults(s.listStore, m_base, disk);
+            // The editor stores its boxes under its number label's line (EditSaveNo).
+            const long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
+            if (n > 0 && static_cast<size_t>(n) <= carried.size()) {
+                const auto at = static_cast<size_t>(n - 1);
+                if (carried[at] != s.listStore[at])
+                    FollowCarry(s.edit, s.listStore[at], carried[at]);
+            }
+            s.listStore = std::move(carried);
             // A pending import's working copy holds another file's records.
             if (m_pendingImport.path.empty()) s.viewStore = CarryResults(s.viewStore, m_base, disk);
             m_base = std::move(disk);

@@ -4,9 +4,10 @@
 // dropped are kept in a ".bak" copy beside the file before it is first replaced.
 //
 // A runner may write results into the list file while the window has it open. Every write over
-// the list file in use therefore takes the lock a runner takes ("<list>.lock"), re-reads the file
-// and carries the results it gained since the window last read or wrote it into the window's
-// lines (CarryResults) before writing them; a session's result is written as a runner writes it.
+// the list file in use therefore takes the lock a runner takes (fleet::ListLock), re-reads the
+// file and carries the results it gained since the window last read or wrote it into the
+// window's lines (CarryResults) before writing them; a session's result is written as a runner
+// writes it.
 #pragma once
 
 #include <functional>

@@ -2,71 +2,37 @@
 
 #include <algorithm>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "devlist/fields.h"
+#include "fleet/record_identity.h"
 
 namespace shell {
 namespace {
 
 constexpr int kResultFields[] = {devlist::kMacAddress, devlist::kModelVersion, devlist::kDeviceName,
                                  devlist::kLastSend, devlist::kMessage};
-constexpr int kIdentityFields[] = {devlist::kListName,   devlist::kIpAddress, devlist::kHttpPort,
-                                   devlist::kTelnetPort, devlist::kUserId,    devlist::kPassword,
-                                   devlist::kSendFile,   devlist::kSaveName};
-
-// What stays of a record whoever writes a result into it; empty for a line that is no record
-// (the comma after the number and the F mark a record).
-std::string identityOf(std::string_view line) {
-    if (line.find(",F") == std::string_view::npos) return {};
-    std::string key;
-    for (int f : kIdentityFields) {
-        key += devlist::FieldView(f, line);
-        key += '\n';
-    }
-    return key;
-}
-
-// The lines of a store by identity, in order; every lookup takes the next one.
-class Lines {
-public:
-    explicit Lines(const devlist::LineStore& store) : m_store(store) {
-        for (size_t i = 0; i < store.size(); ++i) {
-            std::string key = identityOf(store[i]);
-            if (!key.empty()) m_byKey[std::move(key)].push_back(i);
-        }
-    }
-    const std::string* take(const std::string& key) {
-        auto it = m_byKey.find(key);
-        if (it == m_byKey.end()) return nullptr;
-        size_t& used = m_used[key];
-        if (used >= it->second.size()) return nullptr;
-        return &m_store[it->second[used++]];
-    }
-
-private:
-    const devlist::LineStore& m_store;
-    std::unordered_map<std::string, std::vector<size_t>> m_byKey;
-    std::unordered_map<std::string, size_t> m_used;
-};
 
 }  // namespace
 
 devlist::LineStore CarryResults(const devlist::LineStore& mine, const devlist::LineStore& base,
                                 const devlist::LineStore& disk) {
     devlist::LineStore out = mine;
-    Lines baseLines(base);
-    Lines diskLines(disk);
-    for (std::string& line : out.lines()) {
-        const std::string key = identityOf(line);
-        if (key.empty()) continue;
-        const std::string* was = baseLines.take(key);
-        const std::string* now = diskLines.take(key);
-        if (!was || !now || *was == *now) continue;
+    // Each of the window's records, found in the file as last read, then in the file as it is
+    // now, by the one identity every writer of the list uses.
+    const std::vector<int> inBase = fleet::PairRecords(mine, base);
+    const std::vector<int> inDisk = fleet::PairRecords(base, disk);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const int b = inBase[i];
+        const int d = b < 0 ? -1 : inDisk[static_cast<size_t>(b)];
+        if (d < 0) continue;
+        const std::string& was = base[static_cast<size_t>(b)];
+        const std::string& now = disk[static_cast<size_t>(d)];
+        if (was == now) continue;
+        std::string& line = out[i];
         for (int f : kResultFields) {
-            const std::string_view before = devlist::FieldView(f, *was);
-            const std::string_view after = devlist::FieldView(f, *now);
+            const std::string_view before = devlist::FieldView(f, was);
+            const std::string_view after = devlist::FieldView(f, now);
             if (after == before || devlist::FieldView(f, line) != before) continue;
             // A short record first gets the fields up to the message.
             const auto commas = static_cast<size_t>(std::count(line.begin(), line.end(), ','));
@@ -76,6 +42,24 @@ devlist::LineStore CarryResults(const devlist::LineStore& mine, const devlist::L
         }
     }
     return out;
+}
+
+void FollowCarry(devlist::EditPanel& editor, std::string_view before, std::string_view after) {
+    struct Box {
+        int field;
+        std::string devlist::DeviceRecord::*value;
+    };
+    static constexpr Box kBoxes[] = {{devlist::kMacAddress, &devlist::DeviceRecord::macAddress},
+                                     {devlist::kModelVersion, &devlist::DeviceRecord::modelVersion},
+                                     {devlist::kDeviceName, &devlist::DeviceRecord::deviceName},
+                                     {devlist::kLastSend, &devlist::DeviceRecord::lastSend},
+                                     {devlist::kMessage, &devlist::DeviceRecord::message}};
+    for (const Box& box : kBoxes) {
+        std::string& shown = editor.rec.*box.value;
+        const std::string_view was = devlist::FieldView(box.field, before);
+        const std::string_view now = devlist::FieldView(box.field, after);
+        if (now != was && shown == was) shown = std::string(now);
+    }
 }
 
 }  // namespace shell

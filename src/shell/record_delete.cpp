@@ -1,9 +1,10 @@
 #include "shell/record_delete.h"
 
-#include <algorithm>
+#include <memory>
 #include <string>
 
 #include "devlist/fields.h"
+#include "fleet/record_identity.h"
 #include "text/cp932.h"
 
 namespace shell {
@@ -38,19 +39,17 @@ void RecordDelete::run() {
     int row = s.selectedRow;
     long long n = devlist::LeadingNumber(s.listView[static_cast<size_t>(row)].text);
     int line = workingLineOfRow(row);
-    std::string record = line >= 0 ? s.viewStore[static_cast<size_t>(line)] : std::string();
+    const fleet::RecordIdentity record =
+        fleet::IdentityOf(std::make_shared<const devlist::LineStore>(s.viewStore), line);
     if (m_hooks.showState) m_hooks.showState();
     if (!m_dialogs.askYesNo(text::sj("No.") + devlist::ZeroPad(n, 3) +
                             text::sj(" を削除してよろしいですか？"))) {
         return;
     }
-    // The question is modal: the working copy may have changed while it was open.
+    // The question is modal: a result may have been carried into the record meanwhile, or the
+    // working copy changed around it. The record is found again as a result's writer finds it.
     auto& working = s.viewStore.lines();
-    if (line >= 0 && (static_cast<size_t>(line) >= working.size() ||
-                      working[static_cast<size_t>(line)] != record)) {
-        auto again = std::find(working.begin(), working.end(), record);
-        line = again == working.end() ? -1 : static_cast<int>(again - working.begin());
-    }
+    if (line >= 0) line = fleet::FindRecord(s.viewStore, record);
     if (line >= 0) {
         working.erase(working.begin() + line);
         s.setEnabled(Control::Apply, true);

@@ -1,7 +1,9 @@
 // "削除" of the list-edit panel: after the question, the selected record leaves the working
 // copy. The view may have been drawn from the committed list (the record editor's "設定保存"
 // redraws it so while the working copy equals it), so the record is found in the working copy
-// by its line, not taken from whichever store the view was drawn from.
+// by its line, not taken from whichever store the view was drawn from. The question is modal:
+// a result carried into the record while it is open changes its bytes, so the confirmed delete
+// finds the record again by its identity, as a result's writer does.
 #pragma once
 
 #include <functional>

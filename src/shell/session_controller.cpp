@@ -5,7 +5,7 @@
 
 #include "devlist/device_record.h"
 #include "devlist/fields.h"
-#include "fleet/dump_diff.h"
+#include "fleet/fleet_run.h"
 #include "fleet/result_rule.h"
 #include "fleet/send_file.h"
 #include "platform/files.h"
@@ -282,7 +282,7 @@ bool SessionController::dataSend(int row) {
     int record = m_app.recordIndexOfRow(row);
     m_servedRecord = record;
     // The result goes to this record, wherever the operator moves it meanwhile.
-    m_target = session::TargetOf(s.listStore, record);
+    m_target = fleet::IdentityOf(std::make_shared<const devlist::LineStore>(s.listStore), record);
     std::string line = recordLine(s, record);
     std::string host = devlist::FieldGet(3, line);
     long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
@@ -392,8 +392,7 @@ void SessionController::sequencer() {
     // Only the result fields of the record change: a save name of the record's own is kept, as
     // the record editor keeps it, and whatever a runner wrote into the file meanwhile stays.
     const int record = m_servedRecord;
-    if (m_app.listFiles().writeResult({m_target.line, m_target.bytes}, outcome) ==
-        ListFiles::ResultWrite::Gone) {
+    if (m_app.listFiles().writeResult(m_target, outcome) == ListFiles::ResultWrite::Gone) {
         log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
             text::sj(" の記録先が変更されたため、結果を記録しませんでした。"));
     }
@@ -448,12 +447,9 @@ void SessionController::reportServed(const std::string& message) {
     row.durationMs = m_endTick - m_startTick;
     row.message = message;
     const devlist::EditPanel& served = m_session->served();
-    row.files =
-        fleet::FilesWritten(m_app.state().workFolderPath, m_dialogueMode == SessionMode::BulkSend,
-                            served.saveName, served.rec.macAddress, m_startFileTime);
-    if (m_dialogueMode == SessionMode::BulkSend)
-        row.changed =
-            fleet::SendChanges(m_app.state().workFolderPath, served.saveName, m_startFileTime);
+    row.files = m_session->savedFiles();
+    row.changed = fleet::SessionChanges(*m_session, m_app.state().workFolderPath, served.saveName,
+                                        m_startFileTime);
     m_report.add(std::move(row), m_session->terminal().bytes());
 }
 

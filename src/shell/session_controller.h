@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fleet/record_identity.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
@@ -80,7 +81,7 @@ private:
     session::SessionMode m_dialogueMode = session::SessionMode::Stopped;
     int m_sessionRow = -1;
     int m_servedRecord = -1;         // the ListStore line of the device being served, at its start
-    session::RecordTarget m_target;  // where its result goes
+    fleet::RecordIdentity m_target;  // where its result goes
     devlist::DeviceRecord m_loaded;  // its record as the session started, to tell what it read
     // When the device being served started and ended, for the run's report.
     platform::LocalTime m_startTime;

@@ -365,7 +365,7 @@ TEST_F(RunnerE2e, PrivateFilesHarmlessProgressAndTheRunInTheReport) {
     startFleet({"127.0.0.92"});
     writeList({rec(1, "\x1b]0;owned\x07\x1b[31mred", 92)});
     const mode_t old = ::umask(022);
-    Result r = runner({"check", "--all", "--report", "out/run.json"});
+    Result r = runner({"check", "--all", "--report", "run.json"});
     ::umask(old);
     ASSERT_EQ(r.code, 0) << r.errors;
     EXPECT_EQ(r.errors.find('\x1b'), std::string::npos) << r.errors;
@@ -378,12 +378,11 @@ TEST_F(RunnerE2e, PrivateFilesHarmlessProgressAndTheRunInTheReport) {
     };
     EXPECT_EQ(mode(m_dir / "work"), 0700);
     EXPECT_EQ(mode(m_dir / "work" / "QLX00EE80000092R1.txt"), 0600);
-    EXPECT_EQ(mode(m_dir / "out"), 0700);
-    EXPECT_EQ(mode(m_dir / "out" / "run.json"), 0600);
-    EXPECT_EQ(mode(m_dir / "out" / "run"), 0700);
-    EXPECT_EQ(mode(m_dir / "out" / "run" / "No001-127.0.0.92.txt"), 0600);
+    EXPECT_EQ(mode(m_dir / "run.json"), 0600);
+    EXPECT_EQ(mode(m_dir / "run"), 0700);
+    EXPECT_EQ(mode(m_dir / "run" / "No001-127.0.0.92.txt"), 0600);
 
-    const std::string json = readBytes(m_dir / "out" / "run.json");
+    const std::string json = readBytes(m_dir / "run.json");
     EXPECT_TRUE(
         json.starts_with("{\n  \"run\": {\"verb\": \"check\", \"selection\": \"--all\", "
                          "\"start\": \""))

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,15 +32,19 @@ protected:
         m_dir = fs::path(::testing::TempDir()) / ("fleet_run_" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
-        devlist::LineStore list;
+        auto list = std::make_shared<devlist::LineStore>();
         for (int i = 1; i <= 5; ++i) {
-            list.lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
-                                   ",127.0.0." + std::to_string(i) + ",80,23,,,,a,p,x.txt,,");
-            m_devices.push_back(
-                {i, list[static_cast<size_t>(i - 1)], {i - 1, list[static_cast<size_t>(i - 1)]}});
+            // Each its own MAC address, so each its own save name for its files.
+            list->lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
+                                    ",127.0.0." + std::to_string(i) + ",80,23,00:ee:80:00:00:0" +
+                                    std::to_string(i) + ",,,a,p,x.txt,,");
         }
+        for (int i = 1; i <= 5; ++i)
+            m_devices.push_back(
+                {i, (*list)[static_cast<size_t>(i - 1)], fleet::IdentityOf(list, i - 1)});
+        const devlist::LineStore& lines = *list;
         m_list = (m_dir / "list.csv").string();
-        testsupport::writeBytes(m_list, list.toBytes());
+        testsupport::writeBytes(m_list, lines.toBytes());
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
@@ -240,6 +245,120 @@ TEST(SessionTextCap, ARunSharesOneBudgetAndASessionAloneKeepsItsOwnCap) {
         EXPECT_LE(2 * static_cast<size_t>(workers) * fleet::SessionTextCap(workers),
                   fleet::kRunTextBudgetBytes)
             << workers;
+}
+
+// Records that name the same files (the same save name: a MAC address left at the default, or a
+// "保存名称" of their own) are served one after the other; the others side by side.
+TEST_F(FleetRunTest, RecordsSharingASaveNameNeverRunTogether) {
+    auto device = [](int no, const std::string& mac, const std::string& saveName = "") {
+        std::string line = "00" + std::to_string(no) + ",F0000001,d" + std::to_string(no) +
+                           ",127.0.0." + std::to_string(no) + ",80,23," + mac + ",,,a,p,x.txt,,";
+        if (!saveName.empty()) line += "," + saveName;
+        return line;
+    };
+    const std::string kDefault = "00:ee:80:00:00:00";
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        std::string order;  // the devices in the order their sessions started
+        int finishedAt;     // two workers; 5500 per device, 1000 between two of one worker
+    };
+    const Case cases[] = {
+        {"each its own",
+         {device(1, "00:ee:80:00:00:01"), device(2, "00:ee:80:00:00:02"),
+          device(3, "00:ee:80:00:00:03"), device(4, "00:ee:80:00:00:04")},
+         "1234",
+         2 * 5500 + 1000},
+        // A waiting worker takes the device as soon as its files are free.
+        {"all at the default MAC",
+         {device(1, kDefault), device(2, kDefault), device(3, kDefault), device(4, kDefault)},
+         "1234",
+         4 * 5500},
+        {"two with one save name of their own",
+         {device(1, "00:ee:80:00:00:01", "SITE"), device(2, "00:ee:80:00:00:02", "SITE"),
+          device(3, "00:ee:80:00:00:03"), device(4, "00:ee:80:00:00:04")},
+         "1324",
+         2 * 5500 + 1000},
+        {"a save name that is another's default",
+         {device(1, "00:ee:80:00:00:01"), device(2, kDefault, "QLX00ee80000001"),
+          device(3, "00:ee:80:00:00:03")},
+         "132",
+         2 * 5500 + 1000},
+    };
+    for (const auto& c : cases) {
+        auto list = std::make_shared<devlist::LineStore>(c.lines);
+        testsupport::writeBytes(m_list, list->toBytes());
+        std::vector<fleet::FleetDevice> devices;
+        for (size_t i = 0; i < list->size(); ++i)
+            devices.push_back({static_cast<int>(i) + 1, (*list)[i],
+                               fleet::IdentityOf(list, static_cast<int>(i))});
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        m_finishedAt = -1;
+        const size_t before = m_network.connections().size();
+        fleet::FleetOptions options;
+        options.parallel = 2;
+        options.workFolder = m_dir;
+        fleet::FleetRun::Hooks hooks;
+        // The last result is taken when the last device is done; its list write follows.
+        hooks.deviceDone = [this](const fleet::DeviceResult&) {
+            m_finishedAt = static_cast<int>(m_loop.tickCount());
+        };
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices,
+                            hooks);
+        run.start();
+        m_loop.advance(40000);
+        settle(run);
+        EXPECT_TRUE(run.finished()) << c.name;
+        std::string order;
+        for (size_t i = before; i < m_network.connections().size(); ++i)
+            order += m_network.connections()[i]->host().back();
+        EXPECT_EQ(order, c.order) << c.name;
+        EXPECT_EQ(m_finishedAt, c.finishedAt) << c.name;
+        EXPECT_EQ(run.rows().size(), c.lines.size()) << c.name;
+    }
+}
+
+// A device that answers writes its files while another record with its save name waits; the
+// other's row names no file of the first, and the first's row names its own.
+TEST_F(FleetRunTest, EachRowNamesTheFilesOfItsOwnSession) {
+    auto list = std::make_shared<devlist::LineStore>(std::vector<std::string>{
+        "001,F0000001,d1,127.0.0.1,80,23,00:ee:80:00:00:00,,,a,p,x.txt,,",
+        "002,F0000001,d2,127.0.0.2,80,23,00:ee:80:00:00:00,,,a,p,x.txt,,"});
+    testsupport::writeBytes(m_list, list->toBytes());
+    std::vector<fleet::FleetDevice> devices;
+    for (int i = 0; i < 2; ++i) devices.push_back({i + 1, (*list)[i], fleet::IdentityOf(list, i)});
+    m_writer = fleet::ListWriter(m_list);
+    fleet::FleetOptions options;
+    options.parallel = 2;
+    options.workFolder = m_dir;
+    fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices, {});
+    run.start();
+    m_loop.runPending();
+    testsupport::FakeConnection* answering = nullptr;
+    for (const auto& conn : m_network.connections())
+        if (conn->host() == "127.0.0.1") answering = conn.get();
+    ASSERT_TRUE(answering);
+    auto& first = *answering;
+    for (const char* chunk :
+         {"login ready.\r\nUser ID:", "Password:", "\r\nWelcome\r\nQLX> ", "ver V1.23\r\nQLX> ",
+          "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> ", "?sysName=\"ROOM-A\"\r\nQLX> ",
+          "&save\r\n.a=7\r\nLOAD_END\r\nQLX> ", "log 20\r\n12/07 boot\r\n---------- end\r\nQLX> ",
+          "QLX> ", "QLX> ", "bye.\r\n"}) {
+        first.deliver(chunk);
+        m_loop.runPending();
+        m_loop.advance(250);  // past the login pause
+    }
+    m_loop.advance(20000);
+    ASSERT_EQ(run.rows().size(), 2u);
+    const fleet::ReportRow& own = run.rows()[0];
+    EXPECT_EQ(own.number, 1);
+    EXPECT_EQ(own.files,
+              (std::vector<std::string>{"QLX00ee80000000q2.txt", "QLX001122334455l20.txt",
+                                        "QLX00ee80000000R1.txt"}));
+    EXPECT_EQ(run.rows()[1].number, 2);
+    EXPECT_TRUE(run.rows()[1].files.empty());
+    EXPECT_EQ(run.okCount(), 1);
 }
 
 }  // namespace

@@ -243,7 +243,7 @@ TEST_F(ListWrite, FindsTheServedRecordAfterAnotherWritersEdits) {
         c.edit(other);
         write(other);
         fleet::ListWriter writer(m_path);
-        auto r = writer.record({2, start[2]}, ok);
+        auto r = writer.record({2, start[2], nullptr}, ok);
         LineStore after = read();
         if (c.expectedLine < 0) {
             EXPECT_EQ(r.status, fleet::ListWriter::Status::Gone) << c.what;
@@ -272,8 +272,8 @@ TEST_F(ListWrite, TwoWritersInterleavedKeepEachOthersResults) {
     for (int i = 0; i < 5; ++i) {
         fleet::ListWriter& w = i % 2 ? b : a;
         int result = i % 2 ? session::kResultTimeOut : session::kResultOk;
-        auto r =
-            w.record({i, loaded->raw[static_cast<size_t>(i)]}, {result, "", false, {}, {}, {}, t});
+        auto r = w.record({i, loaded->raw[static_cast<size_t>(i)], nullptr},
+                          {result, "", false, {}, {}, {}, t});
         ASSERT_EQ(r.status, fleet::ListWriter::Status::Written) << i;
     }
     LineStore after = read();
@@ -287,7 +287,7 @@ TEST_F(ListWrite, TwoWritersInterleavedKeepEachOthersResults) {
 TEST_F(ListWrite, NeverWritesOverAFileThatHoldsNoList) {
     testsupport::writeBytes(m_path, "No,Name\r\n");
     fleet::ListWriter writer(m_path);
-    auto r = writer.record({0, fleetList()[0]}, {});
+    auto r = writer.record({0, fleetList()[0], nullptr}, {});
     EXPECT_EQ(r.status, fleet::ListWriter::Status::Failed);
     EXPECT_EQ(testsupport::readBytes(m_path), "No,Name\r\n");
     EXPECT_FALSE(fleet::LoadList(m_path));

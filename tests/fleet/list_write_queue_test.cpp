@@ -52,7 +52,7 @@ TEST(ListWriteQueue, ResultsThatWaitedForTheLockGoInOneRewriteInOrder) {
             fleet::Outcome o;
             o.result = c.result;
             o.lastSend = "2026/12/08 07:00:00";
-            queue.record({c.line, c.bytes}, o,
+            queue.record({c.line, c.bytes, nullptr}, o,
                          [&, line = c.line](const fleet::ListWriter::Result& r) {
                              done.push_back(std::to_string(line) + ":" +
                                             std::to_string(static_cast<int>(r.status)));

@@ -16,12 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "devlist/line_store.h"
 #include "dialogue.h"
 #include "fake_clock.h"
 #include "fake_event_loop.h"
 #include "fake_tcp_socket.h"
 #include "file_bytes.h"
 #include "fleet/fleet_run.h"
+#include "fleet/record_identity.h"
 #include "options.h"
 #include "session/device_session.h"
 #include "silent_dialogs.h"
@@ -112,7 +114,8 @@ protected:
         options.settings.commonSendFile = sendFile;
         options.settings.pace = pace;
         options.workFolder = dir / "work";
-        std::vector<fleet::FleetDevice> devices{{1, record, {0, record}}};
+        auto lines = std::make_shared<devlist::LineStore>(std::vector<std::string>{record});
+        std::vector<fleet::FleetDevice> devices{{1, record, fleet::IdentityOf(lines, 0)}};
         fleet::FleetRun::Hooks hooks;
         Outcome o;
         const uint32_t t0 = loop.tickCount();

@@ -106,7 +106,7 @@ TEST(PlanRun, RecordsNothingInTheList) {
         list.lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
                                ",127.0.0." + std::to_string(i) + ",80,23,,,,a,p,x.txt,,");
         devices.push_back(
-            {i, list[static_cast<size_t>(i - 1)], {i - 1, list[static_cast<size_t>(i - 1)]}});
+            {i, list[static_cast<size_t>(i - 1)], {i - 1, list[static_cast<size_t>(i - 1)], nullptr}});
     }
     const std::string path = (dir / "list.csv").string();
     testsupport::writeBytes(path, list.toBytes());

@@ -58,22 +58,22 @@ TEST_F(SpreadsheetList, ResultsNeverGoIntoAUtf8FileOrAHeaderRow) {
     } cases[] = {
         {"UTF-8, its record by its bytes",
          kUtf8Record + "\n",
-         {0, kUtf8Record},
+         {0, kUtf8Record, nullptr},
          fleet::ListWriter::Status::Failed,
          "UTF-8"},
         {"UTF-8 with a byte-order mark",
          "\xEF\xBB\xBF" + kRecord + "\n",
-         {0, kRecord},
+         {0, kRecord, nullptr},
          fleet::ListWriter::Status::Failed,
          "UTF-8"},
         // As a load that numbered the header row built it.
         {"a header row by its fields",
          headed,
-         {0, "001" + kHeader.substr(2)},
+         {0, "001" + kHeader.substr(2), nullptr},
          fleet::ListWriter::Status::Gone,
          ""},
-        {"a header row by its bytes", headed, {0, kHeader}, fleet::ListWriter::Status::Gone, ""},
-        {"the record after it", headed, {1, kRecord}, fleet::ListWriter::Status::Written, ""},
+        {"a header row by its bytes", headed, {0, kHeader, nullptr}, fleet::ListWriter::Status::Gone, ""},
+        {"the record after it", headed, {1, kRecord, nullptr}, fleet::ListWriter::Status::Written, ""},
     };
     for (const auto& c : cases) {
         testsupport::writeBytes(m_path, c.file);

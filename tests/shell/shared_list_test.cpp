@@ -95,9 +95,9 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
     const std::string path = (m_dir / "list.csv").string();
     auto loaded = fleet::LoadList(path);
     ASSERT_TRUE(loaded);
+    const auto start = std::make_shared<const devlist::LineStore>(loaded->raw);
     auto identity = [&](int no) {
-        const int raw = loaded->rawLine[static_cast<size_t>(no - 1)];
-        return fleet::RecordIdentity{raw, loaded->raw[static_cast<size_t>(raw)]};
+        return fleet::IdentityOf(start, loaded->rawLine[static_cast<size_t>(no - 1)]);
     };
     fleet::ListWriter runner(path);
     auto record = [&](int no, int result, const std::string& at) {
@@ -115,10 +115,10 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
     EXPECT_EQ(field(3, devlist::kModelVersion), "RUNNER");
     EXPECT_EQ(field(0, devlist::kModelVersion), "V1.23");
 
-    // The operator changes record 6's password and checks record 5 (kept in the window only).
+    // The operator renames record 6's device and checks record 5 (kept in the window only).
     m_app->selectRow(5);
     m_app->editSelected();
-    st().edit.rec.password = "newpass";
+    st().edit.rec.deviceName = "newname";
     m_app->saveRecord();
     record(6, session::kResultTimeOut, "09:10:06");
     record(5, session::kResultLoginError, "09:10:05");
@@ -151,7 +151,7 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
                          {"dev3", "#000 OK 正常送信", "plume", true, "V1.23"},
                          {"dev4", "#108 NG already exists.", "plume", false, "RUNNER"},
                          {"dev5", "#104 NG ID/PASS Login Error", "plume", true, "RUNNER"},
-                         {"dev6", "#404 NG Time Out", "newpass", false, "RUNNER"}};
+                         {"dev6", "#404 NG Time Out", "plume", false, "RUNNER"}};
     ASSERT_EQ(file->raw.size(), 6u);
     for (size_t i = 0; i < 6; ++i) {
         const std::string& l = file->raw[i];
@@ -161,6 +161,7 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
         EXPECT_EQ(devlist::FieldGet(devlist::kFlags, l).back() == '1', want[i].checked) << l;
         EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, l), want[i].version) << l;
     }
+    EXPECT_EQ(devlist::FieldGet(devlist::kDeviceName, file->raw[5]), "newname");
     EXPECT_EQ(st().listStore.lines(), file->raw.lines());
 }
 

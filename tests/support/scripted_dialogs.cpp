@@ -1,5 +1,7 @@
 #include "scripted_dialogs.h"
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 #include "text/cp932.h"
@@ -13,6 +15,7 @@ std::vector<std::string> ScriptedDialogs::shownUtf8() const {
 }
 
 bool ScriptedDialogs::nextAnswer() {
+    if (m_whileOpen) std::exchange(m_whileOpen, {})();
     if (m_answers.empty()) {
         ADD_FAILURE() << "a question was asked with no answer queued: "
                       << (m_shown.empty() ? "" : text::decode(m_shown.back().text));

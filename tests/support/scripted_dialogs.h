@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ public:
     void answer(bool okOrYes) { m_answers.push_back(okOrYes); }
     void answerText(std::optional<std::string> text) { m_texts.push_back(std::move(text)); }
     void answerFile(std::optional<std::string> path) { m_files.push_back(std::move(path)); }
+    // Runs while the next question (OK / Cancel or Yes / No) is open, before it is answered: what
+    // the event loop does meanwhile under a modal box.
+    void whileNextQuestion(std::function<void()> events) { m_whileOpen = std::move(events); }
 
     const std::vector<Shown>& shown() const { return m_shown; }
     // The texts shown, decoded to UTF-8 for readable assertions.
@@ -48,6 +52,7 @@ private:
     std::deque<bool> m_answers;
     std::deque<std::optional<std::string>> m_texts;
     std::deque<std::optional<std::string>> m_files;
+    std::function<void()> m_whileOpen;
 };
 
 }  // namespace testsupport

@@ -1,0 +1,159 @@
+// The window beside a runner: the runner's results land on the record they belong to, whatever
+// the operator does to its twins, the record editor follows a result carried into its record,
+// and a confirmed delete deletes its record although a result came into it meanwhile.
+#include <memory>
+
+#include "fleet/list_writer.h"
+#include "session_fixture.h"
+
+namespace shelltest {
+namespace {
+
+// The same device entered twice: only the MAC address and the check mark tell them apart.
+std::string twin(int no, const std::string& mac, const std::string& flags) {
+    return "00" + std::to_string(no) + "," + flags + ",hall,127.0.0.9,80,23," + mac +
+           ",V1.00,dev,admin,plume,defalt.txt,,";
+}
+const std::string kMac1 = "00:ee:80:00:00:01";
+const std::string kMac2 = "00:ee:80:00:00:02";
+
+fleet::Outcome timedOut(const std::string& version) {
+    fleet::Outcome o;
+    o.result = session::kResultTimeOut;
+    o.lastSend = "2026/12/08 09:10:00";
+    o.modelVersion = version;
+    return o;
+}
+
+TEST_F(Sessions, ARunnersResultStaysOnItsTwin) {
+    struct Case {
+        const char* name;
+        bool runnerFirst;  // the runner's result comes before the operator's edit
+        std::function<void(shell::App&, testsupport::ScriptedDialogs&)> edit;
+        std::vector<std::string> macsAfter;  // the file's records, in order
+        std::string servedVersion;           // on the record with kMac2; "" when it is gone
+        bool written;
+    };
+    auto moveSecondUp = [](shell::App& app, testsupport::ScriptedDialogs&) {
+        app.selectRow(1);
+        app.moveUp();
+    };
+    auto deleteRow = [](int row) {
+        return [row](shell::App& app, testsupport::ScriptedDialogs& dialogs) {
+            app.selectRow(row);
+            dialogs.answer(true);
+            app.deleteRecord();
+        };
+    };
+    const Case cases[] = {
+        {"moved above its twin", true, moveSecondUp, {kMac2, kMac1}, "RUNNER", true},
+        {"its twin deleted", true, deleteRow(0), {kMac2}, "RUNNER", true},
+        {"the served twin deleted", true, deleteRow(1), {kMac1}, "", true},
+        {"moved, then the result", false, moveSecondUp, {kMac2, kMac1}, "RUNNER", true},
+        {"its twin deleted, then the result", false, deleteRow(0), {kMac2}, "RUNNER", true},
+        {"deleted, then the result", false, deleteRow(1), {kMac1}, "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        startWith({twin(1, kMac1, "F0000001"), twin(2, kMac2, "F0000000")});
+        const std::string path = (m_dir / "list.csv").string();
+        auto loaded = fleet::LoadList(path);
+        ASSERT_TRUE(loaded);
+        const auto start = std::make_shared<const devlist::LineStore>(loaded->raw);
+        fleet::ListWriter runner(path);
+        auto record = [&] {
+            return runner.record(fleet::IdentityOf(start, 1), timedOut("RUNNER"));
+        };
+        fleet::ListWriter::Result r;
+        if (c.runnerFirst) r = record();
+        m_app->enterListEdit();
+        c.edit(*m_app, m_dialogs);
+        m_dialogs.answer(true);
+        m_app->applyListEdit();
+        m_app->leaveListEdit();
+        if (!c.runnerFirst) r = record();
+        EXPECT_EQ(r.status == fleet::ListWriter::Status::Written, c.written);
+
+        auto file = fleet::LoadList(path);
+        ASSERT_TRUE(file);
+        ASSERT_EQ(file->raw.size(), c.macsAfter.size());
+        for (size_t i = 0; i < c.macsAfter.size(); ++i) {
+            const std::string& l = file->raw[i];
+            EXPECT_EQ(devlist::FieldGet(devlist::kMacAddress, l), c.macsAfter[i]) << l;
+            const bool served = c.macsAfter[i] == kMac2;
+            EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, l),
+                      served ? c.servedVersion : "V1.00")
+                << l;
+            EXPECT_EQ(devlist::FieldGet(devlist::kMessage, l),
+                      served ? std::string("#404 NG Time Out") : "")
+                << l;
+        }
+        EXPECT_TRUE(m_dialogs.allAnswersUsed());
+        m_dialogs.clear();
+    }
+}
+
+// The operator holds record 2 in the editor while the window serves record 1 and a runner
+// records record 2; the window's save after its own result carries the runner's result in.
+// "設定保存" then keeps it, apart from a box the operator typed into.
+TEST_F(Sessions, TheEditorFollowsACarryUnlessTheOperatorTyped) {
+    for (bool typed : {false, true}) {
+        SCOPED_TRACE(typed ? "typed a message" : "untouched");
+        startWith({unchecked(1, "dev1"), unchecked(2, "dev2")});
+        const std::string path = (m_dir / "list.csv").string();
+        auto loaded = fleet::LoadList(path);
+        ASSERT_TRUE(loaded);
+        const auto start = std::make_shared<const devlist::LineStore>(loaded->raw);
+        m_app->selectRow(0);
+        m_dialogs.answer(true);
+        ctl().singleCheck();
+        m_app->leaveRecordEdit();  // "戻る" while the device is served
+        m_app->selectRow(1);
+        m_app->editSelected();
+        if (typed) st().edit.rec.message = "note";
+        ASSERT_EQ(
+            fleet::ListWriter(path).record(fleet::IdentityOf(start, 1), timedOut("RUNNER")).status,
+            fleet::ListWriter::Status::Written);
+        ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+        EXPECT_EQ(st().edit.rec.modelVersion, "RUNNER");
+        // With no row selected, "選択編集" opens the boxes as they are.
+        m_app->editSelected();
+        m_app->saveRecord();
+        auto file = fleet::LoadList(path);
+        ASSERT_TRUE(file);
+        const std::string& l = file->raw[1];
+        EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, l), "RUNNER") << l;
+        EXPECT_EQ(devlist::FieldGet(devlist::kLastSend, l), "2026/12/08 09:10:00") << l;
+        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, l), typed ? "note" : "#404 NG Time Out")
+            << l;
+        m_dialogs.clear();
+    }
+}
+
+// While "No.003 を削除してよろしいですか？" is open, the window's own result for record 3 comes
+// into the working copy; the confirmed delete still deletes record 3, and only it.
+TEST_F(Sessions, AConfirmedDeleteFindsItsRecordAfterACarry) {
+    startWith({unchecked(1, "dev1"), unchecked(2, "dev2"), unchecked(3, "dev3")});
+    m_app->selectRow(2);
+    m_dialogs.answer(true);
+    ctl().singleCheck();
+    m_app->leaveRecordEdit();
+    m_app->enterListEdit();
+    m_app->selectRow(2);
+    m_dialogs.whileNextQuestion([&] {
+        ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+        ASSERT_NE(st().viewStore[2].find("#404 NG Time Out"), std::string::npos);
+    });
+    m_dialogs.answer(true);
+    m_app->deleteRecord();
+    ASSERT_EQ(st().viewStore.size(), 2u);
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[0]), "dev1");
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[1]), "dev2");
+    m_dialogs.answer(true);
+    m_app->applyListEdit();
+    EXPECT_EQ(listBytes().find("dev3"), std::string::npos);
+    EXPECT_TRUE(m_dialogs.allAnswersUsed());
+}
+
+}  // namespace
+}  // namespace shelltest
