@@ -205,7 +205,7 @@ void FleetRun::startNext(Worker& w) {
         {},
         SessionTextCap(static_cast<int>(m_workers.size()))};
     context.pace = s.pace;
-    context.workFolderSwept = true;
+    context.batchSaves = true;
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
     w.session->start(host, w.port, d.number, std::move(send.lines.lines), send.lines.resetPending);
@@ -305,6 +305,8 @@ void FleetRun::checkFinished() {
         if (w->device || w->pause->isActive() || w->sequencer->isActive()) return;
     }
     m_finished = true;
+    // The sessions saved their files without an fsync each: one sync makes them all durable.
+    platform::syncFolder(m_options.workFolder);
     if (m_hooks.finished) m_hooks.finished();
 }
 

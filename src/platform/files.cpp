@@ -206,8 +206,17 @@ void sweepStaleTemporaries(const fs::path& folder) {
     removeStaleTemporaries(folder, {});
 }
 
+bool syncFolder(const fs::path& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links,
-                           Access newFile, Leftovers leftovers) {
+                           Access newFile, Batch batch) {
     if (path.empty()) return false;
     fs::path target = path;
     struct stat atName {};
@@ -229,7 +238,7 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
     if (folder.empty()) folder = ".";
     struct stat dir {};
     bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
-    if (folderWritable && leftovers == Leftovers::Remove)
+    if (folderWritable && batch == Batch::Single)
         removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
@@ -241,7 +250,7 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
         return writeInPlace(target, bytes, links);
     }
     // The lock on the temporary file is held until it has its final name.
-    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = writeAll(fd, bytes) && (batch == Batch::Many || ::fsync(fd) == 0);
     if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp.c_str());
     if (::close(fd) != 0) ok = false;

@@ -54,18 +54,23 @@ bool fileExistsNative(const std::filesystem::path& path);
 // Folders it makes get the access asked for; folders that exist are left as they are.
 bool createDirectoriesNative(const std::filesystem::path& path, Access access = Access::Shared);
 std::optional<std::string> readFileNative(const std::filesystem::path& path);
-// What a save does about the temporary files a killed save of the same file left beside it.
-enum class Leftovers {
-    Remove,  // looks for them: a scan of the whole folder
-    // The caller swept the folder (sweepStaleTemporaries) before many saves into it: with a
-    // scan per save, thousands of device files would cost a scan of thousands each.
-    Swept,
+// A save on its own, or one of many into a folder that the caller looks after as a whole.
+enum class Batch {
+    // Looks for the temporary files a killed save of the same file left beside it (a scan of
+    // the whole folder), and makes the bytes durable (fsync) before the rename.
+    Single,
+    // The caller swept the folder (sweepStaleTemporaries) before its saves and syncs it
+    // (syncFolder) after them: with a scan and an fsync per save, thousands of device files
+    // would cost a scan of thousands and an fsync each.
+    Many,
 };
 bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view bytes,
                            Links links = Links::Replace, Access newFile = Access::Shared,
-                           Leftovers leftovers = Leftovers::Remove);
+                           Batch batch = Batch::Single);
 // Removes from folder every temporary file that a killed save left, whatever file it was for.
 void sweepStaleTemporaries(const std::filesystem::path& folder);
+// Makes every save into the folder's file system durable (syncfs); false when it failed.
+bool syncFolder(const std::filesystem::path& folder);
 std::filesystem::path programPathNative();
 // A file named in code page 932 (a bare name the program forms) inside a native folder.
 std::filesystem::path nativeIn(const std::filesystem::path& folder, std::string_view cp932Name);

@@ -408,10 +408,9 @@ bool DeviceSession::handleClose() {
 // run, so the caller checks its alive token afterwards.
 bool DeviceSession::save(const std::string& name, const std::string& bytes) {
     std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
-    const auto leftovers =
-        m_ctx.workFolderSwept ? platform::Leftovers::Swept : platform::Leftovers::Remove;
+    const auto batch = m_ctx.batchSaves ? platform::Batch::Many : platform::Batch::Single;
     if (platform::writeFileAtomicNative(path, bytes, platform::Links::Replace,
-                                        platform::Access::Shared, leftovers)) {
+                                        platform::Access::Shared, batch)) {
         m_savedFiles.push_back(name);
         return true;
     }

@@ -63,9 +63,9 @@ struct SessionContext {
     size_t textCapBytes = BoundedText::kDefaultCapBytes;
     // Prompt pace tests a login chunk as it comes instead of after its pause.
     Pace pace = Pace::Prescribed;
-    // The work folder was swept of what killed saves left (platform::sweepStaleTemporaries), so
-    // the session's saves need not look again.
-    bool workFolderSwept = false;
+    // The run sweeps the work folder of what killed saves left before its sessions and syncs
+    // it after them (platform::Batch::Many): the session's saves neither look nor fsync.
+    bool batchSaves = false;
 };
 
 class DeviceSession {

@@ -328,8 +328,9 @@ TEST_F(FilesTest, ASweepRemovesTheLeftoversOfEveryFileASweptSaveLooksForNone) {
     };
     ASSERT_TRUE(platform::writeFileAtomicNative(fs::path(path("a.txt")), "a",
                                                 platform::Links::Replace, platform::Access::Shared,
-                                                platform::Leftovers::Swept));
-    EXPECT_EQ(names().count("a.txt.qlxsave-1-2"), 1u) << "a swept save does not look";
+                                                platform::Batch::Many));
+    EXPECT_EQ(names().count("a.txt.qlxsave-1-2"), 1u) << "a save of a batch does not look";
+    EXPECT_TRUE(platform::syncFolder(m_dir));
     platform::sweepStaleTemporaries(m_dir);
     ::close(held);
     std::set<std::string> expected(kept.begin(), kept.end());
