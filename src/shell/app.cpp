@@ -83,11 +83,6 @@ bool App::confirm(const std::string& text) {
     return m_dialogs.confirm(text);
 }
 
-void App::delay(uint32_t ms) {
-    notify();
-    platform::Delay(m_loop, ms);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Start-up and close
 

@@ -80,7 +80,6 @@ public:
     void startUp();
     bool closeQuery();  // true: the window may close
     bool iniSave();     // false when the settings file could not be written
-    void delay(uint32_t ms);
 
     // Screens and masks
     void btnMask(int mode);
