@@ -4,11 +4,7 @@
 #include "devlist/fields.h"
 #include "fleet/fleet_run.h"
 #include "fleet/result_rule.h"
-#include "fleet/send_file.h"
-#include "platform/files.h"
-#include "session/result_record.h"
 #include "shell/app.h"
-#include "shell/comm_log.h"
 #include "shell/list_files.h"
 #include "text/cp932.h"
 

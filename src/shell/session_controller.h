@@ -7,11 +7,9 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "fleet/fleet_run.h"
@@ -21,8 +19,6 @@
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
 #include "session/device_session.h"
-#include "session/result_record.h"
-#include "session/send_store.h"
 #include "shell/bulk_report.h"
 
 namespace shell {
