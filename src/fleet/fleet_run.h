@@ -7,7 +7,8 @@
 // save name name the same files in the work folder: they are served one after the other, never
 // at the same time, and a worker whose next records all share a save name with one being served
 // waits for it. The run never waits inside a handler: it only starts timers and sessions, so many
-// workers share the loop. All sessions' texts share one memory budget.
+// workers share the loop. All sessions' texts share one memory budget. The window runs its single
+// and bulk runs on it too, with one worker and hooks for what only it shows and records.
 #pragma once
 
 #include <cstdint>
