@@ -196,7 +196,7 @@ void FleetRun::startNext(Worker& w) {
     }
     w.loaded = panel.rec;
 
-    const RunSettings& s = m_options.settings;
+    const RunSettings& s = settingsNow();
     SendFileLoad send =
         LoadSendFile(SendFilePath(s.sendMethod, s.commonSendFile, panel.rec.sendFile),
                      session::IsCheckMode(w.mode));
@@ -333,8 +333,13 @@ void FleetRun::sequencer(Worker& w) {
         checkFinished();
         return;
     }
-    uint32_t pause = success ? EndWaitMs(m_options.settings.endWait) : kPauseAfterFailureMs;
+    uint32_t pause = success ? EndWaitMs(settingsNow().endWait) : kPauseAfterFailureMs;
     w.pause->start(std::max<uint32_t>(pause, 1));
+}
+
+const RunSettings& FleetRun::settingsNow() {
+    if (m_hooks.settings) m_hooks.settings(m_options.settings);
+    return m_options.settings;
 }
 
 void FleetRun::checkFinished() {

@@ -109,6 +109,10 @@ public:
         std::function<void(const std::string&)> log;
         // A session's terminal text or boxes changed.
         std::function<void()> changed;
+        // Brings the settings up to date before the run reads them (a device's send file, the
+        // pause): the window's boxes, which "戻る" lets the operator change during a run.
+        // None: the settings the run was given.
+        std::function<void(RunSettings&)> settings;
     };
 
     FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
@@ -150,6 +154,7 @@ private:
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
+    const RunSettings& settingsNow();
     void notServed(Worker& w, const FleetDevice& d, const std::string& reason);
 
     platform::EventLoop& m_loop;

@@ -222,9 +222,6 @@ void SessionController::begin(const std::vector<int>& records) {
     const SettingsBoxes& o = s.settings;
     fleet::FleetOptions options;
     options.mode = m_mode;
-    options.settings.endWait = o.endWait;
-    options.settings.commonSendFile = o.commonSendFile;
-    options.settings.sendMethod = o.sendMethod;
     options.workFolder = s.workFolderPath;
     options.recordResults = false;
     options.panel = &s.edit;
@@ -241,6 +238,11 @@ void SessionController::begin(const std::vector<int>& records) {
     hooks.serving = [this](const fleet::FleetDevice& d) { return serving(d); };
     hooks.log = [this](const std::string& line) { log(line); };
     hooks.changed = [this] { sessionChanged(); };
+    hooks.settings = [&o](fleet::RunSettings& now) {
+        now.endWait = o.endWait;
+        now.commonSendFile = o.commonSendFile;
+        now.sendMethod = o.sendMethod;
+    };
     m_run =
         std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_unusedWriter,
                                           std::move(options), std::move(devices), std::move(hooks));
