@@ -67,7 +67,7 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
       m_clock(clock),
       m_network(network),
       m_dialogs(dialogs),
-      m_writes(loop, writer),
+      m_writes(options.recordResults ? std::make_unique<ListWriteQueue>(loop, writer) : nullptr),
       m_options(std::move(options)),
       m_devices(std::move(devices)),
       m_hooks(std::move(hooks)) {
@@ -95,6 +95,7 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
 }
 
 FleetRun::~FleetRun() {
+    *m_alive = false;
     for (auto& w : m_workers) {
         w->sequencer->stop();
         w->pause->stop();
@@ -132,6 +133,14 @@ void FleetRun::abort() {
     checkFinished();
 }
 
+session::DeviceSession* FleetRun::session() const {
+    return m_workers.empty() ? nullptr : m_workers.front()->session.get();
+}
+
+uint64_t FleetRun::sessionId() const {
+    return m_workers.empty() ? 0 : m_workers.front()->generation;
+}
+
 size_t FleetRun::nextFree() const {
     for (size_t i = m_next; i < m_devices.size(); ++i) {
         if (m_taken[i]) continue;
@@ -151,38 +160,56 @@ void FleetRun::wakeWaiting() {
 void FleetRun::startNext(Worker& w) {
     w.device = nullptr;
     w.waiting = false;
-    if (m_stopping || m_left == 0) {
-        checkFinished();
-        return;
+    const std::shared_ptr<bool> alive = m_alive;
+    size_t index = std::string::npos;
+    int shownNumber = 0;
+    for (;;) {
+        if (m_stopping || m_left == 0) {
+            checkFinished();
+            return;
+        }
+        index = nextFree();
+        if (index == std::string::npos) {
+            w.waiting = true;  // woken when a device's files are free again
+            return;
+        }
+        m_taken[index] = true;
+        --m_left;
+        while (m_next < m_devices.size() && m_taken[m_next]) ++m_next;
+        std::optional<int> number = m_devices[index].number;
+        if (m_hooks.serving) {
+            number = m_hooks.serving(m_devices[index]);
+            if (!*alive) return;
+        }
+        if (m_stopping) continue;
+        if (number) {
+            shownNumber = *number;
+            break;
+        }
     }
-    const size_t index = nextFree();
-    if (index == std::string::npos) {
-        w.waiting = true;  // woken when a device's files are free again
-        return;
-    }
-    m_taken[index] = true;
-    --m_left;
-    while (m_next < m_devices.size() && m_taken[m_next]) ++m_next;
     const FleetDevice& d = m_devices[index];
-    // The next device replaces the previous one's session, which closes its connection.
-    w.session.reset();
     w.device = &d;
     w.index = index;
-    const uint64_t generation = ++w.generation;
     w.mode = m_options.mode;
-    devlist::LineStore one(std::vector<std::string>{d.record});
-    devlist::EditData(w.panel, 0, one);
-    w.loaded = w.panel.rec;
+    devlist::EditPanel& panel = m_options.panel ? *m_options.panel : w.panel;
+    if (!m_options.panel) {
+        devlist::LineStore one(std::vector<std::string>{d.record});
+        devlist::EditData(w.panel, 0, one);
+    }
+    w.loaded = panel.rec;
 
-    const RunSettings& s = m_options.settings;
+    const RunSettings& s = settingsNow();
     SendFileLoad send =
-        LoadSendFile(SendFilePath(s.sendMethod, s.commonSendFile, w.panel.rec.sendFile),
+        LoadSendFile(SendFilePath(s.sendMethod, s.commonSendFile, panel.rec.sendFile),
                      session::IsCheckMode(w.mode));
     if (!send.missing.empty()) {
         notServed(w, d, send.missing);
         return;
     }
 
+    // The next device replaces the previous one's session, which closes its connection.
+    w.session.reset();
+    const uint64_t generation = ++w.generation;
     const std::string host = devlist::FieldGet(devlist::kIpAddress, d.record);
     w.port = session::TelnetPortOf(devlist::FieldGet(devlist::kTelnetPort, d.record));
     w.startTick = m_loop.tickCount();
@@ -190,25 +217,34 @@ void FleetRun::startNext(Worker& w) {
     w.startTime = m_clock.now();
     w.startFileTime = fs::file_time_type::clock::now();
     Worker* worker = &w;
-    session::SessionContext context{
-        m_loop,
-        m_clock,
-        m_dialogs,
-        w.panel,
-        {s.setTime, s.registerIp, s.disableDhcp, s.registerName, s.write, s.cpuReset},
-        w.mode,
-        m_options.workFolder,
-        [](const std::string&) {},
-        [this, worker, generation] {
-            if (worker->generation == generation) ended(*worker);
-        },
-        {},
-        SessionTextCap(static_cast<int>(m_workers.size()))};
+    const session::SessionOptions options =
+        m_options.liveOptions ? *m_options.liveOptions
+                              : session::SessionOptions{s.setTime,      s.registerIp, s.disableDhcp,
+                                                        s.registerName, s.write,      s.cpuReset};
+    session::SessionContext context{m_loop,
+                                    m_clock,
+                                    m_dialogs,
+                                    panel,
+                                    options,
+                                    w.mode,
+                                    m_options.workFolder,
+                                    [this](const std::string& line) {
+                                        if (m_hooks.log) m_hooks.log(line);
+                                    },
+                                    [this, worker, generation] {
+                                        if (worker->generation == generation) ended(*worker);
+                                    },
+                                    [this, worker, generation] {
+                                        if (worker->generation == generation && m_hooks.changed)
+                                            m_hooks.changed();
+                                    },
+                                    SessionTextCap(static_cast<int>(m_workers.size()))};
     context.pace = s.pace;
     context.batchSaves = true;
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
-    w.session->start(host, w.port, d.number, std::move(send.lines.lines), send.lines.resetPending);
+    w.session->start(host, w.port, shownNumber, std::move(send.lines.lines),
+                     send.lines.resetPending);
 }
 
 // A device that cannot be served gets its report row and counts as a failure, and its worker
@@ -217,8 +253,10 @@ void FleetRun::notServed(Worker& w, const FleetDevice& d, const std::string& rea
     ++m_ng;
     m_rows.push_back(NotServedRow(d.number, d.record, m_clock.now(), reason));
     if (m_hooks.deviceDone) {
+        const std::shared_ptr<bool> alive = m_alive;
         std::string none;
         m_hooks.deviceDone(DeviceResult{d, m_rows.back(), false, false, none});
+        if (!*alive) return;
     }
     // A timer rather than a call: a list of records that all miss their file must not recurse.
     w.device = nullptr;
@@ -236,14 +274,17 @@ void FleetRun::sequencer(Worker& w) {
     w.sequencer->stop();
     if (!w.device || !w.session) return;
     const FleetDevice& d = *w.device;
-    const session::DeviceSession& ss = *w.session;
+    session::DeviceSession& ss = *w.session;
     platform::LocalTime now = m_clock.now();
+    // The result is taken from the session's own copy of the record's boxes: the window's
+    // editor may hold another record by now.
+    const devlist::EditPanel& served = ss.served();
 
     Outcome o;
     o.result = ss.result();
     o.failureText = ss.failureText();
     o.resetPending = ss.resetPending();
-    const auto& rec = w.panel.rec;
+    const auto& rec = served.rec;
     if (rec.modelVersion != w.loaded.modelVersion) o.modelVersion = rec.modelVersion;
     if (rec.macAddress != w.loaded.macAddress) o.macAddress = rec.macAddress;
     if (rec.deviceName != w.loaded.deviceName) o.deviceName = rec.deviceName;
@@ -252,13 +293,14 @@ void FleetRun::sequencer(Worker& w) {
     const bool success = o.result == session::kResultOk;
     if (success) {
         ++m_ok;
+        ss.clearResetPending();
     } else {
         ++m_ng;
     }
 
     // A plan records nothing: its result is neither gone nor failed.
-    if (m_options.recordResults) {
-        m_writes.record(d.identity, o, [this, &d](const ListWriter::Result& write) {
+    if (m_writes) {
+        m_writes->record(d.identity, o, [this, &d](const ListWriter::Result& write) {
             if (write.status == ListWriter::Status::Gone) ++m_gone;
             if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
             if (m_hooks.recorded) m_hooks.recorded(d, write);
@@ -276,31 +318,40 @@ void FleetRun::sequencer(Worker& w) {
     row.durationMs = w.endTick - w.startTick;
     row.message = message;
     row.files = ss.savedFiles();
-    row.changed = SessionChanges(ss, m_options.workFolder, w.panel.saveName, w.startFileTime);
+    row.changed = SessionChanges(ss, m_options.workFolder, served.saveName, w.startFileTime);
     m_rows.push_back(std::move(row));
 
     // The session stays open through the pause, but its texts go now: with many workers, the
     // texts of sessions that are over would otherwise hold the most memory of the run.
-    std::string transcript = w.session->releaseTexts();
-    if (m_hooks.deviceDone)
-        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), success, true, transcript});
+    std::string transcript =
+        m_options.keepTexts ? std::string(ss.terminal().bytes()) : ss.releaseTexts();
+    if (m_hooks.deviceDone) {
+        const std::shared_ptr<bool> alive = m_alive;
+        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), success, true, transcript, &o, &ss});
+        if (!*alive) return;
+    }
     // The session stays until the worker's next device, as the window keeps the connection
     // open through its pause. Its files are done: a device that shares them may start.
     w.device = nullptr;
     wakeWaiting();
-    if (m_stopping || m_left == 0) {
+    if (m_stopping || (m_left == 0 && !m_options.pauseAfterLast)) {
         checkFinished();
         return;
     }
     // The end-command wait is the operator's own setting and stays at every pace; the pause
     // after a failure is the prescribed pace's.
     uint32_t pause =
-        success ? EndWaitMs(m_options.settings.endWait) : (prompt() ? 0 : kPauseAfterFailureMs);
+        success ? EndWaitMs(settingsNow().endWait) : (prompt() ? 0 : kPauseAfterFailureMs);
     w.pause->start(prompt() ? pause : std::max<uint32_t>(pause, 1));
 }
 
+const RunSettings& FleetRun::settingsNow() {
+    if (m_hooks.settings) m_hooks.settings(m_options.settings);
+    return m_options.settings;
+}
+
 void FleetRun::checkFinished() {
-    if (m_finished || !m_started || m_writes.pending() > 0) return;
+    if (m_finished || !m_started || writesPending() > 0) return;
     for (auto& w : m_workers) {
         if (w->device || w->pause->isActive() || w->sequencer->isActive()) return;
     }

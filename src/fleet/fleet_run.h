@@ -7,7 +7,8 @@
 // save name name the same files in the work folder: they are served one after the other, never
 // at the same time, and a worker whose next records all share a save name with one being served
 // waits for it. The run never waits inside a handler: it only starts timers and sessions, so many
-// workers share the loop. All sessions' texts share one memory budget.
+// workers share the loop. All sessions' texts share one memory budget. The window runs its single
+// and bulk runs on it too, with one worker and hooks for what only it shows and records.
 #pragma once
 
 #include <cstdint>
@@ -47,11 +48,26 @@ struct FleetDevice {
 };
 
 struct FleetOptions {
-    session::SessionMode mode = session::SessionMode::BulkCheck;  // or BulkSend
+    // BulkCheck or BulkSend; the window's single runs are SingleCheck and SingleSend.
+    session::SessionMode mode = session::SessionMode::BulkCheck;
     RunSettings settings;
     int parallel = 1;
     std::filesystem::path workFolder;
-    bool recordResults = true;  // false for a plan: the list is left as it is
+    // False for a plan, and for the window, which records each result itself in deviceDone:
+    // the run writes nothing into the list.
+    bool recordResults = true;
+    // What only the window sets, for its one worker. The record editor's boxes: the dialogue
+    // reads the login and file names from them as it goes and shows the device's values in
+    // them as they arrive (the serving hook loads them); null: each worker's own copy.
+    devlist::EditPanel* panel = nullptr;
+    // The window's check boxes, read when the dialogue needs them; none: settings' options.
+    std::optional<session::SessionOptions> liveOptions{};
+    // The pause follows the last device too, before the run finishes (the window's summary
+    // comes after it, and "停止" in it still ends the run without one).
+    bool pauseAfterLast = false;
+    // A session's texts stay with it after its result (the window shows the last session's
+    // terminal); otherwise they go at the result, to keep a run's memory small.
+    bool keepTexts = false;
 };
 
 struct DeviceResult {
@@ -63,6 +79,9 @@ struct DeviceResult {
     bool served = true;
     // The session's terminal text, code page 932; the hook may take it (the run keeps none).
     std::string& transcript;
+    // What the session left for the record, and the session itself; null when not served.
+    const Outcome* outcome = nullptr;
+    const session::DeviceSession* session = nullptr;
 };
 
 // What a send changed on the device, from the two dumps the session wrote itself (never from
@@ -82,6 +101,18 @@ public:
         std::function<void(const FleetDevice&, const ListWriter::Result&)> recorded;
         // Once, when no worker has anything left and every result is written.
         std::function<void()> finished;
+        // Before a device is taken on: the number its session's log lines name it by (the
+        // window's row), or nullopt to pass it by uncounted (its row is no longer shown). The
+        // hook may stop the run. None: the device's number.
+        std::function<std::optional<int>(const FleetDevice&)> serving;
+        // A communication-log line of a session.
+        std::function<void(const std::string&)> log;
+        // A session's terminal text or boxes changed.
+        std::function<void()> changed;
+        // Brings the settings up to date before the run reads them (a device's send file, the
+        // pause): the window's boxes, which "戻る" lets the operator change during a run.
+        // None: the settings the run was given.
+        std::function<void(RunSettings&)> settings;
     };
 
     FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
@@ -105,10 +136,14 @@ public:
     int goneCount() const { return m_gone; }
     int writeFailures() const { return m_writeFailures; }
     // Results handed to the list write whose completion has not come back yet.
-    size_t writesPending() const { return m_writes.pending(); }
-    int writeBatches() const { return m_writes.batches(); }
+    size_t writesPending() const { return m_writes ? m_writes->pending() : 0; }
+    int writeBatches() const { return m_writes ? m_writes->batches() : 0; }
     size_t total() const { return m_devices.size(); }
     const std::vector<ReportRow>& rows() const { return m_rows; }
+    // The first worker's session: the one being served or last served; null before any.
+    session::DeviceSession* session() const;
+    // Changes whenever session() names another session.
+    uint64_t sessionId() const;
 
 private:
     struct Worker;
@@ -119,6 +154,7 @@ private:
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
+    const RunSettings& settingsNow();
     void notServed(Worker& w, const FleetDevice& d, const std::string& reason);
     bool prompt() const { return m_options.settings.pace == session::Pace::Prompt; }
 
@@ -126,7 +162,7 @@ private:
     platform::Clock& m_clock;
     platform::Network& m_network;
     platform::Dialogs& m_dialogs;
-    ListWriteQueue m_writes;
+    std::unique_ptr<ListWriteQueue> m_writes;  // none when the run records no results
     FleetOptions m_options;
     std::vector<FleetDevice> m_devices;
     Hooks m_hooks;
@@ -145,6 +181,9 @@ private:
     int m_gone = 0;
     int m_writeFailures = 0;
     std::vector<ReportRow> m_rows;
+    // Hooks may open modal boxes, during which the front end may drop the run: each call of a
+    // hook checks it after.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 }  // namespace fleet

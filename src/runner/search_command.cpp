@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <set>
 
-#include "app/options.h"
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
 #include "discovery/registration.h"
 #include "discovery/search_request.h"
+#include "fleet/lan_search_rule.h"
 #include "fleet/list_writer.h"
 #include "platform/event_loop.h"
 #include "platform/files.h"
@@ -20,9 +20,8 @@
 namespace runner {
 namespace {
 
-constexpr int kPasses = 4;
-constexpr uint32_t kPassPauseMs = 200;
-constexpr uint32_t kReplyWaitMs = 1000;
+// How long the loop may sleep while the search's timer runs: it only bounds the wake-up.
+constexpr uint32_t kSearchPollMs = 20;
 
 // Each device found, once, by what identifies it; never the login the search gives a new record.
 void printFound(const devlist::LineStore& records) {
@@ -81,21 +80,24 @@ int SearchCommand::run() {
         Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
 
     platform::qt::QtHostAddress host;
-    std::string own = o.ownAddress;
-    if (!own.empty()) {
-        Say("own address " + own + " (--own-address)");
-    } else if (app::IsDottedIpv4(files.settings.ownAddress)) {
-        own = files.settings.ownAddress;
-        Say("own address " + own + " (settings key \"ownip\")");
-    } else {
-        if (!files.settings.ownAddress.empty())
-            Say("the settings key \"ownip\" holds no address: ignored");
-        own = host.firstIpv4(host.hostName()).value_or("");
-        if (own.empty()) {
+    const fleet::OwnAddress chosen =
+        fleet::ChooseOwnAddress(o.ownAddress, files.settings.ownAddress,
+                                [&host] { return host.firstIpv4(host.hostName()); });
+    if (chosen.settingsIgnored) Say("the settings key \"ownip\" holds no address: ignored");
+    const std::string& own = chosen.address;
+    switch (chosen.from) {
+        case fleet::OwnAddressFrom::CommandLine:
+            Say("own address " + own + " (--own-address)");
+            break;
+        case fleet::OwnAddressFrom::Settings:
+            Say("own address " + own + " (settings key \"ownip\")");
+            break;
+        case fleet::OwnAddressFrom::Host:
+            Say("own address " + own + " (the host's)");
+            break;
+        case fleet::OwnAddressFrom::Nowhere:
             Say(Shown(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。")));
             return kExitFiles;
-        }
-        Say("own address " + own + " (the host's)");
     }
 
     platform::qt::QtEventLoop loop;
@@ -120,11 +122,15 @@ int SearchCommand::run() {
     const discovery::OwnOctets octets = discovery::ParseOwnAddress(own);
     const std::string request = discovery::BuildSearchRequest(octets);
     const std::string target = discovery::TargetHost(octets);
-    for (int pass = 0; pass < kPasses; ++pass) {
-        socket->sendTo(target, discovery::kSearchPort, request);
-        platform::Delay(loop, kPassPauseMs);
-    }
-    platform::Delay(loop, kReplyWaitMs);
+    fleet::SearchPasses passes(
+        loop,
+        [&] {
+            socket->sendTo(target, discovery::kSearchPort, request);
+            return true;
+        },
+        [](bool) {});
+    passes.start();
+    while (passes.running()) loop.processEvents(kSearchPollMs);
     socket->close();
 
     const devlist::LineStore before = list ? list->records : devlist::LineStore();

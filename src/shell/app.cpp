@@ -5,7 +5,7 @@
 #include "devlist/check_marks.h"
 #include "devlist/fields.h"
 #include "devlist/list_edit.h"
-#include "discovery/search_request.h"
+#include "fleet/lan_search_rule.h"
 #include "platform/files.h"
 #include "shell/comm_log.h"
 #include "shell/desktop_actions.h"
@@ -83,11 +83,6 @@ bool App::confirm(const std::string& text) {
     return m_dialogs.confirm(text);
 }
 
-void App::delay(uint32_t ms) {
-    notify();
-    platform::Delay(m_loop, ms);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Start-up and close
 
@@ -132,16 +127,16 @@ void App::startUp() {
     notify();
 }
 
-// The command line's address wins; the settings file's "ownip" is written by hand and is
-// checked as the command line is: a value that is no dotted IPv4 address is reported in the
-// log once, at start-up, and left out, so the search asks the host as it does without the key.
+// A settings file's "ownip" that is no dotted IPv4 address is reported in the log once, at
+// start-up; the search then asks the host at each pass, as it does without the key.
 std::string App::ownAddressForSearch() {
-    if (!m_ownAddress.empty()) return m_ownAddress;
-    const std::string& own = m_state.settings.ownAddress;
-    if (own.empty() || discovery::IsDottedIpv4(own)) return own;
-    logMessage(
-        text::sj("設定ファイルの ownip はIPv4アドレス(A.B.C.D)ではないため、使用しません。"));
-    return {};
+    const fleet::OwnAddress own =
+        fleet::ChooseOwnAddress(m_ownAddress, m_state.settings.ownAddress, {});
+    if (own.settingsIgnored) {
+        logMessage(
+            text::sj("設定ファイルの ownip はIPv4アドレス(A.B.C.D)ではないため、使用しません。"));
+    }
+    return own.address;
 }
 
 bool App::iniSave() {

@@ -1,6 +1,7 @@
 // The window's operations on its state: start-up, the settings file and close, the screens and
 // the masks, the list view and filter, list editing, check marks and groups. Every operation
-// runs on the one event thread; questions go through the dialogs port, waits through Delay.
+// runs on the one event thread; questions go through the dialogs port, and nothing waits
+// inside a handler: runs and the LAN search go on by their timers.
 #pragma once
 
 #include <filesystem>
@@ -80,7 +81,6 @@ public:
     void startUp();
     bool closeQuery();  // true: the window may close
     bool iniSave();     // false when the settings file could not be written
-    void delay(uint32_t ms);
 
     // Screens and masks
     void btnMask(int mode);

@@ -6,10 +6,6 @@
 namespace shell {
 namespace {
 
-constexpr int kPasses = 4;
-constexpr uint32_t kPassPauseMs = 200;
-constexpr uint32_t kReplyWaitMs = 1000;
-
 bool isLoopback(const std::string& address) {
     return address.rfind("127.", 0) == 0;
 }
@@ -23,7 +19,15 @@ LanSearch::LanSearch(WindowState& state, platform::EventLoop& loop, platform::Di
       m_dialogs(dialogs),
       m_udp(udp),
       m_host(host),
-      m_hooks(std::move(hooks)) {}
+      m_hooks(std::move(hooks)),
+      m_passes(
+          loop,
+          [this] {
+              const bool sent = searche();
+              if (sent) notify();
+              return sent;
+          },
+          [this](bool complete) { finish(complete); }) {}
 
 LanSearch::~LanSearch() = default;
 
@@ -40,11 +44,6 @@ void LanSearch::warn(const std::string& text) {
     m_dialogs.warning(text);
 }
 
-void LanSearch::delay(uint32_t ms) {
-    notify();
-    platform::Delay(m_loop, ms);
-}
-
 void LanSearch::run() {
     if (m_running) return;  // the disabled button is the guard; this keeps a stray call out
     if (m_state.isEnabled(Control::Apply)) {
@@ -59,17 +58,12 @@ void LanSearch::run() {
     m_state.setEnabled(Control::LanSearch, false);
     m_state.searchReplyStore.clear();
     m_state.searchRegStore.clear();
+    m_passes.start();
+}
 
-    bool sent = true;
-    for (int pass = 0; pass < kPasses && sent; ++pass) {
-        sent = searche();
-        if (sent) delay(kPassPauseMs);
-    }
+void LanSearch::finish(bool complete) {
     // A pass that failed has told the operator why; the replies so far are not merged.
-    if (sent) {
-        delay(kReplyWaitMs);
-        merge();
-    }
+    if (complete) merge();
     m_state.setEnabled(Control::LanSearch, true);
     m_running = false;
     notify();
@@ -138,11 +132,13 @@ bool LanSearch::openEndpoint() {
 }
 
 std::optional<std::string> LanSearch::findOwnAddress() {
-    if (!m_ownAddress.empty()) return m_ownAddress;
-    std::optional<std::string> address = m_host.firstIpv4(m_host.hostName());
-    if (address && isLoopback(*address) && !m_loopbackLogged) {
+    const fleet::OwnAddress own = fleet::ChooseOwnAddress(
+        m_ownAddress, {}, [this] { return m_host.firstIpv4(m_host.hostName()); });
+    if (own.from == fleet::OwnAddressFrom::Nowhere) return std::nullopt;
+    const std::string& address = own.address;
+    if (own.from == fleet::OwnAddressFrom::Host && isLoopback(address) && !m_loopbackLogged) {
         m_loopbackLogged = true;
-        log(text::sj("PCのIPアドレスがループバック ") + *address +
+        log(text::sj("PCのIPアドレスがループバック ") + address +
             text::sj(
                 " のため、LAN上の機器には届きません。--own-address A.B.C.D で指定してください。"));
     }

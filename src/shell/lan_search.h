@@ -12,6 +12,7 @@
 
 #include "discovery/registration.h"
 #include "discovery/search_request.h"
+#include "fleet/lan_search_rule.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/host_address.h"
@@ -37,8 +38,9 @@ public:
     void setOwnAddress(std::string address) { m_ownAddress = std::move(address); }
     const std::string& ownAddress() const { return m_ownAddress; }
 
-    // The search; returns when it is over. Refused while the working list holds edits not
-    // yet applied. When the operator leaves list editing during the waits, nothing is merged.
+    // Starts the search; its passes and the replies' time go on by a timer, and the replies
+    // are merged when it is over. Refused while the working list holds edits not yet applied.
+    // When the operator leaves list editing during the waits, nothing is merged.
     void run();
     bool running() const { return m_running; }
 
@@ -49,8 +51,8 @@ private:
     std::optional<std::string> findOwnAddress();
     void merge();
     void onDatagram(const platform::Datagram& d);
+    void finish(bool complete);
     void warn(const std::string& text);
-    void delay(uint32_t ms);
     void notify();
     void log(const std::string& line);
 
@@ -69,6 +71,7 @@ private:
     bool m_dropLogged = false;
     size_t m_replies = 0;          // datagrams received since the running search began
     uint64_t m_listEditVisit = 0;  // the list-edit visit the running search belongs to
+    fleet::SearchPasses m_passes;  // last: its timer calls into the members above
 };
 
 }  // namespace shell

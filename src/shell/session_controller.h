@@ -1,26 +1,24 @@
-// The window's side of device sessions: the single and bulk starts with their questions, session
-// start for a list row, the sequencer that records each result in the device's record and moves
-// a bulk run on, "停止", and the progress shown in the status line. One DeviceSession object
-// serves one device; the next start replaces it, which also closes its connection. A result is
-// written into the list file as a runner writes it (ListFiles::writeResult); a bulk run also
-// leaves its report in the work folder (BulkReport).
+// The window's side of device runs: the single and bulk starts with their questions, and what
+// only the window does while fleet::FleetRun serves the devices with one worker: the served row
+// selected and loaded into the record editor (whose boxes the dialogue reads and fills), the
+// result in the editor, the list file and the log, the progress in the status line, "停止", the
+// result box of a single run and the summary of a bulk run. A bulk run also leaves its report
+// in the work folder (BulkReport). The next start replaces the run, which closes its connection.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "fleet/record_identity.h"
+#include "fleet/fleet_run.h"
+#include "fleet/list_writer.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
 #include "session/device_session.h"
-#include "session/result_record.h"
-#include "session/send_store.h"
 #include "shell/bulk_report.h"
 
 namespace shell {
@@ -43,23 +41,23 @@ public:
     int okCount() const { return m_okCount; }
     int ngCount() const { return m_ngCount; }
     // The session being served or last served; null before the first start.
-    const session::DeviceSession* current() const { return m_session.get(); }
+    const session::DeviceSession* current() const { return m_run ? m_run->session() : nullptr; }
     const session::BoundedText& terminal() const;
     // Changes whenever terminal() starts naming another session's text.
-    uint64_t terminalId() const { return m_generation; }
+    uint64_t terminalId() const;
     void clearTerminal();  // "↑CLS"
 
 private:
     void startSingle(session::SessionMode mode);
     void startBulk(session::SessionMode mode);
-    // A bulk run's device: select its row, load it, start its session; false when not started.
-    bool serve(int record);
-    bool dataSend(int row);  // false: the device was not connected (notServed)
-    void notServed(int row, const std::string& reason);
-    void sequencer();
+    // Serves records (ListStore lines) through a new run, in order.
+    void begin(const std::vector<int>& records);
+    std::optional<int> serving(const fleet::FleetDevice& device);
+    void deviceDone(const fleet::DeviceResult& result);
+    void notServed(const fleet::DeviceResult& result);
+    void finished();
     void finishRun(bool summary);
     void finishReport();
-    void reportServed(const std::string& message);
     std::string sendMethodCaption() const;
     void log(const std::string& text);
     void sessionChanged();
@@ -71,32 +69,22 @@ private:
     platform::Clock& m_clock;
     platform::Network& m_network;
 
-    std::unique_ptr<session::DeviceSession> m_session;
-    std::unique_ptr<platform::Timer> m_sequencerTimer;
+    // The window records each result itself: the run's own writer is never used.
+    fleet::ListWriter m_unusedWriter{""};
+    std::unique_ptr<fleet::FleetRun> m_run;
     session::BoundedText m_idleTerminal;  // shown before the first session
 
+    // What the window shows of the run; "停止" sets Stopped, which the run reads after the
+    // device being served (its dialogue keeps the mode it started with).
     session::SessionMode m_mode = session::SessionMode::Stopped;
-    // The kind of run the dialogue serves: set at each session start and left alone by "停止",
-    // which ends the run after the device being served but must not cut its dialogue short.
-    session::SessionMode m_dialogueMode = session::SessionMode::Stopped;
     int m_sessionRow = -1;
-    int m_servedRecord = -1;         // the ListStore line of the device being served, at its start
-    fleet::RecordIdentity m_target;  // where its result goes
-    devlist::DeviceRecord m_loaded;  // its record as the session started, to tell what it read
-    // When the device being served started and ended, for the run's report.
-    platform::LocalTime m_startTime;
-    std::filesystem::file_time_type m_startFileTime;
-    uint32_t m_startTick = 0;
-    uint32_t m_endTick = 0;
-    long long m_port = 0;
+    int m_servedRecord = -1;  // the ListStore line of the device being served, at its start
     BulkReport m_report;
     int m_okCount = 0;
     int m_ngCount = 0;
-    // A bulk run serves the records checked when it started, each once, in list order.
-    std::vector<int> m_runRecords;
-    size_t m_runNext = 0;
-    // Changes with every session start: a wait compares it to find out whether the world moved.
-    uint64_t m_generation = 0;
+    size_t m_runNext = 0;   // devices of the bulk run taken on so far
+    size_t m_runTotal = 0;  // the records checked when it started
+    uint64_t m_runs = 0;    // runs begun, for terminalId()
 };
 
 }  // namespace shell

@@ -21,6 +21,7 @@ TEST_F(E2eTest, LanSearchMergesTheSimulatedDevices) {
     auto& app = startApp("127.0.0.1");
     app.enterListEdit();
     app.lanSearch()->run();
+    ASSERT_TRUE(runUntil([&] { return !app.lanSearch()->running(); }, 10000));
 
     EXPECT_TRUE(informations().empty());
     const auto& view = st().viewStore;

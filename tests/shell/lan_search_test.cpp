@@ -61,6 +61,11 @@ struct Rig {
         }
         return *m_search;
     }
+    // The search and the time it takes: its passes and the replies' wait go on by a timer.
+    void searchToEnd() {
+        search().run();
+        while (search().running()) m_loop.advance(1);
+    }
 
     WindowState m_state;
     testsupport::FakeEventLoop m_loop;
@@ -80,7 +85,7 @@ TEST_F(LanSearchTest, FourRequestsThenTheRepliesMergedIntoTheWorkingList) {
     m_state.viewStore.lines() = {listed(1, "127.0.0.5", "00:EE:80:12:34:01"),
                                  listed(2, "127.0.0.8", "00:ee:80:12:34:02")};
     search().setOwnAddress("127.0.0.1");  // as --own-address gives it: nothing to remark
-    search().run();
+    searchToEnd();
 
     ASSERT_EQ(m_net.sent.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
@@ -119,7 +124,7 @@ TEST_F(LanSearchTest, FourRequestsThenTheRepliesMergedIntoTheWorkingList) {
     // screen keeps showing the committed list.
     m_state.setEnabled(Control::Apply, false);
     m_loop.postAt(m_loop.tickCount() + 300, [this] { m_state.listEditShown = false; });
-    search().run();
+    searchToEnd();
     EXPECT_EQ(m_net.sent.size(), 8u);
     EXPECT_EQ(m_redraws, 1);
     m_state.listEditShown = true;
@@ -148,7 +153,7 @@ TEST_F(LanSearchTest, AFloodOfRepliesIsBoundedAndLoggedOncePerSearch) {
         SCOPED_TRACE(searchNo);
         m_state.setEnabled(Control::Apply, false);
         m_state.viewStore.clear();
-        search().run();
+        searchToEnd();
         EXPECT_EQ(m_state.searchReplyStore.size(), discovery::kMaxReplyLines);
         EXPECT_EQ(m_state.searchRegStore.size(), discovery::kMaxCollected);
         EXPECT_EQ(m_state.viewStore.size(), 999u);
@@ -162,7 +167,7 @@ TEST_F(LanSearchTest, AFloodOfRepliesIsBoundedAndLoggedOncePerSearch) {
 TEST_F(LanSearchTest, PendingEditsRefuseTheSearch) {
     m_state.setEnabled(Control::Apply, true);
     m_state.searchRegStore.lines() = {"kept"};
-    search().run();
+    searchToEnd();
     EXPECT_EQ(m_dialogs.shownUtf8(),
               std::vector<std::string>{"LAN上検索を行うには適用してください。"});
     EXPECT_TRUE(m_net.sent.empty());
@@ -172,7 +177,7 @@ TEST_F(LanSearchTest, PendingEditsRefuseTheSearch) {
 TEST_F(LanSearchTest, NoReplyWarnsAndLeavesTheListAsItWas) {
     m_state.viewStore.lines() = {listed(1, "127.0.0.5", "00:EE:80:12:34:01")};
     auto before = m_state.viewStore;
-    search().run();
+    searchToEnd();
     EXPECT_EQ(m_dialogs.shownUtf8(), std::vector<std::string>{"対象機器が見つかりませんでした。"});
     EXPECT_EQ(m_log.back(), sj("LAN上検索の結果: 応答 0件、登録済み 0台 (IP変更 0台)、追加 0台、"
                                "登録せず 0台"));
@@ -197,7 +202,7 @@ TEST_F(LanSearchTest, FailuresWarnStopAndEnableTheButtonAgain) {
         Rig t;
         t.m_devices = {device(9, 1)};
         c.arrange(t);
-        t.search().run();
+        t.searchToEnd();
         ASSERT_EQ(t.m_dialogs.shown().size(), 1u);
         EXPECT_EQ(t.m_dialogs.shown()[0].kind, Kind::Warning);
         EXPECT_EQ(t.m_dialogs.shownUtf8()[0].rfind(c.shown, 0), 0u);
@@ -211,7 +216,7 @@ TEST_F(LanSearchTest, InvalidHostAsksForAnotherOrStopsWithHostLookupCanceled) {
     search().setOwnAddress("300.0.0.1");  // a target no lookup resolves
     m_devices = {device(9, 1)};
     for (int i = 0; i < 4; ++i) m_dialogs.answerText("127.0.0.255");
-    search().run();
+    searchToEnd();
     ASSERT_EQ(m_net.sent.size(), 4u);
     EXPECT_EQ(m_net.sent[0].host, "127.0.0.255");
     EXPECT_EQ(m_dialogs.shown()[0].text, "Invalid Host!\nSpecify a new host:");
@@ -221,7 +226,7 @@ TEST_F(LanSearchTest, InvalidHostAsksForAnotherOrStopsWithHostLookupCanceled) {
     m_dialogs.clear();
     m_state.setEnabled(Control::Apply, false);
     m_dialogs.answerText(std::nullopt);
-    search().run();
+    searchToEnd();
     EXPECT_EQ(m_dialogs.shownUtf8(), (std::vector<std::string>{"Invalid Host!\nSpecify a new host:",
                                                                "Host Lookup Canceled"}));
     EXPECT_EQ(m_net.sent.size(), 4u);
@@ -232,7 +237,7 @@ TEST_F(LanSearchTest, InvalidHostAsksForAnotherOrStopsWithHostLookupCanceled) {
 TEST_F(LanSearchTest, LoopbackHostAddressIsLoggedOnceAndTheOverrideAsksNoHost) {
     m_host.address = "127.0.1.1";
     m_devices = {device(9, 1)};
-    search().run();
+    searchToEnd();
     ASSERT_EQ(m_log.size(), 3u);  // the remark, the device added, the summary
     EXPECT_NE(m_log[0].find("--own-address"), std::string::npos);
     EXPECT_EQ(m_net.sent[0].host, "127.0.1.255");
@@ -241,7 +246,7 @@ TEST_F(LanSearchTest, LoopbackHostAddressIsLoggedOnceAndTheOverrideAsksNoHost) {
     m_log.clear();
     m_state.setEnabled(Control::Apply, false);
     search().setOwnAddress("127.0.0.1");
-    search().run();
+    searchToEnd();
     EXPECT_EQ(m_host.lookups, 4);
     EXPECT_EQ(m_net.sent.back().host, "127.0.0.255");
     // The known device, at the same address: only the summary.

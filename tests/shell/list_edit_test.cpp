@@ -239,6 +239,7 @@ TEST_F(ListEditTest, ASearchWhoseListEditingWasLeftMergesNothing) {
         }
         m_dialogs.clear();
         m_app->lanSearch()->run();
+        while (m_app->lanSearch()->running()) m_loop.advance(1);
         EXPECT_EQ(st().isEnabled(Control::Apply), c.merged);
         EXPECT_EQ(st().viewStore.size(), c.merged ? 4u : 3u);
         EXPECT_EQ(st().listStore.size(), 3u);

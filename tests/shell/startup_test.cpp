@@ -197,7 +197,8 @@ TEST_F(AppTest, SettingsFileThatCannotBeReadIsNotReplacedAndTheCloseIsRefused) {
 }
 
 // "ownip" is written by hand: an address the command line would refuse is reported once in
-// the communication log and left out, so the search asks the host, as without the key.
+// the communication log and left out, so the search asks the host, as without the key. Which
+// texts are addresses, and the order, are the core's (OwnAddress in the fleet tests).
 TEST_F(AppTest, OwnIpFromTheSettingsFileIsCheckedAsTheCommandLineIs) {
     testsupport::FakeUdpNetwork net{m_loop};
     testsupport::FakeHostAddress host;
@@ -213,10 +214,6 @@ TEST_F(AppTest, OwnIpFromTheSettingsFileIsCheckedAsTheCommandLineIs) {
     };
     const Case cases[] = {
         {"127.0.0.9", "", "127.0.0.9", false},
-        {"", "", "", false},
-        {"300.0.0.1", "", "", true},
-        {"127.0.0", "", "", true},
-        {"127.0.0.1 x", "", "", true},
         {"localhost", "", "", true},
         {"bad", "127.0.0.5", "127.0.0.5", false},
     };
