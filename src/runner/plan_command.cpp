@@ -14,8 +14,8 @@
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
 #include "fleet/run_report.h"
-#include "fleet/send_file.h"
 #include "fleet/selection.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -61,19 +61,9 @@ std::optional<std::string> readCheckDump(const fs::path& folder, const fleet::Re
 int PlanCommand::run() {
     const CliOptions& o = m_options;
     SignalWatch interruptWatch;  // before any thread starts, so that none takes the signals
-    RunFiles files = LocateRunFiles(o);
-    if (!files.error.empty()) {
-        Complain(files.error);
-        return kExitFiles;
-    }
-    if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
-        Complain(clash);
-        return kExitUsage;
-    }
-    auto list = LoadRunList(files);
-    if (!list) return kExitFiles;
-    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
-    if (devices.empty()) return kExitUsage;
+    RunFiles files;
+    std::vector<fleet::FleetDevice> devices;
+    if (int refused = PrepareRun(o, files, devices); refused != kExitOk) return refused;
 
     // The dialogue's files go where the transcripts go, never into the work folder.
     fs::path folder;

@@ -36,19 +36,9 @@ std::string tenths(uint32_t ms) {
 int RunCommand::run() {
     const CliOptions& o = m_options;
     SignalWatch interruptWatch;  // before any thread starts, so that none takes the signals
-    RunFiles files = LocateRunFiles(o);
-    if (!files.error.empty()) {
-        Complain(files.error);
-        return kExitFiles;
-    }
-    if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
-        Complain(clash);
-        return kExitUsage;
-    }
-    auto list = LoadRunList(files);
-    if (!list) return kExitFiles;
-    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
-    if (devices.empty()) return kExitUsage;
+    RunFiles files;
+    std::vector<fleet::FleetDevice> devices;
+    if (int refused = PrepareRun(o, files, devices); refused != kExitOk) return refused;
     if (std::string place = UnusablePlace(files, o.reportFile); !place.empty()) {
         Complain(place);
         return kExitFiles;

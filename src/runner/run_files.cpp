@@ -113,4 +113,20 @@ std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& o, const fleet::
     return devices;
 }
 
+int PrepareRun(const CliOptions& o, RunFiles& files, std::vector<fleet::FleetDevice>& devices) {
+    files = LocateRunFiles(o);
+    if (!files.error.empty()) {
+        Complain(files.error);
+        return kExitFiles;
+    }
+    if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
+        Complain(clash);
+        return kExitUsage;
+    }
+    auto list = LoadRunList(files);
+    if (!list) return kExitFiles;
+    devices = SelectDevices(o, *list);
+    return devices.empty() ? kExitUsage : kExitOk;
+}
+
 }  // namespace runner

@@ -41,4 +41,9 @@ std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files);
 std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& options,
                                               const fleet::LoadedList& list);
 
+// The start the run verbs share: the files, a report that would replace one of them, the list and
+// the selection. kExitOk with files and devices filled, or the exit code after saying why not.
+int PrepareRun(const CliOptions& options, RunFiles& files,
+               std::vector<fleet::FleetDevice>& devices);
+
 }  // namespace runner
