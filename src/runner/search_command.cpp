@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <set>
 
-#include "app/options.h"
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
 #include "discovery/registration.h"
@@ -84,7 +83,7 @@ int SearchCommand::run() {
     std::string own = o.ownAddress;
     if (!own.empty()) {
         Say("own address " + own + " (--own-address)");
-    } else if (app::IsDottedIpv4(files.settings.ownAddress)) {
+    } else if (discovery::IsDottedIpv4(files.settings.ownAddress)) {
         own = files.settings.ownAddress;
         Say("own address " + own + " (settings key \"ownip\")");
     } else {
