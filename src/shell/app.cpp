@@ -28,8 +28,8 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
       m_dialogs(dialogs),
       m_clock(devices.clock ? *devices.clock : m_systemClock),
       m_programFolder(programFile.parent_path()) {
-    ProgramFiles files = LocateProgramFiles(
-        programFile, devices.environment ? *devices.environment : UserEnvironment{});
+    fleet::ProgramFiles files = fleet::LocateProgramFiles(
+        programFile, devices.environment ? *devices.environment : fleet::UserEnvironment{});
     m_settingsFile = std::move(files.settingsFile);
     m_workFolder = std::move(files.workFolder);
     m_folderAccess = files.perUser ? platform::Access::OwnerOnly : platform::Access::Shared;
@@ -96,9 +96,9 @@ void App::startUp() {
     s.clientWidth = kNormalWidth;
     s.clientHeight = kNormalHeight;
 
-    Profile profile;
+    fleet::Profile profile;
     if (auto bytes = platform::readFileNative(m_settingsFile)) {
-        profile = Profile::fromBytes(*bytes);
+        profile = fleet::Profile::fromBytes(*bytes);
     }
     bool enlarged = false;
     readSettings(profile, s.settings, enlarged);
@@ -145,11 +145,11 @@ std::string App::ownAddressForSearch() {
 }
 
 bool App::iniSave() {
-    Profile profile;
+    fleet::Profile profile;
     if (platform::fileExistsNative(m_settingsFile)) {
         auto bytes = platform::readFileNative(m_settingsFile);
         if (!bytes) return false;  // rewriting it would lose what it holds
-        profile = Profile::fromBytes(*bytes);
+        profile = fleet::Profile::fromBytes(*bytes);
     }
     writeSettings(profile, m_state.settings);
     // An installed program's settings folder may not exist yet.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "fleet/program_paths.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
@@ -18,7 +19,6 @@
 #include "platform/udp_socket.h"
 #include "shell/close_question.h"
 #include "shell/list_files.h"
-#include "shell/program_paths.h"
 #include "shell/record_delete.h"
 #include "shell/window_state.h"
 
@@ -38,7 +38,7 @@ struct Devices {
     platform::Desktop* desktop = nullptr;
     // The user's folders: an installed program keeps its settings and work folder there.
     // None: always beside the program.
-    const UserEnvironment* environment = nullptr;
+    const fleet::UserEnvironment* environment = nullptr;
 };
 
 class App {
