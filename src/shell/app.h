@@ -91,7 +91,7 @@ public:
     void clearCommLog();
 
     // List view and filter
-    void setListData(const std::string& filterWord, int source);  // 0 ListStore, 1 ViewStore
+    void setListData(const std::string& filterWord, ListSource source);
     void maskListView();
     void applyFilter();
     void showAll();
@@ -163,7 +163,9 @@ private:
     ListFiles m_listFiles{m_state, m_dialogs};
     CloseQuestion m_closeQuestion{m_dialogs, [this] { notify(); }};
     RecordDelete m_recordDelete{
-        m_state, m_dialogs, {[this] { notify(); }, [this] { setListData("", 1); }}};
+        m_state,
+        m_dialogs,
+        {[this] { notify(); }, [this] { setListData("", ListSource::ViewStore); }}};
 };
 
 }  // namespace shell

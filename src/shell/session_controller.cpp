@@ -399,7 +399,7 @@ void SessionController::sequencer() {
     reportServed(resultMessage.value_or(""));
 
     int selected = s.selectedRow;
-    m_app.setListData("", 0);
+    m_app.setListData("", ListSource::ListStore);
     m_app.selectRow(selected);
 
     if (isSingle(m_mode)) {

@@ -56,6 +56,9 @@ constexpr int kIdleMask = 1011;
 constexpr int kNormalWidth = 1024, kNormalHeight = 670;
 constexpr int kEnlargedWidth = 1400, kEnlargedHeight = 800;
 
+// The store a list view is drawn from: the committed list, or the working copy of list-edit mode.
+enum class ListSource { ListStore, ViewStore };
+
 // The boxes, check boxes and choices whose values the settings file keeps.
 struct SettingsBoxes {
     // Keys and defaults: fleet/settings_table.h.
@@ -125,7 +128,7 @@ struct WindowState {
 
     // The list view: entries, selection (-1 none) and a revision that changes on every rebuild.
     std::vector<devlist::ListEntry> listView;
-    int listViewSource = 0;  // the store the entries' lines index: 0 listStore, 1 viewStore
+    ListSource listViewSource = ListSource::ListStore;  // the store the entries' lines index
     int selectedRow = -1;
     uint64_t listRevision = 0;
     std::string countLabel;

@@ -160,7 +160,8 @@ void MainWindow::buildMainAreas() {
         const shell::WindowState& s = m_app.state();
         const int line = m_app.recordIndexOfRow(row);
         if (line < 0) return QString();
-        const devlist::LineStore& store = s.listViewSource == 1 ? s.viewStore : s.listStore;
+        const devlist::LineStore& store =
+            s.listViewSource == shell::ListSource::ViewStore ? s.viewStore : s.listStore;
         // Rich text of escaped lines: a device's text is shown as it is, never as markup.
         QString text = toQString(devlist::RecordDetails(store[static_cast<size_t>(line)]));
         return QStringLiteral("<p style=\"white-space:pre\">") +

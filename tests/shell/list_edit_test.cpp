@@ -182,7 +182,7 @@ TEST_F(ListEditTest, AConfirmedDeleteRemovesTheRecordWhicheverListTheViewWasDraw
             m_app->selectRow(0);
             m_app->editSelected();
             m_app->saveRecord();
-            ASSERT_EQ(st().listViewSource, 0);
+            ASSERT_EQ(st().listViewSource, shell::ListSource::ListStore);
         }
         m_app->selectRow(1);
         m_dialogs.clear();
