@@ -169,7 +169,7 @@ void SessionController::startSingle(SessionMode mode) {
     int record = m_app.recordIndexOfRow(row);
     std::string line = recordLine(s, record);
     std::string question =
-        "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(2, line);
+        "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(devlist::kListName, line);
     if (mode == SessionMode::SingleCheck) {
         question += text::sj(" 確認のみ接続しますか？");
     } else {
@@ -284,8 +284,8 @@ bool SessionController::dataSend(int row) {
     // The result goes to this record, wherever the operator moves it meanwhile.
     m_target = fleet::IdentityOf(std::make_shared<const devlist::LineStore>(s.listStore), record);
     std::string line = recordLine(s, record);
-    std::string host = devlist::FieldGet(3, line);
-    long long port = session::TelnetPortOf(devlist::FieldGet(5, line));
+    std::string host = devlist::FieldGet(devlist::kIpAddress, line);
+    long long port = session::TelnetPortOf(devlist::FieldGet(devlist::kTelnetPort, line));
     m_loaded = s.edit.rec;
     m_port = port;
     m_startTime = m_clock.now();
@@ -346,9 +346,9 @@ void SessionController::showProgress() {
     const std::string line = recordLine(s, m_servedRecord);
     s.statusText = text::sj(" 一斉接続 ") + std::to_string(m_runNext) + "/" +
                    std::to_string(m_runRecords.size()) + text::sj("台目 No.") +
-                   devlist::ZeroPad(m_servedRecord + 1, 3) + " " + devlist::FieldGet(2, line) +
-                   text::sj(" (成功:") + std::to_string(m_okCount) + text::sj(" 失敗:") +
-                   std::to_string(m_ngCount) + ")";
+                   devlist::ZeroPad(m_servedRecord + 1, 3) + " " +
+                   devlist::FieldGet(devlist::kListName, line) + text::sj(" (成功:") +
+                   std::to_string(m_okCount) + text::sj(" 失敗:") + std::to_string(m_ngCount) + ")";
 }
 
 // ---------------------------------------------------------------------------------------------
