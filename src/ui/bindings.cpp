@@ -2,6 +2,7 @@
 // goes into the state through one input rule, and a refresh shows the state in the widgets.
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
