@@ -64,7 +64,8 @@ struct Fixture {
 void BM_ListViewRefresh999(benchmark::State& state) {
     Fixture f;
     for (auto _ : state) {
-        f.app->setListData("", 0);  // a new revision: the view rebuilds its rows
+        f.app->setListData(
+            "", shell::ListSource::ListStore);  // a new revision: the view rebuilds its rows
         f.window->refresh();
         f.window->listView()->viewport()->repaint();
     }

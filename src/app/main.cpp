@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     platform::qt::QtUdpFactory udp;
     platform::qt::QtHostAddress host;
     platform::qt::QtDesktop desktop;
-    const shell::UserEnvironment environment = shell::UserEnvironment::fromProcess();
+    const fleet::UserEnvironment environment = fleet::UserEnvironment::fromProcess();
     shell::App app(loop, dialogs, platform::programPathNative(),
                    shell::Devices{&clock, &network, &udp, &host, &desktop, &environment});
     app.setOwnAddress(options.ownAddress);

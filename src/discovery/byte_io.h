@@ -11,6 +11,9 @@
 
 namespace discovery {
 
+// A search request carries the sender's address and a reply the device's, both at this offset.
+constexpr size_t kAddressAt = 8;
+
 class ByteReader {
 public:
     explicit ByteReader(std::string_view bytes) : m_bytes(bytes) {}

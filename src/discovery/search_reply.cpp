@@ -8,7 +8,6 @@ namespace {
 
 constexpr size_t kCodeAt = 3;
 constexpr size_t kUnitAt = 7;
-constexpr size_t kAddressAt = 8;
 constexpr size_t kMacAt = 14;
 constexpr size_t kModelAt = 20, kModelSize = 4;
 constexpr size_t kVersionAt = 24;

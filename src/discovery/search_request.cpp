@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::array<uint8_t, 5> kHead = {0x00, 0xFF, 0x00, 0x01, kRequestSize};
 constexpr size_t kChecksumAt = 5;
-constexpr size_t kAddressAt = 8;
 constexpr size_t kReplyPortAt = 12;
 // A part of the address text is read only this far after the previous full stop.
 constexpr size_t kPartWindow = 255;

@@ -9,11 +9,11 @@
 
 #include "fleet/profile.h"
 #include "fleet/program_paths.h"
+#include "fleet/settings_table.h"
 
 namespace fleet {
 namespace {
 
-constexpr std::string_view kSection = "setting";
 constexpr uint32_t kDefaultEndWaitMs = 2000;
 
 }  // namespace
@@ -22,18 +22,17 @@ RunSettings ReadRunSettings(std::string_view bytes) {
     // The window's own reader and defaults, key by key.
     const Profile p = Profile::fromBytes(bytes);
     RunSettings s;
-    s.endWait = p.readString(kSection, "wait1", "2");
-    s.listFile = p.readString(kSection, "listcsv", "list.csv");
-    s.commonSendFile = p.readString(kSection, "file2", "");
-    int method = p.readInteger(kSection, "fselect", 0);
-    s.sendMethod = method < -1 ? -1 : (method > 1 ? 1 : method);
-    s.setTime = p.readBool(kSection, "chk2", true);
-    s.registerName = p.readBool(kSection, "chk3", false);
-    s.registerIp = p.readBool(kSection, "chk4", false);
-    s.write = p.readBool(kSection, "chk6", true);
-    s.cpuReset = p.readBool(kSection, "chk7", false);
-    s.ownAddress = p.readString(kSection, "ownip", "");
-    s.pace = PaceNamed(p.readString(kSection, "pace", "")).value_or(session::Pace::Prescribed);
+    s.endWait = ReadText(p, Setting::EndWait);
+    s.listFile = ReadText(p, Setting::ListFile);
+    s.commonSendFile = ReadText(p, Setting::CommonSendFile);
+    s.sendMethod = ClampSendMethod(ReadInteger(p, Setting::SendMethod));
+    s.setTime = ReadBool(p, Setting::SetTime);
+    s.registerName = ReadBool(p, Setting::RegisterName);
+    s.registerIp = ReadBool(p, Setting::RegisterIp);
+    s.write = ReadBool(p, Setting::Write);
+    s.cpuReset = ReadBool(p, Setting::CpuReset);
+    s.ownAddress = ReadText(p, Setting::OwnAddress);
+    s.pace = PaceNamed(ReadText(p, Setting::Pace)).value_or(session::Pace::Prescribed);
     return s;
 }
 

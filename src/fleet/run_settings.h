@@ -10,22 +10,24 @@
 #include <string>
 #include <string_view>
 
+#include "fleet/settings_table.h"
 #include "session/session_state.h"
 
 namespace fleet {
 
 struct RunSettings {
-    std::string endWait{"2"};          // "wait1": seconds after a success
-    std::string listFile{"list.csv"};  // "listcsv"
-    std::string commonSendFile;        // "file2"
-    int sendMethod = 0;                // "fselect": 0 common file, 1 the record's, -1 none
-    bool setTime = true;               // "chk2"
-    bool registerName = false;         // "chk3"
-    bool registerIp = false;           // "chk4"
-    bool disableDhcp = false;          // never stored: off at every start
-    bool write = true;                 // "chk6"
-    bool cpuReset = false;             // "chk7"
-    std::string ownAddress;            // "ownip": the LAN search's own address
+    // The defaults are the table's: a run without a settings file runs as the window starts.
+    std::string endWait{DefaultText(Setting::EndWait)};    // seconds after a success
+    std::string listFile{DefaultText(Setting::ListFile)};  //
+    std::string commonSendFile{DefaultText(Setting::CommonSendFile)};
+    int sendMethod = DefaultNumber(Setting::SendMethod);  // 0 common file, 1 the record's, -1 none
+    bool setTime = DefaultBool(Setting::SetTime);
+    bool registerName = DefaultBool(Setting::RegisterName);
+    bool registerIp = DefaultBool(Setting::RegisterIp);
+    bool disableDhcp = false;  // never stored: off at every start
+    bool write = DefaultBool(Setting::Write);
+    bool cpuReset = DefaultBool(Setting::CpuReset);
+    std::string ownAddress{DefaultText(Setting::OwnAddress)};  // the LAN search's own address
     // "pace": the runner's alone; the window never writes it and keeps it as found.
     session::Pace pace = session::Pace::Prescribed;
 };

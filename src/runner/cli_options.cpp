@@ -1,13 +1,81 @@
 #include "runner/cli_options.h"
 
 #include <charconv>
+#include <string_view>
 
-#include "app/options.h"
 #include "devlist/fields.h"
+#include "discovery/search_request.h"
 #include "fleet/fleet_run.h"
 #include "text/cp932.h"
 
 namespace runner {
+
+namespace {
+
+// The verbs an option belongs to, one bit each. An option of another verb is refused rather
+// than ignored: "check --apply" would otherwise look like it stored something.
+constexpr unsigned kCheck = 1, kSend = 2, kPlan = 4, kSearch = 8, kDiff = 16;
+constexpr unsigned kServing = kCheck | kSend | kPlan;
+// Where the window's files are: every verb reads them, so a script may pass one set to all.
+constexpr unsigned kEvery = kServing | kSearch | kDiff;
+
+struct OptionScope {
+    std::string_view option;
+    unsigned verbs;
+};
+
+constexpr OptionScope kScopes[] = {
+    {"--list", kEvery},         {"--ini", kEvery},        {"--work", kEvery},
+    {"--report", kServing},     {"--parallel", kServing}, {"--quiet", kServing},
+    {"-q", kServing},           {"--apply", kSearch},     {"--own-address", kSearch},
+    {"--pace", kCheck | kSend},
+};
+
+unsigned bitOf(Verb verb) {
+    switch (verb) {
+        case Verb::Check:
+            return kCheck;
+        case Verb::Send:
+            return kSend;
+        case Verb::Plan:
+            return kPlan;
+        case Verb::Search:
+            return kSearch;
+        case Verb::Diff:
+            return kDiff;
+        case Verb::None:
+            break;
+    }
+    return kEvery;  // no verb yet: the missing verb is the error to show
+}
+
+const char* nameOf(Verb verb) {
+    switch (verb) {
+        case Verb::Check:
+            return "check";
+        case Verb::Send:
+            return "send";
+        case Verb::Plan:
+            return "plan";
+        case Verb::Search:
+            return "search";
+        case Verb::Diff:
+            return "diff";
+        case Verb::None:
+            break;
+    }
+    return "";
+}
+
+// True when `option` (a known one) belongs to `verb`; selection options serve the devices.
+bool belongsTo(std::string_view option, bool selection, Verb verb) {
+    unsigned verbs = selection ? kServing : kEvery;
+    for (const auto& s : kScopes)
+        if (s.option == option) verbs = s.verbs;
+    return (verbs & bitOf(verb)) != 0;
+}
+
+}  // namespace
 
 const char* const kVersion = "qlx-setting-cli " QLX_VERSION "\n";
 
@@ -68,6 +136,8 @@ const char* const kUsage =
     "  --list FILE           the list file (default: \"listcsv\" of the settings file)\n"
     "  --ini FILE            the settings file (default: the window's)\n"
     "  --work DIR            the work folder for the device files (default: the window's)\n"
+    "                        --list, --ini and --work are taken by every verb; any other\n"
+    "                        option only by the verbs shown with it above (else exit 2)\n"
     "  --parallel N          devices served at once, 1 to 128 (default 1: the window's own\n"
     "                        sequence); the pause between devices applies per worker\n"
     "  --report FILE         one row per device served, CSV (code page 932) or, for a name\n"
@@ -115,6 +185,9 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             return true;
         };
         bool selectionTakesValue = false;
+        const bool selection = fleet::IsSelectionOption(arg, selectionTakesValue);
+        if (i > 0 && arg.starts_with("-") && !belongsTo(arg, selection, o.verb))
+            return fail(arg + " is not an option of " + nameOf(o.verb));
         if (i == 0 && (arg == "check" || arg == "send" || arg == "search")) {
             o.verb = arg == "check" ? Verb::Check : arg == "send" ? Verb::Send : Verb::Search;
         } else if (i == 0 && arg == "diff") {
@@ -137,7 +210,7 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
         } else if (arg == "--pace") {
             if (!take() || !(o.pace = fleet::PaceNamed(value)))
                 return fail("--pace takes prompt or prescribed");
-        } else if (fleet::IsSelectionOption(arg, selectionTakesValue)) {
+        } else if (selection) {
             if (selectionTakesValue && !take()) return fail(arg + " needs a value");
             std::string v = value;
             if (arg == "--match") {
@@ -161,7 +234,7 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             } else if (arg == "--report") {
                 o.reportFile = value;
             } else if (arg == "--own-address") {
-                if (!app::IsDottedIpv4(value)) return fail("--own-address takes A.B.C.D");
+                if (!discovery::IsDottedIpv4(value)) return fail("--own-address takes A.B.C.D");
                 o.ownAddress = value;
             } else {
                 int n = 0;

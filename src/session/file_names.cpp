@@ -26,10 +26,6 @@ bool forbidden(unsigned char b) {
     }
 }
 
-bool isTrailByte(unsigned char b) {
-    return b >= 0x40 && b <= 0xFC && b != 0x7f;
-}
-
 }  // namespace
 
 std::string SafeFileName(std::string_view name) {
@@ -37,7 +33,7 @@ std::string SafeFileName(std::string_view name) {
     for (size_t i = 0; i < out.size(); ++i) {
         unsigned char b = static_cast<unsigned char>(out[i]);
         if (text::isLeadByte(b)) {
-            if (i + 1 < out.size() && isTrailByte(static_cast<unsigned char>(out[i + 1]))) {
+            if (i + 1 < out.size() && text::isTrailByte(static_cast<unsigned char>(out[i + 1]))) {
                 ++i;
             } else {
                 out[i] = kReplacement;

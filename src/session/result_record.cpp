@@ -5,21 +5,13 @@
 #include "text/cp932.h"
 
 namespace session {
-namespace {
-
-bool isTrailByte(unsigned char b) {
-    return b >= 0x40 && b <= 0xfc && b != 0x7f;
-}
-
-}  // namespace
-
 std::string RecordValue(std::string_view text, size_t maxBytes) {
     std::string out;
     out.reserve(std::min(text.size(), maxBytes));
     for (size_t i = 0; i < text.size();) {
         auto b = static_cast<unsigned char>(text[i]);
         if (text::isLeadByte(b) && i + 1 < text.size() &&
-            isTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+            text::isTrailByte(static_cast<unsigned char>(text[i + 1]))) {
             if (out.size() + 2 > maxBytes) break;
             out.append(text.substr(i, 2));
             i += 2;

@@ -28,8 +28,8 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
       m_dialogs(dialogs),
       m_clock(devices.clock ? *devices.clock : m_systemClock),
       m_programFolder(programFile.parent_path()) {
-    ProgramFiles files = LocateProgramFiles(
-        programFile, devices.environment ? *devices.environment : UserEnvironment{});
+    fleet::ProgramFiles files = fleet::LocateProgramFiles(
+        programFile, devices.environment ? *devices.environment : fleet::UserEnvironment{});
     m_settingsFile = std::move(files.settingsFile);
     m_workFolder = std::move(files.workFolder);
     m_folderAccess = files.perUser ? platform::Access::OwnerOnly : platform::Access::Shared;
@@ -42,7 +42,8 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
         m_lanSearch = std::make_unique<LanSearch>(
             m_state, loop, dialogs, *devices.udp, *devices.host,
             LanSearch::Hooks{[this](const std::string& line) { logMessage(line); },
-                             [this] { notify(); }, [this] { setListData("", 1); }});
+                             [this] { notify(); },
+                             [this] { setListData("", ListSource::ViewStore); }});
     }
     if (devices.desktop) {
         m_desktop = std::make_unique<DesktopActions>(m_state, dialogs, *devices.desktop,
@@ -91,9 +92,9 @@ void App::startUp() {
     s.clientWidth = kNormalWidth;
     s.clientHeight = kNormalHeight;
 
-    Profile profile;
+    fleet::Profile profile;
     if (auto bytes = platform::readFileNative(m_settingsFile)) {
-        profile = Profile::fromBytes(*bytes);
+        profile = fleet::Profile::fromBytes(*bytes);
     }
     bool enlarged = false;
     readSettings(profile, s.settings, enlarged);
@@ -140,11 +141,11 @@ std::string App::ownAddressForSearch() {
 }
 
 bool App::iniSave() {
-    Profile profile;
+    fleet::Profile profile;
     if (platform::fileExistsNative(m_settingsFile)) {
         auto bytes = platform::readFileNative(m_settingsFile);
         if (!bytes) return false;  // rewriting it would lose what it holds
-        profile = Profile::fromBytes(*bytes);
+        profile = fleet::Profile::fromBytes(*bytes);
     }
     writeSettings(profile, m_state.settings);
     // An installed program's settings folder may not exist yet.
@@ -162,7 +163,7 @@ bool App::closeQuery() {
 
 void App::listLoad() {
     m_listFiles.load();
-    setListData("", 0);
+    setListData("", ListSource::ListStore);
 }
 
 bool App::listSave() {
@@ -178,7 +179,7 @@ void App::listImport() {
     notify();
     auto path = m_dialogs.openFile(choice);
     if (!path || !m_listFiles.import(*path)) return;
-    setListData("", 1);
+    setListData("", ListSource::ViewStore);
     m_state.setEnabled(Control::Apply, true);
     notify();
 }
@@ -205,13 +206,13 @@ void App::listFileEdited(const std::string& text) {
 // ---------------------------------------------------------------------------------------------
 // List view and filter
 
-void App::setListData(const std::string& filterWord, int source) {
+void App::setListData(const std::string& filterWord, ListSource source) {
     WindowState& s = m_state;
     s.statusText = text::sj(" リスト表示 更新中");
-    devlist::ListRender r =
-        devlist::RenderList(filterWord, source == 1 ? s.viewStore : s.listStore);
+    devlist::ListRender r = devlist::RenderList(
+        filterWord, source == ListSource::ViewStore ? s.viewStore : s.listStore);
     s.listView = std::move(r.entries);
-    s.listViewSource = source == 1 ? 1 : 0;
+    s.listViewSource = source;
     s.groupStore = std::move(r.groupStore);
     s.selectedRow = -1;
     s.countLabel = devlist::CountLabel(s.groupStore.size(), s.listStore.size());
@@ -235,7 +236,7 @@ void App::saveFilterHistory() {
 
 void App::maskListView() {
     WindowState& s = m_state;
-    setListData(s.filterText, 0);
+    setListData(s.filterText, ListSource::ListStore);
     bool unfiltered = s.filterText.empty();
     setListOrderButtons(unfiltered);
     s.filterHistory.remember(s.filterText);
@@ -249,7 +250,7 @@ void App::applyFilter() {
 
 void App::showAll() {
     setListOrderButtons(true);
-    setListData("", 0);
+    setListData("", ListSource::ListStore);
     notify();
 }
 
@@ -269,7 +270,8 @@ int App::recordIndexOfRow(int row) const {
     const WindowState& s = m_state;
     if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return -1;
     int line = s.listView[static_cast<size_t>(row)].line;
-    const devlist::LineStore& store = s.listViewSource == 1 ? s.viewStore : s.listStore;
+    const devlist::LineStore& store =
+        s.listViewSource == ListSource::ViewStore ? s.viewStore : s.listStore;
     return line >= 0 && static_cast<size_t>(line) < store.size() ? line : -1;
 }
 
@@ -293,7 +295,7 @@ void App::openSettings() {
 
 void App::leaveSettings() {
     m_state.settingsShown = false;
-    setListData("", 0);
+    setListData("", ListSource::ListStore);
     listSave();
     notify();
 }
@@ -311,270 +313,6 @@ void App::clearTerminal() {
 
 void App::clearCommLog() {
     m_state.commLogView.clear();
-    notify();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Record editor
-
-void App::editData(int row) {
-    btnMask(kBusyMask);
-    if (row < 0 || row >= static_cast<int>(m_state.listView.size())) return;
-    // "選択編集" is refused while list-edit changes are pending, so a working-copy index then
-    // names the same line of the committed list.
-    devlist::EditData(m_state.edit, recordIndexOfRow(row), m_state.listStore);
-}
-
-void App::editSaveNo(int index) {
-    WindowState& s = m_state;
-    if (index >= 0 && static_cast<size_t>(index) < s.listStore.size()) {
-        auto& line = s.listStore[static_cast<size_t>(index)];
-        line = devlist::RecordLineFromPanel(index + 1, s.edit, line);
-    }
-    listSave();
-}
-
-void App::defaltData() {
-    devlist::DefaltData(m_state.edit);
-}
-
-void App::editSelected() {
-    WindowState& s = m_state;
-    if (s.isEnabled(Control::Apply)) {
-        notify();
-        m_dialogs.warning(text::sj("選択編集を行うには適用してください。"));
-        return;
-    }
-    s.editShown = true;
-    if (s.selectedRow >= 0) editData(s.selectedRow);
-    notify();
-}
-
-void App::saveRecord() {
-    WindowState& s = m_state;
-    s.edit.rec.flags = devlist::FlagsFromGroupBoxes(s.edit.rec.flags, s.edit.group);
-    s.editShown = false;
-    long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
-    if (n > 0 && n <= devlist::kMaxRecords) editSaveNo(static_cast<int>(n - 1));
-    maskListView();
-    btnMask(kIdleMask);
-    if (s.listEditShown) s.viewStore = s.listStore;
-    notify();
-}
-
-void App::recordDefaults() {
-    defaltData();
-    notify();
-}
-
-// ---------------------------------------------------------------------------------------------
-// List-edit mode
-
-void App::enterListEdit() {
-    WindowState& s = m_state;
-    s.listEditShown = true;
-    ++s.listEditVisit;
-    s.setEnabled(Control::Apply, false);
-    s.viewStore = s.listStore;
-    m_listFiles.importDropped();
-    setListData("", 1);
-    notify();
-}
-
-void App::applyListEdit() {
-    WindowState& s = m_state;
-    if (!s.isEnabled(Control::Apply)) return;
-    if (!confirm(text::sj("編集内容を適用しますか？"))) return;
-    m_listFiles.importApplied();
-    s.listStore = s.viewStore;
-    setListData("", 1);
-    s.setEnabled(Control::Apply, false);
-    s.setEnabled(Control::AddRecord, true);
-    listSave();
-    notify();
-}
-
-void App::leaveListEdit() {
-    WindowState& s = m_state;
-    if (s.isEnabled(Control::Apply) && !confirm(text::sj("編集内容を適用せずに戻りますか？"))) {
-        return;
-    }
-    m_listFiles.importDropped();
-    s.settingsShown = false;
-    s.listEditShown = false;
-    ++s.listEditVisit;
-    s.setEnabled(Control::Apply, false);
-    setListData("", 0);
-    listSave();
-    notify();
-}
-
-bool App::everyWorkingLineShown() const {
-    return m_state.groupStore.size() == m_state.viewStore.size();
-}
-
-void App::addRecord() {
-    WindowState& s = m_state;
-    if (!s.isEnabled(Control::AddRecord)) return;
-    if (!everyWorkingLineShown() || s.viewStore.size() > devlist::kMaxRecords - 1) return;
-    if (!confirm(text::sj("新規に登録データを追加しますか？"))) return;
-    defaltData();
-    s.viewStore.lines().push_back(
-        devlist::RecordLineFromPanel(static_cast<long long>(s.viewStore.size()) + 1, s.edit));
-    setListData("", 1);
-    s.setEnabled(Control::Apply, true);
-    s.setEnabled(Control::AddRecord, false);  // one new record per apply
-    notify();
-}
-
-void App::moveUp() {
-    WindowState& s = m_state;
-    int sel = s.selectedRow;
-    if (!s.isEnabled(Control::MoveUp) || sel <= 0 ||
-        !devlist::MoveUp(s.viewStore, recordIndexOfRow(sel))) {
-        return;
-    }
-    setListData("", 1);
-    selectRow(sel - 1);
-    s.setEnabled(Control::Apply, true);
-    notify();
-}
-
-void App::moveDown() {
-    WindowState& s = m_state;
-    int sel = s.selectedRow;
-    if (!s.isEnabled(Control::MoveDown) || sel + 1 == static_cast<int>(s.listView.size())) return;
-    if (sel < 0) {
-        s.setEnabled(Control::Apply, true);
-        notify();
-        return;
-    }
-    if (!devlist::MoveDown(s.viewStore, recordIndexOfRow(sel))) return;
-    setListData("", 1);
-    selectRow(sel + 1);
-    s.setEnabled(Control::Apply, true);
-    notify();
-}
-
-void App::deleteRecord() {
-    m_recordDelete.run();
-}
-
-void App::renumber() {
-    WindowState& s = m_state;
-    // Renumbering keeps only the shown entries, so it is offered where the view shows the
-    // whole working copy: in list-edit mode.
-    if (!s.listEditShown || !everyWorkingLineShown()) return;
-    s.workStore = devlist::Renumber(s.listView, s.viewStore);
-    s.viewStore = s.workStore;
-    setListData("", 1);
-    s.settings.sortOrder = 0;
-    s.setEnabled(Control::Apply, true);  // a renumbering on its own can be applied
-    notify();
-}
-
-void App::sortList() {
-    WindowState& s = m_state;
-    s.workStore = s.viewStore;
-    // No selection (only a hand-edited settings file leaves one) sorts by "No" ascending.
-    auto column = (s.settings.sortKey >= 0 && s.settings.sortKey < devlist::kSortColumns)
-                      ? static_cast<devlist::SortColumn>(s.settings.sortKey)
-                      : devlist::SortColumn::No;
-    auto order =
-        s.settings.sortOrder == 1 ? devlist::SortOrder::Descending : devlist::SortOrder::Ascending;
-    s.viewStore = devlist::SortRecords(s.viewStore, column, order);
-    setListData("", 1);
-    if (confirm(text::sj("No.が再振り分けされます。よろしいですか？"))) {
-        s.setEnabled(Control::Apply, true);
-    } else {
-        s.viewStore = s.workStore;
-    }
-    setListData("", 1);
-    notify();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Check marks and groups
-
-void App::checkStatusSave(int row) {
-    WindowState& s = m_state;
-    if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
-    bool checked = s.listView[static_cast<size_t>(row)].checked;
-    int index = recordIndexOfRow(row);
-    if (s.listViewSource != 1) {
-        devlist::CheckStatusSave(s.groupStore, row, index, checked, s.listStore);
-        return;
-    }
-    // The rows show the working copy. Its lines are the committed list's lines only while no
-    // edit is pending; after a move, sort or delete the same index holds another device, so
-    // the mark then stays in the working copy, which "適用" commits.
-    devlist::CheckStatusSave(s.groupStore, row, index, checked, s.viewStore);
-    if (!s.isEnabled(Control::Apply)) {
-        devlist::CheckStatusSave(s.groupStore, row, index, checked, s.listStore);
-    }
-}
-
-void App::rowClicked(int row, bool checked) {
-    WindowState& s = m_state;
-    if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
-    s.selectedRow = row;
-    s.listView[static_cast<size_t>(row)].checked = checked;
-    checkStatusSave(row);
-    notify();
-}
-
-void App::setCheckAll(bool on) {
-    WindowState& s = m_state;
-    for (size_t k = 0; k < s.listView.size(); ++k) {
-        s.listView[k].checked = on;
-        checkStatusSave(static_cast<int>(k));
-    }
-    notify();
-}
-
-void App::checkAll() {
-    setCheckAll(true);
-}
-void App::clearAll() {
-    setCheckAll(false);
-}
-
-void App::groupCheck(int g) {
-    WindowState& s = m_state;
-    for (size_t k = 0; k < s.listView.size(); ++k) {
-        s.listView[k].checked = devlist::RowInGroup(s.groupStore, static_cast<int>(k), g);
-        checkStatusSave(static_cast<int>(k));
-    }
-    notify();
-}
-
-void App::assignGroups() {
-    WindowState& s = m_state;
-    for (size_t k = 0; k < s.listView.size(); ++k) checkStatusSave(static_cast<int>(k));
-    size_t n = devlist::CountChecked(s.listView);
-    if (n == 0) return;
-    if (!confirm(text::sj("チェックされている ") + std::to_string(n) +
-                 text::sj("台をグループ化しますか？"))) {
-        return;
-    }
-    devlist::AssignGroups(s.listView, s.viewStore, s.assignGroup[0], s.assignGroup[1],
-                          s.assignGroup[2]);
-    s.setEnabled(Control::Apply, true);
-    notify();
-}
-
-void App::deleteChecked() {
-    WindowState& s = m_state;
-    size_t n = devlist::CountChecked(s.listView);
-    if (n == 0) return;
-    if (!confirm(text::sj("チェックされている ") + std::to_string(n) +
-                 text::sj("台をリストから削除しますか？"))) {
-        return;
-    }
-    s.workStore = devlist::WithoutChecked(s.listView, s.viewStore);
-    s.viewStore = s.workStore;
-    setListData("", 1);
-    s.setEnabled(Control::Apply, true);
     notify();
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "fleet/program_paths.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
@@ -19,7 +20,6 @@
 #include "platform/udp_socket.h"
 #include "shell/close_question.h"
 #include "shell/list_files.h"
-#include "shell/program_paths.h"
 #include "shell/record_delete.h"
 #include "shell/window_state.h"
 
@@ -39,7 +39,7 @@ struct Devices {
     platform::Desktop* desktop = nullptr;
     // The user's folders: an installed program keeps its settings and work folder there.
     // None: always beside the program.
-    const UserEnvironment* environment = nullptr;
+    const fleet::UserEnvironment* environment = nullptr;
 };
 
 class App {
@@ -91,7 +91,7 @@ public:
     void clearCommLog();
 
     // List view and filter
-    void setListData(const std::string& filterWord, int source);  // 0 ListStore, 1 ViewStore
+    void setListData(const std::string& filterWord, ListSource source);
     void maskListView();
     void applyFilter();
     void showAll();
@@ -163,7 +163,9 @@ private:
     ListFiles m_listFiles{m_state, m_dialogs};
     CloseQuestion m_closeQuestion{m_dialogs, [this] { notify(); }};
     RecordDelete m_recordDelete{
-        m_state, m_dialogs, {[this] { notify(); }, [this] { setListData("", 1); }}};
+        m_state,
+        m_dialogs,
+        {[this] { notify(); }, [this] { setListData("", ListSource::ViewStore); }}};
 };
 
 }  // namespace shell

@@ -13,9 +13,10 @@ int RecordDelete::workingLineOfRow(int row) const {
     const WindowState& s = m_state;
     if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return -1;
     int line = s.listView[static_cast<size_t>(row)].line;
-    const devlist::LineStore& shown = s.listViewSource == 1 ? s.viewStore : s.listStore;
+    const devlist::LineStore& shown =
+        s.listViewSource == ListSource::ViewStore ? s.viewStore : s.listStore;
     if (line < 0 || static_cast<size_t>(line) >= shown.size()) return -1;
-    if (s.listViewSource == 1) return line;
+    if (s.listViewSource == ListSource::ViewStore) return line;
     // Drawn from the committed list: the same line at the same place, else its first copy.
     const std::string& record = shown[static_cast<size_t>(line)];
     const auto& working = s.viewStore.lines();

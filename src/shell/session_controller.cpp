@@ -136,7 +136,7 @@ void SessionController::startSingle(SessionMode mode) {
     int record = m_app.recordIndexOfRow(row);
     std::string line = recordLine(s, record);
     std::string question =
-        "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(2, line);
+        "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(devlist::kListName, line);
     if (mode == SessionMode::SingleCheck) {
         question += text::sj(" 確認のみ接続しますか？");
     } else {
@@ -304,7 +304,7 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
     if (m_report.active()) m_report.add(r.row, r.transcript);
 
     int selected = s.selectedRow;
-    m_app.setListData("", 0);
+    m_app.setListData("", ListSource::ListStore);
     m_app.selectRow(selected);
 
     if (isSingle(m_mode)) {

@@ -1,48 +1,86 @@
 #include "shell/settings.h"
 
+#include "fleet/settings_table.h"
+
 namespace shell {
 
-void readSettings(const Profile& p, SettingsBoxes& b, bool& enlarged) {
-    b.passKey = p.readString(kSection, "data1", "7391");
-    b.workFolder = p.readString(kSection, "folder1", "");
-    b.endWait = p.readString(kSection, "wait1", "2");
-    b.listFile = p.readString(kSection, "listcsv", "list.csv");
-    b.commonSendFile = p.readString(kSection, "file2", "");
+using fleet::Setting;
+
+void readSettings(const fleet::Profile& p, SettingsBoxes& b, bool& enlarged) {
+    b.passKey = fleet::ReadText(p, Setting::PassKey);
+    b.workFolder = fleet::ReadText(p, Setting::WorkFolder);
+    b.endWait = fleet::ReadText(p, Setting::EndWait);
+    b.listFile = fleet::ReadText(p, Setting::ListFile);
+    b.commonSendFile = fleet::ReadText(p, Setting::CommonSendFile);
 
     // An index outside its list leaves the list without a selection.
-    int sortKey = p.readInteger(kSection, "sort1", 0);
+    int sortKey = fleet::ReadInteger(p, Setting::SortKey);
     b.sortKey = (sortKey >= 0 && sortKey <= 6) ? sortKey : -1;
-    int sortOrder = p.readInteger(kSection, "sort2", 0);
+    int sortOrder = fleet::ReadInteger(p, Setting::SortOrder);
     b.sortOrder = (sortOrder >= 0 && sortOrder <= 1) ? sortOrder : -1;
-    int method = p.readInteger(kSection, "fselect", 0);
-    b.sendMethod = method < -1 ? -1 : (method > 1 ? 1 : method);
+    b.sendMethod = fleet::ClampSendMethod(fleet::ReadInteger(p, Setting::SendMethod));
 
-    b.setTime = p.readBool(kSection, "chk2", true);
-    b.registerName = p.readBool(kSection, "chk3", false);
-    b.registerIp = p.readBool(kSection, "chk4", false);
-    b.write = p.readBool(kSection, "chk6", true);
-    b.cpuReset = p.readBool(kSection, "chk7", false);
+    b.setTime = fleet::ReadBool(p, Setting::SetTime);
+    b.registerName = fleet::ReadBool(p, Setting::RegisterName);
+    b.registerIp = fleet::ReadBool(p, Setting::RegisterIp);
+    b.write = fleet::ReadBool(p, Setting::Write);
+    b.cpuReset = fleet::ReadBool(p, Setting::CpuReset);
 
     // Written by hand like "debug", and kept as found: the address the LAN search takes as
     // the PC's own.
-    b.ownAddress = p.readString(kSection, "ownip", "");
-    enlarged = p.readString(kSection, "debug", "") == kHiddenModeCode;
+    b.ownAddress = fleet::ReadText(p, Setting::OwnAddress);
+    enlarged = fleet::ReadText(p, Setting::Debug) == kHiddenModeCode;
 }
 
-void writeSettings(Profile& p, const SettingsBoxes& b) {
-    p.writeString(kSection, "data1", b.passKey);
-    p.writeString(kSection, "folder1", b.workFolder);
-    p.writeString(kSection, "wait1", b.endWait);
-    p.writeString(kSection, "listcsv", b.listFile);
-    p.writeString(kSection, "file2", b.commonSendFile);
-    p.writeInteger(kSection, "sort1", b.sortKey);
-    p.writeInteger(kSection, "sort2", b.sortOrder);
-    p.writeInteger(kSection, "fselect", b.sendMethod);
-    p.writeBool(kSection, "chk2", b.setTime);
-    p.writeBool(kSection, "chk3", b.registerName);
-    p.writeBool(kSection, "chk4", b.registerIp);
-    p.writeBool(kSection, "chk6", b.write);
-    p.writeBool(kSection, "chk7", b.cpuReset);
+void writeSettings(fleet::Profile& p, const SettingsBoxes& b) {
+    // The table's order is the file's.
+    for (const auto& k : fleet::kSettingKeys) {
+        switch (k.setting) {
+            case Setting::PassKey:
+                fleet::WriteText(p, k.setting, b.passKey);
+                break;
+            case Setting::WorkFolder:
+                fleet::WriteText(p, k.setting, b.workFolder);
+                break;
+            case Setting::EndWait:
+                fleet::WriteText(p, k.setting, b.endWait);
+                break;
+            case Setting::ListFile:
+                fleet::WriteText(p, k.setting, b.listFile);
+                break;
+            case Setting::CommonSendFile:
+                fleet::WriteText(p, k.setting, b.commonSendFile);
+                break;
+            case Setting::SortKey:
+                fleet::WriteInteger(p, k.setting, b.sortKey);
+                break;
+            case Setting::SortOrder:
+                fleet::WriteInteger(p, k.setting, b.sortOrder);
+                break;
+            case Setting::SendMethod:
+                fleet::WriteInteger(p, k.setting, b.sendMethod);
+                break;
+            case Setting::SetTime:
+                fleet::WriteBool(p, k.setting, b.setTime);
+                break;
+            case Setting::RegisterName:
+                fleet::WriteBool(p, k.setting, b.registerName);
+                break;
+            case Setting::RegisterIp:
+                fleet::WriteBool(p, k.setting, b.registerIp);
+                break;
+            case Setting::Write:
+                fleet::WriteBool(p, k.setting, b.write);
+                break;
+            case Setting::CpuReset:
+                fleet::WriteBool(p, k.setting, b.cpuReset);
+                break;
+            case Setting::Debug:
+            case Setting::OwnAddress:
+            case Setting::Pace:
+                break;  // put in by hand, kept as found
+        }
+    }
 }
 
 }  // namespace shell

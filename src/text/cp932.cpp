@@ -65,6 +65,10 @@ bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+bool isTrailByte(unsigned char b) {
+    return b >= 0x40 && b <= 0xFC && b != 0x7F;
+}
+
 bool isCp932(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);

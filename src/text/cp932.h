@@ -34,6 +34,8 @@ std::string escapeControls(std::string_view cp932);
 
 // True when the byte starts a two-byte character.
 bool isLeadByte(unsigned char b);
+// True for a byte that may follow a lead byte (0x40-0xFC without 0x7F).
+bool isTrailByte(unsigned char b);
 
 // True when every byte belongs to a character code page 932 defines.
 bool isCp932(std::string_view bytes);

@@ -51,9 +51,9 @@ TEST(ReceiveReply, LogsEveryDatagramAndCollectsEachMacOnce) {
     EXPECT_EQ(replies[4], "127.0.0.9 4000");
 
     ASSERT_EQ(reg.size(), 2u);
-    EXPECT_EQ(reg[0],
-              devlist::FieldSet(devlist::kIpAddress, "127.0.0.9",
-                                devlist::FieldSet(0, "001", DiscoveryRecord(device(5, 1)))));
+    EXPECT_EQ(reg[0], devlist::FieldSet(
+                          devlist::kIpAddress, "127.0.0.9",
+                          devlist::FieldSet(devlist::kNo, "001", DiscoveryRecord(device(5, 1)))));
     EXPECT_EQ(FieldGet(devlist::kNo, reg[1]), "002");
     EXPECT_EQ(FieldGet(devlist::kMacAddress, reg[1]), "00:EE:80:12:34:03");
 }
@@ -128,8 +128,8 @@ TEST(MacCheckIns, UpdatesListedDevicesAndAppendsNewOnes) {
     EXPECT_EQ(m.viewStore[0], view[0]);
     EXPECT_EQ(m.viewStore[1], devlist::FieldSet(devlist::kIpAddress, "127.0.0.9", view[1]));
     EXPECT_EQ(m.viewStore[3], view[3]);  // only the upper of two equal MAC addresses
-    EXPECT_EQ(m.viewStore[4], devlist::FieldSet(0, "005", reg[1]));
-    EXPECT_EQ(m.viewStore[5], devlist::FieldSet(0, "006", reg[2]));
+    EXPECT_EQ(m.viewStore[4], devlist::FieldSet(devlist::kNo, "005", reg[1]));
+    EXPECT_EQ(m.viewStore[5], devlist::FieldSet(devlist::kNo, "006", reg[2]));
     std::vector<std::string> log = {sj("No.001 IP変更 127.0.0.5 -> 127.0.0.9"),
                                     sj("127.0.0.8  検索> AB12-NODE01を登録します。"),
                                     sj("127.0.0.7  検索> AB12-NODE01を登録します。")};

@@ -26,7 +26,7 @@ using testsupport::readBytes;
 using testsupport::writeBytes;
 using Names = std::set<std::string>;
 
-constexpr int kPort = 2417;
+constexpr int kPlanPort = 2417;
 constexpr int kFirstHost = 141;
 
 // A record whose MAC address is the one the simulated device reports, so that its save name
@@ -34,8 +34,8 @@ constexpr int kFirstHost = 141;
 std::string rec(int no, int host, const std::string& sendFile) {
     char line[160];
     std::snprintf(line, sizeof line,
-                  "%03d,F0000001,dev%d,127.0.0.%d,80,%d,00:EE:80:00:00:%02X,,,admin,plume,%s,,", no,
-                  no, host, kPort, host, sendFile.c_str());
+                  "%03d,F0000001,dev%d,127.0.60.%d,80,%d,00:EE:80:00:00:%02X,,,admin,plume,%s,,",
+                  no, no, host, kPlanPort, host, sendFile.c_str());
     return line;
 }
 
@@ -122,9 +122,14 @@ protected:
 TEST_F(PlanE2e, PredictsWhatSendThenDiffReportsDeviceForDevice) {
     std::vector<std::string> devices;
     for (const char* extra : {"", ",var.ntpServer=127.0.0.1", ",var.trapHost=10.0.0.1", "", "",
-                              ",name=hall", ",fault=wrong-password"})
-        devices.push_back("127.0.0." + std::to_string(kFirstHost + devices.size()) + extra);
-    std::vector<std::string> args = {"--no-search", "--port", std::to_string(kPort)};
+                              ",name=hall", ",fault=wrong-password"}) {
+        // The MAC address of rec(), which the device would report on 127.0.0.x.
+        const int host = kFirstHost + static_cast<int>(devices.size());
+        char mac[32];
+        std::snprintf(mac, sizeof mac, ",mac=00:EE:80:00:00:%02X", host);
+        devices.push_back("127.0.60." + std::to_string(host) + mac + extra);
+    }
+    std::vector<std::string> args = {"--no-search", "--port", std::to_string(kPlanPort)};
     for (const auto& d : devices) args.insert(args.end(), {"--device", d});
     ASSERT_TRUE(m_sim.start(args, static_cast<int>(devices.size()))) << m_sim.errors();
 
@@ -148,25 +153,25 @@ TEST_F(PlanE2e, PredictsWhatSendThenDiffReportsDeviceForDevice) {
     EXPECT_EQ(readBytes(m_dir / "list.csv"), listBefore);
     EXPECT_FALSE(fs::exists(m_dir / "work"));
     EXPECT_TRUE(fs::exists(m_dir / "plan" / "QLX00EE8000008Dq2.txt"));
-    EXPECT_TRUE(fs::exists(m_dir / "plan" / "No001-127.0.0.141.txt"));
-    EXPECT_NE(plan.output.find("No.001 dev1 127.0.0.141\n"
+    EXPECT_TRUE(fs::exists(m_dir / "plan" / "No001-127.0.60.141.txt"));
+    EXPECT_NE(plan.output.find("No.001 dev1 127.0.60.141\n"
                                "  would change .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
                                "  would add .ntpServer: 127.0.0.1\n"
-                               "No.002 dev2 127.0.0.142\n"
+                               "No.002 dev2 127.0.60.142\n"
                                "  would change .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
-                               "No.003 dev3 127.0.0.143\n"
+                               "No.003 dev3 127.0.60.143\n"
                                "  would change .ipAdEntNetMask: 255.0.0.0 -> 255.255.255.0\n"
                                "  would change .trapHost: 10.0.0.1 -> 10.0.0.2\n"
                                "  would send: unset .trapHost\n"
-                               "No.004 dev4 127.0.0.144\n"
+                               "No.004 dev4 127.0.60.144\n"
                                "  no change\n"
                                "  would send: DATE 24/01/01\n"
-                               "No.005 dev5 127.0.0.145\n"
+                               "No.005 dev5 127.0.60.145\n"
                                // A send would not serve it: its settings file is missing.
                                "  failed: 送信ファイル none.txt が見つかりません。\n"),
               std::string::npos)
         << plan.output;
-    EXPECT_NE(plan.output.find("No.007 dev7 127.0.0.147\n  failed: #104"), std::string::npos);
+    EXPECT_NE(plan.output.find("No.007 dev7 127.0.60.147\n  failed: #104"), std::string::npos);
     std::map<int, Names> planned = reportedNames("plan.json");
     ASSERT_EQ(planned.size(), 7u);
 

@@ -25,14 +25,26 @@ namespace fs = std::filesystem;
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
-constexpr int kPort = 2391;
+constexpr int kRunnerPort = 2391;
 
-std::string rec(int no, const std::string& name, int host) {
+// net: "127.0.N.", the loopback range of one test, so that tests run side by side.
+std::string rec(const std::string& net, int no, const std::string& name, int host) {
     char num[8];
     std::snprintf(num, sizeof num, "%03d", no);
-    return std::string(num) + ",F0000001," + name + ",127.0.0." + std::to_string(host) + ",80," +
-           std::to_string(kPort) + ",00:EE:80:00:00:" + std::to_string(host) +
+    return std::string(num) + ",F0000001," + name + "," + net + std::to_string(host) + ",80," +
+           std::to_string(kRunnerPort) + ",00:EE:80:00:00:" + std::to_string(host) +
            ",,,admin,plume,defalt.txt,,";
+}
+
+// The MAC address the device would report on 127.0.0.x, whatever the test's range: a send
+// records it, and the save name (the dump files' names) follows it.
+std::string withMac(const std::string& device) {
+    if (device.find("mac=") != std::string::npos) return device;
+    const std::string address = device.substr(0, device.find(','));
+    const int host = std::stoi(address.substr(address.rfind('.') + 1));
+    char mac[32];
+    std::snprintf(mac, sizeof mac, ",mac=00:EE:80:00:00:%02X", host);
+    return device + mac;
 }
 
 struct Result {
@@ -54,8 +66,8 @@ protected:
     }
 
     void startFleet(const std::vector<std::string>& devices) {
-        std::vector<std::string> args = {"--no-search", "--port", std::to_string(kPort)};
-        for (const auto& d : devices) args.insert(args.end(), {"--device", d});
+        std::vector<std::string> args = {"--no-search", "--port", std::to_string(kRunnerPort)};
+        for (const auto& d : devices) args.insert(args.end(), {"--device", withMac(d)});
         ASSERT_TRUE(m_sim.start(args, static_cast<int>(devices.size()))) << m_sim.errors();
     }
     void writeList(const std::vector<std::string>& lines) {
@@ -91,13 +103,20 @@ protected:
         return r;
     }
 
+    std::string rec(int no, const std::string& name, int host) const {
+        return ::rec(m_net, no, name, host);
+    }
+
     fs::path m_dir;
     e2e::DevSim m_sim;
+    // The search answers on 127.0.0.255 only; every other test sets a range of its own.
+    std::string m_net = "127.0.0.";
 };
 
 TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
-    startFleet({"127.0.0.81", "127.0.0.82,fault=wrong-password", "127.0.0.83,fault=silent",
-                "127.0.0.84,fault=busy", "127.0.0.85"});
+    m_net = "127.0.30.";
+    startFleet({"127.0.30.81", "127.0.30.82,fault=wrong-password", "127.0.30.83,fault=silent",
+                "127.0.30.84,fault=busy", "127.0.30.85"});
     writeList({rec(1, "ok-a", 81), rec(2, "refuse", 82), rec(3, "silent", 83), rec(4, "busy", 84),
                rec(5, "ok-b", 85)});
     Result first = runner({"check", "--parallel", "3", "--report", "run1.csv"});
@@ -106,7 +125,7 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
         text::sj("#000 OK 正常送信"), "#104 NG ID/PASS Login Error", "#404 NG Time Out",
         "#421 NG failure: busy", text::sj("#000 OK 正常送信")};
     for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(message(i), expected[i]) << i;
-    EXPECT_NE(first.errors.find("] No.002 refuse 127.0.0.82 #104 NG ID/PASS Login Error"),
+    EXPECT_NE(first.errors.find("] No.002 refuse 127.0.30.82 #104 NG ID/PASS Login Error"),
               std::string::npos)
         << first.errors;
     EXPECT_NE(first.errors.find("一斉接続 5台 実行しました(成功:2 失敗:3)"), std::string::npos);
@@ -115,11 +134,12 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
     auto report = devlist::LineStore::fromFileBytes(readBytes(m_dir / "run1.csv"));
     ASSERT_EQ(report.size(), 6u);
     for (int host = 81; host <= 85; ++host) {
-        auto t = m_dir / "run1" /
-                 ("No00" + std::to_string(host - 80) + "-127.0.0." + std::to_string(host) + ".txt");
+        auto t =
+            m_dir / "run1" /
+            ("No00" + std::to_string(host - 80) + "-127.0.30." + std::to_string(host) + ".txt");
         EXPECT_TRUE(fs::exists(t)) << t;
     }
-    EXPECT_NE(readBytes(m_dir / "run1" / "No002-127.0.0.82.txt").find("Login Incorrect"),
+    EXPECT_NE(readBytes(m_dir / "run1" / "No002-127.0.30.82.txt").find("Login Incorrect"),
               std::string::npos);
     EXPECT_TRUE(fs::exists(m_dir / "work" / "QLX00EE80000081R1.txt"));
 
@@ -137,7 +157,8 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
 }
 
 TEST_F(RunnerE2e, CtrlCLetsTheRunningDeviceFinishAndStartsNoOther) {
-    startFleet({"127.0.0.86,fault=silent", "127.0.0.87"});
+    m_net = "127.0.31.";
+    startFleet({"127.0.31.86,fault=silent", "127.0.31.87"});
     writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfile2=common.txt\r\n");
     writeBytes(m_dir / "common.txt", ".sysLocation=hall\r\n");
     // A terminal or ssh session that goes away stops the run as Ctrl-C does.
@@ -189,6 +210,7 @@ TEST_F(RunnerE2e, PromptPaceRecordsWhatThePrescribedPaceRecords) {
 }
 
 TEST_F(RunnerE2e, ExitCodesForUsageAndUnreadableFiles) {
+    m_net = "127.0.32.";
     writeList({rec(1, "a", 88)});
     EXPECT_EQ(runner({"check", "--group", "5"}).code, 2);
     EXPECT_EQ(runner({"frobnicate"}).code, 2);
@@ -203,7 +225,8 @@ TEST_F(RunnerE2e, ExitCodesForUsageAndUnreadableFiles) {
 }
 
 TEST_F(RunnerE2e, DiffShowsWhatTheLastSendChanged) {
-    startFleet({"127.0.0.89,var.trapHost=10.0.0.1", "127.0.0.90"});
+    m_net = "127.0.33.";
+    startFleet({"127.0.33.89,var.trapHost=10.0.0.1", "127.0.33.90"});
     // The MAC addresses the devices report, so that the files keep their names after the run.
     std::string room = rec(1, "room", 89), hall = rec(2, "hall", 90);
     room.replace(room.find(":00:89,"), 7, ":00:59,");
@@ -246,7 +269,8 @@ TEST_F(RunnerE2e, DiffShowsWhatTheLastSendChanged) {
 }
 
 TEST_F(RunnerE2e, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
-    startFleet({"127.0.0.91", "127.0.0.92"});
+    m_net = "127.0.34.";
+    startFleet({"127.0.34.91", "127.0.34.92"});
     writeBytes(m_dir / "own.txt", ".sysLocation=hall\r\n");
     std::string served = rec(1, "served", 91), skipped = rec(2, "skipped", 92);
     served.replace(served.find("defalt.txt"), 10, "own.txt");
@@ -272,12 +296,13 @@ TEST_F(RunnerE2e, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
     EXPECT_EQ(list()[1], skipped);
     const std::string reason = text::sj("送信ファイル gone.txt が見つかりません。");
     EXPECT_NE(readBytes(m_dir / "send.csv").find(reason), std::string::npos);
-    EXPECT_NE(r.errors.find("No.002 skipped 127.0.0.92 送信ファイル gone.txt が見つかりません。"),
+    EXPECT_NE(r.errors.find("No.002 skipped 127.0.34.92 送信ファイル gone.txt が見つかりません。"),
               std::string::npos)
         << r.errors;
 }
 
 TEST_F(RunnerE2e, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
+    m_net = "127.0.35.";
     // Nobody listens there: a device that was served would end as a time-out in the list.
     writeBytes(m_dir / "afile", "x");
     ::mkfifo((m_dir / "fifo").c_str(), 0600);
@@ -309,7 +334,8 @@ TEST_F(RunnerE2e, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
 // The progress goes to a reader that is gone (`| head -0`, a closed terminal): the run goes on
 // to its end and its exit code. The first line is written before any connection is made.
 TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {
-    startFleet({"127.0.0.93"});
+    m_net = "127.0.36.";
+    startFleet({"127.0.36.93"});
     writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
     writeBytes(m_dir / "own.txt", ".sysLocation=hall\r\n");
     std::string served = rec(2, "served", 93);
@@ -335,6 +361,7 @@ TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {
 
 // A run that serves nobody is a mistake in the command line, and says why.
 TEST_F(RunnerE2e, SelectingNothingIsAUsageError) {
+    m_net = "127.0.37.";
     std::string unchecked = rec(4, "d", 91);
     unchecked.replace(unchecked.find("F0000001"), 8, "F0000000");
     writeList({rec(1, "a", 91), rec(2, "b", 91), rec(3, "c", 91), unchecked});
@@ -362,14 +389,15 @@ TEST_F(RunnerE2e, SelectingNothingIsAUsageError) {
 // What the runner makes holds logins and settings: none of it is open to other users, whatever
 // the umask; a name from the list cannot drive the terminal; the JSON report tells the run.
 TEST_F(RunnerE2e, PrivateFilesHarmlessProgressAndTheRunInTheReport) {
-    startFleet({"127.0.0.92"});
+    m_net = "127.0.38.";
+    startFleet({"127.0.38.92"});
     writeList({rec(1, "\x1b]0;owned\x07\x1b[31mred", 92)});
     const mode_t old = ::umask(022);
     Result r = runner({"check", "--all", "--report", "run.json"});
     ::umask(old);
     ASSERT_EQ(r.code, 0) << r.errors;
     EXPECT_EQ(r.errors.find('\x1b'), std::string::npos) << r.errors;
-    EXPECT_NE(r.errors.find("No.001 \\x1B]0;owned\\x07\\x1B[31mred 127.0.0.92 #000"),
+    EXPECT_NE(r.errors.find("No.001 \\x1B]0;owned\\x07\\x1B[31mred 127.0.38.92 #000"),
               std::string::npos)
         << r.errors;
 
@@ -380,7 +408,7 @@ TEST_F(RunnerE2e, PrivateFilesHarmlessProgressAndTheRunInTheReport) {
     EXPECT_EQ(mode(m_dir / "work" / "QLX00EE80000092R1.txt"), 0600);
     EXPECT_EQ(mode(m_dir / "run.json"), 0600);
     EXPECT_EQ(mode(m_dir / "run"), 0700);
-    EXPECT_EQ(mode(m_dir / "run" / "No001-127.0.0.92.txt"), 0600);
+    EXPECT_EQ(mode(m_dir / "run" / "No001-127.0.38.92.txt"), 0600);
 
     const std::string json = readBytes(m_dir / "run.json");
     EXPECT_TRUE(

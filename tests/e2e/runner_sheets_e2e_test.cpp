@@ -20,12 +20,12 @@ namespace fs = std::filesystem;
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
-constexpr int kPort = 2393;
+constexpr int kSheetsPort = 2393;
 const std::string kHeader =
     "No,Flags,ListName,IpAddress,HttpPort,TelnetPort,MacAddress,ModelVersion,DeviceName,UserId,"
     "Password,SendFile,LastSend,Message";
 
-struct Result {
+struct SheetsResult {
     int code = -1;
     std::string errors;  // standard error, UTF-8
 };
@@ -43,7 +43,7 @@ protected:
     }
     std::string list() { return readBytes(m_dir / "list.csv"); }
 
-    Result runner(std::vector<std::string> args) {
+    SheetsResult runner(std::vector<std::string> args) {
         QStringList list;
         for (const auto& a : args) list << QString::fromStdString(a);
         for (const char* a : {"--list", "list.csv", "--ini", "s.Ini", "--work", "work"})
@@ -51,7 +51,7 @@ protected:
         QProcess p;
         p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
         p.start(QStringLiteral(QLX_RUNNER_PATH), list);
-        Result r;
+        SheetsResult r;
         if (!p.waitForStarted(5000)) return r;
         p.waitForFinished(60000);
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -70,10 +70,11 @@ size_t count(const std::string& text, const std::string& part) {
 }
 
 TEST_F(RunnerSheetsE2e, RefusesWhatIsNoListAndNeverServesAHeaderRow) {
-    ASSERT_TRUE(
-        m_sim.start({"--no-search", "--port", std::to_string(kPort), "--device", "127.0.0.94"}, 1))
+    ASSERT_TRUE(m_sim.start(
+        {"--no-search", "--port", std::to_string(kSheetsPort), "--device", "127.0.50.94"}, 1))
         << m_sim.errors();
-    const std::string device = "1,F0000001,東京本社 ルーム,127.0.0.94,80," + std::to_string(kPort) +
+    const std::string device = "1,F0000001,東京本社 ルーム,127.0.50.94,80," +
+                               std::to_string(kSheetsPort) +
                                ",00:EE:80:00:00:94,,,admin,plume,defalt.txt,,";
     struct Case {
         const char* what;
@@ -83,14 +84,14 @@ TEST_F(RunnerSheetsE2e, RefusesWhatIsNoListAndNeverServesAHeaderRow) {
     } cases[] = {
         {"UTF-8", device + "\n", 3, "UTF-8で保存されているため"},
         {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF" + kHeader + "\n", 3, "UTF-8"},
-        {"every text cell quoted", "1,\"F0000001\",\"a\",\"127.0.0.94\"\n", 3,
+        {"every text cell quoted", "1,\"F0000001\",\"a\",\"127.0.50.94\"\n", 3,
          "1行目の先頭10バイト以内に"},
         {"an English header row", kHeader + "\n" + text::sj(device) + "\n", 0,
          "list.csv の 1行目は番号の欄が数字ではない(見出し行など)ため、機器として扱いません。"},
     };
     for (const auto& c : cases) {
         writeBytes(m_dir / "list.csv", c.file);
-        Result r = runner({"check", "--all"});
+        SheetsResult r = runner({"check", "--all"});
         EXPECT_EQ(r.code, c.code) << c.what << "\n" << r.errors;
         EXPECT_EQ(count(r.errors, c.told), 1u) << c.what << "\n" << r.errors;
         const devlist::LineStore before = devlist::LineStore::fromFileBytes(c.file);
@@ -115,7 +116,7 @@ TEST_F(RunnerSheetsE2e, SearchApplyKeepsWhatTheStoredListLeavesOut) {
         "001,F0000000,kept,127.0.0.96,80,23,00:EE:80:E2:30:96,,,admin,"
         "plume,defalt.txt,,\r\n# a note of the operator\r\n";
     writeBytes(m_dir / "list.csv", original);
-    Result r = runner({"search", "--own-address", "127.0.0.1", "--apply"});
+    SheetsResult r = runner({"search", "--own-address", "127.0.0.1", "--apply"});
     ASSERT_EQ(r.code, 0) << r.errors;
     EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
     EXPECT_NE(r.errors.find("list.csv.bak: 1 line(s) of it are not in the stored list"),

@@ -64,8 +64,8 @@ protected:
 };
 
 TEST_F(SessionE2e, SingleCheckStoresTheDeviceAndItsFiles) {
-    const std::string deviceText = "127.0.0.2:23000,name=ROOM-A,mac=00:ee:80:e2:00:02";
-    const std::string mac = "00:ee:80:e2:00:02", ip = "127.0.0.2", name = sj("受付1");
+    const std::string deviceText = "127.0.10.2:23000,name=ROOM-A,mac=00:ee:80:e2:00:02";
+    const std::string mac = "00:ee:80:e2:00:02", ip = "127.0.10.2", name = sj("受付1");
     auto& app = startOn({deviceText});
     app.selectRow(0);
     m_dialogs.answer(true);
@@ -109,8 +109,8 @@ TEST_F(SessionE2e, SingleCheckStoresTheDeviceAndItsFiles) {
 }
 
 TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
-    const std::string deviceText = "127.0.0.2:23010,name=ROOM-B,mac=00:ee:80:e2:00:12";
-    const std::string mac = "00:ee:80:e2:00:12", ip = "127.0.0.2", name = sj("受付1");
+    const std::string deviceText = "127.0.11.2:23010,name=ROOM-B,mac=00:ee:80:e2:00:12";
+    const std::string mac = "00:ee:80:e2:00:12", ip = "127.0.11.2", name = sj("受付1");
     // "CPURESET" among the last five of at least six lines becomes the closing command.
     const std::vector<std::pair<std::string, std::string>> settings = {
         {"sysLocation", "\"lab\""}, {"sysContact", "ops"}, {"a", "1"}, {"b", "2"}, {"c", "3"}};
@@ -142,9 +142,9 @@ TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
 }
 
 TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
-    const std::vector<std::string> deviceTexts = {"127.0.0.2:23020,mac=00:ee:80:e2:00:22",
-                                                  "127.0.0.3:23020,fault=wrong-password",
-                                                  "127.0.0.4:23020,mac=00:ee:80:e2:00:24"};
+    const std::vector<std::string> deviceTexts = {"127.0.12.2:23020,mac=00:ee:80:e2:00:22",
+                                                  "127.0.12.3:23020,fault=wrong-password",
+                                                  "127.0.12.4:23020,mac=00:ee:80:e2:00:24"};
     startOn(deviceTexts);
     bulkCheckAll();
     ASSERT_TRUE(awaitInformation(1, 20000));
@@ -176,6 +176,7 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
 // Nothing answers: the session ends by its time-out (5 s), the result comes 0.5 s later.
 struct Silent {
     const char* name;
+    const char* ip;          // each case on its own loopback range: they may run at once
     const char* deviceText;  // nullptr: nothing listens on the port
 };
 void PrintTo(const Silent& s, std::ostream* os) {
@@ -185,7 +186,8 @@ class SilentDevice : public SessionE2e, public ::testing::WithParamInterface<Sil
 
 TEST_P(SilentDevice, EndsByTimeOut) {
     writeSettings();
-    writeList({record(1, "dev", "127.0.0.2", 23030, "00:ee:80:e2:00:32")});
+    const std::string ip = GetParam().ip;
+    writeList({record(1, "dev", ip, 23030, "00:ee:80:e2:00:32")});
     if (GetParam().deviceText) startSim({GetParam().deviceText});
     auto& app = startApp();
     app.selectRow(0);
@@ -197,17 +199,18 @@ TEST_P(SilentDevice, EndsByTimeOut) {
     EXPECT_EQ(listField(0, devlist::kLastSend), "2026/12/07 09:05:03");
     EXPECT_TRUE(fs::is_empty(dataDir()));
     const auto log = commLog();
-    for (auto line : {"No.001 (127.0.0.2) 接続中", "No.001 (127.0.0.2) Connected"})
+    for (std::string line : {"No.001 (" + ip + ") 接続中", "No.001 (" + ip + ") Connected"})
         EXPECT_EQ(std::count(log.begin(), log.end(), sj(line)), 1) << line;
 }
 INSTANTIATE_TEST_SUITE_P(E2e, SilentDevice,
-                         ::testing::Values(Silent{"Silent", "127.0.0.2:23030,fault=silent"},
-                                           Silent{"Refused", nullptr}),
+                         ::testing::Values(Silent{"Silent", "127.0.16.2",
+                                                  "127.0.16.2:23030,fault=silent"},
+                                           Silent{"Refused", "127.0.17.2", nullptr}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SessionE2e, StopDuringABulkRunServesNoFurtherDevice) {
     auto& app =
-        startOn({"127.0.0.2:23040,mac=00:ee:80:e2:00:42", "127.0.0.3:23040", "127.0.0.4:23040"});
+        startOn({"127.0.13.2:23040,mac=00:ee:80:e2:00:42", "127.0.13.3:23040", "127.0.13.4:23040"});
     // "停止" is pressed as soon as the first result is in the list.
     bool pressed = false;
     app.setObserver([&] {
@@ -232,8 +235,8 @@ TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
     // name is no better.
     const std::string save = "../../evil/save\x01";
     writeSettings();
-    writeList({record(1, "dev", "127.0.0.2", 23050, "00:ee:80:e2:00:52") + "," + save});
-    startSim({"127.0.0.2:23050,fault=hostile"});
+    writeList({record(1, "dev", "127.0.14.2", 23050, "00:ee:80:e2:00:52") + "," + save});
+    startSim({"127.0.14.2:23050,fault=hostile"});
     auto& app = startApp();
     app.selectRow(0);
     m_dialogs.answer(true);
@@ -259,7 +262,7 @@ TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
 // The second prompt arrives during the login pause and is handled first: the first chunk's own
 // login tests must not send "ver" again, or its second answer would be read as the MAC address.
 TEST_F(SessionE2e, TwoPromptsBackToBack) {
-    auto& app = startOn({"127.0.0.2:23060,name=ROOM-P,mac=00:ee:80:e2:00:62,fault=two-prompts"});
+    auto& app = startOn({"127.0.15.2:23060,name=ROOM-P,mac=00:ee:80:e2:00:62,fault=two-prompts"});
     app.selectRow(0);
     m_dialogs.answer(true);
     sessions().singleCheck();

@@ -69,7 +69,7 @@ private:
     uint32_t m_lastDue = 0;
 };
 
-struct Outcome {
+struct ServedAtPace {
     std::string sent;
     std::map<std::string, std::string> files;
     std::vector<std::string> rows;  // the report rows without their times
@@ -85,9 +85,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_root); }
 
-    Outcome serve(const std::string& deviceText,
-                  const std::vector<std::pair<uint32_t, std::string>>& script, SessionMode mode,
-                  Pace pace) {
+    ServedAtPace serve(const std::string& deviceText,
+                       const std::vector<std::pair<uint32_t, std::string>>& script,
+                       SessionMode mode, Pace pace) {
         const fs::path dir = m_root / std::to_string(++m_runs);
         fs::create_directories(dir / "work");
         const std::string record = "001,F0000001,dev,127.0.0.1,80,23,,,,admin,plume,,,";
@@ -117,7 +117,7 @@ protected:
         auto lines = std::make_shared<devlist::LineStore>(std::vector<std::string>{record});
         std::vector<fleet::FleetDevice> devices{{1, record, fleet::IdentityOf(lines, 0)}};
         fleet::FleetRun::Hooks hooks;
-        Outcome o;
+        ServedAtPace o;
         const uint32_t t0 = loop.tickCount();
         hooks.finished = [&] { o.finishedAt = loop.tickCount() - t0; };
         fleet::FleetRun run(loop, clock, network, dialogs, writer, options, devices, hooks);
@@ -202,8 +202,8 @@ TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
             for (const auto& [at, chunk] : c.script)
                 what += " | " + std::to_string(at) + " " + chunk;
             SCOPED_TRACE(what + (mode == SessionMode::BulkSend ? " (send)" : " (check)"));
-            const Outcome prescribed = serve(c.device, c.script, mode, Pace::Prescribed);
-            const Outcome prompt = serve(c.device, c.script, mode, Pace::Prompt);
+            const ServedAtPace prescribed = serve(c.device, c.script, mode, Pace::Prescribed);
+            const ServedAtPace prompt = serve(c.device, c.script, mode, Pace::Prompt);
             if (c.inPause == InPause::AfterRefusal) {
                 EXPECT_EQ(prescribed.sent, "ver\r");
                 EXPECT_EQ(prompt.sent, "");

@@ -29,7 +29,8 @@ protected:
     std::vector<std::string> numbersAndNames(const devlist::LineStore& s) {
         std::vector<std::string> out;
         for (const auto& l : s.lines())
-            out.push_back(devlist::FieldGet(0, l) + " " + devlist::FieldGet(2, l));
+            out.push_back(devlist::FieldGet(devlist::kNo, l) + " " +
+                          devlist::FieldGet(devlist::kListName, l));
         return out;
     }
     std::string m_original;
@@ -131,7 +132,7 @@ TEST_F(ListEditTest, AddStopsAtNineHundredNinetyNineRecords) {
     m_dialogs.answer(true);
     m_app->addRecord();
     ASSERT_EQ(st().viewStore.size(), 999u);
-    EXPECT_EQ(devlist::FieldGet(0, st().viewStore[998]), "999");
+    EXPECT_EQ(devlist::FieldGet(devlist::kNo, st().viewStore[998]), "999");
     m_dialogs.answer(true);
     m_app->applyListEdit();
     m_app->addRecord();  // full: no question
@@ -182,7 +183,7 @@ TEST_F(ListEditTest, AConfirmedDeleteRemovesTheRecordWhicheverListTheViewWasDraw
             m_app->selectRow(0);
             m_app->editSelected();
             m_app->saveRecord();
-            ASSERT_EQ(st().listViewSource, 0);
+            ASSERT_EQ(st().listViewSource, shell::ListSource::ListStore);
         }
         m_app->selectRow(1);
         m_dialogs.clear();
@@ -367,28 +368,28 @@ TEST_F(ListEditTest, TypingTheListFileBoxOnlyEnablesApply) {
 
 TEST_F(ListEditTest, RowClickStoresTheMarkInTheCommittedListOnly) {
     m_app->rowClicked(1, true);
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
     EXPECT_EQ(listBytes(), m_original);  // reaches the file at the next save
     m_app->rowClicked(0, false);
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001010");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
 }
 
 TEST_F(ListEditTest, GroupButtonsCheckExactlyTheShownMembers) {
     m_app->groupCheck(2);
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001010");
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000101");
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000000");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000000");
     m_app->groupCheck(1);
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001011");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
     // A filter hides gamma: check all leaves its mark alone.
     st().filterText = "beta";
     m_app->applyFilter();
     m_app->checkAll();
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000101");
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000000");
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001011");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000000");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
     m_app->clearAll();
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0000100");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000100");
 }
 
 TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
@@ -399,17 +400,17 @@ TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
     m_dialogs.answer(false);
     m_app->assignGroups();
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "チェックされている 2台をグループ化しますか？");
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0001011");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0001011");
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     // The marks were stored before the question all the same.
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[2]), "F0000001");
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000001");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[2]), "F0000001");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000001");
 
     m_dialogs.answer(true);
     m_app->assignGroups();
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0001001");
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[1]), "F0000100");
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[2]), "F0001001");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0001001");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[1]), "F0000100");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[2]), "F0001001");
     EXPECT_TRUE(st().isEnabled(Control::Apply));
 }
 
@@ -444,7 +445,7 @@ TEST_F(ListEditTest, CheckMarksWithoutPendingEditsAreKeptWhenLeaving) {
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     m_app->leaveListEdit();  // nothing pending: no question
     EXPECT_TRUE(m_dialogs.shown().empty());
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[2]), "F0000001");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000001");
     EXPECT_NE(listBytes().find("003,F0000001,gamma"), std::string::npos);
 }
 
@@ -455,9 +456,9 @@ TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
     m_app->rowClicked(0, true);
     // The committed list is untouched: alpha keeps its groups and its mark.
     EXPECT_EQ(st().listStore.toBytes(), m_original);
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0001011");
-    EXPECT_EQ(devlist::FieldGet(2, st().viewStore[0]), "beta");
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[0]), "beta");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0000101");
     m_dialogs.answer(true);
     m_app->leaveListEdit();
     EXPECT_EQ(listBytes(), m_original);
@@ -468,8 +469,8 @@ TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
     m_app->rowClicked(0, true);
     m_dialogs.answer(true);
     m_app->applyListEdit();
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[0]), "F0000101");
-    EXPECT_EQ(devlist::FieldGet(1, st().listStore[1]), "F0001011");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0000101");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0001011");
 }
 
 TEST_F(ListEditTest, SavedRecordKeepsAFifteenthFieldFromTheFile) {

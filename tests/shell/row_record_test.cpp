@@ -15,7 +15,7 @@ protected:
             {rec(1, "F0001000", "A"), "junk", rec(3, "F0001000", "C"), rec(4, "F0001000", "D")});
         start();
     }
-    std::string flags(size_t i) { return devlist::FieldGet(1, st().listStore[i]); }
+    std::string flags(size_t i) { return devlist::FieldGet(devlist::kFlags, st().listStore[i]); }
 };
 
 TEST_F(GappedListTest, CheckBoxAndGroupSelectMarkTheRecordShownOnTheRow) {
@@ -33,8 +33,8 @@ TEST_F(GappedListTest, RecordEditorLoadsAndStoresTheRecordShownOnTheRow) {
     EXPECT_EQ(st().edit.rec.listName, "C");
     st().edit.rec.listName = "C2";
     m_app->saveRecord();
-    EXPECT_EQ(devlist::FieldGet(2, st().listStore[1]), "C2");
-    EXPECT_EQ(devlist::FieldGet(2, st().listStore[2]), "D");
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().listStore[1]), "C2");
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().listStore[2]), "D");
     EXPECT_EQ(m_app->recordIndexOfRow(2), 2);
     EXPECT_EQ(m_app->recordIndexOfRow(3), -1);
 }
@@ -47,8 +47,8 @@ TEST_F(GappedListTest, ListEditMarksReachTheShownLinesAfterADelete) {
     m_app->rowClicked(0, true);
     m_dialogs.answer(true);
     m_app->assignGroups();  // no box ticked: leaves every group
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[0]), "F0000001");
-    EXPECT_EQ(devlist::FieldGet(1, st().viewStore[1]), "F0001000");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0000001");
+    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[1]), "F0001000");
 }
 
 }  // namespace

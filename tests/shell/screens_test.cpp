@@ -133,7 +133,7 @@ TEST_F(ScreensTest, LeavingTheEditorStoresNothingAndUnlocks) {
     st().edit.rec.listName = "changed";
     m_app->leaveRecordEdit();
     EXPECT_FALSE(st().editShown);
-    EXPECT_EQ(devlist::FieldGet(2, st().listStore[0]), "alpha");
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().listStore[0]), "alpha");
     EXPECT_TRUE(st().isEnabled(Control::SettingsTab));
 }
 

@@ -194,7 +194,7 @@ TEST_F(Sessions, StopEndsTheRunWithoutFurtherDevicesOrSummary) {
 TEST_F(Sessions, AFilteredRunServesExactlyTheCheckedRowsItCounted) {
     startWith({checked(1, "alpha1"), checked(2, "beta2"), checked(3, "alpha3"), checked(4, "beta4"),
                unchecked(5, "alpha5"), checked(6, "alpha6")});
-    m_app->setListData("alpha", 0);
+    m_app->setListData("alpha", shell::ListSource::ListStore);
     ASSERT_EQ(st().listView.size(), 4u);
     m_dialogs.answer(true);
     ctl().bulkCheck();

@@ -384,7 +384,7 @@ TEST_F(AppTest, FoldersAndFilesMadeAnewAreTheUsersAlone) {
     const mode_t oldMask = ::umask(022);
     fs::create_directories(m_dir / "share/qlx-setting");
     writeBytes(m_dir / "share/qlx-setting/installed", "");
-    const shell::UserEnvironment home{(m_dir / "home").string(), "", ""};
+    const fleet::UserEnvironment home{(m_dir / "home").string(), "", ""};
     fs::create_directories(m_dir / "home");
     m_devices.environment = &home;
     start();

@@ -29,7 +29,7 @@ TEST_F(ComfortsTest, ARowTooltipShowsTheWholeRecordButNeverItsLoginOrMarkup) {
 
     // A device's text is shown as text: markup in a message is escaped.
     state().listStore.lines()[2] += "<b>x</b>";
-    m_app->setListData("", 0);
+    m_app->setListData("", shell::ListSource::ListStore);
     m_window->refresh();
     const QString hostile = model->data(model->index(2), Qt::ToolTipRole).toString();
     EXPECT_TRUE(hostile.contains(q("&lt;b&gt;x&lt;/b&gt;"))) << hostile.toStdString();

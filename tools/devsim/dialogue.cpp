@@ -12,13 +12,6 @@ constexpr char kPrompt[] = "\r\n> ";
 constexpr size_t kMaxLine = 64 * 1024;
 constexpr int kMaxLogLines = 1000;
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 std::string firstWord(std::string_view s) {
     return lower(s.substr(0, s.find(' ')));
 }

@@ -32,13 +32,6 @@ std::vector<std::string_view> split(std::string_view s, char sep) {
     return parts;
 }
 
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 std::string defaultMac(uint32_t a) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "00:EE:80:%02X:%02X:%02X", (a >> 16) & 0xFF, (a >> 8) & 0xFF,
@@ -150,6 +143,13 @@ std::optional<uint32_t> parseIpv4(std::string_view text) {
 std::string ipText(uint32_t a) {
     return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
            std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF);
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
 }
 
 bool isLoopback(uint32_t a) {

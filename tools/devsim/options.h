@@ -77,6 +77,8 @@ std::string usage();
 // "a.b.c.d" in host order; nullopt unless four decimal octets.
 std::optional<uint32_t> parseIpv4(std::string_view text);
 std::string ipText(uint32_t address);
+// ASCII letters in lower case, every other byte as it is (names and commands are ASCII).
+std::string lower(std::string_view s);
 bool isLoopback(uint32_t address);
 
 // Option value to device bytes: UTF-8 to code page 932 with "\xNN" and "\\" escapes.
