@@ -188,47 +188,15 @@ void DeviceSession::onReadable() {
     if (m_endPending) end();
 }
 
-DeviceSession::LoginTests DeviceSession::loginTests(std::string_view chunk) {
-    LoginTests t;
-    t.ready = contains(chunk, "ready.");
-    t.userId = contains(chunk, "ID:");
-    t.password = contains(chunk, "rd:");
-    t.incorrect = contains(chunk, "Incorrect");
-    t.failure = contains(chunk, "re:");
-    t.exists = contains(chunk, "exists.");
-    t.prompt = contains(chunk, ">");
-    if (t.failure) {
-        size_t at = chunk.find("failure:");
-        t.failureText =
-            std::string(chunk.substr(at == std::string_view::npos ? 0 : at, kFailureTextBytes));
-    }
-    return t;
-}
-
-// A login chunk is tested 200 ms after it came, and a chunk that comes during that pause gets
-// a pause of its own inside it: the latest chunk is tested first, then, before anything else,
-// each earlier one, as waits nested one in another would unwind. The waits are not nested
-// here; the chunks' results wait in a list and one timer runs to the latest deadline, which
-// is the last of them to pass.
+// A login chunk is tested 200 ms after it came (LoginChunks keeps the order). The waits are not
+// nested here: one timer runs to the latest deadline, which is the last of them to pass.
 void DeviceSession::handleLogin(const std::string& chunk) {
-    LoginTests tests = loginTests(chunk);
+    LoginTests tests = LoginTests::of(chunk);
     if (m_ctx.pace == Pace::Prompt) {
         runLoginTests(tests);
         return;
     }
-    if (m_pendingLogin.size() < kMaxPendingLoginChunks) {
-        m_pendingLogin.push_back(std::move(tests));
-    } else {
-        LoginTests& latest = m_pendingLogin.back();
-        latest.ready |= tests.ready;
-        latest.userId |= tests.userId;
-        latest.password |= tests.password;
-        latest.incorrect |= tests.incorrect;
-        latest.exists |= tests.exists;
-        latest.prompt |= tests.prompt;
-        if (!latest.failure) latest.failureText = std::move(tests.failureText);
-        latest.failure |= tests.failure;
-    }
+    m_pendingLogin.add(std::move(tests));
     m_loginDeadline = m_ctx.loop.tickCount() + kLoginPauseMs;
     m_loginPause->start(kLoginPauseMs);
 }
@@ -241,9 +209,7 @@ void DeviceSession::onLoginPauseEnd() {
 }
 
 void DeviceSession::runPendingLoginTests() {
-    const std::vector<LoginTests> pending = std::move(m_pendingLogin);
-    m_pendingLogin.clear();
-    for (auto it = pending.rbegin(); it != pending.rend(); ++it) runLoginTests(*it);
+    for (const LoginTests& tests : m_pendingLogin.takeLatestFirst()) runLoginTests(tests);
 }
 
 // A refusal in any chunk ends the session, and when several chunks hold one, the earliest

@@ -18,6 +18,8 @@
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
 #include "session/bounded_text.h"
+#include "session/login_chunks.h"
+#include "session/session_context.h"
 #include "session/session_state.h"
 
 namespace session {
@@ -25,48 +27,8 @@ namespace session {
 constexpr uint32_t kTimeoutFirstMs = 5000;
 constexpr uint32_t kTimeoutDialogueMs = 10000;
 constexpr uint32_t kLoginPauseMs = 200;
-// How many login chunks may wait for their pause at once. A device that sends a chunk every
-// millisecond would otherwise pile up five thousand before its time-out; past this many, a
-// chunk's tests join those of the latest chunk that waits.
-constexpr size_t kMaxPendingLoginChunks = 32;
 // What the last packet keeps of a chunk: its head, cut at a character boundary.
 constexpr size_t kLastPacketBytes = 4096;
-
-// The six check boxes that steer the closing commands; read when the device log is in.
-struct SessionOptions {
-    const bool& setTime;       // "時刻設定を行う"
-    const bool& registerIp;    // "接続IPアドレスを登録"
-    const bool& disableDhcp;   // "dhcp 無効設定"
-    const bool& registerName;  // "名称を機器登録"
-    const bool& write;         // "WRITE"
-    const bool& cpuReset;      // "CPURESET"
-};
-
-struct SessionContext {
-    platform::EventLoop& loop;
-    platform::Clock& clock;
-    platform::Dialogs& dialogs;
-    // The record editor's boxes: the window shows them, and the dialogue reads the login and
-    // file names from them and puts the device's values into them while the session runs.
-    devlist::EditPanel& panel;
-    SessionOptions options;
-    const SessionMode& mode;  // the run's mode as it is now ("停止" changes it)
-    // The work folder by its native name: the program owns it, so code page 932 need not hold it.
-    std::filesystem::path workFolder;
-    // A line for the communication log (the text after the time stamp).
-    std::function<void(const std::string&)> log;
-    // The session has ended (completed, refused at login, timed out): at most once.
-    std::function<void()> onEnded;
-    // The terminal text or the record's boxes changed; optional.
-    std::function<void()> onChanged;
-    // What the terminal text and the device log keep at most.
-    size_t textCapBytes = BoundedText::kDefaultCapBytes;
-    // Prompt pace tests a login chunk as it comes instead of after its pause.
-    Pace pace = Pace::Prescribed;
-    // The run sweeps the work folder of what killed saves left before its sessions and syncs
-    // it after them (platform::Batch::Many): the session's saves neither look nor fsync.
-    bool batchSaves = false;
-};
 
 class DeviceSession {
 public:
@@ -118,19 +80,6 @@ public:
     size_t pendingLoginChunks() const { return m_pendingLogin.size(); }
 
 private:
-    // What one login chunk asks for, taken when it arrives: a pause needs these, not the chunk.
-    struct LoginTests {
-        bool ready = false;      // "ready."
-        bool userId = false;     // "ID:"
-        bool password = false;   // "rd:"
-        bool incorrect = false;  // "Incorrect"
-        bool failure = false;    // "re:"
-        bool exists = false;     // "exists."
-        bool prompt = false;     // ">"
-        std::string failureText;
-    };
-    static LoginTests loginTests(std::string_view chunk);
-
     void onConnecting();
     void onReadable();
     void onTimeout();
@@ -162,9 +111,9 @@ private:
     std::unique_ptr<platform::Timer> m_timeout;
     // Runs until the deadline of the latest waiting login chunk, which is the last to pass.
     std::unique_ptr<platform::Timer> m_loginPause;
-    std::vector<LoginTests> m_pendingLogin;  // oldest first
-    uint32_t m_loginDeadline = 0;            // tick count at which the latest chunk's pause ends
-    bool m_closed = false;                   // the session closed its connection
+    LoginChunks m_pendingLogin;
+    uint32_t m_loginDeadline = 0;  // tick count at which the latest chunk's pause ends
+    bool m_closed = false;         // the session closed its connection
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     SessionStep m_step = SessionStep::Idle;

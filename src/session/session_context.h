@@ -1,0 +1,56 @@
+// What a device session is given: the loop, the clock, the dialogs, the record's boxes and the
+// options it reads while it runs, the work folder, and where it reports. The window and a runner
+// each fill it; the session owns none of it.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "devlist/edit_panel.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/event_loop.h"
+#include "session/bounded_text.h"
+#include "session/session_state.h"
+
+namespace session {
+
+// The six check boxes that steer the closing commands; read when the device log is in.
+struct SessionOptions {
+    const bool& setTime;       // "時刻設定を行う"
+    const bool& registerIp;    // "接続IPアドレスを登録"
+    const bool& disableDhcp;   // "dhcp 無効設定"
+    const bool& registerName;  // "名称を機器登録"
+    const bool& write;         // "WRITE"
+    const bool& cpuReset;      // "CPURESET"
+};
+
+struct SessionContext {
+    platform::EventLoop& loop;
+    platform::Clock& clock;
+    platform::Dialogs& dialogs;
+    // The record editor's boxes: the window shows them, and the dialogue reads the login and
+    // file names from them and puts the device's values into them while the session runs.
+    devlist::EditPanel& panel;
+    SessionOptions options;
+    const SessionMode& mode;  // the run's mode as it is now ("停止" changes it)
+    // The work folder by its native name: the program owns it, so code page 932 need not hold it.
+    std::filesystem::path workFolder;
+    // A line for the communication log (the text after the time stamp).
+    std::function<void(const std::string&)> log;
+    // The session has ended (completed, refused at login, timed out): at most once.
+    std::function<void()> onEnded;
+    // The terminal text or the record's boxes changed; optional.
+    std::function<void()> onChanged;
+    // What the terminal text and the device log keep at most.
+    size_t textCapBytes = BoundedText::kDefaultCapBytes;
+    // Prompt pace tests a login chunk as it comes instead of after its pause.
+    Pace pace = Pace::Prescribed;
+    // The run sweeps the work folder of what killed saves left before its sessions and syncs
+    // it after them (platform::Batch::Many): the session's saves neither look nor fsync.
+    bool batchSaves = false;
+};
+
+}  // namespace session
