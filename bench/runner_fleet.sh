@@ -30,23 +30,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-address() { echo "127.0.$((1 + $1 / 200)).$((2 + $1 % 200))"; }
-for ((i = 0; i < devices; i++)); do echo "$(address "$i"):$port"; done >"$work/devices.txt"
+source "$root/bench/fleet_lib.sh"
 printf '[setting]\r\nlistcsv=list.csv\r\nwait1=%s\r\n' "$end_wait" >"$work/qlx.Ini"
-write_list() {
-    local n="$1" i
-    for ((i = 0; i < n; i++)); do
-        printf '%03d,F0000001,dev%d,%s,80,%d,00:ee:80:00:%02x:%02x,,,admin,plume,,,\r\n' \
-            $((i + 1)) $((i + 1)) "$(address "$i")" "$port" $((i / 256)) $((i % 256))
-    done >"$work/list.csv"
-}
-
-"$bin/qlx-devsim" --no-search --devices "$work/devices.txt" >"$work/devsim.out" 2>&1 &
-sim=$!
-for _ in $(seq 100); do
-    [ "$(grep -c '^listening' "$work/devsim.out" || true)" -ge "$devices" ] && break
-    sleep 0.1
-done
+start_sim "$devices" "" "$bin"
 
 run() {
     local n="$1" p="$2" rounds w prescribed

@@ -34,26 +34,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-address() { echo "127.0.$((1 + $1 / 200)).$((2 + $1 % 200))"; }
+source "$root/bench/fleet_lib.sh"
 printf '[setting]\r\nlistcsv=list.csv\r\nwait1=0\r\n' >"$work/qlx.Ini"
-write_list() {
-    local n="$1" i
-    for ((i = 0; i < n; i++)); do
-        printf '%03d,F0000001,dev%d,%s,80,%d,00:ee:80:00:%02x:%02x,,,admin,plume,,,\r\n' \
-            $((i + 1)) $((i + 1)) "$(address "$i")" "$port" $((i / 256)) $((i % 256))
-    done >"$work/list.csv"
-}
-start_sim() {
-    local n="$1" extra="$2" i
-    for ((i = 0; i < n; i++)); do echo "$(address "$i"):$port${extra//@I@/$((i * 10))}"; done \
-        >"$work/devices.txt"
-    "$sim_bin/qlx-devsim" --no-search --devices "$work/devices.txt" >"$work/devsim.out" 2>&1 &
-    sim=$!
-    for _ in $(seq 100); do
-        [ "$(grep -c '^listening' "$work/devsim.out" || true)" -ge "$n" ] && break
-        sleep 0.1
-    done
-}
 stop_sim() {
     kill "$sim" 2>/dev/null || true
     wait "$sim" 2>/dev/null || true
@@ -70,7 +52,7 @@ check() {
 timeouts() { grep -c '#404 NG Time Out' "$work/list.csv" || true; }
 
 if [ "$what" = flood ] || [ "$what" = all ]; then
-    start_sim "$flooders" ",fault=flood"
+    start_sim "$flooders" ",fault=flood" "$sim_bin"
     # One flooding device alone gives the time its time-out is due at.
     write_list 1
     check 1
@@ -89,7 +71,7 @@ fi
 if [ "$what" = stall ] || [ "$what" = all ]; then
     # Device i answers after i × 10 ms, so that when the first result is written the others are
     # in every step of their dialogues.
-    start_sim 32 ",slow=@I@"
+    start_sim 32 ",slow=@I@" "$sim_bin"
     write_list 32
     touch "$work/list.csv.lock"
     flock "$work/list.csv.lock" sleep 15 &

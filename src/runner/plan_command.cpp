@@ -151,14 +151,7 @@ int PlanCommand::run() {
                         std::move(hooks));
 
     int interrupts = 0;
-    interruptWatch.watch([&] {
-        if (++interrupts == 1) {
-            if (!o.quiet) Complain("stopping after the devices in progress");
-            run.stop();
-        } else {
-            run.abort();
-        }
-    });
+    StopOnInterrupts(interruptWatch, run, o.quiet, interrupts);
     const platform::LocalTime started = clock.now();
     run.start();
     if (!run.finished()) QCoreApplication::exec();

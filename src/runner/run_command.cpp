@@ -117,19 +117,7 @@ int RunCommand::run() {
                         std::move(hooks));
 
     int interrupts = 0;
-    interruptWatch.watch([&] {
-        if (++interrupts == 1) {
-            if (!o.quiet) Complain("stopping after the devices in progress");
-            run.stop();
-        } else {
-            run.abort();
-            // The results already taken are still written: say why the program waits (another
-            // program may be holding the list's lock).
-            if (run.writesPending() > 0)
-                Complain("recording " + std::to_string(run.writesPending()) +
-                         " result(s) in the list before exiting");
-        }
-    });
+    StopOnInterrupts(interruptWatch, run, o.quiet, interrupts);
     const platform::LocalTime started = clock.now();
     run.start();
     if (!run.finished()) QCoreApplication::exec();

@@ -129,4 +129,19 @@ int PrepareRun(const CliOptions& o, RunFiles& files, std::vector<fleet::FleetDev
     return devices.empty() ? kExitUsage : kExitOk;
 }
 
+void StopOnInterrupts(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts) {
+    watch.watch([&run, quiet, &interrupts] {
+        if (++interrupts == 1) {
+            if (!quiet) Complain("stopping after the devices in progress");
+            run.stop();
+            return;
+        }
+        run.abort();
+        // Say why the program still waits: another program may be holding the list's lock.
+        if (run.writesPending() > 0)
+            Complain("recording " + std::to_string(run.writesPending()) +
+                     " result(s) in the list before exiting");
+    });
+}
+
 }  // namespace runner

@@ -11,6 +11,7 @@
 #include "fleet/list_writer.h"
 #include "fleet/run_settings.h"
 #include "runner/cli_options.h"
+#include "runner/signal_watch.h"
 #include "runner/terminal.h"
 
 namespace runner {
@@ -45,5 +46,9 @@ std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& options,
 // the selection. kExitOk with files and devices filled, or the exit code after saying why not.
 int PrepareRun(const CliOptions& options, RunFiles& files,
                std::vector<fleet::FleetDevice>& devices);
+
+// Ctrl-C and its kin: the first stops the run after the devices in progress, a second closes
+// their connections; the results already taken are still written. `interrupts` counts them.
+void StopOnInterrupts(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts);
 
 }  // namespace runner
