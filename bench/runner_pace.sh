@@ -67,7 +67,7 @@ runner() {
 measure() {
     floor "$1" "$2"
     runner "$1" "$2" prompt
-    runner "$1" "$2" prescribed
+    [ -n "${SKIP_PRESCRIBED:-}" ] || runner "$1" "$2" prescribed
 }
 
 [ "$one" -gt 0 ] && measure "$one" 1

@@ -111,9 +111,10 @@ std::vector<ListWriter::Result> ListWriter::recordAll(const std::vector<Entry>& 
                            ? devlist::ListRefusalText(m_path, why)
                            : m_path + text::sj(" はリストファイルとして読み込めません"));
     bool changed = false;
+    RecordFinder finder(raw);
     for (size_t i = 0; i < entries.size(); ++i) {
         Result& r = results[i];
-        r.line = FindRecord(raw, entries[i].identity);
+        r.line = finder.find(entries[i].identity);
         // A line without a number (a header row) is no device's record, whatever it matches.
         if (r.line >= 0 && !devlist::HasRecordNumber(raw[static_cast<size_t>(r.line)])) r.line = -1;
         if (r.line < 0) {

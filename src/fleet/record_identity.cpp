@@ -134,28 +134,59 @@ RecordIdentity IdentityOf(std::shared_ptr<const devlist::LineStore> list, int li
     return id;
 }
 
-int FindRecord(const devlist::LineStore& now, const RecordIdentity& identity) {
+namespace {
+
+RecordFinder::Groups groupLines(const devlist::LineStore& store) {
+    RecordFinder::Groups groups;
+    for (size_t i = 0; i < store.size(); ++i) {
+        std::string key = IdentityKey(store[i]);
+        if (!key.empty()) groups[std::move(key)].push_back(static_cast<int>(i));
+    }
+    return groups;
+}
+
+}  // namespace
+
+RecordFinder::RecordFinder(const devlist::LineStore& now) : m_now(now) {}
+
+int RecordFinder::find(const RecordIdentity& identity) {
     const std::string key = IdentityKey(identity.bytes);
     if (identity.line < 0 || key.empty()) return -1;
+    // A line left as it was where it was is taken before anything else, twins or not, so the
+    // file's other lines need not be looked at: the common case of a run's result.
+    const auto at = static_cast<size_t>(identity.line);
+    if (at < m_now.size() && m_now[at] == identity.bytes) return identity.line;
+    if (!m_nowGrouped) {
+        m_nowGroups = groupLines(m_now);
+        m_nowGrouped = true;
+    }
     std::vector<Entry> xs;
     size_t self = 0;
     const devlist::LineStore* list = identity.list.get();
     const bool inList = list && static_cast<size_t>(identity.line) < list->size() &&
                         (*list)[static_cast<size_t>(identity.line)] == identity.bytes;
     if (inList) {
-        for (size_t i = 0; i < list->size(); ++i) {
-            if (IdentityKey((*list)[i]) != key) continue;
-            if (static_cast<int>(i) == identity.line) self = xs.size();
-            xs.push_back({static_cast<int>(i), (*list)[i]});
+        if (m_list != identity.list) {
+            m_list = identity.list;
+            m_listGroups = groupLines(*list);
+        }
+        for (int i : m_listGroups[key]) {
+            if (i == identity.line) self = xs.size();
+            xs.push_back({i, (*list)[static_cast<size_t>(i)]});
         }
     } else {
         xs.push_back({identity.line, identity.bytes});
     }
     std::vector<Entry> ys;
-    for (size_t i = 0; i < now.size(); ++i)
-        if (IdentityKey(now[i]) == key) ys.push_back({static_cast<int>(i), now[i]});
+    auto group = m_nowGroups.find(key);
+    if (group != m_nowGroups.end())
+        for (int i : group->second) ys.push_back({i, m_now[static_cast<size_t>(i)]});
     pairGroup(xs, ys);
     return xs[self].partner ? xs[self].partner->index : -1;
+}
+
+int FindRecord(const devlist::LineStore& now, const RecordIdentity& identity) {
+    return RecordFinder(now).find(identity);
 }
 
 std::vector<int> PairRecords(const devlist::LineStore& from, const devlist::LineStore& to) {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "devlist/line_store.h"
@@ -41,6 +42,25 @@ RecordIdentity IdentityOf(std::shared_ptr<const devlist::LineStore> list, int li
 // The line of now that holds the identified record; -1 when it is gone or cannot be told from
 // a twin.
 int FindRecord(const devlist::LineStore& now, const RecordIdentity& identity);
+
+// FindRecord for many identities in one store: each line's key is taken once for the store and
+// once for each list the identities were taken from, so a batch of results costs one pass over
+// the file instead of two per result. `now` may change between finds in anything but the keys
+// of its lines (a result written, a number rewritten), which is what a batch write does.
+class RecordFinder {
+public:
+    using Groups = std::unordered_map<std::string, std::vector<int>>;  // key: lines
+    explicit RecordFinder(const devlist::LineStore& now);
+    int find(const RecordIdentity& identity);
+
+private:
+    const devlist::LineStore& m_now;
+    Groups m_nowGroups;  // taken at the first find that needs them
+    bool m_nowGrouped = false;
+    // The groups of the list the last identity came from; held so that its address stays its.
+    std::shared_ptr<const devlist::LineStore> m_list;
+    Groups m_listGroups;
+};
 
 // For every line of from, the line of to that holds the same record (-1: none, no record, or
 // not to be told apart from its twins). Two lines of from never get the same line of to.
