@@ -43,7 +43,7 @@ struct Fixture {
     Fixture() : dir(makeFolder()) {
         std::filesystem::current_path(dir);
         app = std::make_unique<shell::App>(loop, dialogs, (dir / "bin" / "qlx-setting").string());
-        app->startUp();
+        app->start().startUp();
         window = std::make_unique<ui::MainWindow>(*app);
         window->refresh();
         window->show();
@@ -76,7 +76,7 @@ void BM_StartUpWith999Records(benchmark::State& state) {
     Fixture f;
     for (auto _ : state) {
         shell::App app(f.loop, f.dialogs, (f.dir / "bin" / "qlx-setting").string());
-        app.startUp();
+        app.start().startUp();
         benchmark::DoNotOptimize(app.state().listView.size());
     }
 }

@@ -44,7 +44,7 @@ struct Window {
         devices.clock = &clock;
         devices.network = &net;
         app = std::make_unique<shell::App>(loop, dialogs, (dir / "qlx-setting").string(), devices);
-        app->startUp();
+        app->start().startUp();
         auto& s = app->state();
         s.enlargedLayout = enlarged;
         s.clientWidth = enlarged ? shell::kEnlargedWidth : shell::kNormalWidth;

@@ -121,7 +121,7 @@ public:
         m_app =
             std::make_unique<shell::App>(m_loop, m_dialogs, (m_dir / "bin/qlx-setting").string(),
                                          shell::Devices{nullptr, &m_network});
-        m_app->startUp();
+        m_app->start().startUp();
         m_window = std::make_unique<ui::MainWindow>(*m_app);
         m_window->refresh();
         m_window->show();

@@ -121,14 +121,14 @@ int main(int argc, char** argv) {
     const fleet::UserEnvironment environment = fleet::UserEnvironment::fromProcess();
     shell::App app(loop, dialogs, platform::programPathNative(),
                    shell::Devices{&clock, &network, &udp, &host, &desktop, &environment});
-    app.setOwnAddress(options.ownAddress);
+    app.start().setOwnAddress(options.ownAddress);
 
     ui::MainWindow window(app);
     window.setWindowIcon(app::ProgramIcon());
     dialogs.setParent(&window);
     // Start-up runs while the window is created, before it is shown: the boxes, the list and
     // the window size are in place when it first appears.
-    app.startUp();
+    app.start().startUp();
     window.refresh();
 
     // A second form exists for the program's lifetime and is never shown.

@@ -1,38 +1,32 @@
-// The window's operations. Each one changes the state, asks its questions through the dialogs
+// The window's wiring and the operations that stay its own: the list view and filter, the screens
+// and masks, the list file. Each one changes the state, asks its questions through the dialogs
 // port and tells the window to show the result; nothing here knows about widgets.
 #include "shell/app.h"
 
-#include "devlist/check_marks.h"
-#include "devlist/fields.h"
-#include "devlist/list_edit.h"
-#include "fleet/lan_search_rule.h"
+#include "devlist/list_view.h"
 #include "platform/files.h"
 #include "shell/comm_log.h"
 #include "shell/desktop_actions.h"
-#include "shell/first_start.h"
 #include "shell/lan_search.h"
 #include "shell/session_controller.h"
-#include "shell/settings.h"
 #include "text/cp932.h"
 
 namespace shell {
-namespace {
-
-constexpr std::string_view kFilterHistoryFile = "filterword.txt";
-
-}  // namespace
 
 App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem::path programFile,
          Devices devices)
     : m_loop(loop),
       m_dialogs(dialogs),
       m_clock(devices.clock ? *devices.clock : m_systemClock),
-      m_programFolder(programFile.parent_path()) {
-    fleet::ProgramFiles files = fleet::LocateProgramFiles(
-        programFile, devices.environment ? *devices.environment : fleet::UserEnvironment{});
-    m_settingsFile = std::move(files.settingsFile);
-    m_workFolder = std::move(files.workFolder);
-    m_folderAccess = files.perUser ? platform::Access::OwnerOnly : platform::Access::Shared;
+      m_programFolder(programFile.parent_path()),
+      m_listEditor(
+          m_state, m_dialogs, m_listFiles,
+          ListEditor::Hooks{
+              [this] { notify(); },
+              [this](const std::string& word, ListSource source) { setListData(word, source); },
+              [this] { maskListView(); }, [this](int mode) { btnMask(mode); },
+              [this](int row) { return recordIndexOfRow(row); },
+              [this](int row) { selectRow(row); }}) {
     m_listFiles.setLogger([this](const std::string& line) { logMessage(line); });
     if (devices.network) {
         m_sessions =
@@ -53,6 +47,12 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
         m_desktop->setRecordIndexOfRow(
             [this](const WindowState&, int row) { return recordIndexOfRow(row); });
     }
+    m_start = std::make_unique<ProgramStart>(
+        m_state, dialogs, m_listEditor, m_lanSearch.get(), programFile,
+        devices.environment ? *devices.environment : fleet::UserEnvironment{},
+        ProgramStart::Hooks{[this] { notify(); },
+                            [this](const std::string& line) { logMessage(line); },
+                            [this] { listLoad(); }});
 }
 
 App::~App() = default;
@@ -82,80 +82,6 @@ void App::notify() {
 bool App::confirm(const std::string& text) {
     notify();
     return m_dialogs.confirm(text);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Start-up and close
-
-void App::startUp() {
-    WindowState& s = m_state;
-    s.clientWidth = kNormalWidth;
-    s.clientHeight = kNormalHeight;
-
-    fleet::Profile profile;
-    if (auto bytes = platform::readFileNative(m_settingsFile)) {
-        profile = fleet::Profile::fromBytes(*bytes);
-    }
-    bool enlarged = false;
-    readSettings(profile, s.settings, enlarged);
-    if (enlarged) {
-        s.enlargedLayout = true;
-        s.clientWidth = kEnlargedWidth;
-        s.clientHeight = kEnlargedHeight;
-    }
-
-    s.setEnabled(Control::Apply, false);
-    s.terminalView.clear();
-    defaltData();
-    listLoad();
-
-    const std::filesystem::path& folder = m_workFolder;
-    // A failure shows where a file is written later. An installed program's folders hold the
-    // device files of every run: the user's alone.
-    platform::createDirectoriesNative(folder, m_folderAccess);
-    s.workFolderPath = folder;
-    s.settings.workFolder = text::fromPath(folder);
-    s.workFolder = s.settings.workFolder + "/";
-
-    if (auto bytes = platform::readFileNative(platform::nativeIn(folder, kFilterHistoryFile))) {
-        s.filterHistory = devlist::FilterHistory::fromFileBytes(*bytes);
-    }
-    if (m_lanSearch) m_lanSearch->setOwnAddress(ownAddressForSearch());
-    std::error_code ec;
-    if (auto note = FirstStartNote(s.listFilePath, std::filesystem::current_path(ec))) {
-        logMessage(*note);
-    }
-    notify();
-}
-
-// A settings file's "ownip" that is no dotted IPv4 address is reported in the log once, at
-// start-up; the search then asks the host at each pass, as it does without the key.
-std::string App::ownAddressForSearch() {
-    const fleet::OwnAddress own =
-        fleet::ChooseOwnAddress(m_ownAddress, m_state.settings.ownAddress, {});
-    if (own.settingsIgnored) {
-        logMessage(
-            text::sj("設定ファイルの ownip はIPv4アドレス(A.B.C.D)ではないため、使用しません。"));
-    }
-    return own.address;
-}
-
-bool App::iniSave() {
-    fleet::Profile profile;
-    if (platform::fileExistsNative(m_settingsFile)) {
-        auto bytes = platform::readFileNative(m_settingsFile);
-        if (!bytes) return false;  // rewriting it would lose what it holds
-        profile = fleet::Profile::fromBytes(*bytes);
-    }
-    writeSettings(profile, m_state.settings);
-    // An installed program's settings folder may not exist yet.
-    platform::createDirectoriesNative(m_settingsFile.parent_path(), m_folderAccess);
-    return platform::writeFileAtomicNative(m_settingsFile, profile.toBytes(),
-                                           platform::Links::Follow, platform::Access::OwnerOnly);
-}
-
-bool App::closeQuery() {
-    return m_closeQuestion.ask([this] { return iniSave(); }, text::fromPath(m_settingsFile));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,7 +1,8 @@
-// The window's operations on its state: start-up, the settings file and close, the screens and
-// the masks, the list view and filter, list editing, check marks and groups. Every operation
-// runs on the one event thread; questions go through the dialogs port, and nothing waits
-// inside a handler: runs and the LAN search go on by their timers.
+// The window's state and the wiring of its parts: start-up with the settings file, list editing
+// with check marks, the device sessions, the LAN search and the desktop hand-offs; the list
+// view and filter, the screens and masks and the list file stay here. Every operation runs on
+// the one event thread; questions go through the dialogs port, and nothing waits inside a
+// handler: runs and the LAN search go on by their timers.
 #pragma once
 
 #include <filesystem>
@@ -18,9 +19,9 @@
 #include "platform/host_address.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
-#include "shell/close_question.h"
+#include "shell/list_editor.h"
 #include "shell/list_files.h"
-#include "shell/record_delete.h"
+#include "shell/program_start.h"
 #include "shell/window_state.h"
 
 namespace shell {
@@ -56,9 +57,10 @@ public:
     SessionController* sessions() { return m_sessions.get(); }
     LanSearch* lanSearch() { return m_lanSearch.get(); }
     DesktopActions* desktop() { return m_desktop.get(); }
-    // The address the LAN search takes as the PC's own, from the command line: it wins over
-    // the settings file's "ownip". Empty: the settings file's, or else the host's.
-    void setOwnAddress(std::string address) { m_ownAddress = std::move(address); }
+    // Start-up, the settings file and close; the command line's own address for the search.
+    ProgramStart& start() { return *m_start; }
+    // The record editor, list-edit mode, the check marks and groups.
+    ListEditor& listEditor() { return m_listEditor; }
     // The program's folder as code page 932 text with its trailing "/", where the choosers
     // start; empty when code page 932 cannot hold it.
     std::string programFolderText() const;
@@ -74,13 +76,6 @@ public:
     // Called whenever the state changed and the window should show it: at the end of an
     // operation, before a question is asked, and inside waits.
     void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
-
-    const std::filesystem::path& settingsFilePath() const { return m_settingsFile; }
-
-    // Start-up and close
-    void startUp();
-    bool closeQuery();  // true: the window may close
-    bool iniSave();     // false when the settings file could not be written
 
     // Screens and masks
     void btnMask(int mode);
@@ -102,37 +97,10 @@ public:
     // operation that goes from a shown row to its record goes through it.
     int recordIndexOfRow(int row) const;
 
-    // List editing
-    void editData(int row);      // loads the record of row; its number label is index + 1
-    void editSaveNo(int index);  // index: recordIndexOfRow of the row the record was loaded from
-    void defaltData();
-    void editSelected();    // "選択編集" and a double click
-    void saveRecord();      // "設定保存"
-    void recordDefaults();  // "初期値"
-    void enterListEdit();
-    void applyListEdit();
-    void leaveListEdit();
-    void addRecord();
-    void moveUp();
-    void moveDown();
-    void deleteRecord();
-    void renumber();
-    void sortList();
+    // The list file and its name
     void listImport();
     void listExport();
     void listFileEdited(const std::string& text);  // typing in the "List ファイル" box
-    bool listEditActive() const { return m_state.listEditShown; }
-
-    // Check marks and groups
-    void checkStatusSave(int row);
-    void rowClicked(int row, bool checked);  // a click that left the row's box so
-    void checkAll();
-    void clearAll();
-    void groupCheck(int g);
-    void assignGroups();
-    void deleteChecked();
-
-    // The list file
     void listLoad();
     bool listSave();
     ListFiles& listFiles() { return m_listFiles; }
@@ -140,32 +108,22 @@ public:
 private:
     void notify();
     bool confirm(const std::string& text);
-    void setCheckAll(bool on);
     void setListOrderButtons(bool on);
     void saveFilterHistory();
-    bool everyWorkingLineShown() const;
-    std::string ownAddressForSearch();
 
     platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
     platform::SystemClock m_systemClock;
     platform::Clock& m_clock;
-    std::filesystem::path m_settingsFile;
     std::filesystem::path m_programFolder;
-    std::filesystem::path m_workFolder;
-    platform::Access m_folderAccess = platform::Access::Shared;  // folders start-up makes
     std::unique_ptr<SessionController> m_sessions;
     std::unique_ptr<LanSearch> m_lanSearch;
     std::unique_ptr<DesktopActions> m_desktop;
-    std::string m_ownAddress;
+    std::unique_ptr<ProgramStart> m_start;  // made after the search: it hands it the address
     WindowState m_state;
     std::function<void()> m_observer;
     ListFiles m_listFiles{m_state, m_dialogs};
-    CloseQuestion m_closeQuestion{m_dialogs, [this] { notify(); }};
-    RecordDelete m_recordDelete{
-        m_state,
-        m_dialogs,
-        {[this] { notify(); }, [this] { setListData("", ListSource::ViewStore); }}};
+    ListEditor m_listEditor;
 };
 
 }  // namespace shell

@@ -175,7 +175,7 @@ void SessionController::startBulk(SessionMode mode) {
     m_ngCount = 0;
     std::vector<int> records;
     for (size_t row = 0; row < s.listView.size(); ++row) {
-        m_app.checkStatusSave(static_cast<int>(row));
+        m_app.listEditor().checkStatusSave(static_cast<int>(row));
         if (s.listView[row].checked)
             records.push_back(m_app.recordIndexOfRow(static_cast<int>(row)));
     }
@@ -195,7 +195,7 @@ void SessionController::startBulk(SessionMode mode) {
     m_report.begin(s.workFolderPath, m_clock.now());
     if (mode == SessionMode::BulkSend) {
         for (size_t row = 0; row < s.listView.size(); ++row)
-            m_app.checkStatusSave(static_cast<int>(row));
+            m_app.listEditor().checkStatusSave(static_cast<int>(row));
     }
     m_mode = mode;
     m_sessionRow = 0;
@@ -258,13 +258,13 @@ std::optional<int> SessionController::serving(const fleet::FleetDevice& device) 
         if (row < 0) return std::nullopt;
         m_sessionRow = row;
         m_app.selectRow(row);
-        m_app.checkStatusSave(row);
+        m_app.listEditor().checkStatusSave(row);
     } else if (m_mode == SessionMode::Stopped) {
         // "停止" during the pause ends the run here, as it does during a session.
         m_run->stop();
         return std::nullopt;
     }
-    m_app.editData(m_sessionRow);
+    m_app.listEditor().editData(m_sessionRow);
     m_servedRecord = record;
     if (isBulk(m_mode)) showProgress();
     m_app.refreshWindow();

@@ -26,7 +26,7 @@ void MainWindow::buildBasicPanel() {
     QPushButton* listEditTab = makeButton(strip, ui("List編集"), tabRect(1));
     setRole(listEditTab, "inactiveTab");
     setControl(Control::ListEditTab, listEditTab);
-    connectButton(listEditTab, [this] { m_app.enterListEdit(); });
+    connectButton(listEditTab, [this] { m_app.listEditor().enterListEdit(); });
     QPushButton* settingsTab = makeButton(strip, ui("設定"), tabRect(2));
     setRole(settingsTab, "inactiveTab");
     setControl(Control::SettingsTab, settingsTab);
@@ -73,14 +73,14 @@ void MainWindow::buildBasicPanel() {
         QPushButton* b =
             makeButton(p, QString::number(g), QRect(92 + 38 * (g - 1), y, 36, kRowHeight));
         setControl(groups[g - 1], b);
-        connectButton(b, [this, g] { m_app.groupCheck(g); });
+        connectButton(b, [this, g] { m_app.listEditor().groupCheck(g); });
     }
     QPushButton* checkAll = makeButton(p, ui("全チェック"), QRect(212, y, 108, kRowHeight));
     setControl(Control::CheckAll, checkAll);
-    connectButton(checkAll, [this] { m_app.checkAll(); });
+    connectButton(checkAll, [this] { m_app.listEditor().checkAll(); });
     QPushButton* clearAll = makeButton(p, ui("全解除"), QRect(324, y, 110, kRowHeight));
     setControl(Control::ClearAll, clearAll);
-    connectButton(clearAll, [this] { m_app.clearAll(); });
+    connectButton(clearAll, [this] { m_app.listEditor().clearAll(); });
 
     y = 94;
     makeCaption(p, ui("送信方法"), QRect(6, y, 84, kRowHeight));

@@ -37,7 +37,7 @@ void MainWindow::buildEditPanel() {
     makeCaption(p, ui("保存名称"), QRect(150, 6, 66, kBoxH));
     bindBox(makeBox(p, ui("保存名称"), QRect(220, 6, 142, kBoxH)), &e.saveName);
     QPushButton* defaults = makeButton(p, ui("初期値"), QRect(366, 5, 70, 23));
-    connectButton(defaults, [this] { m_app.recordDefaults(); });
+    connectButton(defaults, [this] { m_app.listEditor().recordDefaults(); });
 
     bindBox(left("リスト名称", 32), &e.rec.listName, 20);
     bindBox(right("機器名称", 32), &e.rec.deviceName, 30);
@@ -89,7 +89,7 @@ void MainWindow::buildEditPanel() {
     }
 
     QPushButton* save = makeButton(p, ui("設定保存"), QRect(254, 304, 88, 28));
-    connectButton(save, [this] { m_app.saveRecord(); });
+    connectButton(save, [this] { m_app.listEditor().saveRecord(); });
     QPushButton* back = makeButton(p, ui("戻る"), QRect(346, 304, 88, 28));
     connectButton(back, [this] { m_app.leaveRecordEdit(); });
 }

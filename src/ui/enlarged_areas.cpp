@@ -64,7 +64,7 @@ void MainWindow::buildEnlargedAreas() {
          &s.udpHostCaption});
 
     QPushButton* renumber = makeButton(this, ui("No 再設定"), QRect(440, 736, 137, 22));
-    connectButton(renumber, [this] { m_app.renumber(); });
+    connectButton(renumber, [this] { m_app.listEditor().renumber(); });
     m_enlargedOnly.push_back(renumber);
 }
 

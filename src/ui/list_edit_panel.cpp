@@ -40,7 +40,7 @@ void MainWindow::buildListEditPanel() {
     setControl(Control::SortOrder, order);
     bindChoice(order, &s.settings.sortOrder);
     QPushButton* sort = makeButton(p, ui("並び替え"), QRect(300, y, 134, kRowHeight));
-    connectButton(sort, [this] { m_app.sortList(); });
+    connectButton(sort, [this] { m_app.listEditor().sortList(); });
 
     y = 66;
     makeCaption(p, ui("機器登録"), QRect(6, y, 84, kRowHeight));
@@ -49,7 +49,7 @@ void MainWindow::buildListEditPanel() {
     connectButton(search, [this] { onLanSearch(); });
     QPushButton* add = makeButton(p, ui("手動入力"), QRect(266, y, 168, kRowHeight));
     setControl(Control::AddRecord, add);
-    connectButton(add, [this] { m_app.addRecord(); });
+    connectButton(add, [this] { m_app.listEditor().addRecord(); });
 
     y = 94;
     makeCaption(p, ui("List 操作"), QRect(6, y, 84, kRowHeight));
@@ -69,16 +69,16 @@ void MainWindow::buildListEditPanel() {
 
     QGroupBox* order2 = makeGroup(p, ui("List順編集"), QRect(6, 152, 428, 58));
     QPushButton* editSel = makeButton(order2, ui("選択編集"), QRect(10, 24, 130, 26));
-    connectButton(editSel, [this] { m_app.editSelected(); });
+    connectButton(editSel, [this] { m_app.listEditor().editSelected(); });
     QPushButton* up = makeButton(order2, ui("▲"), QRect(146, 24, 84, 26));
     setControl(Control::MoveUp, up);
-    connectButton(up, [this] { m_app.moveUp(); });
+    connectButton(up, [this] { m_app.listEditor().moveUp(); });
     QPushButton* down = makeButton(order2, ui("▼"), QRect(234, 24, 84, 26));
     setControl(Control::MoveDown, down);
-    connectButton(down, [this] { m_app.moveDown(); });
+    connectButton(down, [this] { m_app.listEditor().moveDown(); });
     QPushButton* del = makeButton(order2, ui("削除"), QRect(322, 24, 96, 26));
     setControl(Control::Delete, del);
-    connectButton(del, [this] { m_app.deleteRecord(); });
+    connectButton(del, [this] { m_app.listEditor().deleteRecord(); });
 
     QGroupBox* bulk = makeGroup(p, ui("チェック項目による一括設定"), QRect(6, 216, 428, 58));
     makeCaption(bulk, ui("グループ"), QRect(10, 25, 64, kRowHeight));
@@ -88,15 +88,15 @@ void MainWindow::buildListEditPanel() {
         bindCheck(c, &s.assignGroup[g]);
     }
     QPushButton* assign = makeButton(bulk, ui("グループ化"), QRect(210, 24, 100, 26));
-    connectButton(assign, [this] { m_app.assignGroups(); });
+    connectButton(assign, [this] { m_app.listEditor().assignGroups(); });
     QPushButton* delChecked = makeButton(bulk, ui("一斉削除"), QRect(318, 24, 100, 26));
-    connectButton(delChecked, [this] { m_app.deleteChecked(); });
+    connectButton(delChecked, [this] { m_app.listEditor().deleteChecked(); });
 
     QPushButton* applyEdit = makeButton(p, ui("適用"), QRect(254, 304, 88, 28));
     setControl(Control::Apply, applyEdit);
-    connectButton(applyEdit, [this] { m_app.applyListEdit(); });
+    connectButton(applyEdit, [this] { m_app.listEditor().applyListEdit(); });
     QPushButton* back = makeButton(p, ui("戻る"), QRect(346, 304, 88, 28));
-    connectButton(back, [this] { m_app.leaveListEdit(); });
+    connectButton(back, [this] { m_app.listEditor().leaveListEdit(); });
 }
 
 }  // namespace ui

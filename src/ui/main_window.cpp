@@ -101,7 +101,7 @@ void MainWindow::centre() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    bool mayClose = m_app.closeQuery();
+    bool mayClose = m_app.start().closeQuery();
     refresh();
     if (mayClose) {
         event->accept();
@@ -145,7 +145,7 @@ void MainWindow::buildMainAreas() {
     m_list->setFont(cellFont());
     setControl(Control::ListView, m_list);
     m_list->listModel()->onCheckToggled = [this](int row, bool checked) {
-        run([this, row, checked] { m_app.rowClicked(row, checked); });
+        run([this, row, checked] { m_app.listEditor().rowClicked(row, checked); });
     };
     m_list->listModel()->toolTipOf = [this](int row) {
         const shell::WindowState& s = m_app.state();
@@ -168,7 +168,7 @@ void MainWindow::buildMainAreas() {
         int row = index.row();
         run([this, row] {
             m_app.selectRow(row);
-            m_app.editSelected();
+            m_app.listEditor().editSelected();
         });
     });
 

@@ -40,7 +40,7 @@ TEST_F(DemoE2e, BulkCheckOverTheDemoList) {
     fs::current_path(demo);
     m_app = std::make_unique<shell::App>(m_loop, m_dialogs, (demo / "qlx-setting").string(),
                                          shell::Devices{&m_clock, &m_net, &m_udp, &m_host});
-    m_app->startUp();
+    m_app->start().startUp();
     st().settings.endWait = "0";
     ASSERT_EQ(st().listView.size(), 5u);
     m_dialogs.answer(true);

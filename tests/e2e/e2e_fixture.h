@@ -87,8 +87,8 @@ protected:
         m_app = std::make_unique<shell::App>(m_loop, m_dialogs,
                                              (m_dir / "bin" / "qlx-setting").string(),
                                              shell::Devices{&m_clock, &m_net, &m_udp, &m_host});
-        if (!ownAddress.empty()) m_app->setOwnAddress(ownAddress);
-        m_app->startUp();
+        if (!ownAddress.empty()) m_app->start().setOwnAddress(ownAddress);
+        m_app->start().startUp();
         return *m_app;
     }
     shell::SessionController& sessions() { return *m_app->sessions(); }

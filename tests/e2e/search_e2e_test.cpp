@@ -19,7 +19,7 @@ TEST_F(E2eTest, LanSearchMergesTheSimulatedDevices) {
     writeList({record(1, "moved", "127.0.0.9", 23100, "00:EE:80:E2:10:02"),
                record(2, "lower", "127.0.0.3", 23100, "00:ee:80:e2:10:03")});
     auto& app = startApp("127.0.0.1");
-    app.enterListEdit();
+    app.listEditor().enterListEdit();
     app.lanSearch()->run();
     ASSERT_TRUE(runUntil([&] { return !app.lanSearch()->running(); }, 10000));
 

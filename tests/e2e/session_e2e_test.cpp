@@ -57,7 +57,7 @@ protected:
     }
     void bulkCheckAll() {
         for (size_t row = 0; row < st().listView.size(); ++row)
-            m_app->rowClicked(static_cast<int>(row), true);
+            m_app->listEditor().rowClicked(static_cast<int>(row), true);
         m_dialogs.answer(true);
         sessions().bulkCheck();
     }

@@ -60,7 +60,7 @@ protected:
     shell::App& start() {
         m_app = std::make_unique<shell::App>(m_loop, m_dialogs,
                                              (m_dir / "bin" / "qlx-setting").string(), m_devices);
-        m_app->startUp();
+        m_app->start().startUp();
         return *m_app;
     }
     shell::WindowState& st() { return m_app->state(); }

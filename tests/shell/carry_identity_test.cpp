@@ -36,13 +36,13 @@ TEST_F(Sessions, ARunnersResultStaysOnItsTwin) {
     };
     auto moveSecondUp = [](shell::App& app, testsupport::ScriptedDialogs&) {
         app.selectRow(1);
-        app.moveUp();
+        app.listEditor().moveUp();
     };
     auto deleteRow = [](int row) {
         return [row](shell::App& app, testsupport::ScriptedDialogs& dialogs) {
             app.selectRow(row);
             dialogs.answer(true);
-            app.deleteRecord();
+            app.listEditor().deleteRecord();
         };
     };
     const Case cases[] = {
@@ -66,11 +66,11 @@ TEST_F(Sessions, ARunnersResultStaysOnItsTwin) {
         };
         fleet::ListWriter::Result r;
         if (c.runnerFirst) r = record();
-        m_app->enterListEdit();
+        m_app->listEditor().enterListEdit();
         c.edit(*m_app, m_dialogs);
         m_dialogs.answer(true);
-        m_app->applyListEdit();
-        m_app->leaveListEdit();
+        m_app->listEditor().applyListEdit();
+        m_app->listEditor().leaveListEdit();
         if (!c.runnerFirst) r = record();
         EXPECT_EQ(r.status == fleet::ListWriter::Status::Written, c.written);
 
@@ -109,7 +109,7 @@ TEST_F(Sessions, TheEditorFollowsACarryUnlessTheOperatorTyped) {
         ctl().singleCheck();
         m_app->leaveRecordEdit();  // "戻る" while the device is served
         m_app->selectRow(1);
-        m_app->editSelected();
+        m_app->listEditor().editSelected();
         if (typed) st().edit.rec.message = "note";
         ASSERT_EQ(
             fleet::ListWriter(path).record(fleet::IdentityOf(start, 1), timedOut("RUNNER")).status,
@@ -117,8 +117,8 @@ TEST_F(Sessions, TheEditorFollowsACarryUnlessTheOperatorTyped) {
         ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
         EXPECT_EQ(st().edit.rec.modelVersion, "RUNNER");
         // With no row selected, "選択編集" opens the boxes as they are.
-        m_app->editSelected();
-        m_app->saveRecord();
+        m_app->listEditor().editSelected();
+        m_app->listEditor().saveRecord();
         auto file = fleet::LoadList(path);
         ASSERT_TRUE(file);
         const std::string& l = file->raw[1];
@@ -138,19 +138,19 @@ TEST_F(Sessions, AConfirmedDeleteFindsItsRecordAfterACarry) {
     m_dialogs.answer(true);
     ctl().singleCheck();
     m_app->leaveRecordEdit();
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(2);
     m_dialogs.whileNextQuestion([&] {
         ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
         ASSERT_NE(st().viewStore[2].find("#404 NG Time Out"), std::string::npos);
     });
     m_dialogs.answer(true);
-    m_app->deleteRecord();
+    m_app->listEditor().deleteRecord();
     ASSERT_EQ(st().viewStore.size(), 2u);
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[0]), "dev1");
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[1]), "dev2");
     m_dialogs.answer(true);
-    m_app->applyListEdit();
+    m_app->listEditor().applyListEdit();
     EXPECT_EQ(listBytes().find("dev3"), std::string::npos);
     EXPECT_TRUE(m_dialogs.allAnswersUsed());
 }

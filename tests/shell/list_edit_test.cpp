@@ -37,23 +37,23 @@ protected:
 };
 
 TEST_F(ListEditTest, ApplyAsksCommitsAndSavesCancelKeepsTheWorkingCopyPending) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     EXPECT_TRUE(st().listEditShown);
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     m_app->selectRow(1);
-    m_app->moveUp();
+    m_app->listEditor().moveUp();
     EXPECT_TRUE(st().isEnabled(Control::Apply));
     EXPECT_EQ(st().selectedRow, 0);
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 beta", "002 alpha", "003 gamma"}));
 
     m_dialogs.answer(false);
-    m_app->applyListEdit();
+    m_app->listEditor().applyListEdit();
     EXPECT_EQ(listBytes(), m_original);
     EXPECT_TRUE(st().isEnabled(Control::Apply));
 
     m_dialogs.answer(true);
-    m_app->applyListEdit();
+    m_app->listEditor().applyListEdit();
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     EXPECT_EQ(numbersAndNames(st().listStore),
               (std::vector<std::string>{"001 beta", "002 alpha", "003 gamma"}));
@@ -63,30 +63,30 @@ TEST_F(ListEditTest, ApplyAsksCommitsAndSavesCancelKeepsTheWorkingCopyPending) {
 }
 
 TEST_F(ListEditTest, LeavingWithPendingEditsAsksAndDropsTheWorkingCopy) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(0);
-    m_app->moveDown();
+    m_app->listEditor().moveDown();
     m_dialogs.answer(false);
-    m_app->leaveListEdit();
+    m_app->listEditor().leaveListEdit();
     EXPECT_TRUE(st().listEditShown);  // Cancel stays
     m_dialogs.answer(true);
-    m_app->leaveListEdit();
+    m_app->listEditor().leaveListEdit();
     EXPECT_FALSE(st().listEditShown);
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     EXPECT_EQ(listBytes(), m_original);
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "編集内容を適用せずに戻りますか？");
     // Without pending edits there is no question.
-    m_app->enterListEdit();
-    m_app->leaveListEdit();
+    m_app->listEditor().enterListEdit();
+    m_app->listEditor().leaveListEdit();
     EXPECT_EQ(m_dialogs.shown().size(), 2u);
 }
 
 TEST_F(ListEditTest, SelectEditIsRefusedWhileEditsArePending) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(2);
-    m_app->moveUp();
+    m_app->listEditor().moveUp();
     m_app->selectRow(0);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     EXPECT_FALSE(st().editShown);
     ASSERT_EQ(m_dialogs.shown().size(), 1u);
     EXPECT_EQ(m_dialogs.shown()[0].kind, Kind::Warning);
@@ -94,9 +94,9 @@ TEST_F(ListEditTest, SelectEditIsRefusedWhileEditsArePending) {
 }
 
 TEST_F(ListEditTest, SelectEditFromListEditReturnsThereUnlocked) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(0);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     EXPECT_TRUE(st().editShown);
     EXPECT_FALSE(st().isEnabled(Control::SortKey));
     m_app->leaveRecordEdit();
@@ -105,20 +105,21 @@ TEST_F(ListEditTest, SelectEditFromListEditReturnsThereUnlocked) {
 }
 
 TEST_F(ListEditTest, AddAppendsOneDefaultRecordPerApply) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_dialogs.answer(false);
-    m_app->addRecord();
+    m_app->listEditor().addRecord();
     EXPECT_EQ(st().viewStore.size(), 3u);
     m_dialogs.answer(true);
-    m_app->addRecord();
+    m_app->listEditor().addRecord();
     ASSERT_EQ(st().viewStore.size(), 4u);
     EXPECT_EQ(st().viewStore[3],
               "004,F0000000,no name,0.0.0.0,80,23,00:ee:80:00:00:00,,,admin,plume,defalt.txt,,");
     EXPECT_FALSE(st().isEnabled(Control::AddRecord));
-    m_app->addRecord();  // the button is disabled until applied: nothing asked or added
+    m_app->listEditor()
+        .addRecord();  // the button is disabled until applied: nothing asked or added
     EXPECT_EQ(st().viewStore.size(), 4u);
     m_dialogs.answer(true);
-    m_app->applyListEdit();
+    m_app->listEditor().applyListEdit();
     EXPECT_TRUE(st().isEnabled(Control::AddRecord));
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "新規に登録データを追加しますか？");
 }
@@ -128,33 +129,33 @@ TEST_F(ListEditTest, AddStopsAtNineHundredNinetyNineRecords) {
     for (int i = 1; i <= 998; ++i) lines.push_back(rec(i, "F0000000", "n"));
     writeList(lines);
     start();
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_dialogs.answer(true);
-    m_app->addRecord();
+    m_app->listEditor().addRecord();
     ASSERT_EQ(st().viewStore.size(), 999u);
     EXPECT_EQ(devlist::FieldGet(devlist::kNo, st().viewStore[998]), "999");
     m_dialogs.answer(true);
-    m_app->applyListEdit();
-    m_app->addRecord();  // full: no question
+    m_app->listEditor().applyListEdit();
+    m_app->listEditor().addRecord();  // full: no question
     EXPECT_EQ(st().viewStore.size(), 999u);
     EXPECT_TRUE(m_dialogs.allAnswersUsed());
 }
 
 TEST_F(ListEditTest, DeleteAsksYesNoWithTheNumberAndLeavesAGapUntilRenumbered) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(1);
     m_dialogs.answer(false);
-    m_app->deleteRecord();
+    m_app->listEditor().deleteRecord();
     EXPECT_EQ(st().viewStore.size(), 3u);
     EXPECT_EQ(m_dialogs.shown()[0].kind, Kind::YesNo);
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "No.002 を削除してよろしいですか？");
     m_app->selectRow(1);
     m_dialogs.answer(true);
-    m_app->deleteRecord();
+    m_app->listEditor().deleteRecord();
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 alpha", "003 gamma"}));
     st().settings.sortOrder = 1;
-    m_app->renumber();
+    m_app->listEditor().renumber();
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 alpha", "002 gamma"}));
     EXPECT_EQ(st().settings.sortOrder, 0);
@@ -178,17 +179,17 @@ TEST_F(ListEditTest, AConfirmedDeleteRemovesTheRecordWhicheverListTheViewWasDraw
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         start();
-        m_app->enterListEdit();
+        m_app->listEditor().enterListEdit();
         if (c.savedFirst) {
             m_app->selectRow(0);
-            m_app->editSelected();
-            m_app->saveRecord();
+            m_app->listEditor().editSelected();
+            m_app->listEditor().saveRecord();
             ASSERT_EQ(st().listViewSource, shell::ListSource::ListStore);
         }
         m_app->selectRow(1);
         m_dialogs.clear();
         m_dialogs.answer(c.yes);
-        m_app->deleteRecord();
+        m_app->listEditor().deleteRecord();
         EXPECT_EQ(m_dialogs.shownUtf8(),
                   (std::vector<std::string>{"No.002 を削除してよろしいですか？"}));
         EXPECT_EQ(numbersAndNames(st().viewStore), c.working);
@@ -196,7 +197,7 @@ TEST_F(ListEditTest, AConfirmedDeleteRemovesTheRecordWhicheverListTheViewWasDraw
         EXPECT_EQ(st().listStore.size(), 3u);  // only "適用" commits
         if (c.yes) {
             m_dialogs.answer(true);
-            m_app->applyListEdit();
+            m_app->listEditor().applyListEdit();
             EXPECT_EQ(numbersAndNames(st().listStore), c.working);
         }
         writeBytes(m_dir / "list.csv", m_original);
@@ -223,18 +224,18 @@ TEST_F(ListEditTest, ASearchWhoseListEditingWasLeftMergesNothing) {
     };
     const Case cases[] = {
         {"stays", nullptr, true},
-        {"leaves", [](shell::App& a) { a.leaveListEdit(); }, false},
+        {"leaves", [](shell::App& a) { a.listEditor().leaveListEdit(); }, false},
         {"leaves and enters again",
          [](shell::App& a) {
-             a.leaveListEdit();
-             a.enterListEdit();
+             a.listEditor().leaveListEdit();
+             a.listEditor().enterListEdit();
          },
          false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         start();
-        m_app->enterListEdit();
+        m_app->listEditor().enterListEdit();
         if (c.duringWaits) {
             m_loop.postAt(m_loop.tickCount() + 300, [&] { c.duringWaits(*m_app); });
         }
@@ -246,7 +247,7 @@ TEST_F(ListEditTest, ASearchWhoseListEditingWasLeftMergesNothing) {
         EXPECT_EQ(st().listStore.size(), 3u);
         if (c.merged) continue;
         m_app->selectRow(0);
-        m_app->editSelected();
+        m_app->listEditor().editSelected();
         EXPECT_TRUE(st().editShown);
         EXPECT_EQ(st().edit.rec.listName, "alpha");
         EXPECT_TRUE(m_dialogs.shown().empty());
@@ -258,34 +259,34 @@ TEST_F(ListEditTest, ASearchWhoseListEditingWasLeftMergesNothing) {
 TEST_F(ListEditTest, RenumberIsOnlyOfferedInListEditMode) {
     st().filterText = "alpha";
     m_app->applyFilter();
-    m_app->renumber();
+    m_app->listEditor().renumber();
     EXPECT_EQ(st().viewStore.size(), 3u);
 }
 
 TEST_F(ListEditTest, SortAsksAndCancelRestoresOrderAndNumbersExactly) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     st().settings.sortKey = 2;  // IP address
     st().settings.sortOrder = 0;
     devlist::LineStore before = st().viewStore;
     m_dialogs.answer(false);
-    m_app->sortList();
+    m_app->listEditor().sortList();
     EXPECT_EQ(st().viewStore, before);
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "No.が再振り分けされます。よろしいですか？");
 
     m_dialogs.answer(true);
-    m_app->sortList();
+    m_app->listEditor().sortList();
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 beta", "002 gamma", "003 alpha"}));
     EXPECT_TRUE(st().isEnabled(Control::Apply));
 }
 
 TEST_F(ListEditTest, SortWithoutSelectedColumnSortsByNumber) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     st().settings.sortKey = -1;
     st().settings.sortOrder = 1;
     m_dialogs.answer(true);
-    m_app->sortList();
+    m_app->listEditor().sortList();
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 gamma", "002 beta", "003 alpha"}));
 }
@@ -293,7 +294,7 @@ TEST_F(ListEditTest, SortWithoutSelectedColumnSortsByNumber) {
 TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
     std::string other = (m_dir / "other.csv").string();
     writeBytes(m_dir / "other.csv", rec(7, "F0000000", "imported") + "\r\n");
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_dialogs.answerFile(other);
     m_app->listImport();
     ASSERT_EQ(m_dialogs.shown()[0].kind, Kind::OpenFile);
@@ -305,23 +306,23 @@ TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
 
     // Leaving without applying keeps both files as they were and the list file in use.
     m_dialogs.answer(true);
-    m_app->leaveListEdit();
+    m_app->listEditor().leaveListEdit();
     EXPECT_EQ(listBytes(), m_original);
     EXPECT_EQ(readBytes(m_dir / "other.csv"), rec(7, "F0000000", "imported") + "\r\n");
     EXPECT_EQ(st().settings.listFile, "list.csv");
 
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_dialogs.answerFile(other);
     m_app->listImport();
     m_dialogs.answer(true);
-    m_app->applyListEdit();
+    m_app->listEditor().applyListEdit();
     EXPECT_EQ(st().listFilePath, other);
     EXPECT_EQ(readBytes(m_dir / "other.csv"), rec(1, "F0000000", "imported") + "\r\n");
     EXPECT_EQ(listBytes(), m_original);
 }
 
 TEST_F(ListEditTest, ImportOfANonListIsRefusedAndCancelChangesNothing) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_dialogs.answerFile(std::nullopt);
     m_app->listImport();
     EXPECT_FALSE(st().isEnabled(Control::Apply));
@@ -336,16 +337,16 @@ TEST_F(ListEditTest, ImportOfANonListIsRefusedAndCancelChangesNothing) {
     EXPECT_EQ(m_dialogs.shownUtf8().back(),
               (m_dir / "x.csv").string() + " はリストファイルとして読み込めません");
     m_dialogs.answer(true);
-    m_app->applyListEdit();  // nothing pending: no question, no write
-    m_app->leaveListEdit();
+    m_app->listEditor().applyListEdit();  // nothing pending: no question, no write
+    m_app->listEditor().leaveListEdit();
     EXPECT_EQ(readBytes(m_dir / "x.csv"), header);
     EXPECT_EQ(listBytes(), m_original);
 }
 
 TEST_F(ListEditTest, ExportWritesTheCommittedListAndNamesItForTheNextStart) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(1);
-    m_app->moveUp();  // pending, not committed
+    m_app->listEditor().moveUp();  // pending, not committed
     std::string out = (m_dir / "export.csv").string();
     m_dialogs.answerFile(out);
     m_app->listExport();
@@ -357,7 +358,7 @@ TEST_F(ListEditTest, ExportWritesTheCommittedListAndNamesItForTheNextStart) {
 }
 
 TEST_F(ListEditTest, TypingTheListFileBoxOnlyEnablesApply) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->listFileEdited("new.csv");
     EXPECT_EQ(st().settings.listFile, "new.csv");
     EXPECT_EQ(st().listFilePath, "list.csv");
@@ -367,38 +368,38 @@ TEST_F(ListEditTest, TypingTheListFileBoxOnlyEnablesApply) {
 // ---- check marks and groups
 
 TEST_F(ListEditTest, RowClickStoresTheMarkInTheCommittedListOnly) {
-    m_app->rowClicked(1, true);
+    m_app->listEditor().rowClicked(1, true);
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
     EXPECT_EQ(listBytes(), m_original);  // reaches the file at the next save
-    m_app->rowClicked(0, false);
+    m_app->listEditor().rowClicked(0, false);
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
 }
 
 TEST_F(ListEditTest, GroupButtonsCheckExactlyTheShownMembers) {
-    m_app->groupCheck(2);
+    m_app->listEditor().groupCheck(2);
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000000");
-    m_app->groupCheck(1);
+    m_app->listEditor().groupCheck(1);
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
     // A filter hides gamma: check all leaves its mark alone.
     st().filterText = "beta";
     m_app->applyFilter();
-    m_app->checkAll();
+    m_app->listEditor().checkAll();
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000000");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
-    m_app->clearAll();
+    m_app->listEditor().clearAll();
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000100");
 }
 
 TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     st().listView[0].checked = true;  // alpha, F0001011
     st().listView[2].checked = true;
     st().assignGroup[0] = true;
     m_dialogs.answer(false);
-    m_app->assignGroups();
+    m_app->listEditor().assignGroups();
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "チェックされている 2台をグループ化しますか？");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0001011");
     EXPECT_FALSE(st().isEnabled(Control::Apply));
@@ -407,7 +408,7 @@ TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000001");
 
     m_dialogs.answer(true);
-    m_app->assignGroups();
+    m_app->listEditor().assignGroups();
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0001001");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[1]), "F0000100");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[2]), "F0001001");
@@ -415,24 +416,24 @@ TEST_F(ListEditTest, AssignGroupsAsksWithTheCountAndReplacesAllThreeFlags) {
 }
 
 TEST_F(ListEditTest, AssignAndDeleteDoNothingWithoutCheckedRows) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     for (auto& e : st().listView) e.checked = false;
-    m_app->assignGroups();
-    m_app->deleteChecked();
+    m_app->listEditor().assignGroups();
+    m_app->listEditor().deleteChecked();
     EXPECT_TRUE(m_dialogs.shown().empty());
     EXPECT_FALSE(st().isEnabled(Control::Apply));
 }
 
 TEST_F(ListEditTest, DeleteCheckedKeepsTheOthersWithTheirNumbers) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     st().listView[0].checked = false;
     st().listView[1].checked = true;
     st().listView[2].checked = false;
     m_dialogs.answer(false);
-    m_app->deleteChecked();
+    m_app->listEditor().deleteChecked();
     EXPECT_EQ(st().viewStore.size(), 3u);
     m_dialogs.answer(true);
-    m_app->deleteChecked();
+    m_app->listEditor().deleteChecked();
     EXPECT_EQ(m_dialogs.shownUtf8()[1], "チェックされている 1台をリストから削除しますか？");
     EXPECT_EQ(numbersAndNames(st().viewStore),
               (std::vector<std::string>{"001 alpha", "003 gamma"}));
@@ -440,35 +441,35 @@ TEST_F(ListEditTest, DeleteCheckedKeepsTheOthersWithTheirNumbers) {
 }
 
 TEST_F(ListEditTest, CheckMarksWithoutPendingEditsAreKeptWhenLeaving) {
-    m_app->enterListEdit();
-    m_app->rowClicked(2, true);
+    m_app->listEditor().enterListEdit();
+    m_app->listEditor().rowClicked(2, true);
     EXPECT_FALSE(st().isEnabled(Control::Apply));
-    m_app->leaveListEdit();  // nothing pending: no question
+    m_app->listEditor().leaveListEdit();  // nothing pending: no question
     EXPECT_TRUE(m_dialogs.shown().empty());
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000001");
     EXPECT_NE(listBytes().find("003,F0000001,gamma"), std::string::npos);
 }
 
 TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(1);
-    m_app->moveUp();  // beta is now 001 in the working copy, alpha 002
-    m_app->rowClicked(0, true);
+    m_app->listEditor().moveUp();  // beta is now 001 in the working copy, alpha 002
+    m_app->listEditor().rowClicked(0, true);
     // The committed list is untouched: alpha keeps its groups and its mark.
     EXPECT_EQ(st().listStore.toBytes(), m_original);
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[0]), "beta");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0000101");
     m_dialogs.answer(true);
-    m_app->leaveListEdit();
+    m_app->listEditor().leaveListEdit();
     EXPECT_EQ(listBytes(), m_original);
     // Applied, the mark reaches the file with the new order.
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(1);
-    m_app->moveUp();
-    m_app->rowClicked(0, true);
+    m_app->listEditor().moveUp();
+    m_app->listEditor().rowClicked(0, true);
     m_dialogs.answer(true);
-    m_app->applyListEdit();
+    m_app->listEditor().applyListEdit();
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0000101");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0001011");
 }
@@ -477,10 +478,10 @@ TEST_F(ListEditTest, SavedRecordKeepsAFifteenthFieldFromTheFile) {
     writeList({rec(1, "F0000000", "a") + ",ROOM1"});
     start();
     m_app->selectRow(0);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     EXPECT_EQ(st().edit.saveName, "ROOM1");
     st().edit.rec.listName = "b";
-    m_app->saveRecord();
+    m_app->listEditor().saveRecord();
     EXPECT_EQ(st().listStore[0], rec(1, "F0000000", "b") + ",ROOM1");
 }
 

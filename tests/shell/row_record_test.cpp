@@ -19,20 +19,20 @@ protected:
 };
 
 TEST_F(GappedListTest, CheckBoxAndGroupSelectMarkTheRecordShownOnTheRow) {
-    m_app->rowClicked(1, true);
+    m_app->listEditor().rowClicked(1, true);
     EXPECT_EQ(flags(1), "F0001001");
     EXPECT_EQ(flags(2), "F0001000");
-    m_app->clearAll();
-    m_app->groupCheck(1);
+    m_app->listEditor().clearAll();
+    m_app->listEditor().groupCheck(1);
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(flags(i), "F0001001") << i;
 }
 
 TEST_F(GappedListTest, RecordEditorLoadsAndStoresTheRecordShownOnTheRow) {
     m_app->selectRow(1);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     EXPECT_EQ(st().edit.rec.listName, "C");
     st().edit.rec.listName = "C2";
-    m_app->saveRecord();
+    m_app->listEditor().saveRecord();
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().listStore[1]), "C2");
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().listStore[2]), "D");
     EXPECT_EQ(m_app->recordIndexOfRow(2), 2);
@@ -40,13 +40,13 @@ TEST_F(GappedListTest, RecordEditorLoadsAndStoresTheRecordShownOnTheRow) {
 }
 
 TEST_F(GappedListTest, ListEditMarksReachTheShownLinesAfterADelete) {
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(0);
     m_dialogs.answer(true);
-    m_app->deleteRecord();  // C 003, D 004 at rows 0 and 1
-    m_app->rowClicked(0, true);
+    m_app->listEditor().deleteRecord();  // C 003, D 004 at rows 0 and 1
+    m_app->listEditor().rowClicked(0, true);
     m_dialogs.answer(true);
-    m_app->assignGroups();  // no box ticked: leaves every group
+    m_app->listEditor().assignGroups();  // no box ticked: leaves every group
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[0]), "F0000001");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().viewStore[1]), "F0001000");
 }

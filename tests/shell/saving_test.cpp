@@ -23,7 +23,7 @@ TEST_F(AppTest, WritableSettingsFileInAReadOnlyProgramFolderStillLetsTheWindowCl
             start();
             st().settings.endWait = "5";
             m_dialogs.answer(true);
-            std::exit(m_app->closeQuery() ? 0 : 1);
+            std::exit(m_app->start().closeQuery() ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
     EXPECT_NE(readBytes(iniPath()).find("wait1=5\r\n"), std::string::npos);
@@ -34,7 +34,7 @@ TEST_F(AppTest, ReadOnlyListFileIsNeverReplacedAndTheSaveSaysSo) {
     std::string before = listBytes();
     ::chmod((m_dir / "list.csv").c_str(), 0444);
     start();
-    m_app->rowClicked(0, true);
+    m_app->listEditor().rowClicked(0, true);
     EXPECT_FALSE(m_app->listSave());
     EXPECT_EQ(listBytes(), before);
     ASSERT_EQ(m_dialogs.shown().size(), 1u);
@@ -46,11 +46,11 @@ TEST_F(AppTest, ProgramFolderCodePage932CannotHoldIsUsedByItsNativeName) {
     fs::path folder = m_dir / "Müller";
     fs::create_directories(folder);
     m_app = std::make_unique<shell::App>(m_loop, m_dialogs, folder / "qlx-setting");
-    m_app->startUp();
+    m_app->start().startUp();
     st().filterText = "a";
     m_app->applyFilter();
     m_dialogs.answer(true);
-    EXPECT_TRUE(m_app->closeQuery());
+    EXPECT_TRUE(m_app->start().closeQuery());
     EXPECT_TRUE(fs::exists(folder / "qlx-setting.Ini"));
     EXPECT_EQ(readBytes(folder / "data" / "filterword.txt"), "a\r\n");
     int entries = 0;
@@ -65,7 +65,7 @@ TEST_F(AppTest, ExportOverTheLoadedFileKeepsItsBackupBesideAnOlderOne) {
     std::string original = listBytes();
     writeBytes(m_dir / "list.csv.bak", "older");
     start();
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_dialogs.answerFile((m_dir / "list.csv").string());  // the name the chooser proposes
     m_app->listExport();
     EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), "older");
@@ -73,7 +73,7 @@ TEST_F(AppTest, ExportOverTheLoadedFileKeepsItsBackupBesideAnOlderOne) {
     EXPECT_EQ(listBytes(), st().listStore.toBytes());
     // The copy is made once; a later save neither repeats it nor touches the older one.
     m_dialogs.answer(true);
-    m_app->leaveListEdit();
+    m_app->listEditor().leaveListEdit();
     EXPECT_FALSE(fs::exists(m_dir / "list.csv.bak3"));
     EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), "older");
 }

@@ -110,14 +110,14 @@ TEST_F(ScreensTest, TextAreasClearIndependently) {
 
 TEST_F(ScreensTest, SelectEditStoresTheBoxesUnderTheRecordNumber) {
     m_app->selectRow(1);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     EXPECT_TRUE(st().editShown);
     EXPECT_FALSE(st().isEnabled(Control::ListView));  // busy while a record is edited
     EXPECT_EQ(st().edit.numberLabel, "2");
     EXPECT_EQ(st().edit.rec.listName, "beta");
     st().edit.rec.listName = sj("会議室");
     st().edit.group[1] = true;
-    m_app->saveRecord();
+    m_app->listEditor().saveRecord();
     EXPECT_FALSE(st().editShown);
     EXPECT_TRUE(st().isEnabled(Control::ListView));
     std::string expected = "002,F0000100," + sj("会議室") +
@@ -129,7 +129,7 @@ TEST_F(ScreensTest, SelectEditStoresTheBoxesUnderTheRecordNumber) {
 
 TEST_F(ScreensTest, LeavingTheEditorStoresNothingAndUnlocks) {
     m_app->selectRow(0);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     st().edit.rec.listName = "changed";
     m_app->leaveRecordEdit();
     EXPECT_FALSE(st().editShown);
@@ -138,20 +138,20 @@ TEST_F(ScreensTest, LeavingTheEditorStoresNothingAndUnlocks) {
 }
 
 TEST_F(ScreensTest, SaveWithoutNumberStoresNothingButRebuildsTheView) {
-    m_app->editSelected();  // no row selected: the boxes as start-up left them
+    m_app->listEditor().editSelected();  // no row selected: the boxes as start-up left them
     EXPECT_EQ(st().edit.numberLabel, "");
     std::string before = listBytes();
     auto rev = st().listRevision;
-    m_app->saveRecord();
+    m_app->listEditor().saveRecord();
     EXPECT_EQ(listBytes(), before);
     EXPECT_GT(st().listRevision, rev);
 }
 
 TEST_F(ScreensTest, RecordDefaultsKeepNumberGroupsAndSaveName) {
     m_app->selectRow(2);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     st().edit.group[0] = true;
-    m_app->recordDefaults();
+    m_app->listEditor().recordDefaults();
     EXPECT_EQ(st().edit.numberLabel, "3");
     EXPECT_TRUE(st().edit.group[0]);
     EXPECT_EQ(st().edit.rec.ipAddress, "0.0.0.0");

@@ -266,40 +266,40 @@ TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
         return out;
     };
     auto deleteFirst = [this] {
-        m_app->enterListEdit();
+        m_app->listEditor().enterListEdit();
         m_app->selectRow(0);
         m_dialogs.answer(true);  // "No.001 を削除してよろしいですか？"
-        m_app->deleteRecord();
+        m_app->listEditor().deleteRecord();
         m_dialogs.answer(true);  // "編集内容を適用しますか？"
-        m_app->applyListEdit();
-        m_app->leaveListEdit();
+        m_app->listEditor().applyListEdit();
+        m_app->listEditor().leaveListEdit();
     };
     const Case cases[] = {
         {"nothing", [] {}, 2, withLines(start, {0, 1, 3})},
         {"another record opened in the editor",
          [this] {
              m_app->selectRow(0);
-             m_app->editSelected();
+             m_app->listEditor().editSelected();
          },
          2, withLines(start, {0, 1, 3})},
         {"the first record deleted", deleteFirst, 1, withLines(start, {1, 3})},
         {"the record itself deleted",
          [this] {
-             m_app->enterListEdit();
+             m_app->listEditor().enterListEdit();
              m_app->selectRow(2);
              m_dialogs.answer(true);
-             m_app->deleteRecord();
+             m_app->listEditor().deleteRecord();
              m_dialogs.answer(true);
-             m_app->applyListEdit();
-             m_app->leaveListEdit();
+             m_app->listEditor().applyListEdit();
+             m_app->listEditor().leaveListEdit();
          },
          -1, withLines(start, {0, 1, 3})},
         {"the record changed by the operator",
          [this] {
              m_app->selectRow(2);
-             m_app->editSelected();
+             m_app->listEditor().editSelected();
              st().edit.rec.listName = "renamed";
-             m_app->saveRecord();
+             m_app->listEditor().saveRecord();
          },
          -1, withLines(start, {0, 1, 3})},
     };

@@ -117,25 +117,25 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
 
     // The operator renames record 6's device and checks record 5 (kept in the window only).
     m_app->selectRow(5);
-    m_app->editSelected();
+    m_app->listEditor().editSelected();
     st().edit.rec.deviceName = "newname";
-    m_app->saveRecord();
+    m_app->listEditor().saveRecord();
     record(6, session::kResultTimeOut, "09:10:06");
     record(5, session::kResultLoginError, "09:10:05");
-    m_app->rowClicked(4, true);
+    m_app->listEditor().rowClicked(4, true);
     play(1, kRefused);
     ASSERT_TRUE(runUntil([&] { return conns() == 3; }));
     play(2, transcript(false));
     ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
 
     // List editing: a working copy taken before the runner's next result is applied after it.
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_app->selectRow(0);
-    m_app->moveDown();
+    m_app->listEditor().moveDown();
     record(4, session::kResultExists, "09:20:04");
     m_dialogs.answer(true);
-    m_app->applyListEdit();
-    m_app->leaveListEdit();
+    m_app->listEditor().applyListEdit();
+    m_app->listEditor().leaveListEdit();
 
     auto file = fleet::LoadList(path);
     ASSERT_TRUE(file);
@@ -175,12 +175,12 @@ TEST_F(Sessions, AResultDuringListEditSurvivesTheEdit) {
         m_dialogs.answer(true);
         ctl().singleCheck();
         m_app->leaveRecordEdit();  // "戻る"
-        m_app->enterListEdit();
+        m_app->listEditor().enterListEdit();
         m_app->selectRow(0);
-        m_app->moveDown();
+        m_app->listEditor().moveDown();
         ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
         m_dialogs.answer(true);
-        apply ? m_app->applyListEdit() : m_app->leaveListEdit();
+        apply ? m_app->listEditor().applyListEdit() : m_app->listEditor().leaveListEdit();
         const std::string bytes = listBytes();
         const size_t at = bytes.find("dev3");
         ASSERT_NE(at, std::string::npos);

@@ -85,7 +85,7 @@ TEST_F(AppTest, ListFromASpreadsheetIsExplainedInTheLogAndKeptBeforeItIsReplaced
 
     // An import is refused with the warning it always gave, and the log says why.
     writeBytes(m_dir / "x.csv", quoted);
-    m_app->enterListEdit();
+    m_app->listEditor().enterListEdit();
     m_dialogs.answerFile((m_dir / "x.csv").string());
     m_app->listImport();
     EXPECT_EQ(m_dialogs.shownUtf8().back(),

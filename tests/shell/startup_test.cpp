@@ -73,7 +73,7 @@ TEST_F(AppTest, OutOfRangeSortIndexLeavesNoSelectionAndIsWrittenAsMinusOne) {
     EXPECT_EQ(st().settings.sortKey, -1);
     EXPECT_EQ(st().settings.sendMethod, -1);
     m_dialogs.answer(true);
-    EXPECT_TRUE(m_app->closeQuery());
+    EXPECT_TRUE(m_app->start().closeQuery());
     std::string ini = readBytes(iniPath());
     EXPECT_NE(ini.find("sort1=-1\r\n"), std::string::npos);
     EXPECT_NE(ini.find("fselect=-1\r\n"), std::string::npos);
@@ -95,7 +95,7 @@ TEST_F(AppTest, HiddenModeCodeEnlargesOnlyWhenItMatchesExactly) {
 TEST_F(AppTest, CloseWritesEveryKeyInOrderAndKeepsForeignLines) {
     start();
     m_dialogs.answer(true);
-    EXPECT_TRUE(m_app->closeQuery());
+    EXPECT_TRUE(m_app->start().closeQuery());
     std::string data = (m_dir / "bin" / "data").string();
     EXPECT_EQ(readBytes(iniPath()),
               "[setting]\r\ndata1=7391\r\nfolder1=" + data +
@@ -112,7 +112,7 @@ TEST_F(AppTest, HandEditedSettingsFileKeepsDebugEntryAndOtherLinesAcrossSaves) {
     start();
     st().settings.endWait = "7";
     m_dialogs.answer(false);  // Cancel: the window stays, the settings are written anyway
-    EXPECT_FALSE(m_app->closeQuery());
+    EXPECT_FALSE(m_app->start().closeQuery());
     std::string ini = readBytes(iniPath());
     EXPECT_EQ(ini.rfind("; operator notes\r\n[other]\r\nx=1\r\n\r\n[setting]\r\nwait1=7\r\n"
                         "debug=QPD1987Tool\r\npace=prompt\r\nchk7=1\r\n",
@@ -164,7 +164,7 @@ TEST_F(AppTest, CloseWritesTheSettingsAndAnUnwritableFileNeverKeepsTheWindowOpen
         if (!c.writable) fs::create_directories(iniPath());  // a folder where the file should be
         m_dialogs.clear();
         for (bool a : c.answers) m_dialogs.answer(a);
-        EXPECT_EQ(m_app->closeQuery(), c.closes);
+        EXPECT_EQ(m_app->start().closeQuery(), c.closes);
         EXPECT_EQ(m_dialogs.shownUtf8(), c.shown);
         if (!c.writable) {
             EXPECT_EQ(m_dialogs.shown()[1].kind, Kind::Error);
@@ -187,7 +187,7 @@ TEST_F(AppTest, SettingsFileThatCannotBeReadIsNotReplacedAndTheCloseIsRefused) {
             start();
             m_dialogs.answer(true);
             m_dialogs.answer(false);  // not "設定を保存せずに終了しますか？": the window stays
-            bool refused = !m_app->closeQuery();
+            bool refused = !m_app->start().closeQuery();
             bool told = m_dialogs.shownUtf8().at(1) == iniPath().string() + " に書き込めません";
             std::exit(refused && told ? 0 : 1);
         },
@@ -222,8 +222,8 @@ TEST_F(AppTest, OwnIpFromTheSettingsFileIsCheckedAsTheCommandLineIs) {
         writeBytes(iniPath(), std::string("[setting]\r\nownip=") + c.ownip + "\r\n");
         m_app = std::make_unique<shell::App>(m_loop, m_dialogs,
                                              (m_dir / "bin" / "qlx-setting").string(), m_devices);
-        m_app->setOwnAddress(c.commandLine);
-        m_app->startUp();
+        m_app->start().setOwnAddress(c.commandLine);
+        m_app->start().startUp();
         EXPECT_EQ(m_app->lanSearch()->ownAddress(), c.used);
         size_t reports = 0;
         for (const auto& line : st().commLogView.lines()) {
@@ -242,7 +242,7 @@ TEST_F(AppTest, GarbageSettingsFileGivesDefaults) {
     start();
     EXPECT_EQ(st().settings.listFile, "list.csv");
     m_dialogs.answer(true);
-    EXPECT_TRUE(m_app->closeQuery());
+    EXPECT_TRUE(m_app->start().closeQuery());
 }
 
 TEST_F(AppTest, LoadsRecordsNumberedByLinePositionAndShowsThem) {
@@ -393,7 +393,7 @@ TEST_F(AppTest, FoldersAndFilesMadeAnewAreTheUsersAlone) {
         EXPECT_EQ(modeOf(m_dir / "home" / made), 0700u) << made;
     }
     m_dialogs.answer(true);
-    ASSERT_TRUE(m_app->closeQuery());
+    ASSERT_TRUE(m_app->start().closeQuery());
     EXPECT_EQ(modeOf(m_dir / "home/.config/qlx-setting"), 0700u);
     EXPECT_EQ(modeOf(m_dir / "home/.config/qlx-setting/qlx-setting.Ini"), 0600u);
     ASSERT_TRUE(m_app->listSave());
@@ -405,7 +405,7 @@ TEST_F(AppTest, FoldersAndFilesMadeAnewAreTheUsersAlone) {
                     static_cast<fs::perms>(0644));
     ASSERT_TRUE(m_app->listSave());
     m_dialogs.answer(true);
-    ASSERT_TRUE(m_app->closeQuery());
+    ASSERT_TRUE(m_app->start().closeQuery());
     EXPECT_EQ(modeOf(m_dir / "list.csv"), 0640u);
     EXPECT_EQ(modeOf(m_dir / "home/.config/qlx-setting/qlx-setting.Ini"), 0644u);
 

@@ -171,7 +171,7 @@ protected:
         devices.network = &m_net;
         m_app = std::make_unique<shell::App>(m_loop, m_dialogs, m_path + "/qlx-setting", devices);
         m_window = std::make_unique<ui::MainWindow>(*m_app);
-        m_app->startUp();
+        m_app->start().startUp();
         state().enlargedLayout = true;
         state().clientWidth = shell::kEnlargedWidth;
         state().clientHeight = shell::kEnlargedHeight;

@@ -56,7 +56,7 @@ protected:
         }
         m_app = std::make_unique<shell::App>(m_loop, m_dialogs, m_path + "/qlx-setting");
         m_window = std::make_unique<ui::MainWindow>(*m_app);
-        m_app->startUp();
+        m_app->start().startUp();
         m_window->refresh();
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));

@@ -1,39 +1,66 @@
 // The window's list editing: the record editor, list-edit mode with its order, renumbering and
 // sorting, and the check marks with their groups. Each operation changes the state, asks its
 // questions through the dialogs port and tells the window to show the result.
+#include "shell/list_editor.h"
+
 #include "devlist/check_marks.h"
 #include "devlist/fields.h"
 #include "devlist/list_edit.h"
-#include "shell/app.h"
 #include "text/cp932.h"
 
 namespace shell {
 
+ListEditor::ListEditor(WindowState& state, platform::Dialogs& dialogs, ListFiles& listFiles,
+                       Hooks hooks)
+    : m_state(state),
+      m_dialogs(dialogs),
+      m_listFiles(listFiles),
+      m_hooks(std::move(hooks)),
+      m_recordDelete(m_state, m_dialogs,
+                     {[this] { notify(); }, [this] { setListData("", ListSource::ViewStore); }}) {}
+
+void ListEditor::notify() {
+    if (m_hooks.showState) m_hooks.showState();
+}
+
+bool ListEditor::confirm(const std::string& text) {
+    notify();
+    return m_dialogs.confirm(text);
+}
+
+void ListEditor::setListData(const std::string& filterWord, ListSource source) {
+    m_hooks.setListData(filterWord, source);
+}
+
+int ListEditor::recordIndexOfRow(int row) const {
+    return m_hooks.recordIndexOfRow(row);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Record editor
 
-void App::editData(int row) {
-    btnMask(kBusyMask);
+void ListEditor::editData(int row) {
+    m_hooks.btnMask(kBusyMask);
     if (row < 0 || row >= static_cast<int>(m_state.listView.size())) return;
     // "選択編集" is refused while list-edit changes are pending, so a working-copy index then
     // names the same line of the committed list.
     devlist::EditData(m_state.edit, recordIndexOfRow(row), m_state.listStore);
 }
 
-void App::editSaveNo(int index) {
+void ListEditor::editSaveNo(int index) {
     WindowState& s = m_state;
     if (index >= 0 && static_cast<size_t>(index) < s.listStore.size()) {
         auto& line = s.listStore[static_cast<size_t>(index)];
         line = devlist::RecordLineFromPanel(index + 1, s.edit, line);
     }
-    listSave();
+    m_listFiles.save();
 }
 
-void App::defaltData() {
+void ListEditor::defaltData() {
     devlist::DefaltData(m_state.edit);
 }
 
-void App::editSelected() {
+void ListEditor::editSelected() {
     WindowState& s = m_state;
     if (s.isEnabled(Control::Apply)) {
         notify();
@@ -45,19 +72,19 @@ void App::editSelected() {
     notify();
 }
 
-void App::saveRecord() {
+void ListEditor::saveRecord() {
     WindowState& s = m_state;
     s.edit.rec.flags = devlist::FlagsFromGroupBoxes(s.edit.rec.flags, s.edit.group);
     s.editShown = false;
     long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
     if (n > 0 && n <= devlist::kMaxRecords) editSaveNo(static_cast<int>(n - 1));
-    maskListView();
-    btnMask(kIdleMask);
+    m_hooks.maskListView();
+    m_hooks.btnMask(kIdleMask);
     if (s.listEditShown) s.viewStore = s.listStore;
     notify();
 }
 
-void App::recordDefaults() {
+void ListEditor::recordDefaults() {
     defaltData();
     notify();
 }
@@ -65,7 +92,7 @@ void App::recordDefaults() {
 // ---------------------------------------------------------------------------------------------
 // List-edit mode
 
-void App::enterListEdit() {
+void ListEditor::enterListEdit() {
     WindowState& s = m_state;
     s.listEditShown = true;
     ++s.listEditVisit;
@@ -76,7 +103,7 @@ void App::enterListEdit() {
     notify();
 }
 
-void App::applyListEdit() {
+void ListEditor::applyListEdit() {
     WindowState& s = m_state;
     if (!s.isEnabled(Control::Apply)) return;
     if (!confirm(text::sj("編集内容を適用しますか？"))) return;
@@ -85,11 +112,11 @@ void App::applyListEdit() {
     setListData("", ListSource::ViewStore);
     s.setEnabled(Control::Apply, false);
     s.setEnabled(Control::AddRecord, true);
-    listSave();
+    m_listFiles.save();
     notify();
 }
 
-void App::leaveListEdit() {
+void ListEditor::leaveListEdit() {
     WindowState& s = m_state;
     if (s.isEnabled(Control::Apply) && !confirm(text::sj("編集内容を適用せずに戻りますか？"))) {
         return;
@@ -100,15 +127,15 @@ void App::leaveListEdit() {
     ++s.listEditVisit;
     s.setEnabled(Control::Apply, false);
     setListData("", ListSource::ListStore);
-    listSave();
+    m_listFiles.save();
     notify();
 }
 
-bool App::everyWorkingLineShown() const {
+bool ListEditor::everyWorkingLineShown() const {
     return m_state.groupStore.size() == m_state.viewStore.size();
 }
 
-void App::addRecord() {
+void ListEditor::addRecord() {
     WindowState& s = m_state;
     if (!s.isEnabled(Control::AddRecord)) return;
     if (!everyWorkingLineShown() || s.viewStore.size() > devlist::kMaxRecords - 1) return;
@@ -122,7 +149,7 @@ void App::addRecord() {
     notify();
 }
 
-void App::moveUp() {
+void ListEditor::moveUp() {
     WindowState& s = m_state;
     int sel = s.selectedRow;
     if (!s.isEnabled(Control::MoveUp) || sel <= 0 ||
@@ -130,12 +157,12 @@ void App::moveUp() {
         return;
     }
     setListData("", ListSource::ViewStore);
-    selectRow(sel - 1);
+    m_hooks.selectRow(sel - 1);
     s.setEnabled(Control::Apply, true);
     notify();
 }
 
-void App::moveDown() {
+void ListEditor::moveDown() {
     WindowState& s = m_state;
     int sel = s.selectedRow;
     if (!s.isEnabled(Control::MoveDown) || sel + 1 == static_cast<int>(s.listView.size())) return;
@@ -146,16 +173,16 @@ void App::moveDown() {
     }
     if (!devlist::MoveDown(s.viewStore, recordIndexOfRow(sel))) return;
     setListData("", ListSource::ViewStore);
-    selectRow(sel + 1);
+    m_hooks.selectRow(sel + 1);
     s.setEnabled(Control::Apply, true);
     notify();
 }
 
-void App::deleteRecord() {
+void ListEditor::deleteRecord() {
     m_recordDelete.run();
 }
 
-void App::renumber() {
+void ListEditor::renumber() {
     WindowState& s = m_state;
     // Renumbering keeps only the shown entries, so it is offered where the view shows the
     // whole working copy: in list-edit mode.
@@ -168,7 +195,7 @@ void App::renumber() {
     notify();
 }
 
-void App::sortList() {
+void ListEditor::sortList() {
     WindowState& s = m_state;
     s.workStore = s.viewStore;
     // No selection (only a hand-edited settings file leaves one) sorts by "No" ascending.
@@ -191,7 +218,7 @@ void App::sortList() {
 // ---------------------------------------------------------------------------------------------
 // Check marks and groups
 
-void App::checkStatusSave(int row) {
+void ListEditor::checkStatusSave(int row) {
     WindowState& s = m_state;
     if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
     bool checked = s.listView[static_cast<size_t>(row)].checked;
@@ -209,7 +236,7 @@ void App::checkStatusSave(int row) {
     }
 }
 
-void App::rowClicked(int row, bool checked) {
+void ListEditor::rowClicked(int row, bool checked) {
     WindowState& s = m_state;
     if (row < 0 || static_cast<size_t>(row) >= s.listView.size()) return;
     s.selectedRow = row;
@@ -218,7 +245,7 @@ void App::rowClicked(int row, bool checked) {
     notify();
 }
 
-void App::setCheckAll(bool on) {
+void ListEditor::setCheckAll(bool on) {
     WindowState& s = m_state;
     for (size_t k = 0; k < s.listView.size(); ++k) {
         s.listView[k].checked = on;
@@ -227,14 +254,14 @@ void App::setCheckAll(bool on) {
     notify();
 }
 
-void App::checkAll() {
+void ListEditor::checkAll() {
     setCheckAll(true);
 }
-void App::clearAll() {
+void ListEditor::clearAll() {
     setCheckAll(false);
 }
 
-void App::groupCheck(int g) {
+void ListEditor::groupCheck(int g) {
     WindowState& s = m_state;
     for (size_t k = 0; k < s.listView.size(); ++k) {
         s.listView[k].checked = devlist::RowInGroup(s.groupStore, static_cast<int>(k), g);
@@ -243,7 +270,7 @@ void App::groupCheck(int g) {
     notify();
 }
 
-void App::assignGroups() {
+void ListEditor::assignGroups() {
     WindowState& s = m_state;
     for (size_t k = 0; k < s.listView.size(); ++k) checkStatusSave(static_cast<int>(k));
     size_t n = devlist::CountChecked(s.listView);
@@ -258,7 +285,7 @@ void App::assignGroups() {
     notify();
 }
 
-void App::deleteChecked() {
+void ListEditor::deleteChecked() {
     WindowState& s = m_state;
     size_t n = devlist::CountChecked(s.listView);
     if (n == 0) return;
