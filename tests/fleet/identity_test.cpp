@@ -159,6 +159,14 @@ TEST(RecordIdentity, FindsItsRecordAndNeverAnother) {
         // The same pairing between whole lists, as the window's save uses it.
         EXPECT_EQ(fleet::PairRecords(*start, now)[static_cast<size_t>(c.served)], c.found)
             << c.name;
+        // The same in a batch that looks up every record of the list, as a list write does.
+        fleet::RecordFinder batch(now);
+        for (int line = 0; line < static_cast<int>(start->size()); ++line) {
+            const int found = batch.find(fleet::IdentityOf(start, line));
+            if (line == c.served) {
+                EXPECT_EQ(found, c.found) << c.name << " (batch)";
+            }
+        }
     }
     // A short record and the same record after a result filled its fields are one record.
     EXPECT_EQ(fleet::IdentityKey("001,F0000000,a"),
