@@ -3,13 +3,15 @@
 # on 127.0.X.Y; each of them is checked by `qlx-setting-cli check --pace prescribed`, by
 # `--pace prompt` (results written into the list both times) and by floor_client, a minimal
 # client that runs the same check dialogue as fast as it can and writes nothing, all with the
-# same parallelism. The settings have the end-command wait at 0. For each: wall time, time per
-# device, the ratio to the floor, and for the runner its peak resident memory and processor time
-# per device (/usr/bin/time). Every address is on loopback.
+# same parallelism; the prompt pace runs twice, the second time into the work folder the first
+# filled, as an operator's next run does. The settings have the end-command wait at 0. For
+# each: wall time, time per device, the ratio to the floor, and for the runner its peak resident
+# memory and processor time per device (/usr/bin/time). Every address is on loopback.
 #
 #   bench/runner_pace.sh [N] [P ...]        default: 999 devices, P = 64
 #   ONE=40 bench/runner_pace.sh ...         also P = 1 on the first 40 devices (0: skip)
 #   TMPDIR=/dev/shm bench/runner_pace.sh    the list and the work folder in memory
+#   SKIP_PRESCRIBED=1 bench/runner_pace.sh  without the prescribed pace (a minute less)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -43,30 +45,36 @@ floor() {
     line="$("$bin/floor_client" "$work/some.txt" "$p")"
     floor_s="$(echo "$line" | awk '{ for (i = 1; i < NF; i++) if ($(i + 1) == "s,") print $i }')"
     awk -v n="$n" -v p="$p" -v s="$floor_s" -v line="$line" 'BEGIN {
-        printf "N=%-4d P=%-3d floor       wall %7.3f s  %6.2f ms/device                                   (%s)\n",
+        printf "N=%-4d P=%-3d floor        wall %7.3f s  %6.2f ms/device                                   (%s)\n",
             n, p, s, s * 1000 / n, line }'
 }
 
+# runner N P PACE [again]: into a work folder of its own; "again" runs into the folder the run
+# before filled, as an operator's next run does, and its device files replace the ones there.
+# Nothing is deleted before the end: on a file system that skips recently deleted inodes when it
+# makes a file (ext4 without a journal), thousands of deletions just before a run make each of
+# its file creations scan past them.
 runner() {
-    local n="$1" p="$2" pace="$3"
+    local n="$1" p="$2" pace="$3" again="${4:-}"
     write_list "$n"
-    rm -rf "$work/data"
-    mkdir -p "$work/data"
+    local data="data-$pace-$n-$p"
+    mkdir -p "$work/$data"
     (cd "$work" && /usr/bin/time -f '%e %M %U %S' -o "$work/time.txt" \
-        "$bin/qlx-setting-cli" check --all --list list.csv --ini qlx.Ini --work data \
+        "$bin/qlx-setting-cli" check --all --list list.csv --ini qlx.Ini --work "$data" \
         --parallel "$p" --pace "$pace" --quiet 2>"$work/run.err") || true
     read -r wall rss user sys <"$work/time.txt"
     local recorded
     recorded="$(grep -c ',#000 OK ' "$work/list.csv" || true)"
-    awk -v n="$n" -v p="$p" -v pace="$pace" -v wall="$wall" -v floor="$floor_s" -v rss="$rss" \
+    awk -v n="$n" -v p="$p" -v pace="$pace${again:+ again}" -v wall="$wall" -v floor="$floor_s" -v rss="$rss" \
         -v cpu="$(echo "$user + $sys" | bc)" -v rec="$recorded" 'BEGIN {
-        printf "N=%-4d P=%-3d %-11s wall %7.3f s  %6.2f ms/device  %5.1f x floor  peak RSS %5.1f MB  cpu %.2f ms/device  %d results in the list\n",
+        printf "N=%-4d P=%-3d %-12s wall %7.3f s  %6.2f ms/device  %5.1f x floor  peak RSS %5.1f MB  cpu %.2f ms/device  %d results in the list\n",
             n, p, pace, wall, wall * 1000 / n, wall / floor, rss / 1024, cpu * 1000 / n, rec }'
 }
 
 measure() {
     floor "$1" "$2"
     runner "$1" "$2" prompt
+    runner "$1" "$2" prompt again
     [ -n "${SKIP_PRESCRIBED:-}" ] || runner "$1" "$2" prescribed
 }
 

@@ -240,7 +240,7 @@ void FleetRun::startNext(Worker& w) {
                                     },
                                     SessionTextCap(static_cast<int>(m_workers.size()))};
     context.pace = s.pace;
-    context.batchSaves = true;
+    context.saves = &m_saves;
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
     w.session->start(host, w.port, shownNumber, std::move(send.lines.lines),
@@ -357,7 +357,7 @@ void FleetRun::checkFinished() {
     }
     m_finished = true;
     // The sessions saved their files without an fsync each: one sync makes them all durable.
-    platform::syncFolder(m_options.workFolder);
+    m_saves.finish(m_options.workFolder);
     if (m_hooks.finished) m_hooks.finished();
 }
 

@@ -27,6 +27,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
+#include "platform/files.h"
 #include "platform/tcp_socket.h"
 #include "session/device_session.h"
 #include "session/session_state.h"
@@ -163,6 +164,8 @@ private:
     platform::Network& m_network;
     platform::Dialogs& m_dialogs;
     std::unique_ptr<ListWriteQueue> m_writes;  // none when the run records no results
+    // The sessions' device files; it outlives the workers, whose sessions save through it.
+    platform::SaveBatch m_saves;
     FleetOptions m_options;
     std::vector<FleetDevice> m_devices;
     Hooks m_hooks;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "text/cp932.h"
 
@@ -215,8 +216,46 @@ bool syncFolder(const fs::path& folder) {
     return ok;
 }
 
-bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links,
-                           Access newFile, Batch batch) {
+namespace {
+
+// The batch's spare for a save into folder; -1 when it has none there. It still holds the bytes
+// of the file it replaced: the save writes over them and cuts it to its own length, since
+// emptying a file first makes some file systems write it out at once when it is closed.
+int takeSpare(SaveBatch::Spare& spare, const fs::path& folder, fs::path& name) {
+    if (spare.fd < 0 || spare.name.parent_path() != folder) return -1;
+    const int fd = std::exchange(spare.fd, -1);
+    name = std::move(spare.name);
+    return fd;
+}
+
+// After an exchange the spare's name holds the replaced file. It becomes the next spare only
+// when it is a plain file of this user's with no other name, since the next save writes into
+// it; anything else is let go under that name (the replaced file's other names keep it).
+void keepSpare(SaveBatch::Spare& spare, const fs::path& name) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat held {
+    }, named{};
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+        S_ISREG(held.st_mode) && held.st_nlink == 1 && held.st_uid == ::geteuid() &&
+        ::lstat(name.c_str(), &named) == 0 && sameFile(held, named)) {
+        spare.fd = fd;
+        spare.name = name;
+        return;
+    }
+    ::unlink(name.c_str());
+    if (fd >= 0) ::close(fd);
+}
+
+void dropSpare(SaveBatch::Spare& spare) {
+    if (spare.fd < 0) return;
+    ::unlink(spare.name.c_str());
+    ::close(spare.fd);
+    spare.fd = -1;
+}
+
+// spare: null for a save on its own, which scans for leftovers and fsyncs.
+bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Access newFile,
+                SaveBatch::Spare* spare) {
     if (path.empty()) return false;
     fs::path target = path;
     struct stat atName {};
@@ -238,11 +277,11 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
     if (folder.empty()) folder = ".";
     struct stat dir {};
     bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
-    if (folderWritable && batch == Batch::Single)
-        removeStaleTemporaries(folder, target.filename().native());
+    if (folderWritable && !spare) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
-    int fd = folderWritable ? createTemporary(target, tmp, mode) : -1;
+    int fd = folderWritable && exists && spare ? takeSpare(*spare, folder, tmp) : -1;
+    if (fd < 0 && folderWritable) fd = createTemporary(target, tmp, mode);
     if (fd < 0) return exists && writeInPlace(target, bytes, links);
     if (exists && !takeOver(fd, old)) {
         ::unlink(tmp.c_str());
@@ -250,11 +289,37 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
         return writeInPlace(target, bytes, links);
     }
     // The lock on the temporary file is held until it has its final name.
-    bool ok = writeAll(fd, bytes) && (batch == Batch::Many || ::fsync(fd) == 0);
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
+    bool ok = writeAll(fd, bytes) &&
+              (spare ? ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 : ::fsync(fd) == 0);
+    // An exchange leaves the replaced file at the temporary's name instead of deleting it.
+    const bool exchanged =
+        ok && exists && spare &&
+        ::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0;
+    if (ok && !exchanged && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp.c_str());
     if (::close(fd) != 0) ok = false;
+    if (exchanged) keepSpare(*spare, tmp);
     return ok;
+}
+
+}  // namespace
+
+bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links,
+                           Access newFile) {
+    return saveAtomic(path, bytes, links, newFile, nullptr);
+}
+
+SaveBatch::~SaveBatch() {
+    dropSpare(m_spare);
+}
+
+bool SaveBatch::write(const fs::path& path, std::string_view bytes, Links links, Access newFile) {
+    return saveAtomic(path, bytes, links, newFile, &m_spare);
+}
+
+bool SaveBatch::finish(const fs::path& folder) {
+    dropSpare(m_spare);
+    return syncFolder(folder);
 }
 
 bool writeFileAtomic(std::string_view path, std::string_view bytes, Access newFile) {

@@ -54,19 +54,43 @@ bool fileExistsNative(const std::filesystem::path& path);
 // Folders it makes get the access asked for; folders that exist are left as they are.
 bool createDirectoriesNative(const std::filesystem::path& path, Access access = Access::Shared);
 std::optional<std::string> readFileNative(const std::filesystem::path& path);
-// A save on its own, or one of many into a folder that the caller looks after as a whole.
-enum class Batch {
-    // Looks for the temporary files a killed save of the same file left beside it (a scan of
-    // the whole folder), and makes the bytes durable (fsync) before the rename.
-    Single,
-    // The caller swept the folder (sweepStaleTemporaries) before its saves and syncs it
-    // (syncFolder) after them: with a scan and an fsync per save, thousands of device files
-    // would cost a scan of thousands and an fsync each.
-    Many,
-};
+// Replaces the file with bytes through a temporary file beside it, first removing what killed
+// saves of the same file left there, and makes the bytes durable (fsync) before the rename.
 bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view bytes,
-                           Links links = Links::Replace, Access newFile = Access::Shared,
-                           Batch batch = Batch::Single);
+                           Links links = Links::Replace, Access newFile = Access::Shared);
+
+// Many saves into one folder, one after another on one thread: a fleet run's device files. The
+// owner sweeps the folder (sweepStaleTemporaries) before the first and calls finish() after the
+// last, so no save scans the folder or waits for its own fsync; thousands of device files would
+// otherwise cost a scan of thousands and an fsync each. A file that exists is replaced by
+// exchanging it with a spare file the batch keeps, which then holds the replaced bytes and takes
+// the next save's: a run that rewrites thousands of files makes and deletes none. On a file
+// system that skips recently deleted inodes when it makes a file, every new file of a run that
+// follows another would scan past thousands of them. Each replacement stays atomic, and a spare
+// a killed run left is a temporary file like any other, which the next sweep removes.
+class SaveBatch {
+public:
+    struct Spare {
+        int fd = -1;  // open and locked between saves
+        std::filesystem::path name;
+    };
+
+    SaveBatch() = default;
+    ~SaveBatch();
+    SaveBatch(const SaveBatch&) = delete;
+    SaveBatch& operator=(const SaveBatch&) = delete;
+
+    // As writeFileAtomicNative, without the scan and the fsync.
+    bool write(const std::filesystem::path& path, std::string_view bytes,
+               Links links = Links::Replace, Access newFile = Access::Shared);
+    // Removes the spare and makes every save into the folder's file system durable (syncfs);
+    // false when the sync failed.
+    bool finish(const std::filesystem::path& folder);
+
+private:
+    Spare m_spare;
+};
+
 // Removes from folder every temporary file that a killed save left, whatever file it was for.
 void sweepStaleTemporaries(const std::filesystem::path& folder);
 // Makes every save into the folder's file system durable (syncfs); false when it failed.

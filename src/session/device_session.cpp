@@ -374,9 +374,8 @@ bool DeviceSession::handleClose() {
 // run, so the caller checks its alive token afterwards.
 bool DeviceSession::save(const std::string& name, const std::string& bytes) {
     std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
-    const auto batch = m_ctx.batchSaves ? platform::Batch::Many : platform::Batch::Single;
-    if (platform::writeFileAtomicNative(path, bytes, platform::Links::Replace,
-                                        platform::Access::Shared, batch)) {
+    if (m_ctx.saves ? m_ctx.saves->write(path, bytes)
+                    : platform::writeFileAtomicNative(path, bytes)) {
         m_savedFiles.push_back(name);
         return true;
     }

@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
+#include "platform/files.h"
 #include "session/bounded_text.h"
 #include "session/session_state.h"
 
@@ -48,9 +49,9 @@ struct SessionContext {
     size_t textCapBytes = BoundedText::kDefaultCapBytes;
     // Prompt pace tests a login chunk as it comes instead of after its pause.
     Pace pace = Pace::Prescribed;
-    // The run sweeps the work folder of what killed saves left before its sessions and syncs
-    // it after them (platform::Batch::Many): the session's saves neither look nor fsync.
-    bool batchSaves = false;
+    // A fleet run's saves into its work folder, which it sweeps before its sessions and syncs
+    // after them; none: each save on its own.
+    platform::SaveBatch* saves = nullptr;
 };
 
 }  // namespace session

@@ -326,11 +326,10 @@ TEST_F(FilesTest, ASweepRemovesTheLeftoversOfEveryFileASweptSaveLooksForNone) {
         for (auto& e : fs::directory_iterator(m_dir)) out.insert(e.path().filename().string());
         return out;
     };
-    ASSERT_TRUE(platform::writeFileAtomicNative(fs::path(path("a.txt")), "a",
-                                                platform::Links::Replace, platform::Access::Shared,
-                                                platform::Batch::Many));
+    platform::SaveBatch batch;
+    ASSERT_TRUE(batch.write(fs::path(path("a.txt")), "a"));
     EXPECT_EQ(names().count("a.txt.qlxsave-1-2"), 1u) << "a save of a batch does not look";
-    EXPECT_TRUE(platform::syncFolder(m_dir));
+    EXPECT_TRUE(batch.finish(m_dir));
     platform::sweepStaleTemporaries(m_dir);
     ::close(held);
     std::set<std::string> expected(kept.begin(), kept.end());
@@ -403,6 +402,54 @@ TEST(PathParts, SplitAtSlashBackslashAndDriveColonButNotInsideTwoByteCharacters)
     std::string name = text::sj("表.txt");
     EXPECT_EQ(platform::namePart("dir/" + name), name);
     EXPECT_EQ(platform::namePart(name), name);
+}
+
+// A batch replaces files that exist by exchanging them with its spare: every file ends with its
+// own bytes and mode, a file with another name elsewhere is never written through, a sweep
+// while the batch runs leaves its spare alone, and nothing of the batch is left after it.
+TEST_F(FilesTest, ABatchReplacesFilesInPlaceOfNoneAndWritesThroughNoOtherName) {
+    namespace fs = std::filesystem;
+    auto read = [this](const std::string& n) {
+        std::ifstream in(path(n), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    auto names = [this] {
+        std::set<std::string> out;
+        for (auto& e : fs::directory_iterator(m_dir)) out.insert(e.path().filename().string());
+        return out;
+    };
+    for (const char* n : {"a.txt", "b.txt", "c.txt"})
+        ASSERT_TRUE(platform::writeFileAtomic(path(n), "old"));
+    ::chmod(path("b.txt").c_str(), 0640);
+    ASSERT_TRUE(platform::writeFileAtomic(path("elsewhere.txt"), "keep"));
+    ASSERT_EQ(::link(path("elsewhere.txt").c_str(), path("c.txt").c_str()), -1);  // c.txt exists
+    ASSERT_EQ(::unlink(path("c.txt").c_str()), 0);
+    ASSERT_EQ(::link(path("elsewhere.txt").c_str(), path("c.txt").c_str()), 0);
+    {
+        platform::SaveBatch batch;
+        struct Save {
+            const char* name;
+            const char* bytes;
+        };
+        // c.txt comes back as the spare after its exchange and must be let go, not written.
+        for (const Save& s : {Save{"a.txt", "a1"}, Save{"c.txt", "c1"}, Save{"b.txt", "b1"},
+                              Save{"d.txt", "d1"}, Save{"a.txt", "a2"}, Save{"b.txt", "b2"}}) {
+            ASSERT_TRUE(batch.write(fs::path(path(s.name)), s.bytes)) << s.name;
+            platform::sweepStaleTemporaries(m_dir);  // another run starting on the folder
+        }
+        EXPECT_EQ(names().size(), 6u) << "the spare is kept while the batch runs";
+        EXPECT_TRUE(batch.finish(m_dir));
+    }
+    EXPECT_EQ(names(),
+              (std::set<std::string>{"a.txt", "b.txt", "c.txt", "d.txt", "elsewhere.txt"}));
+    EXPECT_EQ(read("a.txt"), "a2");
+    EXPECT_EQ(read("b.txt"), "b2");
+    EXPECT_EQ(read("c.txt"), "c1");
+    EXPECT_EQ(read("d.txt"), "d1");
+    EXPECT_EQ(read("elsewhere.txt"), "keep");
+    struct stat st {};
+    ASSERT_EQ(::stat(path("b.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 }  // namespace
