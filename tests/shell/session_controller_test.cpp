@@ -51,8 +51,6 @@ TEST_F(Sessions, SingleResultsLandInTheRecordTheLogAndTheBox) {
     const Case cases[] = {
         {"complete", transcript(false), "#000 OK 正常送信", 1, 0, "ROOM-A"},
         {"refused", kRefused, "#104 NG ID/PASS Login Error", 0, 1, "dev"},
-        {"silent", kSilent, "#404 NG Time Out", 0, 1, "dev"},
-        {"in use", {"exists.\r\n"}, "#108 NG already exists.", 0, 1, "dev"},
         // What the device says never breaks the record line.
         {"busy", {"failure: busy, retry\r\nQLX"}, "#421 NG failure: busy  retry  QLX", 0, 1, "dev"},
         {"comma in the name", named(",RO,OM,"), "#000 OK 正常送信", 1, 0, " RO OM "},
