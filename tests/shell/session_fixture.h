@@ -39,7 +39,6 @@ inline Chunks named(const std::string& name) {
     t[5] = "?sysName=\"" + name + "\"\r\nQLX> ";
     return t;
 }
-inline const Chunks kSilent;
 inline const Chunks kRefused = {"login Incorrect\r\n"};
 
 // Record `no` on 127.0.0.<no>, with or without its check mark.
