@@ -1,5 +1,22 @@
-# Shared by the runner benchmarks: N simulated devices on 127.0.X.Y (never off loopback) and a
-# list of them. The caller sets $work (a scratch folder) and $port, and kills $sim at its end.
+# Shared by the runner benchmarks: a scratch folder, N simulated devices on 127.0.X.Y (never off
+# loopback) and a list of them. The caller calls fleet_scratch first.
+
+# $work, a scratch folder named after NAME (under TMPDIR when it is set), and $port; at exit the
+# simulator ($sim) and whatever runs as $holder are stopped and the folder removed.
+fleet_scratch() {
+    work="$(mktemp -d "${TMPDIR:-/tmp}/qlx-$1-XXXXXX")"
+    port=$((30000 + $$ % 20000))
+    sim=""
+    holder=""
+    trap fleet_cleanup EXIT
+}
+
+fleet_cleanup() {
+    [ -z "$sim" ] || kill "$sim" 2>/dev/null || true
+    [ -z "$holder" ] || kill "$holder" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
 
 # The address of device I (0-based): 200 to a /24, from 127.0.1.2 on.
 address() { echo "127.0.$((1 + $1 / 200)).$((2 + $1 % 200))"; }

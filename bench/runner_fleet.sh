@@ -20,17 +20,8 @@ one="${ONE:-40}"
 end_wait=2
 [ -x /usr/bin/time ] || { echo "runner_fleet: /usr/bin/time is needed (Debian package time)" >&2; exit 2; }
 
-work="$(mktemp -d /tmp/qlx-fleetbench-XXXXXX)"
-port=$((30000 + $$ % 20000))
-sim=""
-cleanup() {
-    [ -z "$sim" ] || kill "$sim" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$root/bench/fleet_lib.sh"
+fleet_scratch fleetbench
 printf '[setting]\r\nlistcsv=list.csv\r\nwait1=%s\r\n' "$end_wait" >"$work/qlx.Ini"
 start_sim "$devices" "" "$bin"
 

@@ -22,19 +22,8 @@ for tool in /usr/bin/time flock; do
     command -v "$tool" >/dev/null || { echo "runner_flood: $tool is needed" >&2; exit 2; }
 done
 
-work="$(mktemp -d /tmp/qlx-floodbench-XXXXXX)"
-port=$((30000 + $$ % 20000))
-sim=""
-holder=""
-cleanup() {
-    [ -z "$sim" ] || kill "$sim" 2>/dev/null || true
-    [ -z "$holder" ] || kill "$holder" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$root/bench/fleet_lib.sh"
+fleet_scratch floodbench
 printf '[setting]\r\nlistcsv=list.csv\r\nwait1=0\r\n' >"$work/qlx.Ini"
 stop_sim() {
     kill "$sim" 2>/dev/null || true

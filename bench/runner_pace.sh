@@ -23,17 +23,8 @@ parallels=("$@")
 one="${ONE:-40}"
 [ -x /usr/bin/time ] || { echo "runner_pace: /usr/bin/time is needed (Debian package time)" >&2; exit 2; }
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/qlx-pacebench-XXXXXX")"
-port=$((30000 + $$ % 20000))
-sim=""
-cleanup() {
-    [ -z "$sim" ] || kill "$sim" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$root/bench/fleet_lib.sh"
+fleet_scratch pacebench
 printf '[setting]\r\nlistcsv=list.csv\r\nwait1=0\r\n' >"$work/qlx.Ini"
 start_sim "$devices" "" "$bin"
 

@@ -151,10 +151,8 @@ int PlanCommand::run() {
                         std::move(hooks));
 
     int interrupts = 0;
-    StopOnInterrupts(interruptWatch, run, o.quiet, interrupts);
     const platform::LocalTime started = clock.now();
-    run.start();
-    if (!run.finished()) QCoreApplication::exec();
+    ServeRun(interruptWatch, run, o.quiet, interrupts);
 
     // In record order, whatever order the workers finished in.
     std::stable_sort(plans.begin(), plans.end(),

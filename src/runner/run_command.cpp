@@ -117,10 +117,8 @@ int RunCommand::run() {
                         std::move(hooks));
 
     int interrupts = 0;
-    StopOnInterrupts(interruptWatch, run, o.quiet, interrupts);
     const platform::LocalTime started = clock.now();
-    run.start();
-    if (!run.finished()) QCoreApplication::exec();
+    ServeRun(interruptWatch, run, o.quiet, interrupts);
 
     transcriptWriter.reset();  // waits for the transcripts still being written
     bool reportFailed = false;

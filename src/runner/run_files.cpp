@@ -1,5 +1,7 @@
 #include "runner/run_files.h"
 
+#include <QCoreApplication>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -129,7 +131,7 @@ int PrepareRun(const CliOptions& o, RunFiles& files, std::vector<fleet::FleetDev
     return devices.empty() ? kExitUsage : kExitOk;
 }
 
-void StopOnInterrupts(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts) {
+void ServeRun(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts) {
     watch.watch([&run, quiet, &interrupts] {
         if (++interrupts == 1) {
             if (!quiet) Complain("stopping after the devices in progress");
@@ -142,6 +144,8 @@ void StopOnInterrupts(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int&
             Complain("recording " + std::to_string(run.writesPending()) +
                      " result(s) in the list before exiting");
     });
+    run.start();
+    if (!run.finished()) QCoreApplication::exec();
 }
 
 }  // namespace runner

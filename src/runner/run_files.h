@@ -47,8 +47,10 @@ std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& options,
 int PrepareRun(const CliOptions& options, RunFiles& files,
                std::vector<fleet::FleetDevice>& devices);
 
-// Ctrl-C and its kin: the first stops the run after the devices in progress, a second closes
-// their connections; the results already taken are still written. `interrupts` counts them.
-void StopOnInterrupts(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts);
+// Starts the run and serves it on the loop until it has finished. Ctrl-C and its kin: the first
+// stops the run after the devices in progress, a second closes their connections; the results
+// already taken are still written. `interrupts` counts them, and stays the caller's, since a
+// signal may still come while the caller writes its files.
+void ServeRun(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts);
 
 }  // namespace runner
