@@ -108,8 +108,9 @@ std::optional<fs::file_time_type> writeTime(const fs::path& path) {
     return when;
 }
 
-// The whole file, or why not.
-std::optional<std::string> readDump(const fs::path& path, std::string& error) {
+}  // namespace
+
+std::optional<std::string> ReadDumpFile(const fs::path& path, std::string& error) {
     std::error_code ec;
     const uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > kMaxDumpBytes) {
@@ -117,11 +118,15 @@ std::optional<std::string> readDump(const fs::path& path, std::string& error) {
         return std::nullopt;
     }
     auto bytes = platform::readFileNative(path);
-    if (!bytes) error = "cannot read " + path.string();
+    if (!bytes) {
+        error = "cannot read " + path.string();
+    } else if (session::BoundedText::saysHeadCut(*bytes)) {
+        error = "the dump " + path.string() +
+                " lost its head (the device sent more than the run could keep): it is not compared";
+        return std::nullopt;
+    }
     return bytes;
 }
-
-}  // namespace
 
 std::vector<DumpChange> CompareDumps(std::string_view before, std::string_view after) {
     const ParsedDump b = parse(before);
@@ -287,9 +292,9 @@ SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName)
             std::chrono::milliseconds(session::kTimeoutDialogueMs + kFileTimeSlackMs))
         d.note = after.string() + " is from a later session than the send (a check): shown " +
                  "are the changes since before the send";
-    auto b = readDump(before, d.error);
+    auto b = ReadDumpFile(before, d.error);
     if (!b) return d;
-    auto a = readDump(after, d.error);
+    auto a = ReadDumpFile(after, d.error);
     if (!a) return d;
     d.before = std::move(*b);
     d.after = std::move(*a);
@@ -305,8 +310,8 @@ std::optional<std::vector<std::string>> SendChanges(const fs::path& workFolder,
     auto afterTime = writeTime(after);
     if (!beforeTime || !afterTime || *beforeTime < since || *afterTime < since) return std::nullopt;
     std::string error;
-    auto b = readDump(before, error);
-    auto a = b ? readDump(after, error) : std::nullopt;
+    auto b = ReadDumpFile(before, error);
+    auto a = b ? ReadDumpFile(after, error) : std::nullopt;
     if (!a) return std::nullopt;
     return ChangedNames(CompareDumps(*b, *a));
 }

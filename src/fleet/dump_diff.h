@@ -73,6 +73,11 @@ std::vector<std::string> PlanLines(const std::vector<PlanItem>& plan);
 // work folder is not one of its dumps and is not read.
 constexpr uintmax_t kMaxDumpBytes = uintmax_t{64} << 20;
 
+// A dump file's bytes, or nullopt and why not (UTF-8, for the terminal): a file too large for a
+// dump, or a dump whose head was cut for memory, which holds only its newest variables and so
+// cannot be compared as if it were whole.
+std::optional<std::string> ReadDumpFile(const std::filesystem::path& path, std::string& error);
+
 // The two dumps of a record's last send, read from the work folder.
 struct SendDumps {
     std::string before;

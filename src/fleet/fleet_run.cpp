@@ -24,11 +24,6 @@ constexpr uint32_t kPauseAfterFailureMs = 1000;
 
 }  // namespace
 
-size_t SessionTextCap(int workers) {
-    const size_t share = kRunTextBudgetBytes / (2 * static_cast<size_t>(std::max(workers, 1)));
-    return std::min(share, session::BoundedText::kDefaultCapBytes);
-}
-
 std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
                                                        const fs::path& workFolder,
                                                        const std::string& saveName,
@@ -69,6 +64,7 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
       m_dialogs(dialogs),
       m_writes(options.recordResults ? std::make_unique<ListWriteQueue>(loop, writer) : nullptr),
       m_options(std::move(options)),
+      m_textPool(m_options.textBudgetBytes),
       m_devices(std::move(devices)),
       m_hooks(std::move(hooks)) {
     for (const FleetDevice& d : m_devices) {
@@ -238,7 +234,8 @@ void FleetRun::startNext(Worker& w) {
                                         if (worker->generation == generation && m_hooks.changed)
                                             m_hooks.changed();
                                     },
-                                    SessionTextCap(static_cast<int>(m_workers.size()))};
+                                    session::BoundedText::kDefaultCapBytes,
+                                    &m_textPool};
     context.pace = s.pace;
     context.saves = &m_saves;
     w.session =

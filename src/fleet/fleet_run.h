@@ -7,7 +7,7 @@
 // save name name the same files in the work folder: they are served one after the other, never
 // at the same time, and a worker whose next records all share a save name with one being served
 // waits for it. The run never waits inside a handler: it only starts timers and sessions, so many
-// workers share the loop. All sessions' texts share one memory budget. The window runs its single
+// workers share the loop. All sessions' texts draw from one memory pool. The window runs its single
 // and bulk runs on it too, with one worker and hooks for what only it shows and records.
 #pragma once
 
@@ -31,16 +31,15 @@
 #include "platform/tcp_socket.h"
 #include "session/device_session.h"
 #include "session/session_state.h"
+#include "session/text_pool.h"
 
 namespace fleet {
 
 constexpr int kMaxParallel = 128;
-// What all sessions of a run may keep of their devices' text together.
+// What all sessions of a run may keep of their devices' text together: one pool that each of a
+// session's two texts (terminal and device log) draws from as it grows, up to the cap a session
+// alone keeps. A big dump is kept whole while the pool has room, however many workers there are.
 constexpr size_t kRunTextBudgetBytes = size_t{512} << 20;
-
-// The cap of each of a session's two texts (terminal and device log) when `workers` sessions
-// run at once: a share of the run's budget, and never more than a session alone would keep.
-size_t SessionTextCap(int workers);
 
 struct FleetDevice {
     int number = 0;           // the record number, as the list view shows it
@@ -69,6 +68,8 @@ struct FleetOptions {
     // A session's texts stay with it after its result (the window shows the last session's
     // terminal); otherwise they go at the result, to keep a run's memory small.
     bool keepTexts = false;
+    // The pool all sessions' texts draw from.
+    size_t textBudgetBytes = kRunTextBudgetBytes;
 };
 
 struct DeviceResult {
@@ -139,6 +140,7 @@ public:
     // Results handed to the list write whose completion has not come back yet.
     size_t writesPending() const { return m_writes ? m_writes->pending() : 0; }
     int writeBatches() const { return m_writes ? m_writes->batches() : 0; }
+    const session::TextPool& textPool() const { return m_textPool; }
     size_t total() const { return m_devices.size(); }
     const std::vector<ReportRow>& rows() const { return m_rows; }
     // The first worker's session: the one being served or last served; null before any.
@@ -167,6 +169,8 @@ private:
     // The sessions' device files; it outlives the workers, whose sessions save through it.
     platform::SaveBatch m_saves;
     FleetOptions m_options;
+    // Outlives the workers, whose sessions' texts give back to it as they go.
+    session::TextPool m_textPool;
     std::vector<FleetDevice> m_devices;
     Hooks m_hooks;
     std::vector<std::unique_ptr<Worker>> m_workers;

@@ -45,15 +45,17 @@ std::optional<fs::path> scratchFolder() {
     return fs::path(pattern);
 }
 
-// The check's dump, as the dialogue wrote it into the plan's folder; nullopt when it wrote none.
-std::optional<std::string> readCheckDump(const fs::path& folder, const fleet::ReportRow& row) {
+// The check's dump, as the dialogue wrote it into the plan's folder; nullopt and why when it
+// wrote none or the dump cannot be compared.
+std::optional<std::string> readCheckDump(const fs::path& folder, const fleet::ReportRow& row,
+                                         std::string& error) {
     auto name = std::find_if(row.files.begin(), row.files.end(),
                              [](const std::string& f) { return f.ends_with("q2.txt"); });
-    if (name == row.files.end()) return std::nullopt;
-    const fs::path path = platform::nativeIn(folder, *name);
-    std::error_code ec;
-    if (fs::file_size(path, ec) > fleet::kMaxDumpBytes || ec) return std::nullopt;
-    return platform::readFileNative(path);
+    if (name == row.files.end()) {
+        error = "no dump in " + folder.string();
+        return std::nullopt;
+    }
+    return fleet::ReadDumpFile(platform::nativeIn(folder, *name), error);
 }
 
 }  // namespace
@@ -121,7 +123,8 @@ int PlanCommand::run() {
         // A send would not serve a record whose file is missing: there is nothing to predict.
         if (!send.missing.empty()) row.message = send.missing;
         std::optional<std::string> dump;
-        if (r.success && send.missing.empty()) dump = readCheckDump(folder, row);
+        std::string noDump = row.message;
+        if (r.success && send.missing.empty()) dump = readCheckDump(folder, row, noDump);
         if (dump) {
             std::vector<fleet::PlanItem> items = fleet::PlanSend(*dump, send.lines.lines.lines());
             if (send.lines.resetPending)
@@ -131,9 +134,7 @@ int PlanCommand::run() {
             plan.answered = true;
         } else {
             ++failed;
-            plan.lines.push_back("failed: " + (r.success && send.missing.empty()
-                                                   ? std::string("no dump in ") + folder.string()
-                                                   : row.message));
+            plan.lines.push_back("failed: " + noDump);
         }
         if (!o.quiet) {
             Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +

@@ -50,8 +50,8 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
       m_socket(std::move(socket)),
       m_timeout(m_ctx.loop.createTimer()),
       m_loginPause(m_ctx.loop.createTimer()),
-      m_deviceLog(m_ctx.textCapBytes),
-      m_terminal(m_ctx.textCapBytes) {
+      m_deviceLog(m_ctx.textCapBytes, m_ctx.textPool),
+      m_terminal(m_ctx.textCapBytes, m_ctx.textPool) {
     m_timeout->setCallback([this] { onTimeout(); });
     m_loginPause->setCallback([this] { onLoginPauseEnd(); });
     platform::TcpSocket::Handlers h;
@@ -78,6 +78,7 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_sendStore = std::move(sendLines);
     m_resetPending = resetPending;
     m_writePending = false;
+    m_textCut = false;
     m_ended = false;
     m_endPending = false;
     m_closed = false;
@@ -290,6 +291,8 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
     }
     // Idle first, so that a file that cannot be written leaves the dialogue idle.
     m_step = SessionStep::Idle;
+    // The command's echo; when the log was cut it went with the head, and neither removal takes
+    // a line of the dump.
     m_deviceLog.removeFirst();
     m_deviceLog.removeFirst();
     // The dump without the line break in front of the marker.
@@ -298,8 +301,7 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
     m_deviceLog.insertTop(
         header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) + "\r");
     std::shared_ptr<bool> alive = m_alive;
-    if (!save(before ? PreWriteDumpName(saveName) : PostWriteDumpName(saveName),
-              m_deviceLog.bytes()))
+    if (!saveText(before ? PreWriteDumpName(saveName) : PostWriteDumpName(saveName), m_deviceLog))
         return *alive;
     if (before) {
         m_linesLeft = static_cast<int>(m_sendStore.size());
@@ -336,7 +338,7 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
     m_deviceLog.insertTop(header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
     std::shared_ptr<bool> alive = m_alive;
-    if (!save(Log20Name(m_ctx.panel.rec.macAddress), m_deviceLog.bytes())) return *alive;
+    if (!saveText(Log20Name(m_ctx.panel.rec.macAddress), m_deviceLog)) return *alive;
     m_step = SessionStep::SettlePrompt;
     setResult(kResultOk);
 
@@ -363,11 +365,21 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
 bool DeviceSession::handleClose() {
     m_step = SessionStep::Idle;
     std::shared_ptr<bool> alive = m_alive;
-    if (!save(CommLogName(m_ctx.panel.saveName), m_terminal.bytes())) return *alive;
+    if (!saveText(CommLogName(m_ctx.panel.saveName), m_terminal)) return *alive;
     // The connection stays open: the device closes it after "q" or "CPURESET".
     m_timeout->stop();
     if (!m_ended) m_endPending = true;
     return true;
+}
+
+// A text cut for memory is saved as it is, its first line saying so, and the session is a
+// failure from then on, whatever else goes well.
+bool DeviceSession::saveText(const std::string& name, const BoundedText& text) {
+    if (text.headCut()) {
+        m_textCut = true;
+        setResult(kResultTextCut);
+    }
+    return save(name, text.bytes());
 }
 
 // False when the file could not be written; the error box is modal and lets other handlers
@@ -414,7 +426,8 @@ void DeviceSession::sendRaw(const std::string& bytes) {
 }
 
 void DeviceSession::setResult(int result) {
-    if (!m_ended) m_result = result;
+    if (m_ended) return;
+    m_result = result == kResultOk && m_textCut ? kResultTextCut : result;
 }
 
 // onEnded is the last thing done: its receiver may start work that outlives this object.

@@ -97,6 +97,7 @@ private:
     void handleValue(const std::string& chunk);
     void handleStream();
     bool save(const std::string& name, const std::string& bytes);
+    bool saveText(const std::string& name, const BoundedText& text);
 
     void sendCommand(const std::string& command);
     void sendBareCr();
@@ -125,6 +126,7 @@ private:
     int m_linesLeft = 0;
     bool m_resetPending = false;
     bool m_writePending = false;
+    bool m_textCut = false;  // a file of this session holds a cut text
     devlist::LineStore m_sendStore;
     BoundedText m_deviceLog;
     BoundedText m_terminal;

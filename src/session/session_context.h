@@ -47,6 +47,9 @@ struct SessionContext {
     std::function<void()> onChanged;
     // What the terminal text and the device log keep at most.
     size_t textCapBytes = BoundedText::kDefaultCapBytes;
+    // The run's memory for all its sessions' texts, which they draw from as they grow; none:
+    // each text keeps up to its cap.
+    TextPool* textPool = nullptr;
     // Prompt pace tests a login chunk as it comes instead of after its pause.
     Pace pace = Pace::Prescribed;
     // A fleet run's saves into its work folder, which it sweeps before its sessions and syncs

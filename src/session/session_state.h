@@ -49,6 +49,8 @@ constexpr int kResultOk = 0;
 constexpr int kResultLoginError = 4;
 constexpr int kResultTimeOut = 5;
 constexpr int kResultExists = 6;
+// A text the session saved lost its head for memory: never a success.
+constexpr int kResultTextCut = 7;
 constexpr int kResultFailure = 421;
 
 }  // namespace session

@@ -19,7 +19,6 @@
 #include "fake_tcp_socket.h"
 #include "file_bytes.h"
 #include "fleet/fleet_run.h"
-#include "session/bounded_text.h"
 #include "silent_dialogs.h"
 #include "text/cp932.h"
 
@@ -349,15 +348,6 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         EXPECT_EQ(row.message, messages[first]);
         EXPECT_EQ(row.files.empty(), c.first != First::Answers);
     }
-}
-
-TEST(SessionTextCap, ARunSharesOneBudgetAndASessionAloneKeepsItsOwnCap) {
-    EXPECT_EQ(fleet::SessionTextCap(1), session::BoundedText::kDefaultCapBytes);
-    EXPECT_EQ(fleet::SessionTextCap(0), session::BoundedText::kDefaultCapBytes);
-    for (int workers : {8, 64, 128})
-        EXPECT_LE(2 * static_cast<size_t>(workers) * fleet::SessionTextCap(workers),
-                  fleet::kRunTextBudgetBytes)
-            << workers;
 }
 
 // Records that name the same files (the same save name: a MAC address left at the default, or a
