@@ -183,18 +183,21 @@ TEST(TextCut, ACutTextIsAFailureSaysSoInItsFirstLineAndIsNeverCompared) {
         SessionMode mode;
         size_t q1Bytes, q2Bytes;  // q1: send mode only
         bool q2OneChunk;          // the variables and the end mark in one chunk
+        bool clsAfterQ1;          // the operator empties the terminal ("↑CLS") after the dump
         int result;
         bool q1Cut, q2Cut, r1Cut;
     } cases[] = {
-        {"check: a dump past the cap", SessionMode::SingleCheck, 0, 3 * cap, false,
+        {"check: a dump past the cap", SessionMode::SingleCheck, 0, 3 * cap, false, false,
          session::kResultTextCut, false, true, true},
         {"check: the chunk with the end mark cuts the dump", SessionMode::SingleCheck, 0, 2 * cap,
-         true, session::kResultTextCut, false, true, true},
+         true, false, session::kResultTextCut, false, true, true},
         {"send: the dump before is cut, all else goes well", SessionMode::SingleSend, 3 * cap,
-         cap / 4, false, session::kResultTextCut, true, false, true},
+         cap / 4, false, false, session::kResultTextCut, true, false, true},
+        {"send: the dump before is cut, the transcript emptied after it", SessionMode::SingleSend,
+         3 * cap, cap / 4, false, true, session::kResultTextCut, true, false, false},
         {"send: only the transcript is cut", SessionMode::SingleSend, cap * 6 / 10, cap * 6 / 10,
-         false, session::kResultTextCut, false, false, true},
-        {"send: every text fits", SessionMode::SingleSend, cap / 4, cap / 4, false,
+         false, false, session::kResultTextCut, false, false, true},
+        {"send: every text fits", SessionMode::SingleSend, cap / 4, cap / 4, false, false,
          session::kResultOk, false, false, false},
     };
     const std::vector<std::string> t = sessiontest::sendTranscript();
@@ -220,6 +223,7 @@ TEST(TextCut, ACutTextIsAFailureSaysSoInItsFirstLineAndIsNeverCompared) {
         const std::string q1 = rig.panel.saveName + "q1.txt", q2 = rig.panel.saveName + "q2.txt";
         if (send) {
             playDump(q1, c.q1Bytes, false, 'b');
+            if (c.clsAfterQ1) rig.session->clearTerminal();
             rig.feedAll({t[7], t[8], t[9]});  // a prompt per settings line, and one more
         }
         playDump(q2, c.q2Bytes, c.q2OneChunk, 'a');
