@@ -77,6 +77,10 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     if (fd < 0) return "cannot make the lock file " + lock.string();
     ::close(fd);
     if (::access(list.c_str(), W_OK) != 0) return "cannot write the device list " + list.string();
+    // A result written under one name of the list would not reach its other names.
+    if (const unsigned long names = fleet::ListNameCount(files.listFile); names > 1)
+        return "the device list " + list.string() + " has " + std::to_string(names) +
+               " names (hard links): give it one name, or copy it";
     if (!report.empty()) {
         std::error_code ec;
         const fs::file_status st = fs::status(report, ec);
