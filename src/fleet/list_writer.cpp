@@ -46,8 +46,9 @@ unsigned long ListNameCount(const std::string& listPath) {
 }
 
 std::string SecondNameText(const std::string& listPath) {
-    return listPath + text::sj(" には別の名前 (ハードリンク) があります。保存すると、この名前の"
-                               "ファイルだけが新しくなり、別の名前のファイルは元のまま残ります。");
+    return listPath + text::sj(
+                          " には別の名前 (ハードリンク) があります。保存すると、この名前の"
+                          "ファイルだけが新しくなり、別の名前のファイルは元のまま残ります。");
 }
 
 ListLock::ListLock(const std::string& listPath) : m_path(LockPathOf(listPath)) {

@@ -99,6 +99,10 @@ bool ListFiles::save() {
         }
         if (why == devlist::ListRefusal::None) {
             SaveMerge merged = MergeSave(s.listStore, m_base, disk, m_edited);
+            if (merged.leftOut > 0)
+                log(path + text::sj(" に他のプログラムが加えた機器のうち ") +
+                    std::to_string(merged.leftOut) +
+                    text::sj("台は、999台を超えるため保存しませんでした。"));
             devlist::LineStore& carried = merged.lines;
             // The editor stores its boxes under its number label's line (EditSaveNo); the merge
             // keeps every line of the list store in its place.

@@ -175,8 +175,12 @@ SaveMerge MergeSave(const devlist::LineStore& mine, const devlist::LineStore& ba
     for (size_t d = 0; d < disk.size(); ++d) {
         if (fromBase[d] || fleet::IdentityKey(disk[d]).empty() || knownIn(likeness, disk[d]))
             continue;
-        lines.push_back(withNumber(devlist::ZeroPad(static_cast<long long>(lines.size()) + 1, 3),
-                                   disk[d]));
+        if (lines.size() >= static_cast<size_t>(devlist::kMaxRecords)) {
+            ++out.leftOut;
+            continue;
+        }
+        lines.push_back(
+            withNumber(devlist::ZeroPad(static_cast<long long>(lines.size()) + 1, 3), disk[d]));
     }
     return out;
 }
@@ -193,12 +197,12 @@ void FollowCarry(devlist::EditPanel& editor, std::string_view before, std::strin
     };
     using R = devlist::DeviceRecord;
     static constexpr Box kBoxes[] = {
-        {devlist::kListName, &R::listName},       {devlist::kIpAddress, &R::ipAddress},
-        {devlist::kHttpPort, &R::httpPort},       {devlist::kTelnetPort, &R::telnetPort},
-        {devlist::kMacAddress, &R::macAddress},   {devlist::kModelVersion, &R::modelVersion},
-        {devlist::kDeviceName, &R::deviceName},   {devlist::kUserId, &R::userId},
-        {devlist::kPassword, &R::password},       {devlist::kSendFile, &R::sendFile},
-        {devlist::kLastSend, &R::lastSend},       {devlist::kMessage, &R::message}};
+        {devlist::kListName, &R::listName},     {devlist::kIpAddress, &R::ipAddress},
+        {devlist::kHttpPort, &R::httpPort},     {devlist::kTelnetPort, &R::telnetPort},
+        {devlist::kMacAddress, &R::macAddress}, {devlist::kModelVersion, &R::modelVersion},
+        {devlist::kDeviceName, &R::deviceName}, {devlist::kUserId, &R::userId},
+        {devlist::kPassword, &R::password},     {devlist::kSendFile, &R::sendFile},
+        {devlist::kLastSend, &R::lastSend},     {devlist::kMessage, &R::message}};
     const R was = R::fromLine(before);
     const R now = R::fromLine(after);
     for (const Box& box : kBoxes) {

@@ -29,6 +29,8 @@ struct SaveMerge {
     // with, each with that line's bytes as `before`: what the next merge knows them by when the
     // merge is not written and the file as it is now becomes the base.
     EditedLines edited;
+    // Records another writer added that did not fit into the 999 of a list.
+    size_t leftOut = 0;
 };
 
 // The window's lines (mine) merged with the file: each of mine's records is found in base (by
@@ -37,7 +39,8 @@ struct SaveMerge {
 // base had it takes disk's value, any other field is mine's; the number is mine's. Mine's order
 // stays, and so does every line of mine, also one the file lost meanwhile (the window's lines
 // keep their places). A record of disk that no record of base is, nor can be told from, was
-// added by another writer: it comes after mine's, numbered by its place. A record of base the
+// added by another writer: it comes after mine's, numbered by its place, while the list holds
+// fewer than 999 records. A record of base the
 // window deleted stays deleted. Lines of mine that are no record are mine; those of disk are not
 // taken.
 SaveMerge MergeSave(const devlist::LineStore& mine, const devlist::LineStore& base,

@@ -163,12 +163,14 @@ namespace {
 
 // A list of three records as the window's saves meet it after another writer: the runner's
 // result on 001, or what a search stored (002's new address, record 004 added).
-std::string entry(int no, const std::string& name, const std::string& ip,
-                  const std::string& tail = "00:ee:80:00:00:01,V1.00,dev,admin,plume,defalt.txt,,") {
+std::string entry(
+    int no, const std::string& name, const std::string& ip,
+    const std::string& tail = "00:ee:80:00:00:01,V1.00,dev,admin,plume,defalt.txt,,") {
     return "00" + std::to_string(no) + ",F0000000," + name + "," + ip + ",80,23," + tail;
 }
-const std::string kRecorded = "00:11:22:33:44:55,V9.99,ROOM,admin,plume,defalt.txt,"
-                              "2026/12/08 09:10:00,#404 NG Time Out";
+const std::string kRecorded =
+    "00:11:22:33:44:55,V9.99,ROOM,admin,plume,defalt.txt,"
+    "2026/12/08 09:10:00,#404 NG Time Out";
 const std::string kAdded =
     "004,F0000000,new,127.0.0.4,80,23,00:ee:80:00:00:04,V2.00,,admin,plume,defalt.txt,,";
 

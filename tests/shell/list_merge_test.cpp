@@ -123,4 +123,17 @@ TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
     }
 }
 
+// A full list takes no more records from another writer; they are counted for the log.
+TEST(MergeSave, ANewRecordPastAFullListIsCounted) {
+    std::vector<std::string> full;
+    for (int i = 1; i <= devlist::kMaxRecords; ++i)
+        full.push_back(devlist::FieldSet(devlist::kListName, "n" + std::to_string(i), kA));
+    std::vector<std::string> grown = full;
+    grown.push_back(kC);
+    const shell::SaveMerge merged =
+        shell::MergeSave(LineStore(full), LineStore(full), LineStore(grown));
+    EXPECT_EQ(merged.lines.lines(), full);
+    EXPECT_EQ(merged.leftOut, 1u);
+}
+
 }  // namespace
