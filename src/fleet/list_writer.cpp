@@ -37,6 +37,20 @@ std::filesystem::path LockPathOf(const std::string& listPath) {
     return p;
 }
 
+unsigned long ListNameCount(const std::string& listPath) {
+    struct stat st {};
+    // A symbolic link is followed, as every write of the list follows it.
+    if (listPath.empty() || ::stat(text::toPath(listPath).c_str(), &st) != 0) return 0;
+    if (!S_ISREG(st.st_mode)) return 0;  // a folder's links are its entries
+    return static_cast<unsigned long>(st.st_nlink);
+}
+
+std::string SecondNameText(const std::string& listPath) {
+    return listPath + text::sj(
+                          " には別の名前 (ハードリンク) があります。保存すると、この名前の"
+                          "ファイルだけが新しくなり、別の名前のファイルは元のまま残ります。");
+}
+
 ListLock::ListLock(const std::string& listPath) : m_path(LockPathOf(listPath)) {
     const std::filesystem::path& p = m_path;
     // A link or anything but a plain file at the lock's name is never opened through: that

@@ -54,6 +54,13 @@ private:
 // The lock file of the list at listPath (see ListLock).
 std::filesystem::path LockPathOf(const std::string& listPath);
 
+// How many names (hard links) the list file at listPath has; 0 when it cannot be looked at. A
+// list with more than one is not shared safely: a write replaces the file under one name only,
+// and each name has a lock of its own, so the writers would part without a word.
+unsigned long ListNameCount(const std::string& listPath);
+// What the window tells the operator of such a list before its first write over it.
+std::string SecondNameText(const std::string& listPath);
+
 class ListWriter {
 public:
     enum class Status { Written, Gone, Failed };

@@ -66,6 +66,13 @@ std::string ReportClash(const fs::path& report, const RunFiles& files) {
     return {};
 }
 
+std::string SecondNameProblem(const RunFiles& files) {
+    const unsigned long names = fleet::ListNameCount(files.listFile);
+    if (names < 2) return {};
+    return "the device list " + text::toPath(files.listFile).string() + " has " +
+           std::to_string(names) + " names (hard links): give it one name, or copy it";
+}
+
 std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     if (!platform::createDirectoriesNative(files.workFolder) || !writableFolder(files.workFolder))
         return "cannot write into the work folder " + files.workFolder.string();
@@ -77,6 +84,7 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     if (fd < 0) return "cannot make the lock file " + lock.string();
     ::close(fd);
     if (::access(list.c_str(), W_OK) != 0) return "cannot write the device list " + list.string();
+    if (std::string names = SecondNameProblem(files); !names.empty()) return names;
     if (!report.empty()) {
         std::error_code ec;
         const fs::file_status st = fs::status(report, ec);

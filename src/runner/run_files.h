@@ -30,6 +30,10 @@ RunFiles LocateRunFiles(const CliOptions& options);
 // settings file, links resolved: one typo must not replace the list, with every login in it.
 std::string ReportClash(const std::filesystem::path& report, const RunFiles& files);
 
+// Non-empty (UTF-8) when the list file has more than one name (hard link): a write replaces it
+// under the one name given, and the others would keep the old list and a lock of their own.
+std::string SecondNameProblem(const RunFiles& files);
+
 // Non-empty (UTF-8) when a place the run writes cannot take its files: found before the first
 // device, not after the last one was served for nothing. The work folder is made here.
 std::string UnusablePlace(const RunFiles& files, const std::filesystem::path& report);

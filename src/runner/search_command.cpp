@@ -78,6 +78,10 @@ int SearchCommand::run() {
     }
     if (list && !list->unnumbered.empty())
         Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+    if (std::string names = SecondNameProblem(files); o.apply && !names.empty()) {
+        Complain(names);
+        return kExitFiles;
+    }
 
     platform::qt::QtHostAddress host;
     const fleet::OwnAddress chosen =

@@ -221,8 +221,8 @@ void App::openSettings() {
 
 void App::leaveSettings() {
     m_state.settingsShown = false;
+    listSave();  // before the rows are shown: it may bring in another writer's records
     setListData("", ListSource::ListStore);
-    listSave();
     notify();
 }
 

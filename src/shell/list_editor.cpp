@@ -51,7 +51,9 @@ void ListEditor::editSaveNo(int index) {
     WindowState& s = m_state;
     if (index >= 0 && static_cast<size_t>(index) < s.listStore.size()) {
         auto& line = s.listStore[static_cast<size_t>(index)];
+        const std::string before = line;
         line = devlist::RecordLineFromPanel(index + 1, s.edit, line);
+        m_listFiles.recordEdited(static_cast<size_t>(index), before, line);
     }
     m_listFiles.save();
 }
@@ -109,10 +111,11 @@ void ListEditor::applyListEdit() {
     if (!confirm(text::sj("編集内容を適用しますか？"))) return;
     m_listFiles.importApplied();
     s.listStore = s.viewStore;
+    // The save may bring in records another writer added: the rows show them.
+    m_listFiles.save();
     setListData("", ListSource::ViewStore);
     s.setEnabled(Control::Apply, false);
     s.setEnabled(Control::AddRecord, true);
-    m_listFiles.save();
     notify();
 }
 
@@ -126,8 +129,8 @@ void ListEditor::leaveListEdit() {
     s.listEditShown = false;
     ++s.listEditVisit;
     s.setEnabled(Control::Apply, false);
-    setListData("", ListSource::ListStore);
     m_listFiles.save();
+    setListData("", ListSource::ListStore);
     notify();
 }
 

@@ -25,6 +25,20 @@ std::string cannotWriteText(const std::string& path) {
     return path + text::sj(" に書き込めません");
 }
 
+void ListFiles::recordEdited(size_t line, const std::string& before, const std::string& after) {
+    auto [it, added] = m_edited.try_emplace(line, EditedLine{before, after});
+    if (!added) it->second.after = after;  // known by what it held at the last read
+}
+
+void ListFiles::warnOfSecondName(const std::string& path) {
+    if (path.empty() || path == m_namesWarned || samePath(m_unreadable, path)) return;
+    if (fleet::ListNameCount(path) < 2) return;
+    m_namesWarned = path;
+    const std::string warning = fleet::SecondNameText(path);
+    log(warning);
+    m_dialogs.warning(warning);
+}
+
 void ListFiles::log(const std::string& line) {
     if (m_log) m_log(line);
 }
@@ -43,6 +57,8 @@ void ListFiles::load() {
     m_backup = {};
     m_unreadable.clear();
     m_base = {};
+    m_edited.clear();
+    m_namesWarned.clear();
     if (platform::fileExists(s.listFilePath)) {
         auto bytes = platform::readFile(s.listFilePath);
         if (!bytes) m_unreadable = s.listFilePath;  // never replaced by an empty list
@@ -61,6 +77,7 @@ void ListFiles::load() {
 bool ListFiles::save() {
     WindowState& s = m_state;
     const std::string& path = s.listFilePath;
+    warnOfSecondName(path);
     std::string failed;
     {
         // A folder that takes no lock file still gets its list written, as it always did. The
@@ -81,21 +98,35 @@ bool ListFiles::save() {
             m_backup = {path, *bytes};
         }
         if (why == devlist::ListRefusal::None) {
-            devlist::LineStore carried = CarryResults(s.listStore, m_base, disk);
-            // The editor stores its boxes under its number label's line (EditSaveNo).
+            SaveMerge merged = MergeSave(s.listStore, m_base, disk, m_edited);
+            if (merged.leftOut > 0)
+                log(path + text::sj(" に他のプログラムが加えた機器のうち ") +
+                    std::to_string(merged.leftOut) +
+                    text::sj("台は、999台を超えるため保存しませんでした。"));
+            devlist::LineStore& carried = merged.lines;
+            // The editor stores its boxes under its number label's line (EditSaveNo); the merge
+            // keeps every line of the list store in its place.
             const long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
-            if (n > 0 && static_cast<size_t>(n) <= carried.size()) {
+            if (n > 0 && static_cast<size_t>(n) <= s.listStore.size()) {
                 const auto at = static_cast<size_t>(n - 1);
                 if (carried[at] != s.listStore[at])
                     FollowCarry(s.edit, s.listStore[at], carried[at]);
             }
+            // A pending import's working copy holds another file's records; a working copy
+            // without pending edits is the list store itself.
+            if (m_pendingImport.path.empty())
+                s.viewStore = s.viewStore.lines() == s.listStore.lines()
+                                  ? carried
+                                  : MergeSave(s.viewStore, m_base, disk).lines;
             s.listStore = std::move(carried);
-            // A pending import's working copy holds another file's records.
-            if (m_pendingImport.path.empty()) s.viewStore = CarryResults(s.viewStore, m_base, disk);
+            m_edited = std::move(merged.edited);
             m_base = std::move(disk);
         }
         failed = writeQuietly(path, s.listStore.toBytes());
-        if (failed.empty()) m_base = s.listStore;
+        if (failed.empty()) {
+            m_base = s.listStore;
+            m_edited.clear();
+        }
     }
     if (failed.empty()) return true;
     m_dialogs.error(cannotWriteText(failed));
@@ -105,6 +136,7 @@ bool ListFiles::save() {
 ListFiles::ResultWrite ListFiles::writeResult(const fleet::RecordIdentity& record,
                                               const fleet::Outcome& outcome) {
     WindowState& s = m_state;
+    warnOfSecondName(s.listFilePath);
     bool onDisk = false;
     if (!samePath(m_unreadable, s.listFilePath)) {
         fleet::ListWriter::Result r = fleet::ListWriter(s.listFilePath).record(record, outcome);

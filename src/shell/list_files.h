@@ -3,11 +3,10 @@
 // file: a file the program could not read is never written, and the bytes a load or import
 // dropped are kept in a ".bak" copy beside the file before it is first replaced.
 //
-// A runner may write results into the list file while the window has it open. Every write over
-// the list file in use therefore takes the lock a runner takes (fleet::ListLock), re-reads the
-// file and carries the results it gained since the window last read or wrote it into the
-// window's lines (CarryResults) before writing them; a session's result is written as a runner
-// writes it.
+// A runner may write into the list file while the window has it open. Every write over the list
+// file in use therefore takes the lock a runner takes (fleet::ListLock), re-reads the file and
+// merges the window's lines with what it gained since the window last read or wrote it
+// (MergeSave) before writing them; a session's result is written as a runner writes it.
 #pragma once
 
 #include <functional>
@@ -18,6 +17,7 @@
 #include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "platform/dialogs.h"
+#include "shell/list_merge.h"
 #include "shell/window_state.h"
 
 namespace shell {
@@ -46,6 +46,9 @@ public:
     // the record is no longer there, and nothing was written. A list file that cannot take it
     // (missing, or no list any more) gets the list store with the result in it.
     ResultWrite writeResult(const fleet::RecordIdentity& record, const fleet::Outcome& outcome);
+    // The record editor rewrote line `line` of the list store from before to after: the next
+    // save knows the record by what it held before, whatever the editor changed.
+    void recordEdited(size_t line, const std::string& before, const std::string& after);
     // Writes the list store to another file, as "List エクスポート" does.
     bool exportTo(const std::string& path);
 
@@ -68,6 +71,9 @@ private:
     std::string writeQuietly(const std::string& path, const std::string& bytes);
     std::string keepBackup(Backup& backup);
     void log(const std::string& line);
+    // A list file with a second name (a hard link) is replaced under its one name by the first
+    // write; the operator is told so once, before it, and the write goes ahead.
+    void warnOfSecondName(const std::string& path);
     void explain(const std::string& path, const devlist::ListBuild& build);
 
     WindowState& m_state;
@@ -81,6 +87,9 @@ private:
     // told apart from. The imported file's, until the import is applied.
     devlist::LineStore m_base;
     devlist::LineStore m_importBase;
+    // The list store's lines the record editor rewrote since m_base.
+    EditedLines m_edited;
+    std::string m_namesWarned;  // the list file whose second name the operator was told of
 };
 
 }  // namespace shell

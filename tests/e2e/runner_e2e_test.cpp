@@ -331,6 +331,25 @@ TEST_F(RunnerE2e, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     EXPECT_EQ(readBytes(m_dir / "afile"), "x");
 }
 
+// A list with a second name would part from it at the first result: refused before anyone is
+// connected, and neither name is touched.
+TEST_F(RunnerE2e, AListWithASecondNameIsRefusedBeforeTheFirstDevice) {
+    m_net = "127.0.35.";  // nobody listens there
+    writeList({rec(1, "nobody", 99)});
+    const std::string before = readBytes(m_dir / "list.csv");
+    fs::create_hard_link(m_dir / "list.csv", m_dir / "other.csv");
+    // The search is refused before it opens a port or sends anything.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"check"}, {"search", "--apply", "--own-address", "127.0.0.1"}}) {
+        Result r = runner(args);
+        EXPECT_EQ(r.code, 3) << args[0] << r.errors;
+        EXPECT_NE(r.errors.find("has 2 names (hard links)"), std::string::npos) << r.errors;
+        EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+        EXPECT_EQ(readBytes(m_dir / "list.csv"), before);
+        EXPECT_EQ(fs::hard_link_count(m_dir / "list.csv"), 2u);
+    }
+}
+
 // The progress goes to a reader that is gone (`| head -0`, a closed terminal): the run goes on
 // to its end and its exit code. The first line is written before any connection is made.
 TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {

@@ -1,5 +1,5 @@
-// Carrying the results a runner wrote into the file into the window's lines before it saves:
-// what is carried, and what the window keeps as its own.
+// The window's save merged with what another writer put into the file since the window read it:
+// what comes from the file, and what the window keeps as its own.
 #include <gtest/gtest.h>
 
 #include "devlist/fields.h"
@@ -21,6 +21,11 @@ const std::string kAran =
     line("001", "F0000000", "a", "00:11:22:33:44:55", "V2.00", "2026/12/07 09:00:00", "#000 OK");
 const std::string kBran = line("002", "F0000000", "b", "00:ee:80:00:00:01", "V1.00",
                                "2026/12/07 09:00:01", "#404 NG Time Out");
+const std::string kB7 = devlist::FieldSet(devlist::kIpAddress, "127.0.0.7", kB);
+const std::string kB9 = devlist::FieldSet(devlist::kIpAddress, "127.0.0.9", kB);
+const std::string kC = devlist::FieldSet(devlist::kIpAddress, "127.0.0.3",
+                                         line("003", "F0000000", "c", "00:ee:80:00:00:03"));
+const std::string kArenamed = line("001", "F0000000", "A-renamed");
 
 TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
     struct Case {
@@ -43,11 +48,26 @@ TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
          {kA},
          {kAran},
          {kAran, line("003", "F0000000", "c")}},
-        {"a record the window renamed keeps its own fields",
+        {"a record the window renamed takes the runner's result",
          {line("001", "F0000000", "renamed"), kB},
          {kA, kB},
          {kAran, kBran},
-         {line("001", "F0000000", "renamed"), kBran}},
+         {line("001", "F0000000", "renamed", "00:11:22:33:44:55", "V2.00", "2026/12/07 09:00:00",
+               "#000 OK"),
+          kBran}},
+        {"a search's address and record stay", {kA, kB}, {kA, kB}, {kA, kB9, kC}, {kA, kB9, kC}},
+        {"a search's work beside the window's check mark",
+         {line("001", "F0000001", "a"), kB},
+         {kA, kB},
+         {kA, kB9, kC},
+         {line("001", "F0000001", "a"), kB9, kC}},
+        {"a field both changed is the window's", {kB7}, {kB}, {kB9}, {kB7}},
+        {"a record added after the window's delete takes its place's number",
+         {kB},
+         {kA, kB},
+         {kA, kB, kC},
+         {kB, "002" + kC.substr(3)}},
+        {"another writer's rename comes", {kA, kB}, {kA, kB}, {kArenamed, kB}, {kArenamed, kB}},
         {"a result field the operator edited wins, the others come",
          {line("001", "F0000000", "a", "00:00:00:00:00:09"), kB},
          {kA, kB},
@@ -84,7 +104,11 @@ TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
          {"001,F0000000,a"},
          {"001,F0000000,a,,,,,,,,,,2026/12/07 09:00:00,#000 OK"},
          {"001,F0000000,a,,,,,,,,,,2026/12/07 09:00:00,#000 OK"}},
-        {"without a base nothing is taken", {kA}, {}, {kAran}, {kA}},
+        {"without a base the file's records are another writer's",
+         {kA},
+         {},
+         {kAran},
+         {kA, "002" + kAran.substr(3)}},
         {"lines that are no record are left alone",
          {"note", kA},
          {"note", kA},
@@ -97,6 +121,19 @@ TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
             c.want)
             << c.name;
     }
+}
+
+// A full list takes no more records from another writer; they are counted for the log.
+TEST(MergeSave, ANewRecordPastAFullListIsCounted) {
+    std::vector<std::string> full;
+    for (int i = 1; i <= devlist::kMaxRecords; ++i)
+        full.push_back(devlist::FieldSet(devlist::kListName, "n" + std::to_string(i), kA));
+    std::vector<std::string> grown = full;
+    grown.push_back(kC);
+    const shell::SaveMerge merged =
+        shell::MergeSave(LineStore(full), LineStore(full), LineStore(grown));
+    EXPECT_EQ(merged.lines.lines(), full);
+    EXPECT_EQ(merged.leftOut, 1u);
 }
 
 }  // namespace
