@@ -561,9 +561,9 @@ TEST_F(ListEditTest, PendingEditsKeepWhatTheOperatorAssigned) {
         start();
         e().enterListEdit();
         c.steps();
+        const devlist::LineStore file = devlist::LineStore::fromFileBytes(listBytes());
         std::vector<std::string> stored;
-        for (const auto& line : devlist::LineStore::fromFileBytes(listBytes()).lines())
-            stored.push_back(line.substr(0, line.find(',', 13)));
+        for (const auto& line : file.lines()) stored.push_back(line.substr(0, line.find(',', 13)));
         EXPECT_EQ(stored, c.stored) << c.what;
     }
 }
