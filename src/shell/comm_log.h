@@ -14,7 +14,7 @@ namespace shell {
 constexpr size_t kCommLogShown = 11;  // displayed lines left after each new line
 // The log's width in cells of the window's cell font, where each byte of code page 932 takes
 // one cell. The window's widget wraps at exactly this width.
-constexpr size_t kCommLogColumns = 68;
+constexpr size_t kCommLogColumns = 69;
 
 // The displayed lines a line of text takes in a log `columns` cells wide: it wraps at any
 // character, a double-byte character that would straddle the edge starts the next line, and

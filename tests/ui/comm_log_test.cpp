@@ -22,6 +22,8 @@ TEST_F(CommLogWidget, WrapsEachLineIntoTheDisplayedLinesTheShellCounts) {
         std::string(w - 1, 'x') + text::sj("漢字") + "yy",         // a character at the edge
         text::sj("接続中 ") + std::string(w, 'z') + " " + "word",  // blanks and text
         std::string(w, 'x') + "  " + std::string(w + 20, 'y'),     // blanks at the edge
+        // Broken at words, it would take three lines.
+        std::string(45, 'y') + " " + std::string(65, 'z') + " " + "wwwww",
     };
     for (const std::string& t : texts) {
         state().commLogView.clear();
