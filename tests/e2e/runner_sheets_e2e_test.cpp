@@ -108,7 +108,9 @@ TEST_F(RunnerSheetsE2e, RefusesWhatIsNoListAndNeverServesAHeaderRow) {
         // A header row is left as it was; the device got its result.
         const bool header = c.file.starts_with(kHeader);
         ASSERT_EQ(after.size(), header ? 2u : 1u) << c.what;
-        if (header) EXPECT_EQ(after[0], kHeader) << c.what;
+        if (header) {
+            EXPECT_EQ(after[0], kHeader) << c.what;
+        }
         EXPECT_EQ(devlist::FieldGet(devlist::kMessage, after[after.size() - 1]),
                   text::sj("#000 OK 正常送信"))
             << c.what;
