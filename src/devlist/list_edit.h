@@ -33,8 +33,8 @@ LineStore Renumber(const std::vector<ListEntry>& entries, const LineStore& view)
 std::string SortKeyOf(SortColumn column, std::string_view line);
 
 // Sorts by key + " " + whole line, compared byte-wise as unsigned bytes (descending reverses
-// the comparison; Unchanged leaves the order as it is), then numbers the lines 001, 002, ... keeping at most 255 bytes after the
-// number's comma.
+// the comparison; Unchanged leaves the order as it is), then numbers the lines 001, 002, ...
+// keeping at most 255 bytes after the number's comma.
 LineStore SortRecords(const LineStore& view, SortColumn column, SortOrder order);
 
 }  // namespace devlist

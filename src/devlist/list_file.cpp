@@ -179,8 +179,7 @@ std::string CutRecordsText(const std::string& path, const std::vector<int>& line
 std::vector<std::string> LoadNotes(const std::string& path, const ListBuild& build) {
     std::vector<std::string> notes;
     if (!build.unnumbered.empty()) notes.push_back(UnnumberedText(path, build.unnumbered));
-    if (!build.shortNumbered.empty())
-        notes.push_back(ShortNumbersText(path, build.shortNumbered));
+    if (!build.shortNumbered.empty()) notes.push_back(ShortNumbersText(path, build.shortNumbered));
     if (!build.cut.empty()) notes.push_back(CutRecordsText(path, build.cut));
     return notes;
 }

@@ -168,8 +168,10 @@ TEST(ListLoad, NotesSpreadsheetNumbersAndCutRecords) {
         std::vector<int> cut;
     } cases[] = {
         {"numbers as the programs write them", "001,F0,a\r\n002,F0,b\r\n" + longest, {}, {}},
-        {"numbers a spreadsheet took for numbers", "1,F0,a\r\n2,F0,b\r\n010,F0,c\r\n100,F0,d",
-         {1, 2}, {}},
+        {"numbers a spreadsheet took for numbers",
+         "1,F0,a\r\n2,F0,b\r\n010,F0,c\r\n100,F0,d",
+         {1, 2},
+         {}},
         {"an empty number is numbered as always", ",F0,a\r\n002,F0,b", {}, {}},
         {"a record one byte past what a load keeps", "001,F0,a\r\n" + longest + "y", {}, {2}},
         {"both", "1,F0,a\r\n2,F" + std::string(255, 'z'), {1, 2}, {2}},

@@ -22,8 +22,8 @@ std::string message(size_t cells) {
 
 TEST(CommLog, KeepsElevenDisplayedLinesOfWholeLines) {
     const size_t w = kCommLogColumns;
-    const std::string one = message(w);                 // fills one displayed line exactly
-    const std::string two = message(w + 1);             // one cell over: two
+    const std::string one = message(w);      // fills one displayed line exactly
+    const std::string two = message(w + 1);  // one cell over: two
     // 2w bytes, but its double-byte character would straddle the first edge: three lines.
     const std::string straddle = message(w - 1) + text::sj("漢") + std::string(w - 1, 'x');
     const std::string three = message(2 * w + 1);
