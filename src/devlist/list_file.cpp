@@ -166,7 +166,8 @@ std::string ShortNumbersText(const std::string& path, const std::vector<int>& li
                "は番号が3桁ではありません(001 が 1 など)。表計算ソフトで列を数値として開いて"
                "保存したためと思われ、ユーザーIDやパスワードの先頭の0も失われている可能性が"
                "あります(0123 が 123 など)。リストはこのまま読み込みます。列を文字列として扱う"
-               "方法は docs/files.md の「For spreadsheet users」にあります。");
+               "方法は docs/files.md の「For spreadsheet users」(インストール版では "
+               "man 5 qlx-setting)にあります。");
 }
 
 std::string CutRecordsText(const std::string& path, const std::vector<int>& lines) {
