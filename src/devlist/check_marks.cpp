@@ -36,6 +36,17 @@ bool CheckStatusSave(const LineStore& groupStore, int row, int index, bool check
     return true;
 }
 
+bool StoreCheckMark(LineStore& store, int index, bool checked) {
+    std::string* line = lineAt(store, index);
+    if (!line) return false;
+    std::string flags = FieldGet(kFlags, *line);
+    if (flags.empty()) return false;
+    std::string mark = flags.substr(0, kMarkedBytes);
+    mark += checked ? '1' : '0';
+    *line = FieldSet(kFlags, mark, *line);
+    return true;
+}
+
 bool RowInGroup(const LineStore& groupStore, int row, int g) {
     if (row < 0 || static_cast<size_t>(row) >= groupStore.size() || g < 1 || g > 3) return false;
     std::string flags = FieldGet(kFlags, groupStore[static_cast<size_t>(row)]);

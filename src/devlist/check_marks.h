@@ -16,6 +16,11 @@ namespace devlist {
 bool CheckStatusSave(const LineStore& groupStore, int row, int line, bool checked,
                      LineStore& store);
 
+// Sets the check mark (byte 8 of the flags) of line `line` of store and keeps bytes 1..7 as
+// that line holds them: for a store whose groups may have changed since the view was drawn.
+// False when the line is no record (nothing changes).
+bool StoreCheckMark(LineStore& store, int line, bool checked);
+
 // Whether the record shown in groupStore line `row` is a member of group g (1..3).
 bool RowInGroup(const LineStore& groupStore, int row, int g);
 

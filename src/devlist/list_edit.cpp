@@ -105,7 +105,7 @@ LineStore SortRecords(const LineStore& view, SortColumn column, SortOrder order)
     // std::string compares through char_traits<char>, which orders bytes as unsigned values.
     if (order == SortOrder::Descending)
         std::stable_sort(prefixed.begin(), prefixed.end(), std::greater<>());
-    else
+    else if (order == SortOrder::Ascending)
         std::stable_sort(prefixed.begin(), prefixed.end());
     LineStore out;
     out.lines().reserve(prefixed.size());

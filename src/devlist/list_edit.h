@@ -13,7 +13,9 @@ namespace devlist {
 
 enum class SortColumn { No = 0, Name, IpAddress, File, Model, Time, Message };
 constexpr int kSortColumns = 7;
-enum class SortOrder { Ascending = 0, Descending = 1 };
+// Unchanged: no order selected (only a hand-edited settings file leaves none); the lines keep
+// their order and are only renumbered.
+enum class SortOrder { Ascending = 0, Descending = 1, Unchanged };
 
 // Swaps lines s-1 and s and numbers them s and s+1. False (nothing changed) when s <= 0 or s
 // is past the end.
@@ -31,8 +33,8 @@ LineStore Renumber(const std::vector<ListEntry>& entries, const LineStore& view)
 std::string SortKeyOf(SortColumn column, std::string_view line);
 
 // Sorts by key + " " + whole line, compared byte-wise as unsigned bytes (descending reverses
-// the comparison), then numbers the lines 001, 002, ... keeping at most 255 bytes after the
-// number's comma.
+// the comparison; Unchanged leaves the order as it is), then numbers the lines 001, 002, ...
+// keeping at most 255 bytes after the number's comma.
 LineStore SortRecords(const LineStore& view, SortColumn column, SortOrder order);
 
 }  // namespace devlist

@@ -20,6 +20,8 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr int kBackupNames = 999;
 // Line numbers named in one message; the rest are counted.
 constexpr size_t kLinesNamed = 5;
+// The width of every record number the programs write ("001").
+constexpr size_t kNumberDigits = 3;
 
 bool allDigits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -32,6 +34,19 @@ bool isAscii(std::string_view s) {
 bool allBlank(const LineStore& raw) {
     return std::all_of(raw.lines().begin(), raw.lines().end(),
                        [](const std::string& l) { return l.empty(); });
+}
+
+// "3, 7行目", or "1, 2, 3, 4, 5行目ほか4行" past kLinesNamed lines.
+std::string namedLines(const std::vector<int>& lines) {
+    std::string named;
+    for (size_t i = 0; i < lines.size() && i < kLinesNamed; ++i) {
+        if (i > 0) named += ", ";
+        named += std::to_string(lines[i]);
+    }
+    named += text::sj("行目");
+    if (lines.size() > kLinesNamed)
+        named += text::sj("ほか") + std::to_string(lines.size() - kLinesNamed) + text::sj("行");
+    return named;
 }
 
 std::string spreadsheetHint() {
@@ -99,8 +114,13 @@ ListBuild BuildListRecords(const LineStore& raw) {
             build.unnumbered.push_back(static_cast<int>(i) + 1);
             continue;
         }
+        if (mark != kNumberDigits && mark > 0)
+            build.shortNumbered.push_back(static_cast<int>(i) + 1);
         std::string_view body = line.substr(mark + 1);
-        if (body.size() > kRecordCut) ++build.lost;
+        if (body.size() > kRecordCut) {
+            ++build.lost;
+            build.cut.push_back(static_cast<int>(i) + 1);
+        }
         std::string rec = ZeroPad(static_cast<long long>(i) + 1, 3);
         rec += ',';
         rec.append(body.substr(0, kRecordCut));
@@ -136,16 +156,33 @@ std::string ListRefusalText(const std::string& path, ListRefusal why) {
 }
 
 std::string UnnumberedText(const std::string& path, const std::vector<int>& lines) {
-    std::string named;
-    for (size_t i = 0; i < lines.size() && i < kLinesNamed; ++i) {
-        if (i > 0) named += ", ";
-        named += std::to_string(lines[i]);
-    }
-    named += text::sj("行目");
-    if (lines.size() > kLinesNamed)
-        named += text::sj("ほか") + std::to_string(lines.size() - kLinesNamed) + text::sj("行");
-    return path + text::sj(" の ") + named +
+    return path + text::sj(" の ") + namedLines(lines) +
            text::sj("は番号の欄が数字ではない(見出し行など)ため、機器として扱いません。");
+}
+
+std::string ShortNumbersText(const std::string& path, const std::vector<int>& lines) {
+    return path + text::sj(" の ") + namedLines(lines) +
+           text::sj(
+               "は番号が3桁ではありません(001 が 1 など)。表計算ソフトで列を数値として開いて"
+               "保存したためと思われ、ユーザーIDやパスワードの先頭の0も失われている可能性が"
+               "あります(0123 が 123 など)。リストはこのまま読み込みます。列を文字列として扱う"
+               "方法は docs/files.md の「For spreadsheet users」(インストール版では "
+               "man 5 qlx-setting)にあります。");
+}
+
+std::string CutRecordsText(const std::string& path, const std::vector<int>& lines) {
+    return path + text::sj(" の ") + namedLines(lines) +
+           text::sj(
+               "はFから255バイトを超えるため、それより後(行末の最終送信やメッセージなど)を"
+               "読み込みません。名称や送信ファイルのパスを短くしてください。");
+}
+
+std::vector<std::string> LoadNotes(const std::string& path, const ListBuild& build) {
+    std::vector<std::string> notes;
+    if (!build.unnumbered.empty()) notes.push_back(UnnumberedText(path, build.unnumbered));
+    if (!build.shortNumbered.empty()) notes.push_back(ShortNumbersText(path, build.shortNumbered));
+    if (!build.cut.empty()) notes.push_back(CutRecordsText(path, build.cut));
+    return notes;
 }
 
 ListBackup KeepListBackup(const std::string& path, std::string_view bytes) {

@@ -43,6 +43,12 @@ struct ListBuild {
     LineStore records;            // empty when not accepted
     std::vector<int> fileLine;    // the 0-based file line of each record
     std::vector<int> unnumbered;  // 1-based file lines dropped for their number field
+    // 1-based file lines of records whose number is not three digits ("001" saved as "1"): the
+    // tell-tale of a spreadsheet that took the columns for numbers.
+    std::vector<int> shortNumbered;
+    // 1-based file lines of records longer than a load keeps (kRecordCut bytes from the F): what
+    // stood past that, most often the results at the end, is not loaded.
+    std::vector<int> cut;
 };
 
 // The records of a file's lines: of the first 999 lines, each line at 1-based position i that
@@ -55,6 +61,15 @@ ListBuild BuildListRecords(const LineStore& raw);
 std::string ListRefusalText(const std::string& path, ListRefusal why);
 // What the operator is told of lines dropped for their number field (ListBuild::unnumbered).
 std::string UnnumberedText(const std::string& path, const std::vector<int>& lines);
+// What the operator is told of a list that went through a spreadsheet as numbers
+// (ListBuild::shortNumbered): its logins may have lost their leading zeros too.
+std::string ShortNumbersText(const std::string& path, const std::vector<int>& lines);
+// What the operator is told of records cut at the load (ListBuild::cut).
+std::string CutRecordsText(const std::string& path, const std::vector<int>& lines);
+// Everything a loaded list's operator is told about it, one text per kind: the lines dropped
+// for their number field, the spreadsheet's numbers, the records cut. Both the window and the
+// runner say these once per load.
+std::vector<std::string> LoadNotes(const std::string& path, const ListBuild& build);
 
 // Keeps bytes in a copy beside the list: "<path>.bak", or when an older copy with other
 // content holds that name, the next free one of "<path>.bak2", "<path>.bak3", ... A copy that

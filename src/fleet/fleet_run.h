@@ -126,7 +126,9 @@ public:
 
     void start();
     // No further device starts; the devices being served finish their dialogue and their
-    // results are recorded ("停止").
+    // results are recorded, and a worker in its pause ends it at once (the runner's first
+    // interrupt). The window's "停止" lets a pause run out instead: it calls this when its served
+    // device is done, or from `serving` once the pause is over, so nothing new starts.
     void stop();
     // Closes every open connection now; the devices being served get no result.
     void abort();

@@ -104,8 +104,9 @@ std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files) {
         Say(Shown(whyNot));
         return std::nullopt;
     }
-    if (!list->unnumbered.empty())
-        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+    for (const std::string& note :
+         devlist::LoadNotes(files.listFile, devlist::BuildListRecords(list->raw)))
+        Say(Shown(note));
     return list;
 }
 

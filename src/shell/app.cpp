@@ -105,6 +105,8 @@ void App::listImport() {
     notify();
     auto path = m_dialogs.openFile(choice);
     if (!path || !m_listFiles.import(*path)) return;
+    // The working copy now holds another file's records at the committed list's indexes.
+    m_state.workingReordered = true;
     setListData("", ListSource::ViewStore);
     m_state.setEnabled(Control::Apply, true);
     notify();

@@ -82,7 +82,10 @@ void ListEditor::saveRecord() {
     if (n > 0 && n <= devlist::kMaxRecords) editSaveNo(static_cast<int>(n - 1));
     m_hooks.maskListView();
     m_hooks.btnMask(kIdleMask);
-    if (s.listEditShown) s.viewStore = s.listStore;
+    if (s.listEditShown) {
+        s.viewStore = s.listStore;
+        s.workingReordered = false;
+    }
     notify();
 }
 
@@ -100,6 +103,7 @@ void ListEditor::enterListEdit() {
     ++s.listEditVisit;
     s.setEnabled(Control::Apply, false);
     s.viewStore = s.listStore;
+    s.workingReordered = false;
     m_listFiles.importDropped();
     setListData("", ListSource::ViewStore);
     notify();
@@ -113,6 +117,7 @@ void ListEditor::applyListEdit() {
     s.listStore = s.viewStore;
     // The save may bring in records another writer added: the rows show them.
     m_listFiles.save();
+    s.workingReordered = false;
     setListData("", ListSource::ViewStore);
     s.setEnabled(Control::Apply, false);
     s.setEnabled(Control::AddRecord, true);
@@ -128,6 +133,7 @@ void ListEditor::leaveListEdit() {
     s.settingsShown = false;
     s.listEditShown = false;
     ++s.listEditVisit;
+    s.workingReordered = false;
     s.setEnabled(Control::Apply, false);
     m_listFiles.save();
     setListData("", ListSource::ListStore);
@@ -159,6 +165,7 @@ void ListEditor::moveUp() {
         !devlist::MoveUp(s.viewStore, recordIndexOfRow(sel))) {
         return;
     }
+    s.workingReordered = true;
     setListData("", ListSource::ViewStore);
     m_hooks.selectRow(sel - 1);
     s.setEnabled(Control::Apply, true);
@@ -175,6 +182,7 @@ void ListEditor::moveDown() {
         return;
     }
     if (!devlist::MoveDown(s.viewStore, recordIndexOfRow(sel))) return;
+    s.workingReordered = true;
     setListData("", ListSource::ViewStore);
     m_hooks.selectRow(sel + 1);
     s.setEnabled(Control::Apply, true);
@@ -182,7 +190,9 @@ void ListEditor::moveDown() {
 }
 
 void ListEditor::deleteRecord() {
+    const size_t before = m_state.viewStore.size();
     m_recordDelete.run();
+    if (m_state.viewStore.size() != before) m_state.workingReordered = true;
 }
 
 void ListEditor::renumber() {
@@ -205,11 +215,13 @@ void ListEditor::sortList() {
     auto column = (s.settings.sortKey >= 0 && s.settings.sortKey < devlist::kSortColumns)
                       ? static_cast<devlist::SortColumn>(s.settings.sortKey)
                       : devlist::SortColumn::No;
-    auto order =
-        s.settings.sortOrder == 1 ? devlist::SortOrder::Descending : devlist::SortOrder::Ascending;
+    auto order = s.settings.sortOrder == 0   ? devlist::SortOrder::Ascending
+                 : s.settings.sortOrder == 1 ? devlist::SortOrder::Descending
+                                             : devlist::SortOrder::Unchanged;
     s.viewStore = devlist::SortRecords(s.viewStore, column, order);
     setListData("", ListSource::ViewStore);
     if (confirm(text::sj("No.が再振り分けされます。よろしいですか？"))) {
+        s.workingReordered = true;
         s.setEnabled(Control::Apply, true);
     } else {
         s.viewStore = s.workStore;
@@ -230,13 +242,12 @@ void ListEditor::checkStatusSave(int row) {
         devlist::CheckStatusSave(s.groupStore, row, index, checked, s.listStore);
         return;
     }
-    // The rows show the working copy. Its lines are the committed list's lines only while no
-    // edit is pending; after a move, sort or delete the same index holds another device, so
-    // the mark then stays in the working copy, which "適用" commits.
-    devlist::CheckStatusSave(s.groupStore, row, index, checked, s.viewStore);
-    if (!s.isEnabled(Control::Apply)) {
-        devlist::CheckStatusSave(s.groupStore, row, index, checked, s.listStore);
-    }
+    // The rows show the working copy, whose groups may have been assigned since the view was
+    // drawn: only the mark changes there, and "適用" commits it with those groups. The committed
+    // list takes the mark too, so that "戻る" keeps it, while the same index still names the same
+    // device there; after a move, sort, delete or import it may name another.
+    devlist::StoreCheckMark(s.viewStore, index, checked);
+    if (!s.workingReordered) devlist::StoreCheckMark(s.listStore, index, checked);
 }
 
 void ListEditor::rowClicked(int row, bool checked) {
@@ -298,6 +309,7 @@ void ListEditor::deleteChecked() {
     }
     s.workStore = devlist::WithoutChecked(s.listView, s.viewStore);
     s.viewStore = s.workStore;
+    s.workingReordered = true;
     setListData("", ListSource::ViewStore);
     s.setEnabled(Control::Apply, true);
     notify();

@@ -47,7 +47,7 @@ void ListFiles::log(const std::string& line) {
 void ListFiles::explain(const std::string& path, const devlist::ListBuild& build) {
     if (build.refusal != devlist::ListRefusal::None && build.refusal != devlist::ListRefusal::Empty)
         log(devlist::ListRefusalText(path, build.refusal));
-    if (!build.unnumbered.empty()) log(devlist::UnnumberedText(path, build.unnumbered));
+    for (const std::string& note : devlist::LoadNotes(path, build)) log(note);
 }
 
 void ListFiles::load() {

@@ -96,6 +96,10 @@ struct WindowState {
     // Changes on every entry into list editing and every exit from it, so that an operation
     // that waited can tell whether the working copy it started on is still the one shown.
     uint64_t listEditVisit = 0;
+    // Whether a record of the working copy may stand at another index than in the committed
+    // list since list editing began or was applied (a move, sort, delete or import). Until then
+    // an index names the same device in both, and a check mark can be stored in both.
+    bool workingReordered = false;
     bool settingsShown = false;
     bool editShown = false;
 

@@ -195,6 +195,9 @@ void MainWindow::buildMainAreas() {
     log->setAccessibleName(QStringLiteral("CommLogView"));
     log->setReadOnly(true);
     log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Wrapped at any character, as the shell counts the displayed lines it keeps
+    // (shell::DisplayedLines, kCommLogColumns cells wide).
+    log->setWordWrapMode(QTextOption::WrapAnywhere);
     log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     log->setUndoRedoEnabled(false);
