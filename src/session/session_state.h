@@ -49,6 +49,8 @@ constexpr int kResultOk = 0;
 constexpr int kResultLoginError = 4;
 constexpr int kResultTimeOut = 5;
 constexpr int kResultExists = 6;
+// A file of the session could not be written: never a success, whatever the device answered.
+constexpr int kResultSaveFailed = 8;
 constexpr int kResultFailure = 421;
 
 }  // namespace session
