@@ -35,7 +35,8 @@ int lockFolder(const fs::path& name) {
 
 }  // namespace
 
-std::unique_ptr<ScratchFolder> ScratchFolder::make(const fs::path& base, const std::string& prefix) {
+std::unique_ptr<ScratchFolder> ScratchFolder::make(const fs::path& base,
+                                                   const std::string& prefix) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         std::string pattern = (base / (prefix + std::string(kUniqueChars, 'X'))).string();
         if (!::mkdtemp(pattern.data())) return nullptr;

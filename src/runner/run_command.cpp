@@ -146,8 +146,8 @@ int RunCommand::run() {
     const int served = run.okCount() + run.ngCount();
     const int recordedOk = run.recordedOkCount();
     Say(Shown(text::sj("一斉接続 ") + std::to_string(served) + text::sj("台 実行しました(成功:") +
-              std::to_string(recordedOk) + text::sj(" 失敗:") + std::to_string(served - recordedOk) +
-              ")"));
+              std::to_string(recordedOk) + text::sj(" 失敗:") +
+              std::to_string(served - recordedOk) + ")"));
     if (const size_t unrecorded = run.unrecordedCount(); unrecorded > 0)
         Complain(std::to_string(unrecorded) + " result(s) did not reach the list");
     if (const auto& failure = run.saveFailure()) {

@@ -479,10 +479,11 @@ TEST_F(FleetRunTest, EachRowNamesTheFilesOfItsOwnSession) {
 TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
     for (session::Pace pace : {session::Pace::Prescribed, session::Pace::Prompt}) {
         SCOPED_TRACE(pace == session::Pace::Prompt ? "prompt" : "prescribed");
-        testsupport::writeBytes(m_list, devlist::LineStore(std::vector<std::string>{
-                                             m_devices[0].record, m_devices[1].record,
-                                             m_devices[2].record})
-                                             .toBytes());
+        testsupport::writeBytes(
+            m_list,
+            devlist::LineStore(std::vector<std::string>{m_devices[0].record, m_devices[1].record,
+                                                        m_devices[2].record})
+                .toBytes());
         const fs::path work = m_dir / "work";
         fs::remove_all(work);
         fs::create_directories(work);
@@ -493,8 +494,7 @@ TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
         options.settings.pace = pace;
         options.workFolder = work;
         std::vector<fleet::FleetDevice> devices(m_devices.begin(), m_devices.begin() + 3);
-        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices,
-                            {});
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices, {});
         run.start();
         for (size_t device = 0; device < 2; ++device) {
             for (int ms = 0; ms < 20000 && m_network.connections().size() <= before + device; ++ms)
@@ -533,10 +533,11 @@ TEST_F(FleetRunTest, EachRowSaysWhetherItsResultReachedTheList) {
     const std::string original = testsupport::readBytes(m_list);
     const std::string utf8 = "\xEF\xBB\xBF" + original;  // as a spreadsheet saves it
     std::string withoutSecond = original;
-    withoutSecond.erase(withoutSecond.find("002,"), withoutSecond.find("003,") - withoutSecond.find("002,"));
+    withoutSecond.erase(withoutSecond.find("002,"),
+                        withoutSecond.find("003,") - withoutSecond.find("002,"));
     struct Case {
         const char* what;
-        std::string list;  // what the list holds from 1 s into the run on; empty: untouched
+        std::string list;      // what the list holds from 1 s into the run on; empty: untouched
         std::string recorded;  // per device, y or n
         int recordedOk;
     } cases[] = {

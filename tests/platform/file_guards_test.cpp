@@ -102,15 +102,15 @@ TEST_F(FileGuards, ALockFileIsOnlyEverAPlainFile) {
     struct Case {
         const char* name;
         bool opens;
-    } cases[] = {{"plain", true},  {"missing", true}, {"fifo", false},
-                 {"link", false},  {"folder", false}};
+    } cases[] = {
+        {"plain", true}, {"missing", true}, {"fifo", false}, {"link", false}, {"folder", false}};
     for (const auto& c : cases) {
         const int fd = platform::openLockFile(m_dir / c.name);
         EXPECT_EQ(fd >= 0, c.opens) << c.name;
         if (fd >= 0) ::close(fd);
     }
-    EXPECT_EQ(fs::status(m_dir / "missing").permissions() & fs::perms::all, fs::perms::owner_read |
-                                                                             fs::perms::owner_write);
+    EXPECT_EQ(fs::status(m_dir / "missing").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(read(m_dir / "plain"), "x");
 }
 
