@@ -262,12 +262,12 @@ TEST_F(RunnerE2e, DiffShowsWhatTheLastSendChanged) {
     diff = runner({"diff", "1"});
     EXPECT_EQ(diff.code, 0) << diff.errors;
     EXPECT_EQ(diff.output, "no change\n");
-    EXPECT_TRUE(readBytes(m_dir / "again.csv").ends_with(",0\r\n"));
+    EXPECT_TRUE(readBytes(m_dir / "again.csv").ends_with(",0,yes\r\n"));
 
     // A check writes only the dump after: nothing to compare, and an empty column.
     Result check = runner({"check", "--no", "2", "--report", "check.csv"});
     ASSERT_EQ(check.code, 0) << check.errors;
-    EXPECT_TRUE(readBytes(m_dir / "check.csv").ends_with("QLX00EE8000005AR1.txt,\r\n"));
+    EXPECT_TRUE(readBytes(m_dir / "check.csv").ends_with("QLX00EE8000005AR1.txt,,yes\r\n"));
     diff = runner({"diff", "2"});
     EXPECT_EQ(diff.code, 3);
     EXPECT_NE(diff.errors.find("QLX00EE8000005Aq1.txt"), std::string::npos) << diff.errors;
