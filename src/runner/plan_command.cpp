@@ -35,9 +35,16 @@ struct DevicePlan {
     bool answered = false;
 };
 
+// Also for a work folder that does not exist yet: the plan must not make it.
 bool sameFolder(const fs::path& a, const fs::path& b) {
     std::error_code ec;
-    return fs::equivalent(a, b, ec) && !ec;
+    if (fs::equivalent(a, b, ec) && !ec) return true;
+    auto resolved = [](const fs::path& p) {
+        std::error_code ignored;
+        fs::path out = fs::weakly_canonical(fs::absolute(p, ignored), ignored).lexically_normal();
+        return out.has_filename() ? out : out.parent_path();
+    };
+    return resolved(a) == resolved(b);
 }
 
 // The folder a plan that keeps its report writes the dialogue's files and the transcripts into:

@@ -229,6 +229,12 @@ TEST_F(PlanE2e, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
     EXPECT_TRUE(fs::exists(m_dir / "data.json.d" / "No001-127.0.61.150.txt"));
     EXPECT_TRUE(names(tmp).empty());
 
+    // A work folder that does not exist yet is not made either.
+    Result fresh = runner({"plan", "--all", "--report", "new.json"}, "new/", tmp);
+    EXPECT_EQ(fresh.code, 0) << fresh.errors;
+    EXPECT_FALSE(fs::exists(m_dir / "new"));
+    EXPECT_TRUE(fs::exists(m_dir / "new.json.d" / "QLX00EE80000096q2.txt"));
+
     Result scratch = runner({"plan", "--all"}, "data", tmp);
     EXPECT_EQ(scratch.code, 0) << scratch.errors;
     EXPECT_NE(scratch.output.find("would change .ipAdEntNetMask"), std::string::npos)
