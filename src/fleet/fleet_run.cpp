@@ -249,6 +249,7 @@ void FleetRun::startNext(Worker& w) {
 void FleetRun::notServed(Worker& w, const FleetDevice& d, const std::string& reason) {
     ++m_ng;
     m_rows.push_back(NotServedRow(d.number, d.record, m_clock.now(), reason));
+    if (m_writes) m_rows.back().recorded = false;  // its line is left as it was
     if (m_hooks.deviceDone) {
         const std::shared_ptr<bool> alive = m_alive;
         std::string none;
@@ -295,11 +296,21 @@ void FleetRun::sequencer(Worker& w) {
         ++m_ng;
     }
 
+    // The files of a run go into one folder: after one could not be saved, the next would not
+    // be either, and every further device would be served only to lose its dump.
+    if (o.result == session::kResultSaveFailed && !m_saveFailure && ss.saveFailure()) {
+        m_saveFailure = ss.saveFailure();
+        stop();
+    }
+
     // A plan records nothing: its result is neither gone nor failed.
+    const size_t rowIndex = m_rows.size();
     if (m_writes) {
-        m_writes->record(d.identity, o, [this, &d](const ListWriter::Result& write) {
+        m_writes->record(d.identity, o, [this, &d, rowIndex](const ListWriter::Result& write) {
             if (write.status == ListWriter::Status::Gone) ++m_gone;
             if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
+            if (rowIndex < m_rows.size())
+                m_rows[rowIndex].recorded = write.status == ListWriter::Status::Written;
             if (m_hooks.recorded) m_hooks.recorded(d, write);
             checkFinished();
         });
@@ -316,6 +327,7 @@ void FleetRun::sequencer(Worker& w) {
     row.message = message;
     row.files = ss.savedFiles();
     row.changed = SessionChanges(ss, m_options.workFolder, served.saveName, w.startFileTime);
+    if (m_writes) row.recorded = false;  // until its write says it is in the list
     m_rows.push_back(std::move(row));
 
     // The session stays open through the pause, but its texts go now: with many workers, the
@@ -345,6 +357,18 @@ void FleetRun::sequencer(Worker& w) {
 const RunSettings& FleetRun::settingsNow() {
     if (m_hooks.settings) m_hooks.settings(m_options.settings);
     return m_options.settings;
+}
+
+size_t FleetRun::unrecordedCount() const {
+    return static_cast<size_t>(std::count_if(m_rows.begin(), m_rows.end(), [](const ReportRow& r) {
+        return r.recorded && !*r.recorded;
+    }));
+}
+
+int FleetRun::recordedOkCount() const {
+    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const ReportRow& r) {
+        return r.recorded.value_or(false) && IsSuccessMessage(r.message);
+    }));
 }
 
 void FleetRun::checkFinished() {

@@ -139,6 +139,13 @@ public:
     int ngCount() const { return m_ng; }
     int goneCount() const { return m_gone; }
     int writeFailures() const { return m_writeFailures; }
+    // Rows whose result did not reach the list, whatever the reason (the record gone, the list
+    // no longer a list, a device not served); 0 for a run that records nothing.
+    size_t unrecordedCount() const;
+    // Successes whose result is in the list.
+    int recordedOkCount() const;
+    // The first file a session could not save; the run started no device after it.
+    const std::optional<session::SaveFailure>& saveFailure() const { return m_saveFailure; }
     // Results handed to the list write whose completion has not come back yet.
     size_t writesPending() const { return m_writes ? m_writes->pending() : 0; }
     int writeBatches() const { return m_writes ? m_writes->batches() : 0; }
@@ -189,6 +196,7 @@ private:
     int m_ng = 0;
     int m_gone = 0;
     int m_writeFailures = 0;
+    std::optional<session::SaveFailure> m_saveFailure;
     std::vector<ReportRow> m_rows;
     // Hooks may open modal boxes, during which the front end may drop the run: each call of a
     // hook checks it after.

@@ -1,8 +1,6 @@
 #include "fleet/list_writer.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -52,18 +50,10 @@ std::string SecondNameText(const std::string& listPath) {
 }
 
 ListLock::ListLock(const std::string& listPath) : m_path(LockPathOf(listPath)) {
-    const std::filesystem::path& p = m_path;
     // A link or anything but a plain file at the lock's name is never opened through: that
     // would let whoever planted it choose the file this program creates or truncates.
-    m_fd =
-        ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
+    m_fd = platform::openLockFile(m_path);
     if (m_fd < 0) return;
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(m_fd);
-        m_fd = -1;
-        return;
-    }
     while (::flock(m_fd, LOCK_EX) != 0) {
         if (errno != EINTR) {
             ::close(m_fd);

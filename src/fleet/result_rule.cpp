@@ -25,6 +25,8 @@ std::optional<std::string> ResultMessage(const Outcome& o) {
             return std::string("#108 NG already exists.");
         case session::kResultTextCut:
             return std::string("#507 NG Text Cut");
+        case session::kResultSaveFailed:
+            return std::string("#508 NG File Save Error");
         case session::kResultFailure: {
             // The reply's line break became blanks; the list, the report and the progress line
             // show the text without them.

@@ -88,7 +88,8 @@ std::string MessageText(const std::string& message) {
 }
 
 std::string ReportCsv(const std::vector<ReportRow>& rows) {
-    std::string out = "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed\r\n";
+    std::string out =
+        "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed,Recorded\r\n";
     for (const ReportRow& r : rows) {
         for (const std::string& f :
              {devlist::ZeroPad(r.number, 3), r.name, r.address, std::to_string(r.port),
@@ -100,6 +101,8 @@ std::string ReportCsv(const std::vector<ReportRow>& rows) {
         out += csvField(joined(r.files));
         out += ',';
         out += csvField(ChangedColumn(r.changed));
+        out += ',';
+        out += RecordedColumn(r.recorded);
         out += "\r\n";
     }
     return out;
@@ -131,6 +134,8 @@ std::string ReportJson(const RunSummary& run, const std::vector<ReportRow>& rows
         } else {
             out += "null";
         }
+        out += ", \"recorded\": ";
+        out += r.recorded ? (*r.recorded ? "true" : "false") : "null";
         out += "}";
     }
     return out + (rows.empty() ? "]\n}\n" : "\n  ]\n}\n");
@@ -146,6 +151,10 @@ std::string ChangedColumn(const std::optional<std::vector<std::string>>& changed
     }
     return std::to_string(changed->size()) + ": " + names;
 }
+std::string RecordedColumn(std::optional<bool> recorded) {
+    return recorded ? (*recorded ? "yes" : "no") : "";
+}
+
 bool IsJsonReport(const std::filesystem::path& report) {
     std::string ext = report.extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -26,6 +26,9 @@ struct ReportRow {
     // A send that wrote both its dumps: the variables it changed (fleet::ChangedNames), code
     // page 932. nullopt otherwise (a check, or a send that ended before its second dump).
     std::optional<std::vector<std::string>> changed;
+    // Whether the result is in the list; nullopt for a run that records nothing in it (a plan,
+    // or the window, which records each result itself).
+    std::optional<bool> recorded;
 };
 
 // The run as a whole, for the head of the JSON report.
@@ -37,7 +40,7 @@ struct RunSummary {
     size_t selected = 0;  // records the selection named; those not served were interrupted
     size_t ok = 0;
     size_t failed = 0;
-    size_t unrecorded = 0;  // results not written because the record had changed meanwhile
+    size_t unrecorded = 0;  // results that did not reach the list, whatever the reason
     std::string version;    // the program's
 };
 
@@ -56,6 +59,10 @@ std::string ReportJson(const RunSummary& run, const std::vector<ReportRow>& rows
 // colon and the names separated by ";" ("2: .sysName;.ntpServer"); a name that holds a ";" or
 // a '"' is quoted, its quotes doubled, so that the names can be told apart again.
 std::string ChangedColumn(const std::optional<std::vector<std::string>>& changed);
+
+// The report's "Recorded" column: "yes" when the result is in the list, "no" when it did not
+// reach it, empty for a run that records nothing (JSON: true, false, null).
+std::string RecordedColumn(std::optional<bool> recorded);
 
 // JSON when the path ends ".json" (any letter case), CSV otherwise.
 bool IsJsonReport(const std::filesystem::path& report);

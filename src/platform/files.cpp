@@ -22,8 +22,19 @@ namespace {
 
 // Whether the user may write the file or folder. Permission bits are checked as well as
 // access(), so a name marked read-only for everyone stays so even for a privileged process.
+// False sets errno.
 bool userMayWrite(const fs::path& p, const struct stat& st) {
-    return (st.st_mode & 0222) != 0 && ::access(p.c_str(), W_OK) == 0;
+    if ((st.st_mode & 0222) == 0) {
+        errno = EACCES;
+        return false;
+    }
+    return ::access(p.c_str(), W_OK) == 0;
+}
+
+// A failed save tells why through errno, which the clean-up after the failure must not change.
+bool failWith(int error) {
+    errno = error;
+    return false;
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -49,11 +60,12 @@ bool writeInPlace(const fs::path& target, std::string_view bytes, Links links) {
     int flags = O_WRONLY | O_CLOEXEC | (links == Links::Replace ? O_NOFOLLOW : 0);
     int fd = ::open(target.c_str(), flags);
     if (fd < 0) return false;
-    bool ok = bytes.empty() || ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size())) == 0;
-    ok = ok && writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
-         ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    return ok;
+    int error = bytes.empty() ? 0 : ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
+    if (error == 0 && !(writeAll(fd, bytes) &&
+                        ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0))
+        error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error == 0 || failWith(error);
 }
 
 constexpr std::string_view kTemporaryMark = ".qlxsave-";
@@ -203,6 +215,22 @@ std::optional<std::string> readFile(std::string_view path) {
     return readFileNative(text::toPath(path));
 }
 
+int openLockFile(const fs::path& path) {
+    // Checked before the open as well as after it: opening a FIFO or a device may itself block
+    // or act on the device.
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) return -1;
+    const int fd = ::open(path.c_str(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0600);
+    if (fd < 0) return -1;
+    struct stat held {};
+    if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 void sweepStaleTemporaries(const fs::path& folder) {
     removeStaleTemporaries(folder, {});
 }
@@ -218,14 +246,28 @@ bool syncFolder(const fs::path& folder) {
 
 namespace {
 
-// The batch's spare for a save into folder; -1 when it has none there. It still holds the bytes
-// of the file it replaced: the save writes over them and cuts it to its own length, since
-// emptying a file first makes some file systems write it out at once when it is closed.
+// Whether the name still stands for the open file: a name in a folder others may write can be
+// swapped for a link or another file at any moment, and the rename that ends a save moves
+// whatever the name holds by then.
+bool stillNames(int fd, const fs::path& name) {
+    struct stat held {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 &&
+           S_ISREG(named.st_mode) && sameFile(held, named);
+}
+
+// The batch's spare for a save into folder; -1 when it has none there, or when its name no
+// longer stands for it (the spare is then let go, and whatever holds the name stays). It still
+// holds the bytes of the file it replaced: the save writes over them and cuts it to its own
+// length, since emptying a file first makes some file systems write it out at once when it is
+// closed.
 int takeSpare(SaveBatch::Spare& spare, const fs::path& folder, fs::path& name) {
     if (spare.fd < 0 || spare.name.parent_path() != folder) return -1;
     const int fd = std::exchange(spare.fd, -1);
     name = std::move(spare.name);
-    return fd;
+    if (stillNames(fd, name)) return fd;
+    ::close(fd);
+    return -1;
 }
 
 // After an exchange the spare's name holds the replaced file. It becomes the next spare only
@@ -253,10 +295,18 @@ void dropSpare(SaveBatch::Spare& spare) {
     spare.fd = -1;
 }
 
-// spare: null for a save on its own, which scans for leftovers and fsyncs.
-bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Access newFile,
-                SaveBatch::Spare* spare) {
-    if (path.empty()) return false;
+// The outcome of one try of a save: done (or failed for good), or its temporary file's name was
+// taken from it before the rename and the save is tried once more with a new one.
+enum class Try { Done, NameTaken };
+
+// spare: null for a save on its own, which scans for leftovers and fsyncs. False sets errno.
+Try trySave(const fs::path& path, std::string_view bytes, Links links, Access newFile,
+            SaveBatch::Spare* spare, bool& ok) {
+    ok = false;
+    if (path.empty()) {
+        errno = ENOENT;
+        return Try::Done;
+    }
     fs::path target = path;
     struct stat atName {};
     bool link = ::lstat(target.c_str(), &atName) == 0 && S_ISLNK(atName.st_mode);
@@ -266,40 +316,75 @@ bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Acces
         fs::path resolved = fs::canonical(target, ec);
         if (!ec) target = resolved;
     } else if (!link && fs::is_directory(target, ec)) {
-        return false;
+        errno = EISDIR;
+        return Try::Done;
     }
     struct stat old {};
     bool replacingLink = link && links == Links::Replace;
     bool exists = !replacingLink && ::stat(target.c_str(), &old) == 0;
-    if (exists && (!S_ISREG(old.st_mode) || !userMayWrite(target, old))) return false;
+    if (exists && !S_ISREG(old.st_mode)) {
+        errno = EINVAL;
+        return Try::Done;
+    }
+    if (exists && !userMayWrite(target, old)) return Try::Done;
 
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     struct stat dir {};
     bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
+    const int folderError = folderWritable ? 0 : errno;
     if (folderWritable && !spare) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
     int fd = folderWritable && exists && spare ? takeSpare(*spare, folder, tmp) : -1;
     if (fd < 0 && folderWritable) fd = createTemporary(target, tmp, mode);
-    if (fd < 0) return exists && writeInPlace(target, bytes, links);
+    if (fd < 0) {
+        if (!folderWritable) errno = folderError;
+        if (exists) ok = writeInPlace(target, bytes, links);
+        return Try::Done;
+    }
     if (exists && !takeOver(fd, old)) {
         ::unlink(tmp.c_str());
         ::close(fd);
-        return writeInPlace(target, bytes, links);
+        ok = writeInPlace(target, bytes, links);
+        return Try::Done;
     }
     // The lock on the temporary file is held until it has its final name.
-    bool ok = writeAll(fd, bytes) &&
-              (spare ? ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 : ::fsync(fd) == 0);
+    ok = writeAll(fd, bytes) &&
+         (spare ? ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 : ::fsync(fd) == 0);
+    int error = ok ? 0 : errno;
+    // A temporary name that stands for another file by now is left to whoever took it: renamed,
+    // it would put their link or file at the target and lose these bytes.
+    if (ok && !stillNames(fd, tmp)) {
+        ::close(fd);
+        ok = false;
+        return Try::NameTaken;
+    }
     // An exchange leaves the replaced file at the temporary's name instead of deleting it.
     const bool exchanged =
         ok && exists && spare &&
         ::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0;
-    if (ok && !exchanged && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
+    if (ok && !exchanged && ::rename(tmp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) ::unlink(tmp.c_str());
-    if (::close(fd) != 0) ok = false;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     if (exchanged) keepSpare(*spare, tmp);
-    return ok;
+    if (!ok) errno = error;
+    return Try::Done;
+}
+
+bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Access newFile,
+                SaveBatch::Spare* spare) {
+    bool ok = false;
+    if (trySave(path, bytes, links, newFile, spare, ok) == Try::Done) return ok;
+    // Once more with a temporary file of its own; a name taken again fails the save.
+    if (trySave(path, bytes, links, newFile, spare, ok) == Try::Done) return ok;
+    return failWith(EEXIST);
 }
 
 }  // namespace

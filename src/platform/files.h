@@ -56,6 +56,7 @@ bool createDirectoriesNative(const std::filesystem::path& path, Access access = 
 std::optional<std::string> readFileNative(const std::filesystem::path& path);
 // Replaces the file with bytes through a temporary file beside it, first removing what killed
 // saves of the same file left there, and makes the bytes durable (fsync) before the rename.
+// False sets errno to why (here and in SaveBatch::write).
 bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view bytes,
                            Links links = Links::Replace, Access newFile = Access::Shared);
 
@@ -90,6 +91,11 @@ public:
 private:
     Spare m_spare;
 };
+
+// Opens (making it, 0600, when missing) a file that only serves to be locked, read and written
+// by this user's programs: -1 when anything but a plain file stands at its name (a link, a
+// FIFO, a device, a folder), which is never opened through, or when it cannot be opened.
+int openLockFile(const std::filesystem::path& path);
 
 // Removes from folder every temporary file that a killed save left, whatever file it was for.
 void sweepStaleTemporaries(const std::filesystem::path& folder);

@@ -1,10 +1,9 @@
 #include "runner/plan_command.h"
 
-#include <stdlib.h>
-
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <system_error>
 
 #include "devlist/edit_panel.h"
@@ -19,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
+#include "platform/scratch_folder.h"
 #include "runner/run_files.h"
 #include "runner/signal_watch.h"
 #include "text/cp932.h"
@@ -35,14 +35,27 @@ struct DevicePlan {
     bool answered = false;
 };
 
-// A folder of its own under the temporary folder, for a plan that keeps no report.
-std::optional<fs::path> scratchFolder() {
+// Also for a work folder that does not exist yet: the plan must not make it.
+bool sameFolder(const fs::path& a, const fs::path& b) {
     std::error_code ec;
-    fs::path base = fs::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string pattern = (base / "qlx-plan-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) return std::nullopt;
-    return fs::path(pattern);
+    if (fs::equivalent(a, b, ec) && !ec) return true;
+    auto resolved = [](const fs::path& p) {
+        std::error_code ignored;
+        fs::path out = fs::weakly_canonical(fs::absolute(p, ignored), ignored).lexically_normal();
+        return out.has_filename() ? out : out.parent_path();
+    };
+    return resolved(a) == resolved(b);
+}
+
+// The folder a plan that keeps its report writes the dialogue's files and the transcripts into:
+// the report's own, unless that is the work folder (a report "data.json" beside the work folder
+// "data"), whose device files a plan never touches; then the report's name with ".d".
+fs::path keptFolder(const fs::path& report, const fs::path& workFolder) {
+    const fs::path folder = fleet::TranscriptFolder(report);
+    if (!sameFolder(folder, workFolder)) return folder;
+    fs::path own = report;
+    own += ".d";
+    return own;
 }
 
 // The check's dump, as the dialogue wrote it into the plan's folder; nullopt and why when it
@@ -69,27 +82,21 @@ int PlanCommand::run() {
 
     // The dialogue's files go where the transcripts go, never into the work folder.
     fs::path folder;
+    std::unique_ptr<platform::ScratchFolder> scratch;  // removed at the end
     const bool keep = !o.reportFile.empty();
     if (keep) {
-        folder = fleet::TranscriptFolder(o.reportFile);
-        if (!platform::createDirectoriesNative(folder)) {
+        folder = keptFolder(o.reportFile, files.workFolder);
+        if (!platform::createDirectoriesNative(folder) || sameFolder(folder, files.workFolder)) {
             Complain("cannot create the folder " + folder.string());
             return kExitFiles;
         }
-    } else if (auto scratch = scratchFolder()) {
-        folder = *scratch;
+    } else if ((scratch = platform::ScratchFolder::make(platform::temporaryFolder(),
+                                                        kPlanScratchPrefix))) {
+        folder = scratch->path();
     } else {
         Complain("cannot create a temporary folder");
         return kExitFiles;
     }
-    struct RemoveScratch {
-        const fs::path& folder;
-        bool keep;
-        ~RemoveScratch() {
-            std::error_code ec;
-            if (!keep) fs::remove_all(folder, ec);
-        }
-    } removeScratch{folder, keep};
 
     platform::qt::QtEventLoop loop;
     platform::qt::QtNetwork network;
@@ -188,11 +195,16 @@ int PlanCommand::run() {
     Say("plan: " + std::to_string(done) + " device(s), " + std::to_string(done - failed) +
         " answered, " + std::to_string(failed) + " failed, " + std::to_string(changing) +
         " would change");
+    if (const auto& failure = run.saveFailure()) {
+        Complain("cannot save " + failure->file.string() + ": " +
+                 std::generic_category().message(failure->error) +
+                 "; no further device was started");
+    }
     if (interrupts > 0) {
         Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
         return kExitInterrupted;
     }
-    if (reportFailed || outputFailed) return kExitFiles;
+    if (reportFailed || outputFailed || run.saveFailure()) return kExitFiles;
     return failed > 0 ? kExitSomeFailed : kExitOk;
 }
 

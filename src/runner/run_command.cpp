@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <system_error>
 
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
@@ -130,7 +131,7 @@ int RunCommand::run() {
                                         total,
                                         static_cast<size_t>(run.okCount()),
                                         static_cast<size_t>(run.ngCount()),
-                                        static_cast<size_t>(run.goneCount()),
+                                        run.unrecordedCount(),
                                         QLX_VERSION};
         std::string bytes = fleet::IsJsonReport(o.reportFile)
                                 ? fleet::ReportJson(summary, run.rows())
@@ -140,14 +141,25 @@ int RunCommand::run() {
     }
     if (transcriptFailed) Complain("some transcripts could not be written");
 
-    Say(Shown(text::sj("一斉接続 ") + std::to_string(run.okCount() + run.ngCount()) +
-              text::sj("台 実行しました(成功:") + std::to_string(run.okCount()) +
-              text::sj(" 失敗:") + std::to_string(run.ngCount()) + ")"));
+    // A success counts where the list has it: one whose result never reached the list is a
+    // failure of the run, whatever the device answered.
+    const int served = run.okCount() + run.ngCount();
+    const int recordedOk = run.recordedOkCount();
+    Say(Shown(text::sj("一斉接続 ") + std::to_string(served) + text::sj("台 実行しました(成功:") +
+              std::to_string(recordedOk) + text::sj(" 失敗:") +
+              std::to_string(served - recordedOk) + ")"));
+    if (const size_t unrecorded = run.unrecordedCount(); unrecorded > 0)
+        Complain(std::to_string(unrecorded) + " result(s) did not reach the list");
+    if (const auto& failure = run.saveFailure()) {
+        Complain("cannot save " + failure->file.string() + ": " +
+                 std::generic_category().message(failure->error) +
+                 "; no further device was started");
+    }
     if (interrupts > 0) {
         Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
         return kExitInterrupted;
     }
-    if (run.writeFailures() > 0 || reportFailed) return kExitFiles;
+    if (run.writeFailures() > 0 || reportFailed || run.saveFailure()) return kExitFiles;
     if (run.ngCount() > 0 || run.goneCount() > 0) return kExitSomeFailed;
     return kExitOk;
 }

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "fleet/record_identity.h"
 #include "fleet/selection.h"
 #include "platform/files.h"
+#include "platform/scratch_folder.h"
 #include "text/cp932.h"
 
 namespace runner {
@@ -80,7 +80,12 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     // folder takes no new file).
     const fs::path list = text::toPath(files.listFile);
     const fs::path lock = fleet::LockPathOf(files.listFile);
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+    // A FIFO or a device there would take the run's writes nowhere: every result would be lost
+    // after its device was served.
+    struct stat named {};
+    if (::lstat(lock.c_str(), &named) == 0 && !S_ISREG(named.st_mode))
+        return "the lock file " + lock.string() + " is not a plain file";
+    const int fd = platform::openLockFile(lock);
     if (fd < 0) return "cannot make the lock file " + lock.string();
     ::close(fd);
     if (::access(list.c_str(), W_OK) != 0) return "cannot write the device list " + list.string();
@@ -125,6 +130,7 @@ std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& o, const fleet::
 }
 
 int PrepareRun(const CliOptions& o, RunFiles& files, std::vector<fleet::FleetDevice>& devices) {
+    platform::sweepScratchFolders(platform::temporaryFolder(), kPlanScratchPrefix);
     files = LocateRunFiles(o);
     if (!files.error.empty()) {
         Complain(files.error);

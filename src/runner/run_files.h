@@ -16,6 +16,10 @@
 
 namespace runner {
 
+// The scratch folders of plans that keep no report, in the temporary folder ("qlx-plan-XXXXXX");
+// every run and plan removes those that killed plans left.
+constexpr const char* kPlanScratchPrefix = "qlx-plan-";
+
 struct RunFiles {
     std::filesystem::path settingsFile;
     fleet::RunSettings settings;

@@ -7,6 +7,8 @@
 // before any member is touched.
 #include "session/device_session.h"
 
+#include <cerrno>
+
 #include "devlist/fields.h"
 #include "platform/files.h"
 #include "session/file_names.h"
@@ -382,14 +384,26 @@ bool DeviceSession::saveText(const std::string& name, const BoundedText& text) {
     return save(name, text.bytes());
 }
 
-// False when the file could not be written; the error box is modal and lets other handlers
-// run, so the caller checks its alive token afterwards.
+// False when the file could not be written: the session ends at once with a result that says
+// so, for a device whose files are lost must neither look served nor wait for its time-out, and
+// nothing more goes to it. The error box is modal and lets other handlers run, so the caller
+// checks its alive token afterwards.
 bool DeviceSession::save(const std::string& name, const std::string& bytes) {
     std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
     if (m_ctx.saves ? m_ctx.saves->write(path, bytes)
                     : platform::writeFileAtomicNative(path, bytes)) {
         m_savedFiles.push_back(name);
         return true;
+    }
+    const int error = errno;
+    if (!m_ended) {
+        m_saveFailure = SaveFailure{path, error};
+        setResult(kResultSaveFailed);
+        m_loginPause->stop();
+        m_pendingLogin.clear();
+        closeConnection();
+        m_timeout->stop();
+        m_endPending = true;
     }
     m_ctx.dialogs.error(text::fromPath(path) + text::sj(" に書き込めません"));
     return false;

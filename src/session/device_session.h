@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ constexpr uint32_t kTimeoutDialogueMs = 10000;
 constexpr uint32_t kLoginPauseMs = 200;
 // What the last packet keeps of a chunk: its head, cut at a character boundary.
 constexpr size_t kLastPacketBytes = 4096;
+
+// A file the session could not write, and why (an errno value).
+struct SaveFailure {
+    std::filesystem::path file;
+    int error = 0;
+};
 
 class DeviceSession {
 public:
@@ -74,6 +81,8 @@ public:
     // The work-folder files this session wrote, in the order written: what a report says it
     // left, whatever the folder holds by the time the report is made.
     const std::vector<std::string>& savedFiles() const { return m_savedFiles; }
+    // The file whose save ended the session (result kResultSaveFailed); nullopt otherwise.
+    const std::optional<SaveFailure>& saveFailure() const { return m_saveFailure; }
     // A login chunk's 200 ms pause is running; its tests run when it ends.
     bool loginPauseActive() const { return m_loginPause->isActive(); }
     // Login chunks whose tests wait for their pause.
@@ -134,6 +143,7 @@ private:
     // The name as the device reported it: ".sysName=" repeats it; the record keeps a cut copy.
     std::string m_reportedName;
     std::vector<std::string> m_savedFiles;
+    std::optional<SaveFailure> m_saveFailure;
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;

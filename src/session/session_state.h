@@ -51,6 +51,8 @@ constexpr int kResultTimeOut = 5;
 constexpr int kResultExists = 6;
 // A text the session saved lost its head for memory: never a success.
 constexpr int kResultTextCut = 7;
+// A file of the session could not be written: never a success, whatever the device answered.
+constexpr int kResultSaveFailed = 8;
 constexpr int kResultFailure = 421;
 
 }  // namespace session

@@ -295,13 +295,18 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
     // Only the result fields of the record change: a save name of the record's own is kept, as
     // the record editor keeps it, and whatever a runner wrote into the file meanwhile stays.
     const int record = r.device.number - 1;
-    if (m_app.listFiles().writeResult(r.device.identity, *r.outcome) ==
-        ListFiles::ResultWrite::Gone) {
+    const bool recorded = m_app.listFiles().writeResult(r.device.identity, *r.outcome) !=
+                          ListFiles::ResultWrite::Gone;
+    if (!recorded) {
         log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
             text::sj(" の記録先が変更されたため、結果を記録しませんでした。"));
     }
     // A bulk run's served device goes into the run's report with the transcript of its session.
-    if (m_report.active()) m_report.add(r.row, r.transcript);
+    if (m_report.active()) {
+        fleet::ReportRow row = r.row;
+        row.recorded = recorded;
+        m_report.add(std::move(row), r.transcript);
+    }
 
     int selected = s.selectedRow;
     m_app.setListData("", ListSource::ListStore);
@@ -335,7 +340,11 @@ void SessionController::notServed(const fleet::DeviceResult& r) {
     if (isBulk(m_mode)) {
         ++m_ngCount;
         log(reason);
-        if (m_report.active()) m_report.addNotServed(r.row);
+        if (m_report.active()) {
+            fleet::ReportRow row = r.row;
+            row.recorded = false;  // its list line is left as it was
+            m_report.addNotServed(std::move(row));
+        }
         return;
     }
     m_dialogs.error(reason);

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -61,17 +62,23 @@ protected:
         int code = -1;
         std::string errors, output;
     };
-    Result runner(std::vector<std::string> args) {
+    // work: the work folder; tmp: the temporary folder the program is given, if any.
+    Result runner(std::vector<std::string> args, const std::string& work = "work",
+                  const fs::path& tmp = {}) {
         QStringList list;
         for (const auto& a : args) list << QString::fromStdString(a);
         list << "--list"
              << "list.csv"
              << "--ini"
              << "s.Ini"
-             << "--work"
-             << "work";
+             << "--work" << QString::fromStdString(work);
         QProcess p;
         p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
+        if (!tmp.empty()) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("TMPDIR", QString::fromStdString(tmp.string()));
+            p.setProcessEnvironment(env);
+        }
         p.start(QStringLiteral(QLX_RUNNER_PATH), list);
         Result r;
         if (!p.waitForStarted(5000)) return r;
@@ -188,6 +195,52 @@ TEST_F(PlanE2e, PredictsWhatSendThenDiffReportsDeviceForDevice) {
         EXPECT_TRUE(names.empty()) << "record " << no;
     EXPECT_NE(readBytes(m_dir / "again.json").find("\"changed\": {\"count\": 0, \"names\": []}"),
               std::string::npos);
+}
+
+// The window's work folder "data" with a report "data.json" beside it: the plan's files go
+// into a folder of their own, the work folder's device files stay as they were. A plan without
+// a report leaves no scratch folder, and removes the one a killed plan left.
+TEST_F(PlanE2e, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
+    ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kPlanPort), "--device",
+                             "127.0.61.150,mac=00:EE:80:00:00:96"},
+                            1))
+        << m_sim.errors();
+    writeBytes(m_dir / "mask.txt", ".ipAdEntNetMask=255.255.0.0\r\n");
+    std::string line = rec(1, 150, "mask.txt");
+    line.replace(line.find("127.0.60."), 9, "127.0.61.");
+    writeBytes(m_dir / "list.csv", devlist::LineStore({line}).toBytes());
+    fs::create_directories(m_dir / "data");
+    writeBytes(m_dir / "data" / "QLX00EE80000096q2.txt", "the last send's dump\r\n");
+    const fs::path tmp = m_dir / "tmp";
+    fs::create_directories(tmp / "qlx-plan-Kd93xQ");  // a killed plan's
+    writeBytes(tmp / "qlx-plan-Kd93xQ" / "QLX00EE80000096q2.txt", "x");
+    auto names = [](const fs::path& folder) {
+        std::set<std::string> out;
+        for (const auto& e : fs::directory_iterator(folder))
+            out.insert(e.path().filename().string());
+        return out;
+    };
+
+    Result kept = runner({"plan", "--all", "--report", "data.json"}, "data", tmp);
+    EXPECT_EQ(kept.code, 0) << kept.errors;
+    EXPECT_EQ(names(m_dir / "data"), Names{"QLX00EE80000096q2.txt"});
+    EXPECT_EQ(readBytes(m_dir / "data" / "QLX00EE80000096q2.txt"), "the last send's dump\r\n");
+    EXPECT_TRUE(fs::exists(m_dir / "data.json.d" / "QLX00EE80000096q2.txt"));
+    EXPECT_TRUE(fs::exists(m_dir / "data.json.d" / "No001-127.0.61.150.txt"));
+    EXPECT_TRUE(names(tmp).empty());
+
+    // A work folder that does not exist yet is not made either.
+    Result fresh = runner({"plan", "--all", "--report", "new.json"}, "new/", tmp);
+    EXPECT_EQ(fresh.code, 0) << fresh.errors;
+    EXPECT_FALSE(fs::exists(m_dir / "new"));
+    EXPECT_TRUE(fs::exists(m_dir / "new.json.d" / "QLX00EE80000096q2.txt"));
+
+    Result scratch = runner({"plan", "--all"}, "data", tmp);
+    EXPECT_EQ(scratch.code, 0) << scratch.errors;
+    EXPECT_NE(scratch.output.find("would change .ipAdEntNetMask"), std::string::npos)
+        << scratch.output;
+    EXPECT_TRUE(names(tmp).empty());
+    EXPECT_EQ(names(m_dir / "data"), Names{"QLX00EE80000096q2.txt"});
 }
 
 }  // namespace

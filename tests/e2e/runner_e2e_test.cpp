@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,8 +79,10 @@ protected:
     }
     std::string message(size_t line) { return devlist::FieldGet(devlist::kMessage, list()[line]); }
 
-    // Runs the program in the test folder; interruptAfterMs > 0 sends the signal then.
-    Result runner(std::vector<std::string> args, int interruptAfterMs = 0, int signal = SIGINT) {
+    // Runs the program in the test folder; interruptAfterMs > 0 sends the signal then, or does
+    // `meanwhile` instead when it is given.
+    Result runner(std::vector<std::string> args, int interruptAfterMs = 0, int signal = SIGINT,
+                  const std::function<void()>& meanwhile = {}) {
         QStringList list;
         for (const auto& a : args) list << QString::fromStdString(a);
         for (const char* a : {"--list", "list.csv", "--ini", "s.Ini"}) list << QString::fromUtf8(a);
@@ -94,7 +97,11 @@ protected:
             QElapsedTimer t;
             t.start();
             while (t.elapsed() < interruptAfterMs) p.waitForFinished(20);
-            ::kill(static_cast<pid_t>(p.processId()), signal);
+            if (meanwhile) {
+                meanwhile();
+            } else {
+                ::kill(static_cast<pid_t>(p.processId()), signal);
+            }
         }
         p.waitForFinished(60000);
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -255,12 +262,12 @@ TEST_F(RunnerE2e, DiffShowsWhatTheLastSendChanged) {
     diff = runner({"diff", "1"});
     EXPECT_EQ(diff.code, 0) << diff.errors;
     EXPECT_EQ(diff.output, "no change\n");
-    EXPECT_TRUE(readBytes(m_dir / "again.csv").ends_with(",0\r\n"));
+    EXPECT_TRUE(readBytes(m_dir / "again.csv").ends_with(",0,yes\r\n"));
 
     // A check writes only the dump after: nothing to compare, and an empty column.
     Result check = runner({"check", "--no", "2", "--report", "check.csv"});
     ASSERT_EQ(check.code, 0) << check.errors;
-    EXPECT_TRUE(readBytes(m_dir / "check.csv").ends_with("QLX00EE8000005AR1.txt,\r\n"));
+    EXPECT_TRUE(readBytes(m_dir / "check.csv").ends_with("QLX00EE8000005AR1.txt,,yes\r\n"));
     diff = runner({"diff", "2"});
     EXPECT_EQ(diff.code, 3);
     EXPECT_NE(diff.errors.find("QLX00EE8000005Aq1.txt"), std::string::npos) << diff.errors;
@@ -311,15 +318,18 @@ TEST_F(RunnerE2e, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     struct Case {
         std::vector<std::string> args;
         int code;
+        bool fifoLock = false;  // a FIFO stands at the list's lock file
     } cases[] = {
         {{"--work", "afile"}, 3},         {{"--work", "afile/sub"}, 3},
         {{"--report", "nodir/r.csv"}, 3}, {{"--report", "folder"}, 3},
         {{"--report", "/dev/full"}, 3},   {{"--report", "fifo"}, 3},
         {{"--report", "list.csv"}, 2},    {{"--report", "link.csv"}, 2},
-        {{"--report", "s.Ini"}, 2},
+        {{"--report", "s.Ini"}, 2},       {{"--work", "work"}, 3, true},
     };
     for (const auto& c : cases) {
         writeList({rec(1, "nobody", 99)});
+        fs::remove(m_dir / "list.csv.lock");
+        if (c.fifoLock) ::mkfifo((m_dir / "list.csv.lock").c_str(), 0600);
         const std::string before = readBytes(m_dir / "list.csv");
         std::vector<std::string> args = {"check"};
         args.insert(args.end(), c.args.begin(), c.args.end());
@@ -327,6 +337,10 @@ TEST_F(RunnerE2e, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
         EXPECT_EQ(r.code, c.code) << c.args.back() << r.errors;
         EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
         EXPECT_EQ(readBytes(m_dir / "list.csv"), before) << c.args.back();
+        if (c.fifoLock) {
+            EXPECT_NE(r.errors.find("list.csv.lock is not a plain file"), std::string::npos)
+                << r.errors;
+        }
     }
     EXPECT_EQ(readBytes(m_dir / "afile"), "x");
 }
@@ -348,6 +362,43 @@ TEST_F(RunnerE2e, AListWithASecondNameIsRefusedBeforeTheFirstDevice) {
         EXPECT_EQ(readBytes(m_dir / "list.csv"), before);
         EXPECT_EQ(fs::hard_link_count(m_dir / "list.csv"), 2u);
     }
+}
+
+// The work folder cannot take the first device's dump: that device's result says so, no other
+// device is started, and the run exits 3 naming the file and the reason.
+TEST_F(RunnerE2e, AFailedSaveStopsTheRunAndNamesItsFile) {
+    m_net = "127.0.71.";
+    startFleet({"127.0.71.81", "127.0.71.82", "127.0.71.83"});
+    writeList({rec(1, "first", 81), rec(2, "second", 82), rec(3, "third", 83)});
+    fs::create_directories(m_dir / "work" / "QLX00EE80000081q2.txt");
+    Result r = runner({"check", "--all", "--report", "r.json"});
+    EXPECT_EQ(r.code, 3) << r.errors;
+    EXPECT_NE(r.errors.find("QLX00EE80000081q2.txt: Is a directory"), std::string::npos)
+        << r.errors;
+    EXPECT_EQ(message(0), "#508 NG File Save Error");
+    EXPECT_EQ(message(1), "");
+    EXPECT_EQ(message(2), "");
+    EXPECT_NE(readBytes(m_dir / "r.json").find("\"selected\": 3, \"served\": 1"),
+              std::string::npos);
+}
+
+// The list is cut to 0 bytes while the device answers: nothing is written into it, and the
+// report and the summary say that its success never reached the list.
+TEST_F(RunnerE2e, TheReportSaysWhatReachedTheList) {
+    m_net = "127.0.72.";
+    startFleet({"127.0.72.81,slow=300"});
+    writeList({rec(1, "slow", 81)});
+    Result r = runner({"check", "--all", "--report", "r.json"}, 1500, SIGINT,
+                      [this] { writeBytes(m_dir / "list.csv", ""); });
+    EXPECT_EQ(r.code, 3) << r.errors;
+    EXPECT_EQ(readBytes(m_dir / "list.csv"), "");
+    EXPECT_NE(r.errors.find("一斉接続 1台 実行しました(成功:0 失敗:1)"), std::string::npos)
+        << r.errors;
+    EXPECT_NE(r.errors.find("1 result(s) did not reach the list"), std::string::npos) << r.errors;
+    const std::string json = readBytes(m_dir / "r.json");
+    EXPECT_NE(json.find("\"ok\": 1, \"failed\": 0, \"unrecorded\": 1}"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"code\": \"000\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"recorded\": false}"), std::string::npos) << json;
 }
 
 // The progress goes to a reader that is gone (`| head -0`, a closed terminal): the run goes on

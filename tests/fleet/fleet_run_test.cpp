@@ -1,9 +1,12 @@
 // The fleet run on virtual time: silent devices, so every session ends by its 5 s time-out, the
 // result is recorded 500 ms later and the worker pauses 1 s before its next device.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -458,6 +461,109 @@ TEST_F(FleetRunTest, EachRowNamesTheFilesOfItsOwnSession) {
     EXPECT_EQ(run.rows()[1].number, 2);
     EXPECT_TRUE(run.rows()[1].files.empty());
     EXPECT_EQ(run.okCount(), 1);
+}
+
+// The work folder turns read-only between two devices: the second answers through its dump and
+// gets "#508 NG File Save Error" at once (not the 10 s time-out), and no third device is started;
+// what the run has is recorded.
+TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
+    for (session::Pace pace : {session::Pace::Prescribed, session::Pace::Prompt}) {
+        SCOPED_TRACE(pace == session::Pace::Prompt ? "prompt" : "prescribed");
+        testsupport::writeBytes(
+            m_list,
+            devlist::LineStore(std::vector<std::string>{m_devices[0].record, m_devices[1].record,
+                                                        m_devices[2].record})
+                .toBytes());
+        const fs::path work = m_dir / "work";
+        fs::remove_all(work);
+        fs::create_directories(work);
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        const size_t before = m_network.connections().size();
+        fleet::FleetOptions options;
+        options.settings.pace = pace;
+        options.workFolder = work;
+        std::vector<fleet::FleetDevice> devices(m_devices.begin(), m_devices.begin() + 3);
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices, {});
+        run.start();
+        for (size_t device = 0; device < 2; ++device) {
+            for (int ms = 0; ms < 20000 && m_network.connections().size() <= before + device; ++ms)
+                advance(run, 1);
+            ASSERT_EQ(m_network.connections().size(), before + device + 1);
+            if (device == 1) ::chmod(work.c_str(), 0555);
+            for (const std::string& chunk : checkAnswers()) {
+                m_network.connections()[before + device]->deliver(chunk);
+                m_loop.runPending();
+                advance(run, 250);  // past the login pause
+            }
+        }
+        ASSERT_EQ(run.rows().size(), 2u);
+        EXPECT_EQ(run.rows()[1].message, "#508 NG File Save Error");
+        EXPECT_LT(run.rows()[1].durationMs, session::kTimeoutDialogueMs);
+        EXPECT_FALSE(m_network.connections()[before + 1]->isOpen());
+        advance(run, 30000);
+        ::chmod(work.c_str(), 0755);
+        EXPECT_TRUE(run.finished());
+        EXPECT_EQ(m_network.connections().size(), before + 2);
+        EXPECT_EQ(messageOf(m_list, 0), text::sj("#000 OK 正常送信"));
+        EXPECT_EQ(messageOf(m_list, 1), "#508 NG File Save Error");
+        EXPECT_EQ(messageOf(m_list, 2), "");
+        ASSERT_TRUE(run.saveFailure());
+        EXPECT_EQ(run.saveFailure()->file, work / "QLX00ee80000002q2.txt");
+        EXPECT_EQ(run.saveFailure()->error, EACCES);
+        EXPECT_EQ(run.okCount(), 1);
+        EXPECT_EQ(run.ngCount(), 1);
+    }
+}
+
+// The list changes under the run: each row says whether its result reached the list, and every
+// result that did not is counted, whatever the reason. The first device answers, the others stay
+// silent until their time-out.
+TEST_F(FleetRunTest, EachRowSaysWhetherItsResultReachedTheList) {
+    const std::string original = testsupport::readBytes(m_list);
+    const std::string utf8 = "\xEF\xBB\xBF" + original;  // as a spreadsheet saves it
+    std::string withoutSecond = original;
+    withoutSecond.erase(withoutSecond.find("002,"),
+                        withoutSecond.find("003,") - withoutSecond.find("002,"));
+    struct Case {
+        const char* what;
+        std::string list;      // what the list holds from 1 s into the run on; empty: untouched
+        std::string recorded;  // per device, y or n
+        int recordedOk;
+    } cases[] = {
+        {"untouched", "", "yyyyy", 1},
+        {"cut to 0 bytes", "\x01", "nnnnn", 0},
+        {"replaced by a UTF-8 copy", utf8, "nnnnn", 0},
+        {"the second record deleted", withoutSecond, "ynyyy", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::writeBytes(m_list, original);
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        const size_t before = m_network.connections().size();
+        auto run = makeRun(5);
+        run->start();
+        m_loop.runPending();
+        for (const std::string& chunk : checkAnswers()) {
+            m_network.connections()[before]->deliver(chunk);
+            m_loop.runPending();
+            m_loop.advance(250);  // past the login pause; its result comes after the change
+        }
+        if (!c.list.empty()) testsupport::writeBytes(m_list, c.list == "\x01" ? "" : c.list);
+        advance(*run, 40000);
+        ASSERT_TRUE(run->finished());
+        std::string recorded(5, '?');
+        for (const fleet::ReportRow& row : run->rows()) {
+            ASSERT_TRUE(row.recorded);
+            recorded[static_cast<size_t>(row.number - 1)] = *row.recorded ? 'y' : 'n';
+        }
+        EXPECT_EQ(recorded, c.recorded);
+        EXPECT_EQ(run->unrecordedCount(),
+                  static_cast<size_t>(std::count(recorded.begin(), recorded.end(), 'n')));
+        EXPECT_EQ(run->okCount(), 1);
+        EXPECT_EQ(run->recordedOkCount(), c.recordedOk);
+    }
 }
 
 }  // namespace

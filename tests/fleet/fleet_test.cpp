@@ -336,22 +336,24 @@ TEST(RunReport, CsvAndJsonGolden) {
     r.durationMs = 1234;
     r.message = text::sj("#000 OK 正常送信");
     r.files = {"QLXq2.txt", "QLXR1.txt"};
+    r.recorded = true;
     fleet::ReportRow f = r;
+    f.recorded = false;
     f.number = 18;
     f.name = "a,\"b\"";
     f.message = "#421 NG failure: busy";
     f.files = {};
     f.changed = std::vector<std::string>{".sysName", text::sj("機器")};
     EXPECT_EQ(fleet::ReportCsv({r, f}),
-              "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed\r\n"
+              "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed,Recorded\r\n"
               "017," +
                   text::sj("会議室B") +
                   ",127.0.0.18,23,2024/05/06 07:08:09,2024/05/06 07:08:10,1.234,000,OK " +
                   text::sj("正常送信") +
-                  ",QLXq2.txt;QLXR1.txt,\r\n"
+                  ",QLXq2.txt;QLXR1.txt,,yes\r\n"
                   "018,\"a,\"\"b\"\"\",127.0.0.18,23,2024/05/06 07:08:09,2024/05/06 07:08:10,"
                   "1.234,421,NG failure: busy,,2: .sysName;" +
-                  text::sj("機器") + "\r\n");
+                  text::sj("機器") + ",no\r\n");
     fleet::RunSummary run{"check",
                           "--all --match " + text::sj("会議"),
                           {2024, 5, 6, 7, 8, 0, 32400},
@@ -372,17 +374,20 @@ TEST(RunReport, CsvAndJsonGolden) {
         "    {\"no\": 17, \"name\": \"会議室B\", \"address\": \"127.0.0.18\", \"port\": 23, "
         "\"start\": \"2024-05-06T07:08:09+09:00\", \"end\": \"2024-05-06T07:08:10+09:00\", "
         "\"seconds\": 1.234, \"code\": \"000\", \"result\": \"OK 正常送信\", \"files\": "
-        "[\"QLXq2.txt\", \"QLXR1.txt\"], \"changed\": null},\n"
+        "[\"QLXq2.txt\", \"QLXR1.txt\"], \"changed\": null, \"recorded\": true},\n"
         "    {\"no\": 18, \"name\": \"a,\\\"b\\\"\", \"address\": \"127.0.0.18\", \"port\": 23, "
         "\"start\": \"2024-05-06T07:08:09-05:00\", \"end\": \"2024-05-06T07:08:10-05:00\", "
         "\"seconds\": 1.234, \"code\": \"421\", \"result\": \"NG failure: busy\", "
-        "\"files\": [], \"changed\": {\"count\": 2, \"names\": [\".sysName\", \"機器\"]}}\n  "
+        "\"files\": [], \"changed\": {\"count\": 2, \"names\": [\".sysName\", \"機器\"]}, "
+        "\"recorded\": false}\n  "
         "]\n}\n");
     EXPECT_EQ(fleet::ReportJson(run, {}).substr(fleet::ReportJson(run, {}).find("\"devices\"")),
               "\"devices\": []\n}\n");
     // A send that changed nothing says so; only a row without a send's dumps stays empty.
     EXPECT_EQ(fleet::ChangedColumn(std::vector<std::string>{}), "0");
     EXPECT_EQ(fleet::ChangedColumn(std::nullopt), "");
+    // A run that records nothing in the list (a plan) leaves the column empty.
+    EXPECT_EQ(fleet::RecordedColumn(std::nullopt), "");
     EXPECT_TRUE(fleet::IsJsonReport("x/run.JSON"));
     EXPECT_EQ(fleet::TranscriptFolder("x/run.csv"), std::filesystem::path("x/run"));
     EXPECT_EQ(fleet::TranscriptName(3, "../x"), "No003-___x.txt");
@@ -415,7 +420,7 @@ TEST(RunReport, CsvFieldsASpreadsheetCanTrust) {
         const size_t name = c.row.find(',');
         EXPECT_EQ(csv, "001," + c.row.substr(0, name) +
                            ",127.0.0.1,0,2000/01/01 00:00:00,2000/01/01 00:00:00,0.000" +
-                           c.row.substr(name) + "\r\n")
+                           c.row.substr(name) + ",\r\n")  // no Recorded: nothing recorded
             << c.name;
         EXPECT_EQ(text::decode(csv, "#").find('#'), std::string::npos) << c.name;
     }

@@ -1,6 +1,8 @@
 // Session start, the connection's notices, the time-out, and what happens around the waits:
 // chunks inside the login pause, a session destroyed meanwhile, late chunks after the end,
 // hostile file names, floods and a transcript split at every byte.
+#include <cerrno>
+
 #include "session_rig.h"
 #include "text/cp932.h"
 
@@ -179,22 +181,55 @@ TEST(Ending, TheTimeOutClosesTheConnectionAndNothingMoreIsSentOrHandled) {
     }
 }
 
-TEST(Ending, AFileThatCannotBeWrittenIsReportedAndTheSessionTimesOut) {
-    Rig rig;
-    rig.panel.saveName = std::string(300, 'n');  // longer than a file name may be
-    rig.start();
-    rig.feedAll(sendTranscript(), 6);
-    rig.takeSent();
-    rig.feed(sendTranscript()[6]);
-    std::string path = rig.dir.string() + "/" + rig.panel.saveName + "q1.txt";
-    ASSERT_EQ(rig.dialogs.shown().size(), 1u);
-    EXPECT_EQ(rig.dialogs.shown()[0].kind, testsupport::ScriptedDialogs::Kind::Error);
-    EXPECT_EQ(rig.dialogs.shown()[0].text, path + text::sj(" に書き込めません"));
-    EXPECT_EQ(rig.step(), SessionStep::Idle);
-    EXPECT_EQ(rig.takeSent(), "");
-    rig.loop.advance(session::kTimeoutDialogueMs);
-    EXPECT_EQ(rig.ended, 1);
-    EXPECT_EQ(rig.session->result(), session::kResultTimeOut);
+// Whichever of its files cannot be written, the session says so in its error box and ends at
+// once with its own result: nothing more goes to the device and no later file is written.
+TEST(Ending, AFileThatCannotBeWrittenEndsTheSessionAtOnce) {
+    struct Case {
+        const char* blocked;  // a folder at the file's name; empty: a save name too long
+        int error;
+        std::vector<std::string> written;
+    } cases[] = {
+        {"", ENAMETOOLONG, {}},
+        {"QLX00ee80000001q1.txt", EISDIR, {}},
+        {"QLX00ee80000001q2.txt", EISDIR, {"QLX00ee80000001q1.txt"}},
+        {"QLX001122334455l20.txt", EISDIR, {"QLX00ee80000001q1.txt", "QLX00ee80000001q2.txt"}},
+        {"QLX00ee80000001R1.txt",
+         EISDIR,
+         {"QLX00ee80000001q1.txt", "QLX00ee80000001q2.txt", "QLX001122334455l20.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blocked);
+        Rig rig;
+        if (*c.blocked) {
+            fs::create_directory(rig.dir / c.blocked);
+        } else {
+            rig.panel.saveName = std::string(300, 'n');  // longer than a file name may be
+        }
+        rig.start();
+        for (const std::string& chunk : sendTranscript()) {
+            if (rig.ended) break;
+            rig.feed(chunk);
+        }
+        ASSERT_EQ(rig.ended, 1);
+        EXPECT_EQ(rig.session->result(), session::kResultSaveFailed);
+        EXPECT_FALSE(rig.conn().isOpen());
+        const fs::path path =
+            rig.dir / (*c.blocked ? std::string(c.blocked) : rig.panel.saveName + "q1.txt");
+        ASSERT_TRUE(rig.session->saveFailure());
+        EXPECT_EQ(rig.session->saveFailure()->file, path);
+        EXPECT_EQ(rig.session->saveFailure()->error, c.error);
+        ASSERT_EQ(rig.dialogs.shown().size(), 1u);
+        EXPECT_EQ(rig.dialogs.shown()[0].kind, testsupport::ScriptedDialogs::Kind::Error);
+        EXPECT_EQ(rig.dialogs.shown()[0].text, path.string() + text::sj(" に書き込めません"));
+        EXPECT_EQ(rig.session->savedFiles(), c.written);
+        // The rest of the dialogue, and the time-out, change nothing.
+        rig.takeSent();
+        for (const std::string& chunk : sendTranscript()) rig.feed(chunk);
+        rig.loop.advance(session::kTimeoutDialogueMs);
+        EXPECT_EQ(rig.takeSent(), "");
+        EXPECT_EQ(rig.ended, 1);
+        EXPECT_EQ(rig.session->result(), session::kResultSaveFailed);
+    }
 }
 
 TEST(Files, HostileNamesNeverWriteOutsideTheWorkFolder) {

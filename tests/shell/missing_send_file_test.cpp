@@ -64,6 +64,9 @@ TEST_F(Sessions, ABulkSendSkipsTheDeviceWithoutItsFileAndReportsIt) {
     for (const auto& e : fs::directory_iterator(st().workFolderPath))
         if (e.path().extension() == ".csv") csv = readBytes(e.path());
     EXPECT_NE(csv.find(sj("送信ファイル gone.txt が見つかりません。")), std::string::npos) << csv;
+    // The last column says which results are in the list.
+    EXPECT_NE(csv.find(sj("見つかりません。,,,no\r\n")), std::string::npos) << csv;
+    EXPECT_EQ(csv.find(",\r\n"), std::string::npos) << csv;
     size_t transcripts = 0;
     for (const auto& e : fs::recursive_directory_iterator(st().workFolderPath))
         transcripts += e.path().filename().string().starts_with("No0");

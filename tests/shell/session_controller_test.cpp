@@ -123,6 +123,35 @@ TEST_F(Sessions, BulkSendServesEveryCheckedDeviceAndSumsUp) {
     EXPECT_EQ(st().deviceLogStore[0].rfind("//--- LOG 20 DATA ", 0), 0u);
 }
 
+// The work folder cannot take the first device's dump: the window's single and bulk runs show
+// the core's result at once, and a bulk run serves no further device.
+TEST_F(Sessions, AFileThatCannotBeSavedEndsTheRunWithItsOwnResult) {
+    for (bool bulk : {false, true}) {
+        SCOPED_TRACE(bulk ? "bulk" : "single");
+        startWith({checked(1, "a"), checked(2, "b")});
+        const fs::path blocked = fs::path(st().workFolderPath) / "QLX00ee80000001q2.txt";
+        fs::create_directories(blocked);
+        m_dialogs.answer(true);
+        if (bulk) {
+            ctl().bulkCheck();
+        } else {
+            m_app->selectRow(0);
+            ctl().singleCheck();
+        }
+        play(0, transcript(false));
+        ASSERT_TRUE(runUntil([&] { return idle(); }));
+        m_loop.advance(20000);
+        EXPECT_EQ(conns(), 1u);
+        EXPECT_EQ(field(0, 13), "#508 NG File Save Error");
+        EXPECT_EQ(field(1, 13), "");
+        EXPECT_EQ(infos(), std::vector<std::string>{
+                               bulk ? sj("一斉接続 1台 実行しました(成功:0 失敗:1)")
+                                    : "No.001" + sj(" 結果:") + "#508 NG File Save Error"});
+        fs::remove_all(blocked);
+        m_dialogs.clear();
+    }
+}
+
 // The pause after a device reads the end-command wait from its box when the pause begins: "戻る"
 // unlocks the box during the first session, and the operator changes it there.
 TEST_F(Sessions, ThePauseBetweenDevicesTakesTheEndWaitBoxAsItIsThen) {

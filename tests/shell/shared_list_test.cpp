@@ -60,9 +60,10 @@ TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
         ASSERT_EQ(rows.size(), c.codes.size() + 1);
         for (size_t i = 0; i < c.codes.size(); ++i) {
             auto f = cells(rows[i + 1]);
-            ASSERT_EQ(f.size(), 11u);
+            ASSERT_EQ(f.size(), 12u);
             const std::string no = devlist::ZeroPad(static_cast<long long>(i) + 1, 3);
             EXPECT_EQ(f[7], c.codes[i]);
+            EXPECT_EQ(f[11], "yes");  // the result is in the list
             // Every served device's transcript, failures included.
             const fs::path transcriptFile =
                 folder / c.report / ("No" + no + "-127.0.0." + std::to_string(i + 1) + ".txt");
