@@ -1,6 +1,7 @@
 #include "fleet/list_writer.h"
 
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
