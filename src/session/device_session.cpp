@@ -150,7 +150,10 @@ void DeviceSession::onReadable() {
     if (chunk.empty()) return;
     m_terminal.append(chunk);
     m_lastPacket = headOf(chunk);
-    if (m_step != SessionStep::Login && inLoginWindow() && refusedInLoginWindow(chunk)) {
+    const bool window = inLoginWindow();
+    m_reply.take(chunk, window);
+    if (m_step != SessionStep::Login && window && !m_reply.inReply() &&
+        refusedInLoginWindow(chunk)) {
         changed();
         end();
         return;
@@ -166,7 +169,7 @@ void DeviceSession::onReadable() {
         case SessionStep::ReadVersion:
         case SessionStep::ReadMac:
         case SessionStep::ReadName:
-            if (m_reply.accepts(chunk, inLoginWindow())) handleValue(chunk);
+            if (m_reply.endsReply()) handleValue(chunk);
             break;
         case SessionStep::DumpBefore:
         case SessionStep::DumpAfter:
@@ -272,7 +275,8 @@ bool DeviceSession::inLoginWindow() const {
 
 // The prompt pace has gone on past the login, but a refusal within its 200 ms ends the session
 // as the prescribed pace's pause would have: with the refusal's result, nothing that changes the
-// device sent, and none of the values read meanwhile recorded. True when the chunk refused.
+// device sent, and none of the values read meanwhile recorded. A reply that repeats its command
+// is the device's text (a dump may well say "Firmware:"), not a refusal. True when it refused.
 bool DeviceSession::refusedInLoginWindow(const std::string& chunk) {
     if (m_ended) return false;  // a check that is over changed nothing: it stands
     LoginTests t = LoginTests::of(chunk);
@@ -442,11 +446,13 @@ void DeviceSession::sendCommand(const std::string& command) {
 void DeviceSession::sendBareCr() {
     m_lastCommand.clear();
     if (m_closed) return;
+    m_reply.expect({});
     transmit("\r", "[CR]", false);
 }
 
 void DeviceSession::sendRaw(const std::string& bytes, bool changesDevice) {
     if (m_closed) return;
+    m_reply.expect({});
     transmit(bytes, {}, changesDevice);
 }
 

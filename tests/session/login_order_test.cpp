@@ -11,14 +11,15 @@ namespace {
 
 using Sends = std::vector<std::pair<uint32_t, std::string>>;
 
-// What the prompt device answers; a command it does not know gets a prompt.
+// What the prompt device answers; a command it does not know gets a prompt. Its dump and its log
+// hold the login's refusal markers as device text.
 std::string answerTo(std::string_view command) {
     static const std::pair<std::string_view, std::string_view> kAnswers[] = {
         {"ver\r", "ver V1.23\r\nQLX> "},
         {"?ifPhysAddress\r", "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> "},
         {"?sysName\r", "?sysName=\"ROOM-A\"\r\nQLX> "},
-        {"&save\r", "&save\r\n.a=1\r\nLOAD_END\r\nQLX> "},
-        {"log 20\r", "log 20\r\n12/07 boot\r\n---------- end\r\nQLX> "},
+        {"&save\r", "&save\r\n.a=1\r\n.sysDescr=Firmware: 1.0\r\nLOAD_END\r\nQLX> "},
+        {"log 20\r", "log 20\r\n12/07 link failure: cable\r\n---------- end\r\nQLX> "},
         {"q\r", "bye.\r\n"},
     };
     for (auto [c, a] : kAnswers)
@@ -207,7 +208,8 @@ TEST(LoginOrder, ThePromptPaceKeepsWhatThePauseWouldHaveCaught) {
          200,
          session::kResultOk,
          "V1.23"},
-        {"a check is not held back: its clock commands go at once",
+        {"a check is not held back: its clock commands go at once, and the refusal markers in "
+         "its dump and log are device text",
          check,
          {{0, "QLX> "}},
          reads,
