@@ -191,6 +191,7 @@ TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
         {"127.0.0.1,fault=two-prompts,gap=0", {}, Differs::UnaskedPrompt},
         {"127.0.0.1,fault=two-prompts,gap=150", {}, Differs::UnaskedPrompt},
         {"127.0.0.1,slow=300"},
+        {"127.0.0.1,var.sysDescr=Firmware: 1.0 (no failure: here)"},  // device text, no refusal
         {"127.0.0.1,name=ROOM\\x2cA-1234567890123456789012345678901234"},
         {"127.0.0.1", {{0, "Login Incorrect\r\n"}, {5, "QLX> "}}, Differs::CommandsBeforeRefusal},
         {"127.0.0.1",
