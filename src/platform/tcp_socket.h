@@ -29,7 +29,8 @@ public:
     // Starts an asynchronous attempt towards host (a dotted address or a name) and returns at
     // once. False when the attempt could not even be started.
     virtual bool open(const std::string& host, uint16_t port) = 0;
-    // Closes the connection if one is open; pending notifications of it are dropped.
+    // Closes the connection if one is open; pending notifications of it are dropped. What was
+    // sent before still reaches the device (a transcript shows it as sent), within a bound.
     virtual void close() = 0;
     // Sends every byte on the open connection; does nothing when none is open.
     virtual void send(std::string_view bytes) = 0;

@@ -86,8 +86,14 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_closed = false;
     m_loginPause->stop();
     m_pendingLogin.clear();
+    m_loginSeen = false;
+    m_held.clear();
+    m_reply = {};
     m_reportedName.clear();
     m_served = m_ctx.panel;
+    m_startVersion = m_served.rec.modelVersion;
+    m_startMac = m_served.rec.macAddress;
+    m_startName = m_served.rec.deviceName;
     m_ctx.log(text::sj("No.") + devlist::ZeroPad(rowNumber, 3) + " (" + host + ") " +
               text::sj("接続中"));
     m_step = SessionStep::Login;
@@ -103,6 +109,7 @@ void DeviceSession::close() {
 
 void DeviceSession::closeConnection() {
     m_closed = true;
+    m_held.clear();
     m_socket->close();
 }
 
@@ -133,8 +140,9 @@ void DeviceSession::onTimeout() {
 void DeviceSession::onReadable() {
     if (m_closed) return;
     // Login chunks whose pause is over are tested before anything that came after them, as the
-    // wait that held them would have returned before handling more.
-    if (!m_pendingLogin.empty() &&
+    // wait that held them would have returned before handling more; what waited for the pause
+    // goes out first.
+    if (m_loginPause->isActive() &&
         static_cast<int32_t>(m_ctx.loop.tickCount() - m_loginDeadline) >= 0) {
         std::shared_ptr<bool> alive = m_alive;
         onLoginPauseEnd();
@@ -145,6 +153,14 @@ void DeviceSession::onReadable() {
     if (chunk.empty()) return;
     m_terminal.append(chunk);
     m_lastPacket = headOf(chunk);
+    const bool window = inLoginWindow();
+    m_reply.take(chunk, window);
+    if (m_step != SessionStep::Login && window && !m_reply.inReply() &&
+        refusedInLoginWindow(chunk)) {
+        changed();
+        end();
+        return;
+    }
 
     bool alive = true;
     switch (m_step) {
@@ -156,7 +172,7 @@ void DeviceSession::onReadable() {
         case SessionStep::ReadVersion:
         case SessionStep::ReadMac:
         case SessionStep::ReadName:
-            if (contains(chunk, ">")) handleValue(chunk);
+            if (m_reply.endsReply()) handleValue(chunk);
             break;
         case SessionStep::DumpBefore:
         case SessionStep::DumpAfter:
@@ -195,18 +211,20 @@ void DeviceSession::onReadable() {
 // nested here: one timer runs to the latest deadline, which is the last of them to pass.
 void DeviceSession::handleLogin(const std::string& chunk) {
     LoginTests tests = LoginTests::of(chunk);
+    m_loginSeen = true;
+    m_loginDeadline = m_ctx.loop.tickCount() + kLoginPauseMs;
     if (m_ctx.pace == Pace::Prompt) {
         runLoginTests(tests);
         return;
     }
     m_pendingLogin.add(std::move(tests));
-    m_loginDeadline = m_ctx.loop.tickCount() + kLoginPauseMs;
     m_loginPause->start(kLoginPauseMs);
 }
 
 void DeviceSession::onLoginPauseEnd() {
     m_loginPause->stop();
     runPendingLoginTests();
+    sendHeld();
     changed();
     if (m_endPending) end();
 }
@@ -223,6 +241,7 @@ void DeviceSession::runLoginTests(const LoginTests& t) {
     // prompts as well would send "ver" twice, and the second answer would be read as the MAC
     // address.
     const bool answer = m_step == SessionStep::Login;
+    const bool answers = answer && (t.ready || t.userId || t.password);
     if (answer) {
         if (t.ready) sendRaw("\r");
         if (t.userId) sendRaw(rec.userId + "\r");
@@ -240,13 +259,36 @@ void DeviceSession::runLoginTests(const LoginTests& t) {
         refuse(kResultFailure);
     }
     if (t.exists) refuse(kResultExists);
-    if (answer && t.prompt) {
+    // At the prompt pace a prompt in the chunk just answered came before the answer: the device's
+    // reply to the answer is still to come and must not be read as the version, so the login
+    // is through only at a later prompt.
+    if (answer && t.prompt && !(answers && m_ctx.pace == Pace::Prompt)) {
         m_writePending = false;
         m_timeout->stop();
         m_timeout->start(kTimeoutDialogueMs);
         m_step = SessionStep::ReadVersion;
         sendCommand("ver");
     }
+}
+
+bool DeviceSession::inLoginWindow() const {
+    return m_ctx.pace == Pace::Prompt && m_loginSeen &&
+           static_cast<int32_t>(m_ctx.loop.tickCount() - m_loginDeadline) < 0;
+}
+
+// The prompt pace has gone on past the login, but a refusal within its 200 ms ends the session
+// as the prescribed pace's pause would have: with the refusal's result, nothing that changes the
+// device sent, and none of the values read meanwhile recorded. A reply that repeats its command
+// is the device's text (a dump may well say "Firmware:"), not a refusal. True when it refused.
+bool DeviceSession::refusedInLoginWindow(const std::string& chunk) {
+    if (m_ended) return false;  // a check that is over changed nothing: it stands
+    LoginTests t = LoginTests::of(chunk);
+    if (!t.incorrect && !t.failure && !t.exists) return false;
+    runLoginTests(t);  // past the login step: tests the refusals only
+    m_served.rec.modelVersion = m_startVersion;
+    m_served.rec.macAddress = m_startMac;
+    m_served.rec.deviceName = m_startName;
+    return true;
 }
 
 // The device's values go into the editor's boxes and into the session's own copy, cut to what
@@ -321,7 +363,7 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
 void DeviceSession::handleStream() {
     if (m_linesLeft > 0) {
         size_t index = m_sendStore.size() - static_cast<size_t>(m_linesLeft);
-        sendRaw(m_sendStore[index] + "\r");
+        sendRaw(m_sendStore[index] + "\r", true);
         --m_linesLeft;
         return;
     }
@@ -423,20 +465,46 @@ std::string DeviceSession::header(std::string_view title, std::string_view name)
 void DeviceSession::sendCommand(const std::string& command) {
     m_lastCommand = command;
     if (m_closed) return;
-    m_socket->send(command + "\r");
-    m_terminal.append("[" + command + "]\r");
+    m_reply.expect(command);
+    transmit(command + "\r", "[" + command + "]\r", ChangesDevice(command));
 }
 
 void DeviceSession::sendBareCr() {
     m_lastCommand.clear();
     if (m_closed) return;
-    m_socket->send("\r");
-    m_terminal.append("[CR]");
+    m_reply.expect({});
+    transmit("\r", "[CR]", false);
 }
 
-void DeviceSession::sendRaw(const std::string& bytes) {
+void DeviceSession::sendRaw(const std::string& bytes, bool changesDevice) {
     if (m_closed) return;
+    m_reply.expect({});
+    transmit(bytes, {}, changesDevice);
+}
+
+// At the prompt pace what a send changes in the device waits for the end of the 200 ms after the
+// login, and whatever is sent after it waits behind it, so the device gets everything in order.
+// A check is not held back: it changes no setting, and its clock commands are the check's own.
+// The terminal shows a send when it goes out, never before.
+void DeviceSession::transmit(std::string bytes, std::string echo, bool changesDevice) {
+    if (!m_held.empty() || (changesDevice && IsSendMode(m_ctx.mode) && inLoginWindow())) {
+        m_held.push_back({std::move(bytes), std::move(echo)});
+        if (!m_loginPause->isActive())
+            m_loginPause->start(m_loginDeadline - m_ctx.loop.tickCount());
+        return;
+    }
     m_socket->send(bytes);
+    if (!echo.empty()) m_terminal.append(echo);
+}
+
+void DeviceSession::sendHeld() {
+    std::vector<HeldSend> held;
+    held.swap(m_held);
+    for (const HeldSend& h : held) {
+        if (m_closed) return;
+        m_socket->send(h.bytes);
+        if (!h.echo.empty()) m_terminal.append(h.echo);
+    }
 }
 
 void DeviceSession::setResult(int result) {

@@ -20,6 +20,7 @@
 #include "platform/tcp_socket.h"
 #include "session/bounded_text.h"
 #include "session/login_chunks.h"
+#include "session/prompt_pace.h"
 #include "session/session_context.h"
 #include "session/session_state.h"
 
@@ -83,7 +84,8 @@ public:
     const std::vector<std::string>& savedFiles() const { return m_savedFiles; }
     // The file whose save ended the session (result kResultSaveFailed); nullopt otherwise.
     const std::optional<SaveFailure>& saveFailure() const { return m_saveFailure; }
-    // A login chunk's 200 ms pause is running; its tests run when it ends.
+    // A login chunk's 200 ms pause is running; its tests run when it ends. At the prompt pace:
+    // sends that change the device wait for it.
     bool loginPauseActive() const { return m_loginPause->isActive(); }
     // Login chunks whose tests wait for their pause.
     size_t pendingLoginChunks() const { return m_pendingLogin.size(); }
@@ -97,6 +99,10 @@ private:
     void handleLogin(const std::string& chunk);
     void runPendingLoginTests();
     void runLoginTests(const LoginTests& tests);
+    // The prompt pace's 200 ms after the last login chunk have not passed yet.
+    bool inLoginWindow() const;
+    bool refusedInLoginWindow(const std::string& chunk);
+    void sendHeld();
     void closeConnection();
     // Each returns false when the session object is gone (a modal box let other handlers
     // run); the caller must then return without touching any member.
@@ -110,7 +116,8 @@ private:
 
     void sendCommand(const std::string& command);
     void sendBareCr();
-    void sendRaw(const std::string& bytes);
+    void sendRaw(const std::string& bytes, bool changesDevice = false);
+    void transmit(std::string bytes, std::string echo, bool changesDevice);
     void setResult(int result);
     void end();
     std::string header(std::string_view title, std::string_view name) const;
@@ -119,11 +126,18 @@ private:
     SessionContext m_ctx;
     std::unique_ptr<platform::TcpSocket> m_socket;
     std::unique_ptr<platform::Timer> m_timeout;
-    // Runs until the deadline of the latest waiting login chunk, which is the last to pass.
+    // Runs until the deadline of the latest waiting login chunk, which is the last to pass; at
+    // the prompt pace, until the end of the 200 ms after the last login chunk while sends wait.
     std::unique_ptr<platform::Timer> m_loginPause;
     LoginChunks m_pendingLogin;
     uint32_t m_loginDeadline = 0;  // tick count at which the latest chunk's pause ends
-    bool m_closed = false;         // the session closed its connection
+    bool m_loginSeen = false;      // a login chunk came: m_loginDeadline holds
+    std::vector<HeldSend> m_held;  // in the order sent
+    ReplyHead m_reply;
+    // The values the record had at start: a refusal at the prompt pace leaves them, as the
+    // prescribed pace, which never read any, does.
+    std::string m_startVersion, m_startMac, m_startName;
+    bool m_closed = false;  // the session closed its connection
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     SessionStep m_step = SessionStep::Idle;

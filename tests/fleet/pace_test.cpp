@@ -2,8 +2,8 @@
 // few scripted login orders, served once at the prescribed pace and once at the prompt pace on
 // virtual time. The commands (bytes and order), the device files, the report rows and the list
 // must agree; the pace may change only when things happen. The named exceptions are the devices
-// whose later login chunk the prescribed pace answers during an earlier chunk's pause: a prompt
-// after a refusal, and a prompt the device repeats.
+// whose login chunks the prescribed pace takes together in its pause: a prompt after a refusal, a
+// refusal after a prompt, and a prompt the device repeats or sends before its answer.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -154,20 +154,29 @@ protected:
 };
 
 TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
-    // Where the prescribed pace answers a later login chunk during an earlier chunk's pause.
-    enum class InPause {
-        No,
-        // "ver" goes out before the refusal closes; the prompt pace, having tested the refusal
-        // at once, sends nothing more. Everything recorded stays the same.
-        AfterRefusal,
-        // The pause swallows the repeated prompt; the prompt pace reads it as the answer to
-        // "ver" and records every value one step late. Such a device needs the prescribed pace.
-        RepeatedPrompt,
+    // What may differ between the paces, and only for the devices that show it.
+    enum class Differs {
+        Nothing,
+        // A refusal, then a prompt: the prescribed pace answers the later prompt during the
+        // refusal's pause, so "ver" goes out before the refusal closes; the prompt pace, having
+        // tested the refusal at once, sends nothing more.
+        CommandsBeforeRefusal,
+        // A prompt, then a refusal within 200 ms: the prompt pace reads on until the refusal
+        // comes (and may keep what it read in files), but sends nothing that changes the device
+        // and records the refusal, without the values it read.
+        ReadsBeforeRefusal,
+        // The same when the device answers at once: a check is over before the refusal comes
+        // and stands; a send still waits for the 200 ms and records the refusal.
+        CheckOverBeforeRefusal,
+        // A prompt sent unasked or twice: the prompt pace answers the login prompts that came
+        // before it, and its transcript shows the repeated prompt after "ver"; every value, file
+        // and result is the prescribed pace's.
+        UnaskedPrompt,
     };
     struct Case {
         std::string device;  // the simulator's device text
         std::vector<std::pair<uint32_t, std::string>> script = {};
-        InPause inPause = InPause::No;
+        Differs differs = Differs::Nothing;
     };
     std::vector<Case> cases = {
         {"127.0.0.1"},
@@ -178,14 +187,38 @@ TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
         {"127.0.0.1,fault=in-use"},
         {"127.0.0.1,fault=silent"},
         {"127.0.0.1,fault=split-marker"},
-        {"127.0.0.1,fault=two-prompts", {}, InPause::RepeatedPrompt},
+        {"127.0.0.1,fault=two-prompts", {}, Differs::UnaskedPrompt},
+        {"127.0.0.1,fault=two-prompts,gap=0", {}, Differs::UnaskedPrompt},
+        {"127.0.0.1,fault=two-prompts,gap=150", {}, Differs::UnaskedPrompt},
         {"127.0.0.1,slow=300"},
+        {"127.0.0.1,var.sysDescr=Firmware: 1.0 (no failure: here)"},  // device text, no refusal
         {"127.0.0.1,name=ROOM\\x2cA-1234567890123456789012345678901234"},
-        {"127.0.0.1", {{0, "Login Incorrect\r\n"}, {5, "QLX> "}}, InPause::AfterRefusal},
-        {"127.0.0.1", {{0, "\r\nfailure: busy\r\n"}, {50, "QLX> "}}, InPause::AfterRefusal},
-        {"127.0.0.1", {{0, "session already exists.\r\n"}, {50, "QLX> "}}, InPause::AfterRefusal},
+        {"127.0.0.1", {{0, "Login Incorrect\r\n"}, {5, "QLX> "}}, Differs::CommandsBeforeRefusal},
+        {"127.0.0.1",
+         {{0, "\r\nfailure: busy\r\n"}, {50, "QLX> "}},
+         Differs::CommandsBeforeRefusal},
+        {"127.0.0.1",
+         {{0, "session already exists.\r\n"}, {50, "QLX> "}},
+         Differs::CommandsBeforeRefusal},
         {"127.0.0.1", {{0, "failure: busy\r\n"}, {50, "Login Incorrect\r\n"}}},
         {"127.0.0.1", {{0, "User "}, {60, "ID:"}}},
+        {"127.0.0.1", {{0, "QLX> "}, {1, "Login Incorrect\r\n"}}, Differs::CheckOverBeforeRefusal},
+        {"127.0.0.1",
+         {{0, "QLX> "}, {100, "\r\nfailure: busy\r\n"}},
+         Differs::CheckOverBeforeRefusal},
+        {"127.0.0.1",
+         {{0, "QLX> "}, {199, "session already exists.\r\n"}},
+         Differs::CheckOverBeforeRefusal},
+        {"127.0.0.1,slow=5",
+         {{0, "QLX> "}, {1, "Login Incorrect\r\n"}},
+         Differs::ReadsBeforeRefusal},
+        {"127.0.0.1,slow=40",
+         {{0, "QLX> "}, {150, "\r\nfailure: busy\r\n"}},
+         Differs::ReadsBeforeRefusal},
+        {"127.0.0.1,slow=50", {{0, "\r\nPassword:"}, {20, "\r\n> "}}, Differs::UnaskedPrompt},
+        {"127.0.0.1,slow=50",
+         {{0, "User ID:"}, {10, "\r\nPassword:"}, {20, "\r\nQLX> "}},
+         Differs::UnaskedPrompt},
     };
     for (const char* step : {"connect", "user", "password", "setting", "cr", "ver",
                              "?ifPhysAddress", "?sysName", "&save", "log", "date", "write", "q"})
@@ -196,32 +229,55 @@ TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
             cases.push_back(
                 {"127.0.0.1,chunk=" + std::to_string(size) + ",gap=" + std::to_string(gap)});
 
+    const std::string transcript = "R1.txt";  // the record has no save name
     for (const auto& c : cases) {
         for (SessionMode mode : {SessionMode::BulkCheck, SessionMode::BulkSend}) {
             std::string what = c.device;
             for (const auto& [at, chunk] : c.script)
                 what += " | " + std::to_string(at) + " " + chunk;
-            SCOPED_TRACE(what + (mode == SessionMode::BulkSend ? " (send)" : " (check)"));
+            const bool send = mode == SessionMode::BulkSend;
+            SCOPED_TRACE(what + (send ? " (send)" : " (check)"));
             const ServedAtPace prescribed = serve(c.device, c.script, mode, Pace::Prescribed);
             const ServedAtPace prompt = serve(c.device, c.script, mode, Pace::Prompt);
-            if (c.inPause == InPause::AfterRefusal) {
+            EXPECT_LE(prompt.finishedAt, prescribed.finishedAt);
+            if (c.differs == Differs::CheckOverBeforeRefusal && !send) {
+                ASSERT_EQ(prompt.rows.size(), 1u);
+                EXPECT_NE(prompt.rows[0].find("|#000 OK"), std::string::npos) << prompt.rows[0];
+                continue;
+            }
+            if (c.differs == Differs::ReadsBeforeRefusal ||
+                c.differs == Differs::CheckOverBeforeRefusal) {
+                // Nothing that changes the device went out, and the result is the refusal.
+                for (const char* change : {".x=1", "DATE", "WRITE"})
+                    EXPECT_EQ(prompt.sent.find(change), std::string::npos) << change;
+                ASSERT_EQ(prompt.rows.size(), 1u);
+                ASSERT_EQ(prescribed.rows.size(), 1u);
+                EXPECT_EQ(prompt.rows[0].substr(0, prompt.rows[0].find('#') + 4),
+                          prescribed.rows[0].substr(0, prescribed.rows[0].find('#') + 4));
+                EXPECT_EQ(prompt.list, prescribed.list);
+                continue;
+            }
+            if (c.differs == Differs::CommandsBeforeRefusal) {
                 EXPECT_EQ(prescribed.sent, "ver\r");
                 EXPECT_EQ(prompt.sent, "");
+            } else if (c.differs == Differs::UnaskedPrompt) {
+                EXPECT_TRUE(prompt.sent.ends_with(prescribed.sent))
+                    << prompt.sent << " | " << prescribed.sent;
             } else {
                 EXPECT_EQ(prompt.sent, prescribed.sent);
             }
-            if (c.inPause == InPause::RepeatedPrompt) {
-                EXPECT_NE(prompt.list, prescribed.list);
-                continue;
-            }
-            EXPECT_EQ(prompt.files, prescribed.files);
+            auto files = [&](std::map<std::string, std::string> f) {
+                if (c.differs == Differs::UnaskedPrompt) f.erase(transcript);
+                return f;
+            };
+            EXPECT_EQ(files(prompt.files), files(prescribed.files));
             EXPECT_EQ(prompt.rows, prescribed.rows);
             EXPECT_EQ(prompt.list, prescribed.list);
-            EXPECT_LE(prompt.finishedAt, prescribed.finishedAt);
             if (c.device == "127.0.0.1" && c.script.empty()) {
-                // A device that answers at once is served at once: no pause of any kind (the
-                // list write's completion is seen at the next virtual millisecond).
-                EXPECT_LE(prompt.finishedAt, 1u);
+                // A device that answers at once: a check is served at once, with no pause of
+                // any kind (the list write's completion is seen at the next virtual
+                // millisecond); a send waits only for the 200 ms after the login.
+                EXPECT_LE(prompt.finishedAt, send ? session::kLoginPauseMs + 1 : 1u);
                 EXPECT_GE(prescribed.finishedAt, 4 * session::kLoginPauseMs);
             }
         }

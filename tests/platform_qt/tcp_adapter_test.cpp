@@ -127,6 +127,61 @@ TEST(QtTcpSocket, AFloodIsReadInBoundedChunksAndNothingIsLost) {
     EXPECT_LE(largest, size_t{1} << 20);
 }
 
+// What was written before a close reaches the device, then the end of the connection; a device
+// that takes nothing is cut off after the bound. The socket may be destroyed right after close.
+TEST(QtTcpSocket, WhatWasWrittenBeforeACloseReachesThePeer) {
+    enum class End { Close, Destroy, CloseThenDestroy };
+    struct Case {
+        const char* what;
+        size_t bytes;
+        End end;
+        bool peerReads;  // false: the peer takes nothing until the bound has passed
+    };
+    const Case cases[] = {
+        {"a command, then close", 4, End::Close, true},
+        {"a command, then the socket goes", 4, End::Destroy, true},
+        {"a command, close, and the socket goes", 4, End::CloseThenDestroy, true},
+        {"more than the system holds, read as it comes", size_t{16} << 20, End::Close, true},
+        {"more than the system holds, never read", size_t{16} << 20, End::Close, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Peer peer;
+        auto socket = std::make_unique<QtTcpSocket>();
+        socket->setHandlers({{}, [&] { socket->receive(); }, [](int&) {}});
+        ASSERT_TRUE(socket->open("127.0.0.1", peer.port()));
+        spin(2000, [&] { return peer.conn != nullptr; });
+        ASSERT_NE(peer.conn, nullptr);
+        // The peer's own buffer stays small, so what it does not read stays in the system.
+        peer.conn->setReadBufferSize(c.peerReads ? 0 : 1);
+        bool ended = false;
+        QObject::connect(peer.conn, &QAbstractSocket::disconnected, [&] { ended = true; });
+        std::string sent(c.bytes, 'v');
+        sent.back() = '\r';
+        socket->send(sent);
+        if (c.end != End::Destroy) socket->close();
+        if (c.end != End::Close) socket.reset();
+        std::string received;
+        QElapsedTimer clock;
+        clock.start();
+        spin(platform::qt::kCloseDrainMs + 3000, [&] {
+            if (c.peerReads || clock.elapsed() > platform::qt::kCloseDrainMs + 500) {
+                peer.conn->setReadBufferSize(0);
+                const QByteArray data = peer.conn->readAll();
+                received.append(data.constData(), static_cast<size_t>(data.size()));
+            }
+            return ended;
+        });
+        EXPECT_TRUE(ended);
+        if (c.peerReads) {
+            EXPECT_TRUE(received == sent) << received.size();
+        } else {
+            EXPECT_LT(received.size(), sent.size());
+            EXPECT_LT(clock.elapsed(), platform::qt::kCloseDrainMs + 1500);
+        }
+    }
+}
+
 TEST(QtTcpSocket, ARefusedConnectionReportsItsErrorAndSendsAreDropped) {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress("127.0.0.1"), 0));

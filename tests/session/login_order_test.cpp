@@ -11,14 +11,15 @@ namespace {
 
 using Sends = std::vector<std::pair<uint32_t, std::string>>;
 
-// What the prompt device answers; a command it does not know gets a prompt.
+// What the prompt device answers; a command it does not know gets a prompt. Its dump and its log
+// hold the login's refusal markers as device text.
 std::string answerTo(std::string_view command) {
     static const std::pair<std::string_view, std::string_view> kAnswers[] = {
         {"ver\r", "ver V1.23\r\nQLX> "},
         {"?ifPhysAddress\r", "?ifPhysAddress=00:11:22:33:44:55\r\nQLX> "},
         {"?sysName\r", "?sysName=\"ROOM-A\"\r\nQLX> "},
-        {"&save\r", "&save\r\n.a=1\r\nLOAD_END\r\nQLX> "},
-        {"log 20\r", "log 20\r\n12/07 boot\r\n---------- end\r\nQLX> "},
+        {"&save\r", "&save\r\n.a=1\r\n.sysDescr=Firmware: 1.0\r\nLOAD_END\r\nQLX> "},
+        {"log 20\r", "log 20\r\n12/07 link failure: cable\r\n---------- end\r\nQLX> "},
         {"q\r", "bye.\r\n"},
     };
     for (auto [c, a] : kAnswers)
@@ -158,6 +159,100 @@ TEST(LoginOrder, PendingChunksAreBoundedAndAFloodKeepsItsRefusal) {
     EXPECT_EQ(rig.session->result(), session::kResultLoginError);
     EXPECT_EQ(rig.ended, 1);
     EXPECT_FALSE(rig.conn().isOpen());
+}
+
+// The prompt pace goes on at once after the login, but keeps what the login pause would have
+// caught: a refusal within 200 ms of the last login chunk still refuses, a send changes nothing
+// in the device before those 200 ms have passed (a check is not held back), and a prompt that
+// came before the reply it stands in front of is never read as a value.
+TEST(LoginOrder, ThePromptPaceKeepsWhatThePauseWouldHaveCaught) {
+    constexpr uint32_t kNone = UINT32_MAX;
+    struct Case {
+        const char* what;
+        SessionMode mode;
+        std::vector<std::pair<uint32_t, std::string>> chunks;  // ms after the connection
+        Sends head;                                            // the first sends
+        uint32_t changeAt;  // when the first settings line or clock command went out
+        int result;
+        std::string version;  // as recorded
+    };
+    const SessionMode send = SessionMode::SingleSend, check = SessionMode::SingleCheck;
+    const Sends reads = {
+        {0, "ver\r"}, {1, "?ifPhysAddress\r"}, {2, "?sysName\r"}, {3, "&save\r"}, {4, "log 20\r"}};
+    const Case cases[] = {
+        {"a send reads at once and holds its first setting until 200 ms after the last login chunk",
+         send,
+         {{0, "User ID:"}, {50, "QLX> "}},
+         {{0, "admin\r"}, {50, "ver\r"}},
+         250,
+         session::kResultOk,
+         "V1.23"},
+        {"a refusal 199 ms after the prompt ends a send: nothing changed, no value kept",
+         send,
+         {{0, "QLX> "}, {199, "Login Incorrect\r\n"}},
+         {{0, "ver\r"}},
+         kNone,
+         session::kResultLoginError,
+         ""},
+        {"a refusal 200 ms after the prompt is past the window",
+         send,
+         {{0, "QLX> "}, {200, "Login Incorrect\r\n"}},
+         {{0, "ver\r"}},
+         200,
+         session::kResultOk,
+         "V1.23"},
+        {"a check is not held back: its clock commands go at once, and the refusal markers in "
+         "its dump and log are device text",
+         check,
+         {{0, "QLX> "}},
+         reads,
+         5,
+         session::kResultOk,
+         "V1.23"},
+        {"a prompt in the chunk that asks for the password waits for the answer's prompt",
+         check,
+         {{0, "Password: QLX> "}, {30, "\r\nQLX> "}},
+         {{0, "plume\r"}, {30, "ver\r"}},
+         35,
+         session::kResultOk,
+         "V1.23"},
+        {"a prompt with a banner before the reply, in pieces, is not read as the version",
+         check,
+         {{0, "QLX> "}, {0, "\r\nWel"}, {0, "come\r\nQLX"}, {0, "> "}},
+         reads,
+         5,
+         session::kResultOk,
+         "V1.23"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.mode = c.mode;
+        rig.pace = session::Pace::Prompt;
+        rig.setTime = true;
+        rig.start({".x=1"});
+        const uint32_t t0 = rig.loop.tickCount();
+        bool loggedIn = false;
+        rig.conn().onSend = [&](testsupport::FakeConnection& conn, std::string_view bytes) {
+            loggedIn = loggedIn || bytes == "ver\r";
+            if (loggedIn) conn.deliverAt(rig.loop.tickCount() + 1, answerTo(bytes));
+        };
+        for (const auto& [at, chunk] : c.chunks) rig.conn().deliverAt(t0 + at, chunk);
+        rig.loop.advance(2000);
+        Sends sends;
+        uint32_t changeAt = kNone;
+        for (const auto& s : rig.conn().sends()) {
+            sends.emplace_back(s.at - t0, s.bytes);
+            if (changeAt == kNone && (s.bytes == ".x=1\r" || s.bytes.starts_with("DATE ")))
+                changeAt = s.at - t0;
+        }
+        ASSERT_GE(sends.size(), c.head.size());
+        EXPECT_EQ(Sends(sends.begin(), sends.begin() + c.head.size()), c.head);
+        EXPECT_EQ(changeAt, c.changeAt);
+        EXPECT_EQ(rig.session->result(), c.result);
+        EXPECT_EQ(rig.session->served().rec.modelVersion, c.version);
+        EXPECT_EQ(rig.ended, 1);
+    }
 }
 
 }  // namespace

@@ -81,6 +81,7 @@ public:
             [this] { ++ended; },
             {},
             cap};
+        ctx.pace = pace;
         session = std::make_unique<session::DeviceSession>(std::move(ctx), net.createTcpSocket());
         return *session;
     }
@@ -127,6 +128,7 @@ public:
     bool setTime = false, registerIp = false, disableDhcp = false, registerName = false,
          write = false, cpuReset = false;
     SessionMode mode = SessionMode::SingleSend;
+    session::Pace pace = session::Pace::Prescribed;
     testsupport::FakeNetwork net{loop};
     fs::path dir;
     std::vector<std::string> logs;

@@ -1,7 +1,10 @@
 #include "platform/qt/qt_tcp_socket.h"
 
+#include <sys/socket.h>
+
 #include <QMetaObject>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include "text/cp932.h"
 
@@ -13,9 +16,45 @@ namespace {
 // system's socket buffer and the device is slowed down by TCP itself.
 constexpr qint64 kReadAheadBytes = qint64{256} << 10;
 
+// Ends a connection once what was written has gone out: QTcpSocket holds written bytes until the
+// loop turns, and aborting drops them. The socket leaves its session and finishes on its own: the
+// write side is shut after the last byte, so the device reads everything and then the end; what
+// the device still sends is read and dropped, because closing with unread data resets the
+// connection and loses what the system has not sent yet. A device that takes nothing or never
+// closes its side is cut off after kCloseDrainMs.
+void drain(QTcpSocket* s) {
+    s->disconnect();  // nothing of it reaches the session any more
+    auto shutWhenWritten = [s] {
+        if (s->bytesToWrite() == 0 && s->socketDescriptor() >= 0)
+            ::shutdown(static_cast<int>(s->socketDescriptor()), SHUT_WR);
+    };
+    QObject::connect(s, &QIODevice::bytesWritten, s, shutWhenWritten);
+    QObject::connect(s, &QIODevice::readyRead, s, [s] { s->readAll(); });
+    QObject::connect(s, &QAbstractSocket::disconnected, s, &QObject::deleteLater);
+    QObject::connect(s, &QAbstractSocket::errorOccurred, s, &QObject::deleteLater);
+    QTimer::singleShot(kCloseDrainMs, s, [s] {
+        // A reset: a plain close would leave the unsent rest queued for as long as the device
+        // takes nothing.
+        if (s->socketDescriptor() >= 0) {
+            const linger reset{1, 0};
+            ::setsockopt(static_cast<int>(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                         sizeof reset);
+        }
+        s->abort();
+        s->deleteLater();
+    });
+    s->readAll();
+    s->flush();
+    shutWhenWritten();
+}
+
 }  // namespace
 
 QtTcpSocket::QtTcpSocket() : m_socket(std::make_unique<QTcpSocket>()) {
+    wire();
+}
+
+void QtTcpSocket::wire() {
     m_socket->setReadBufferSize(kReadAheadBytes);
     // One posted notification at a time: whatever arrives before it is dispatched is read by it
     // as one chunk; what arrives while its handler waits raises a new one.
@@ -42,9 +81,13 @@ QtTcpSocket::QtTcpSocket() : m_socket(std::make_unique<QTcpSocket>()) {
 }
 
 QtTcpSocket::~QtTcpSocket() {
+    m_dispatch->alive = false;
+    if (m_socket->state() == QAbstractSocket::ConnectedState) {
+        drain(m_socket.release());  // deleted later, never here
+        return;
+    }
     m_socket->disconnect();
     m_socket->abort();
-    m_dispatch->alive = false;
     if (m_dispatch->depth > 0) {
         // Destroyed by a handler that one of its own notifications called (a wait inside it
         // let another operation replace the session): the QTcpSocket is still delivering that
@@ -88,9 +131,16 @@ bool QtTcpSocket::open(const std::string& host, uint16_t port) {
     return true;
 }
 
+// A notification still queued finds the socket it reads from empty: abort() empties the read
+// buffer, and a drained connection is no longer the one it reads from.
 void QtTcpSocket::close() {
-    // abort() also empties the read buffer, so a notification still queued finds nothing.
-    m_socket->abort();
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        m_socket->abort();
+        return;
+    }
+    drain(m_socket.release());
+    m_socket = std::make_unique<QTcpSocket>();
+    wire();
 }
 
 void QtTcpSocket::send(std::string_view bytes) {

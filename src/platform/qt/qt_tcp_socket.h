@@ -12,6 +12,10 @@ class QTcpSocket;
 
 namespace platform::qt {
 
+// How long a closed connection may take to hand what was written to a device that reads slowly
+// or not at all; then it is cut off.
+constexpr int kCloseDrainMs = 2000;
+
 class QtTcpSocket : public TcpSocket {
 public:
     QtTcpSocket();
@@ -23,6 +27,7 @@ public:
     std::string receive() override;
 
 private:
+    void wire();
     void post(std::function<void()> notify);
     void notifyReadable();
     static void call(const std::function<void()>& handler);
