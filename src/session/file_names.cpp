@@ -85,8 +85,9 @@ std::string CommLogName(std::string_view saveName) {
     return SafeFileName(std::string(saveName) + "R1.txt");
 }
 
-std::string Log20FileName(std::string_view saveName, std::string_view reportedMac) {
-    if (reportedMac.empty() && !saveName.empty())
+std::string Log20FileName(std::string_view saveName, std::string_view reportedMac,
+                          std::string_view unique) {
+    if (!saveName.empty() && (reportedMac.empty() || saveName == unique))
         return SafeFileName(std::string(saveName) + "l20.txt");
     return Log20Name(reportedMac);
 }

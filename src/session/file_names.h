@@ -22,10 +22,12 @@ std::string PostWriteDumpName(std::string_view saveName);  // saveName + "q2.txt
 std::string Log20Name(std::string_view macAddress);        // "QLX" + MAC digits + "l20.txt"
 std::string CommLogName(std::string_view saveName);        // saveName + "R1.txt"
 
-// The device log of a session: by the MAC address the device reported, as Log20Name; a device
-// that reported none has it under its save name (saveName + "l20.txt"), so that such devices do
-// not share one "QLXl20.txt".
-std::string Log20FileName(std::string_view saveName, std::string_view reportedMac);
+// The device log of a session: by the MAC address the device reported, as Log20Name. Under its
+// save name (saveName + "l20.txt") when the device reported none, so that such devices do not
+// share one "QLXl20.txt", and when the session writes under its unique name, whose MAC name
+// another session was writing.
+std::string Log20FileName(std::string_view saveName, std::string_view reportedMac,
+                          std::string_view unique);
 
 // The save name a record line gives its files by itself, as the record editor fills its box:
 // its own "保存名称", else "QLX" and the digits of its MAC address; empty when it has neither.
