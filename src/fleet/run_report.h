@@ -22,7 +22,9 @@ struct ReportRow {
     platform::LocalTime end;
     uint32_t durationMs = 0;
     std::string message;             // the result message ("#000 OK 正常送信"); empty: none
-    std::vector<std::string> files;  // the work-folder files the dialogue wrote, code page 932
+    // The work-folder files the dialogue wrote, code page 932: the session's own list, never
+    // names guessed from the record (one without a MAC address is named by its device).
+    std::vector<std::string> files;
     // A send that wrote both its dumps: the variables it changed (fleet::ChangedNames), code
     // page 932. nullopt otherwise (a check, or a send that ended before its second dump).
     std::optional<std::vector<std::string>> changed;
@@ -63,11 +65,5 @@ bool IsJsonReport(const std::filesystem::path& report);
 std::filesystem::path TranscriptFolder(const std::filesystem::path& report);
 // "No017-127.0.0.18.txt", with anything a file name must not hold replaced.
 std::string TranscriptName(int number, const std::string& address);
-
-// The work-folder files a dialogue wrote: those of its names (by the save name, and the MAC
-// address for the log) touched since it started. The pre-write dump only in send mode.
-std::vector<std::string> FilesWritten(const std::filesystem::path& workFolder, bool sendMode,
-                                      const std::string& saveName, const std::string& macAddress,
-                                      std::filesystem::file_time_type since);
 
 }  // namespace fleet
