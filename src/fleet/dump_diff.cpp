@@ -268,7 +268,8 @@ bool DumpOfRecord(std::string_view dump, const devlist::DeviceRecord& record) {
         std::string_view line = dump.substr(0, dump.find_first_of("\r\n"));
         if (isHeader(line)) return line.substr(kHeaderTitleBytes).starts_with(owner);
         dump.remove_prefix(line.size());
-        while (!dump.empty() && (dump.front() == '\r' || dump.front() == '\n')) dump.remove_prefix(1);
+        while (!dump.empty() && (dump.front() == '\r' || dump.front() == '\n'))
+            dump.remove_prefix(1);
     }
     return false;
 }

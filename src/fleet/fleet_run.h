@@ -6,10 +6,12 @@
 // (ListWriteQueue), so a held lock or a big list never stalls a dialogue. Records that share a
 // save name name the same files in the work folder: they are served one after the other, never
 // at the same time, and a worker whose next records all share a save name with one being served
-// waits for it. A record without a save name and a MAC address is named by its device's answer
-// (session::SaveNames): it runs beside the others and claims that name when it learns it. The run never waits inside a handler: it only starts timers and sessions, so many
+// waits for it. The run never waits inside a handler: it only starts timers and sessions, so many
 // workers share the loop. All sessions' texts share one memory budget. The window runs its single
 // and bulk runs on it too, with one worker and hooks for what only it shows and records.
+//
+// A record without a save name and a MAC address is named by its device's answer
+// (session::SaveNames): it runs beside the others and claims that name when it learns it.
 #pragma once
 
 #include <cstdint>

@@ -22,9 +22,7 @@ struct ReportRow {
     platform::LocalTime end;
     uint32_t durationMs = 0;
     std::string message;             // the result message ("#000 OK 正常送信"); empty: none
-    // The work-folder files the dialogue wrote, code page 932: the session's own list, never
-    // names guessed from the record (one without a MAC address is named by its device).
-    std::vector<std::string> files;
+    std::vector<std::string> files;  // the work-folder files the dialogue wrote, code page 932
     // A send that wrote both its dumps: the variables it changed (fleet::ChangedNames), code
     // page 932. nullopt otherwise (a check, or a send that ended before its second dump).
     std::optional<std::vector<std::string>> changed;

@@ -348,8 +348,7 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
     m_deviceLog.insertTop(header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
     std::shared_ptr<bool> alive = m_alive;
-    if (!save(Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress,
-                            m_ctx.uniqueSaveName),
+    if (!save(Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress, m_ctx.uniqueSaveName),
               m_deviceLog.bytes()))
         return *alive;
     m_step = SessionStep::SettlePrompt;

@@ -51,7 +51,7 @@ TEST(OwnFiles, EachRecordWritesUnderItsOwnNameTheOwnTheListsTheDevicesOrAUniqueO
     struct Case {
         const char* what;
         std::vector<std::string> lines;
-        std::vector<std::string> reported;  // per record, what its device reports
+        std::vector<std::string> reported;              // per record, what its device reports
         std::map<int, std::vector<std::string>> files;  // per record number, its row's files
     };
     const std::string kMac1 = "00:11:22:33:44:01", kMac2 = "00:11:22:33:44:02";
@@ -65,8 +65,7 @@ TEST(OwnFiles, EachRecordWritesUnderItsOwnNameTheOwnTheListsTheDevicesOrAUniqueO
         {"a save name of its own, then the list's MAC address, go before the reported one",
          {record(1, "", "SITE"), record(2, "00:ee:80:00:00:02")},
          {kMac1, kMac2},
-         {{1, files("SITE", "QLX001122334401")},
-          {2, files("QLX00ee80000002", "QLX001122334402")}}},
+         {{1, files("SITE", "QLX001122334401")}, {2, files("QLX00ee80000002", "QLX001122334402")}}},
         {"a device that reports none: a name no other record of the list has",
          {record(1, ""), record(2, ""), record(3, "", "qlx-no001")},
          {"", "", kMac1},
@@ -76,10 +75,10 @@ TEST(OwnFiles, EachRecordWritesUnderItsOwnNameTheOwnTheListsTheDevicesOrAUniqueO
         {"a reported MAC address whose files another record is writing",
          {record(1, kMac1), record(2, "")},
          {kMac1, kMac1},
-         {{1, files("QLX001122334401", "QLX001122334401")},
-          {2, files("QLX-No002", "QLX-No002")}}},
+         {{1, files("QLX001122334401", "QLX001122334401")}, {2, files("QLX-No002", "QLX-No002")}}},
     };
-    const fs::path dir = fs::path(::testing::TempDir()) / ("own_files_" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("own_files_" + std::to_string(::getpid()));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(dir);

@@ -103,11 +103,11 @@ TEST(SafeFileName, ReplacesEveryByteThatCouldLeaveTheFolderOrIsNoNameByte) {
 TEST(SaveNames, ARecordWithoutANameGetsOneNoOtherRecordOfTheListHas) {
     const std::string noMac = ",F0000001,r,127.0.0.1,80,23,,,,a,p,x.txt,,";
     const LineStore list(std::vector<std::string>{
-        "x,,,,,,,,,,,,,,QLX-No004",                                  // no record: passed by
-        "001" + noMac,                                               // neither name nor MAC
-        "002,F0000001,r,127.0.0.2,80,23,-No001,,,a,p,x.txt,,",       // its MAC names QLX-No001
-        "003" + noMac + ",qlx-no003",                                // its own, other letter case
-        "004" + noMac + ",QLX-No003_",                               // and the next one too
+        "x,,,,,,,,,,,,,,QLX-No004",                             // no record: passed by
+        "001" + noMac,                                          // neither name nor MAC
+        "002,F0000001,r,127.0.0.2,80,23,-No001,,,a,p,x.txt,,",  // its MAC names QLX-No001
+        "003" + noMac + ",qlx-no003",                           // its own, other letter case
+        "004" + noMac + ",QLX-No003_",                          // and the next one too
         "005,F0000001,r,127.0.0.5,80,23,00:11:22:33:44:55,,,a,p,x.txt,,"});
     const session::SaveNames names(list);
     const std::pair<int, std::string> cases[] = {
