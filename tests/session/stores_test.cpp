@@ -97,28 +97,6 @@ TEST(SafeFileName, ReplacesEveryByteThatCouldLeaveTheFolderOrIsNoNameByte) {
     EXPECT_EQ(session::PreWriteDumpName("../a"), "___aq1.txt");
 }
 
-// The name a record's files take when neither it nor its device names them: never a name another
-// record of the list names its files by, compared as a case-blind folder compares them, and the
-// same for the list as a file holds it (with a line that is no record) and as loaded.
-TEST(SaveNames, ARecordWithoutANameGetsOneNoOtherRecordOfTheListHas) {
-    const std::string noMac = ",F0000001,r,127.0.0.1,80,23,,,,a,p,x.txt,,";
-    const LineStore list(std::vector<std::string>{
-        "x,,,,,,,,,,,,,,QLX-No004",                             // no record: passed by
-        "001" + noMac,                                          // neither name nor MAC
-        "002,F0000001,r,127.0.0.2,80,23,-No001,,,a,p,x.txt,,",  // its MAC names QLX-No001
-        "003" + noMac + ",qlx-no003",                           // its own, other letter case
-        "004" + noMac + ",QLX-No003_",                          // and the next one too
-        "005,F0000001,r,127.0.0.5,80,23,00:11:22:33:44:55,,,a,p,x.txt,,"});
-    const session::SaveNames names(list);
-    const std::pair<int, std::string> cases[] = {
-        {1, "QLX-No001_"}, {3, "QLX-No003__"}, {4, "QLX-No004"}, {6, "QLX-No006"}};
-    for (const auto& [number, name] : cases) EXPECT_EQ(names.unique(number), name) << number;
-    // A record's own name, then its MAC address's, then the unique one.
-    EXPECT_EQ(names.of(list[3], 3), "qlx-no003");
-    EXPECT_EQ(names.of(list[5], 5), "QLX001122334455");
-    EXPECT_EQ(names.of(list[1], 1), "QLX-No001_");
-}
-
 TEST(BoundedText, KeepsTheLineStoreBytes) {
     BoundedText t;
     LineStore ref;
