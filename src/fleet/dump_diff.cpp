@@ -22,6 +22,8 @@ struct ParsedDump {
     Values lines;                                  // the other lines, in file order
 };
 
+constexpr size_t kHeaderTitleBytes = 16;  // "//--- LOAD DATA ", "//--- SEND DATA "
+
 bool isHeader(std::string_view line) {
     return line.starts_with("//--- LOAD DATA ") || line.starts_with("//--- SEND DATA ");
 }
@@ -264,7 +266,21 @@ std::vector<std::string> PlanLines(const std::vector<PlanItem>& plan) {
     return out;
 }
 
-SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName) {
+bool DumpOfRecord(std::string_view dump, const devlist::DeviceRecord& record) {
+    const std::string owner =
+        record.listName + "IP:" + record.ipAddress + " MAC:" + record.macAddress + " ";
+    while (dump.starts_with("//")) {
+        std::string_view line = dump.substr(0, dump.find_first_of("\r\n"));
+        if (isHeader(line)) return line.substr(kHeaderTitleBytes).starts_with(owner);
+        dump.remove_prefix(line.size());
+        while (!dump.empty() && (dump.front() == '\r' || dump.front() == '\n'))
+            dump.remove_prefix(1);
+    }
+    return false;
+}
+
+SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName,
+                        const devlist::DeviceRecord* owner) {
     SendDumps d;
     const fs::path before = platform::nativeIn(workFolder, session::PreWriteDumpName(saveName));
     const fs::path after = platform::nativeIn(workFolder, session::PostWriteDumpName(saveName));
@@ -296,6 +312,13 @@ SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName)
     if (!b) return d;
     auto a = ReadDumpFile(after, d.error);
     if (!a) return d;
+    for (const auto& [dump, path] : {std::pair{&*b, &before}, std::pair{&*a, &after}}) {
+        if (owner && !DumpOfRecord(*dump, *owner)) {
+            d.error = path->string() + " names another record in its first line: another " +
+                      "record's session wrote it, and it is not shown as this record's";
+            return d;
+        }
+    }
     d.before = std::move(*b);
     d.after = std::move(*a);
     return d;

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "devlist/device_record.h"
+
 namespace fleet {
 
 struct DumpChange {
@@ -87,7 +89,16 @@ struct SendDumps {
     // before: a later check rewrote it, so the two show what changed since before the send.
     std::string note;
 };
-SendDumps ReadSendDumps(const std::filesystem::path& workFolder, const std::string& saveName);
+// With an owner, both dumps must name it (DumpOfRecord): records that share a save name write the
+// same files, and a dump another record's session wrote is never shown as this record's.
+SendDumps ReadSendDumps(const std::filesystem::path& workFolder, const std::string& saveName,
+                        const devlist::DeviceRecord* owner = nullptr);
+
+// Whether a dump was written for this record: its header line ("//--- LOAD DATA " or
+// "//--- SEND DATA ", after any other "//" lines) goes on with the record's list name, "IP:" and
+// its address, " MAC:" and its MAC address and a blank, as the session writes it. The MAC
+// address there is the one the device reported, which the run then records.
+bool DumpOfRecord(std::string_view dump, const devlist::DeviceRecord& record);
 
 // The names a send changed when the dialogue wrote both its dumps since `since`; nullopt when
 // it did not (a check, or a send that ended before its second dump).

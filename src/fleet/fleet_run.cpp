@@ -67,10 +67,22 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
       m_textPool(m_options.textBudgetBytes),
       m_devices(std::move(devices)),
       m_hooks(std::move(hooks)) {
+    // A record that names no files by itself is keyed by its unique name until its device
+    // reports a MAC address: such records run side by side, each claiming its name when known.
+    std::optional<session::SaveNames> names;
     for (const FleetDevice& d : m_devices) {
-        devlist::EditPanel panel;
-        devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{d.record}));
-        m_fileKeys.push_back(session::CommLogName(panel.saveName));
+        std::string unique;
+        std::string saveName = session::RecordSaveName(d.record);
+        if (saveName.empty()) {
+            if (!names) {
+                names.emplace(d.identity.list ? *d.identity.list
+                                              : devlist::LineStore(std::vector<std::string>{}));
+            }
+            unique = names->unique(d.number);
+            saveName = unique;
+        }
+        m_uniqueNames.push_back(std::move(unique));
+        m_fileKeys.push_back(session::CommLogName(saveName));
     }
     m_taken.assign(m_devices.size(), false);
     m_left = m_devices.size();
@@ -135,6 +147,15 @@ session::DeviceSession* FleetRun::session() const {
 
 uint64_t FleetRun::sessionId() const {
     return m_workers.empty() ? 0 : m_workers.front()->generation;
+}
+
+bool FleetRun::claimFiles(const Worker& w, const std::string& saveName) {
+    const std::string key = session::CommLogName(saveName);
+    const bool busy = std::any_of(m_workers.begin(), m_workers.end(), [&](const auto& other) {
+        return other.get() != &w && other->device && m_fileKeys[other->index] == key;
+    });
+    if (!busy) m_fileKeys[w.index] = key;
+    return !busy;
 }
 
 size_t FleetRun::nextFree() const {
@@ -238,6 +259,10 @@ void FleetRun::startNext(Worker& w) {
                                     &m_textPool};
     context.pace = s.pace;
     context.saves = &m_saves;
+    context.uniqueSaveName = m_uniqueNames[index];
+    context.claimSaveName = [this, worker, generation](const std::string& saveName) {
+        return worker->generation == generation && claimFiles(*worker, saveName);
+    };
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
     w.session->start(host, w.port, shownNumber, std::move(send.lines.lines),

@@ -9,6 +9,9 @@
 // waits for it. The run never waits inside a handler: it only starts timers and sessions, so many
 // workers share the loop. All sessions' texts draw from one memory pool. The window runs its single
 // and bulk runs on it too, with one worker and hooks for what only it shows and records.
+//
+// A record without a save name and a MAC address is named by its device's answer
+// (session::SaveNames): it runs beside the others and claims that name when it learns it.
 #pragma once
 
 #include <cstdint>
@@ -163,6 +166,9 @@ private:
     // The first device not yet taken whose files no worker's device is writing; npos if none.
     size_t nextFree() const;
     void wakeWaiting();
+    // A session learnt its save name from its device: its files are the worker's from now on,
+    // unless another worker's device is writing them.
+    bool claimFiles(const Worker& w, const std::string& saveName);
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
@@ -186,6 +192,8 @@ private:
     // Per device: the name of a file its session writes under its save name, which tells
     // the records that share their files; and whether a worker has taken it.
     std::vector<std::string> m_fileKeys;
+    // Per device: the name its files take when neither its record nor its device names one.
+    std::vector<std::string> m_uniqueNames;
     std::vector<bool> m_taken;
     size_t m_next = 0;  // no device before it is left to take
     size_t m_left = 0;  // devices not yet taken

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "devlist/fields.h"
-#include "platform/files.h"
 #include "session/file_names.h"
 #include "text/cp932.h"
 
@@ -170,23 +169,6 @@ std::filesystem::path TranscriptFolder(const std::filesystem::path& report) {
 
 std::string TranscriptName(int number, const std::string& address) {
     return session::SafeFileName("No" + devlist::ZeroPad(number, 3) + "-" + address + ".txt");
-}
-
-std::vector<std::string> FilesWritten(const std::filesystem::path& workFolder, bool sendMode,
-                                      const std::string& saveName, const std::string& macAddress,
-                                      std::filesystem::file_time_type since) {
-    std::vector<std::string> names;
-    if (sendMode) names.push_back(session::PreWriteDumpName(saveName));
-    names.push_back(session::PostWriteDumpName(saveName));
-    names.push_back(session::Log20Name(macAddress));
-    names.push_back(session::CommLogName(saveName));
-    std::vector<std::string> written;
-    for (const std::string& name : names) {
-        std::error_code ec;
-        auto when = std::filesystem::last_write_time(platform::nativeIn(workFolder, name), ec);
-        if (!ec && when >= since) written.push_back(name);
-    }
-    return written;
 }
 
 }  // namespace fleet

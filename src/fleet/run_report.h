@@ -71,10 +71,4 @@ std::filesystem::path TranscriptFolder(const std::filesystem::path& report);
 // "No017-127.0.0.18.txt", with anything a file name must not hold replaced.
 std::string TranscriptName(int number, const std::string& address);
 
-// The work-folder files a dialogue wrote: those of its names (by the save name, and the MAC
-// address for the log) touched since it started. The pre-write dump only in send mode.
-std::vector<std::string> FilesWritten(const std::filesystem::path& workFolder, bool sendMode,
-                                      const std::string& saveName, const std::string& macAddress,
-                                      std::filesystem::file_time_type since);
-
 }  // namespace fleet

@@ -7,6 +7,7 @@
 #include "fleet/dump_diff.h"
 #include "fleet/list_writer.h"
 #include "runner/run_files.h"
+#include "session/file_names.h"
 #include "text/cp932.h"
 
 namespace runner {
@@ -31,10 +32,13 @@ int DiffCommand::run() {
                  std::to_string(list->records.size()) + ")");
         return kExitUsage;
     }
-    // The window's save name: the record's own, else "QLX" and the MAC address digits.
+    // The name the record's session wrote its files under (session::SaveNames), and only dumps
+    // that name this record.
     devlist::EditPanel panel;
     devlist::EditData(panel, static_cast<int>(index), list->records);
-    fleet::SendDumps dumps = fleet::ReadSendDumps(files.workFolder, panel.saveName);
+    const std::string saveName =
+        session::SaveNames(list->records).of(list->records[index], o.recordNumber);
+    fleet::SendDumps dumps = fleet::ReadSendDumps(files.workFolder, saveName, &panel.rec);
     if (!dumps.error.empty()) {
         Complain("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.error);
         return kExitFiles;

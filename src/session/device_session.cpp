@@ -308,6 +308,7 @@ void DeviceSession::handleValue(const std::string& chunk) {
             break;
         case SessionStep::ReadMac:
             take(&R::macAddress, RecordValue(replyValue(chunk, 15, 0), kMacBytes));
+            if (!m_ended) nameFiles();
             m_deviceLog.clear();
             sendCommand("?sysName");
             m_step = SessionStep::ReadName;
@@ -325,6 +326,17 @@ void DeviceSession::handleValue(const std::string& chunk) {
             break;
         }
     }
+}
+
+// Every file is written after the MAC address is read: a record that names no files by itself
+// names them now, so that records without a MAC address never write over each other's files.
+void DeviceSession::nameFiles() {
+    if (!m_ctx.panel.saveName.empty()) return;
+    std::string name = ReportedSaveName(m_ctx.panel.rec.macAddress, m_ctx.uniqueSaveName);
+    if (name != m_ctx.uniqueSaveName && m_ctx.claimSaveName && !m_ctx.claimSaveName(name))
+        name = m_ctx.uniqueSaveName;
+    m_served.saveName = name;
+    m_ctx.panel.saveName = std::move(name);
 }
 
 bool DeviceSession::handleDump(const std::string& chunk, bool before) {
@@ -382,7 +394,10 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
     m_deviceLog.insertTop(header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(Log20Name(m_ctx.panel.rec.macAddress), m_deviceLog)) return *alive;
+    if (!saveText(Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress,
+                                m_ctx.uniqueSaveName),
+                  m_deviceLog))
+        return *alive;
     m_step = SessionStep::SettlePrompt;
     setResult(kResultOk);
 

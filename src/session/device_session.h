@@ -110,6 +110,7 @@ private:
     bool handleLog20(const std::string& chunk);
     bool handleClose();
     void handleValue(const std::string& chunk);
+    void nameFiles();
     void handleStream();
     bool save(const std::string& name, const std::string& bytes);
     bool saveText(const std::string& name, const BoundedText& text);

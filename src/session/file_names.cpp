@@ -1,5 +1,6 @@
 #include "session/file_names.h"
 
+#include "devlist/edit_panel.h"
 #include "devlist/fields.h"
 #include "text/cp932.h"
 
@@ -7,6 +8,9 @@ namespace session {
 namespace {
 
 constexpr char kReplacement = '_';
+constexpr std::string_view kRecordMark = ",F";
+constexpr std::string_view kUniquePrefix = "QLX-No";
+constexpr int kNumberDigits = 3;
 
 bool forbidden(unsigned char b) {
     if (b < 0x20 || b == 0x7f) return true;
@@ -24,6 +28,21 @@ bool forbidden(unsigned char b) {
         default:
             return false;
     }
+}
+
+// A file name as a case-blind file system compares it: ASCII letters folded, the bytes of a
+// two-byte character kept as they are.
+std::string folded(std::string_view name) {
+    std::string out(name);
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char b = static_cast<unsigned char>(out[i]);
+        if (text::isLeadByte(b)) {
+            ++i;
+        } else if (b >= 'A' && b <= 'Z') {
+            out[i] = static_cast<char>(b - 'A' + 'a');
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -64,6 +83,43 @@ std::string Log20Name(std::string_view macAddress) {
 }
 std::string CommLogName(std::string_view saveName) {
     return SafeFileName(std::string(saveName) + "R1.txt");
+}
+
+std::string Log20FileName(std::string_view saveName, std::string_view reportedMac,
+                          std::string_view unique) {
+    if (!saveName.empty() && (reportedMac.empty() || saveName == unique))
+        return SafeFileName(std::string(saveName) + "l20.txt");
+    return Log20Name(reportedMac);
+}
+
+std::string RecordSaveName(std::string_view line) {
+    devlist::EditPanel panel;
+    devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{std::string(line)}));
+    return panel.saveName;
+}
+
+std::string ReportedSaveName(std::string_view reportedMac, std::string_view unique) {
+    if (reportedMac.empty()) return std::string(unique);
+    return "QLX" + devlist::MacDigits(reportedMac);
+}
+
+SaveNames::SaveNames(const devlist::LineStore& list) {
+    for (const std::string& line : list.lines()) {
+        if (line.find(kRecordMark) == std::string::npos) continue;
+        std::string name = RecordSaveName(line);
+        if (!name.empty()) m_taken.insert(folded(CommLogName(name)));
+    }
+}
+
+std::string SaveNames::unique(int number) const {
+    std::string name = std::string(kUniquePrefix) + devlist::ZeroPad(number, kNumberDigits);
+    while (m_taken.count(folded(CommLogName(name)))) name += kReplacement;
+    return name;
+}
+
+std::string SaveNames::of(std::string_view line, int number) const {
+    std::string name = RecordSaveName(line);
+    return name.empty() ? unique(number) : name;
 }
 
 }  // namespace session

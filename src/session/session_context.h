@@ -55,6 +55,12 @@ struct SessionContext {
     // A fleet run's saves into its work folder, which it sweeps before its sessions and syncs
     // after them; none: each save on its own.
     platform::SaveBatch* saves = nullptr;
+    // For a record that names no files by itself: the name its files take when the device
+    // reports no MAC address either (SaveNames::unique); empty: the bare names.
+    std::string uniqueSaveName{};
+    // Asks the run for the files of a save name learnt from the device: false while another
+    // session of the run writes under it, and the session keeps uniqueSaveName. None: granted.
+    std::function<bool(const std::string& saveName)> claimSaveName{};
 };
 
 }  // namespace session

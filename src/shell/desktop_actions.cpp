@@ -128,8 +128,15 @@ void DesktopActions::chooseCommonSendFile() {
 
 void DesktopActions::viewDeviceFile(const char* suffix) {
     // The name the session wrote: a save name that could lead out of the work folder was made
-    // safe there, and is here too.
-    std::string name = session::SafeFileName(m_state.edit.saveName + suffix);
+    // safe there, and is here too. A record that names no files by itself and whose device
+    // reported no MAC address wrote them under its unique name, never under the bare names.
+    std::string saveName = m_state.edit.saveName;
+    if (saveName.empty()) {
+        const long long number = devlist::LeadingNumber(m_state.edit.numberLabel, 0);
+        if (number <= 0 || number > devlist::kMaxRecords) return;
+        saveName = session::SaveNames(m_state.listStore).unique(static_cast<int>(number));
+    }
+    std::string name = session::SafeFileName(saveName + suffix);
     if (auto file = findIgnoringCase(m_state.workFolderPath, name)) openFile(*file);
 }
 

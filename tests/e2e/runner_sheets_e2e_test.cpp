@@ -28,6 +28,7 @@ const std::string kHeader =
 struct SheetsResult {
     int code = -1;
     std::string errors;  // standard error, UTF-8
+    std::string output;  // standard output, UTF-8
 };
 
 class RunnerSheetsE2e : public ::testing::Test {
@@ -56,6 +57,7 @@ protected:
         p.waitForFinished(60000);
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         r.errors = p.readAllStandardError().toStdString();
+        r.output = p.readAllStandardOutput().toStdString();
         return r;
     }
 
@@ -142,6 +144,47 @@ TEST_F(RunnerSheetsE2e, SearchApplyKeepsWhatTheStoredListLeavesOut) {
     ASSERT_EQ(r.code, 0) << r.errors;
     EXPECT_EQ(r.errors.find(".bak"), std::string::npos) << r.errors;
     EXPECT_FALSE(fs::exists(m_dir / "list.csv.bak2"));
+}
+
+// A list made by hand has no MAC addresses: a first send side by side still leaves each device
+// its own files, and diff shows each record its own send, or none for the one that refused.
+TEST_F(RunnerSheetsE2e, AFirstSendWithoutMacAddressesLeavesEachRecordItsOwnFiles) {
+    const std::string port = std::to_string(kSheetsPort);
+    ASSERT_TRUE(m_sim.start({"--no-search", "--port", port, "--device",
+                             "127.0.51.91,mac=00:EE:80:00:51:91,var.trapHost=10.0.0.1", "--device",
+                             "127.0.51.92,fault=wrong-password", "--device", "127.0.51.93,mac="},
+                            3))
+        << m_sim.errors();
+    std::string lines;
+    for (int host : {91, 92, 93})
+        lines += "1,F0000001,r" + std::to_string(host) + ",127.0.51." + std::to_string(host) +
+                 ",80," + port + ",,,,admin,plume,,,\r\n";
+    writeBytes(m_dir / "list.csv", lines);
+    writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfile2=change.txt\r\n");
+    writeBytes(m_dir / "change.txt", ".ntpServer=127.0.0.1\r\nunset .trapHost\r\n");
+    SheetsResult send = runner({"send", "--all", "--parallel", "3", "--report", "send.csv"});
+    EXPECT_EQ(send.code, 1) << send.errors;  // the refusal
+    const std::string report = readBytes(m_dir / "send.csv");
+    EXPECT_EQ(count(report, "QLX00EE80005191q1.txt;QLX00EE80005191q2.txt;"), 1u) << report;
+    EXPECT_EQ(count(report, "QLX-No003q1.txt;QLX-No003q2.txt;QLX-No003l20.txt;"), 1u) << report;
+    EXPECT_EQ(count(report, ",q1.txt"), 0u) << report;
+    EXPECT_EQ(count(report, ",2: .ntpServer;.trapHost\r\n"), 1u) << report;
+    EXPECT_EQ(count(report, ",1: .ntpServer\r\n"), 1u) << report;
+    struct Case {
+        const char* record;
+        int code;
+        std::string shown;  // part of standard output, or of standard error when code != 0
+    } cases[] = {
+        {"1", 0, "added   .ntpServer: 127.0.0.1\nremoved .trapHost: 10.0.0.1\n"},
+        {"2", 3, "QLX-No002q1.txt"},
+        {"3", 0, "added   .ntpServer: 127.0.0.1\n"},
+    };
+    for (const Case& c : cases) {
+        SheetsResult diff = runner({"diff", c.record});
+        EXPECT_EQ(diff.code, c.code) << c.record << ": " << diff.errors;
+        EXPECT_NE((c.code == 0 ? diff.output : diff.errors).find(c.shown), std::string::npos)
+            << c.record << ": " << diff.output << diff.errors;
+    }
 }
 
 }  // namespace

@@ -145,4 +145,40 @@ TEST_F(SendDumpFiles, OnlyTheDumpsOfTheLastSendAreCompared) {
     EXPECT_NE(fleet::ReadSendDumps(m_dir, "big").error.find("too large"), std::string::npos);
 }
 
+// Records that share a save name write the same dump files: a record is shown only dumps whose
+// header names it, never the dumps another record's session left under its name.
+TEST_F(SendDumpFiles, ARecordIsShownOnlyDumpsThatNameIt) {
+    devlist::DeviceRecord room;
+    room.listName = "room";
+    room.ipAddress = "127.0.0.5";
+    room.macAddress = "00:EE:80:00:00:05";
+    auto other = [&](std::string devlist::DeviceRecord::*field, const std::string& value) {
+        devlist::DeviceRecord r = room;
+        r.*field = value;
+        return r;
+    };
+    using R = devlist::DeviceRecord;
+    struct Case {
+        const char* what;
+        devlist::DeviceRecord owner;
+        std::string before;  // "" : the dump as written for room
+        bool shown;
+    } cases[] = {
+        {"the record's own", room, "", true},
+        {"another list name", other(&R::listName, "hall"), "", false},
+        {"a list name that only starts the same", other(&R::listName, "roo"), "", false},
+        {"another address", other(&R::ipAddress, "127.0.0.50"), "", false},
+        {"another MAC address", other(&R::macAddress, ""), "", false},
+        {"a mark line before the header", room, "// cut\r\n" + dump("LOAD", {".a=1"}), true},
+        {"no header at all", room, "&save\r\n.a=1\r\n", false},
+    };
+    for (const Case& c : cases) {
+        write("QLXq1.txt", c.before.empty() ? dump("LOAD", {".a=1"}) : c.before, 2);
+        write("QLXq2.txt", dump("SEND", {".a=2"}), 1);
+        fleet::SendDumps dumps = fleet::ReadSendDumps(m_dir, "QLX", &c.owner);
+        EXPECT_EQ(dumps.error.empty(), c.shown) << c.what << ": " << dumps.error;
+        EXPECT_EQ(dumps.after.empty(), !c.shown) << c.what;
+    }
+}
+
 }  // namespace

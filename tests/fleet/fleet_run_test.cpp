@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -563,6 +564,80 @@ TEST_F(FleetRunTest, EachRowSaysWhetherItsResultReachedTheList) {
                   static_cast<size_t>(std::count(recorded.begin(), recorded.end(), 'n')));
         EXPECT_EQ(run->okCount(), 1);
         EXPECT_EQ(run->recordedOkCount(), c.recordedOk);
+    }
+}
+
+// A record without a save name and a MAC address names its files by the MAC address its device
+// reports, else by a name no other record of the list has: records side by side never write
+// each other's files, and each row names its own.
+TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName) {
+    auto device = [](int no, const std::string& mac, const std::string& saveName = "") {
+        return "00" + std::to_string(no) + ",F0000001,d,127.0.0." + std::to_string(no) + ",80,23," +
+               mac + ",,,a,p,x.txt,," + (saveName.empty() ? "" : "," + saveName);
+    };
+    auto files = [](const std::string& name, const std::string& log) {
+        return std::vector<std::string>{name + "q2.txt", log + "l20.txt", name + "R1.txt"};
+    };
+    const std::string kMac1 = "00:11:22:33:44:01", kMac2 = "00:11:22:33:44:02";
+    struct Case {
+        std::vector<std::string> lines;
+        std::vector<std::string> reported;  // per record: its device's MAC address, or "refuse"
+        std::map<int, std::vector<std::string>> files;  // per record number
+    } cases[] = {
+        {{device(1, ""), device(2, ""), device(3, "")},
+         {kMac1, kMac2, "refuse"},
+         {{1, files("QLX001122334401", "QLX001122334401")},
+          {2, files("QLX001122334402", "QLX001122334402")},
+          {3, {}}}},
+        // A save name of its own, then the list's MAC address, go before the reported one.
+        {{device(1, "", "SITE"), device(2, "00:ee:80:00:00:02")},
+         {kMac1, kMac2},
+         {{1, files("SITE", "QLX001122334401")}, {2, files("QLX00ee80000002", "QLX001122334402")}}},
+        // Devices that report none; record 3's own name is "QLX-No001" but for letter case.
+        {{device(1, ""), device(2, ""), device(3, "", "qlx-no001")},
+         {"", "", kMac1},
+         {{1, files("QLX-No001_", "QLX-No001_")},
+          {2, files("QLX-No002", "QLX-No002")},
+          {3, files("qlx-no001", "QLX001122334401")}}},
+        // The reported MAC address names files another device is writing at that moment.
+        {{device(1, kMac1), device(2, "")},
+         {kMac1, kMac1},
+         {{1, files("QLX001122334401", "QLX001122334401")}, {2, files("QLX-No002", "QLX-No002")}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines[0]);
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        auto list = std::make_shared<const devlist::LineStore>(c.lines);
+        m_devices.clear();
+        for (int i = 0; i < static_cast<int>(c.lines.size()); ++i)
+            m_devices.push_back(
+                {i + 1, c.lines[static_cast<size_t>(i)], fleet::IdentityOf(list, i)});
+        fleet::FleetOptions options;
+        options.recordResults = false;
+        auto run = makeRun(static_cast<int>(c.lines.size()), options);
+        const size_t before = m_network.connections().size();
+        run->start();
+        m_loop.runPending();
+        ASSERT_EQ(m_network.connections().size() - before, c.lines.size());  // side by side
+        // Chunk by chunk, each device in turn: every dialogue runs while the others do.
+        for (size_t k = 0; k < checkAnswers().size(); ++k) {
+            for (size_t i = 0; i < c.lines.size(); ++i) {
+                std::vector<std::string> chunks = checkAnswers();
+                chunks[4] = "?ifPhysAddress=" + c.reported[i] + "\r\nQLX> ";
+                if (c.reported[i] == "refuse") chunks = {"login Incorrect\r\n"};
+                if (k < chunks.size()) m_network.connections()[before + i]->deliver(chunks[k]);
+                m_loop.runPending();
+            }
+            m_loop.advance(250);  // past the login pause
+        }
+        m_loop.advance(20000);
+        ASSERT_TRUE(run->finished());
+        std::map<int, std::vector<std::string>> written;
+        for (const fleet::ReportRow& row : run->rows()) written[row.number] = row.files;
+        EXPECT_EQ(written, c.files);
+        for (const char* bare : {"q2.txt", "R1.txt", "QLXl20.txt"})
+            EXPECT_FALSE(fs::exists(m_dir / bare)) << bare;
     }
 }
 

@@ -46,7 +46,7 @@ protected:
         m_state.workFolderPath = m_work;
         m_state.listStore.clear();
         m_state.listStore.append(record("001", "first", "127.0.0.4", "80"));
-        m_state.listStore.append(record("002", "name", "127.0.0.5", "8080"));
+        m_state.listStore.append(record("002", "name", "127.0.0.5", "8080") + ",QLX-No001");
         m_state.listView = {{"001 first"}, {"002 name"}};
     }
     void TearDown() override {
@@ -73,8 +73,9 @@ TEST_F(DesktopActionsTest, ViewersOpenTheDeviceFileOfTheSaveNameOrNothing) {
     struct Case {
         View view;
         std::string saveName;
-        std::string present;  // the one file in the work folder
-        std::string opened;   // empty: nothing opened
+        std::string present;      // the one file in the work folder
+        std::string opened;       // empty: nothing opened
+        std::string number = "";  // the editor's record number
     };
     const std::string ja = sj("機器");
     const Case cases[] = {
@@ -85,7 +86,12 @@ TEST_F(DesktopActionsTest, ViewersOpenTheDeviceFileOfTheSaveNameOrNothing) {
         // The session writes "R1.txt"; the viewer asks for "r1.txt".
         {&A::viewCommLog, "QLX01", "QLX01R1.txt", "QLX01R1.txt"},
         {&A::viewCommLog, ja, ja + "R1.txt", ja + "R1.txt"},
-        {&A::viewPreWriteVariables, "", "q1.txt", "q1.txt"},
+        // The bare names are never a record's. Without a save name, a record's files are
+        // under the name no other record has; record 2's own save name takes it from 1.
+        {&A::viewPreWriteVariables, "", "q1.txt", ""},
+        {&A::viewPreWriteVariables, "", "q1.txt", "", "2"},
+        {&A::viewDeviceLog20, "", "QLX-No002l20.txt", "QLX-No002l20.txt", "2"},
+        {&A::viewCommLog, "", "QLX-No001_R1.txt", "QLX-No001_R1.txt", "1"},
         {&A::viewPreWriteVariables, "QLX01", "QLX01q2.txt", ""},
         {&A::viewDeviceLog20, "QLX02", "QLX01l20.txt", ""},
         {&A::viewCommLog, "QLX01", "QLX01R1.txt.bak", ""},
@@ -99,6 +105,7 @@ TEST_F(DesktopActionsTest, ViewersOpenTheDeviceFileOfTheSaveNameOrNothing) {
         touch(c.present);
         m_desktop.files.clear();
         m_state.edit.saveName = c.saveName;
+        m_state.edit.numberLabel = c.number;
         (m_actions.*c.view)();
         if (c.opened.empty()) {
             EXPECT_TRUE(m_desktop.files.empty());
