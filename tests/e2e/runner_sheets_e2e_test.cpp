@@ -168,8 +168,8 @@ TEST_F(RunnerSheetsE2e, AFirstSendWithoutMacAddressesLeavesEachRecordItsOwnFiles
     EXPECT_EQ(count(report, "QLX00EE80005191q1.txt;QLX00EE80005191q2.txt;"), 1u) << report;
     EXPECT_EQ(count(report, "QLX-No003q1.txt;QLX-No003q2.txt;QLX-No003l20.txt;"), 1u) << report;
     EXPECT_EQ(count(report, ",q1.txt"), 0u) << report;
-    EXPECT_EQ(count(report, ",2: .ntpServer;.trapHost\r\n"), 1u) << report;
-    EXPECT_EQ(count(report, ",1: .ntpServer\r\n"), 1u) << report;
+    EXPECT_EQ(count(report, ",2: .ntpServer;.trapHost,yes\r\n"), 1u) << report;
+    EXPECT_EQ(count(report, ",1: .ntpServer,yes\r\n"), 1u) << report;
     struct Case {
         const char* record;
         int code;
