@@ -226,7 +226,7 @@ void FleetRun::startNext(Worker& w) {
 // moves on at once: nothing was connected, so there is nothing to pause for.
 void FleetRun::notServed(Worker& w, const FleetDevice& d, const std::string& reason) {
     m_tally.count(false);
-    // Its line is left as it was.
+    // Its row says it is not in the list: its line is left as it was.
     const ReportRow& row = m_tally.add(NotServedRow(d.number, d.record, m_clock.now(), reason));
     if (m_hooks.deviceDone) {
         const std::shared_ptr<bool> alive = m_alive;
