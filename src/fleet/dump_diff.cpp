@@ -1,5 +1,6 @@
 #include "fleet/dump_diff.h"
 
+#include <algorithm>
 #include <map>
 #include <system_error>
 
@@ -337,6 +338,19 @@ std::optional<std::vector<std::string>> SendChanges(const fs::path& workFolder,
     auto a = b ? ReadDumpFile(after, error) : std::nullopt;
     if (!a) return std::nullopt;
     return ChangedNames(CompareDumps(*b, *a));
+}
+
+std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
+                                                       const fs::path& workFolder,
+                                                       const std::string& saveName,
+                                                       fs::file_time_type since) {
+    const auto& saved = session.savedFiles();
+    auto wrote = [&](const std::string& name) {
+        return std::find(saved.begin(), saved.end(), name) != saved.end();
+    };
+    if (!wrote(session::PreWriteDumpName(saveName)) || !wrote(session::PostWriteDumpName(saveName)))
+        return std::nullopt;
+    return SendChanges(workFolder, saveName, since);
 }
 
 }  // namespace fleet

@@ -16,6 +16,10 @@
 
 #include "devlist/device_record.h"
 
+namespace session {
+class DeviceSession;
+}
+
 namespace fleet {
 
 struct DumpChange {
@@ -105,5 +109,13 @@ bool DumpOfRecord(std::string_view dump, const devlist::DeviceRecord& record);
 std::optional<std::vector<std::string>> SendChanges(const std::filesystem::path& workFolder,
                                                     const std::string& saveName,
                                                     std::filesystem::file_time_type since);
+
+// What a send changed on the device, from the two dumps the session wrote itself (never from
+// dumps another session left under the same name); nullopt for a check, or a send that did not
+// write both.
+std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
+                                                       const std::filesystem::path& workFolder,
+                                                       const std::string& saveName,
+                                                       std::filesystem::file_time_type since);
 
 }  // namespace fleet

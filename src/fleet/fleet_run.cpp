@@ -24,19 +24,6 @@ constexpr uint32_t kPauseAfterFailureMs = 1000;
 
 }  // namespace
 
-std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
-                                                       const fs::path& workFolder,
-                                                       const std::string& saveName,
-                                                       fs::file_time_type since) {
-    const auto& saved = session.savedFiles();
-    auto wrote = [&](const std::string& name) {
-        return std::find(saved.begin(), saved.end(), name) != saved.end();
-    };
-    if (!wrote(session::PreWriteDumpName(saveName)) || !wrote(session::PostWriteDumpName(saveName)))
-        return std::nullopt;
-    return SendChanges(workFolder, saveName, since);
-}
-
 struct FleetRun::Worker {
     devlist::EditPanel panel;      // the served record's boxes, as the dialogue reads them
     devlist::DeviceRecord loaded;  // the record as loaded, to tell what the device reported
@@ -66,26 +53,9 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
       m_options(std::move(options)),
       m_textPool(m_options.textBudgetBytes),
       m_devices(std::move(devices)),
-      m_hooks(std::move(hooks)) {
-    // A record that names no files by itself is keyed by its unique name until its device
-    // reports a MAC address: such records run side by side, each claiming its name when known.
-    std::optional<session::SaveNames> names;
-    for (const FleetDevice& d : m_devices) {
-        std::string unique;
-        std::string saveName = session::RecordSaveName(d.record);
-        if (saveName.empty()) {
-            if (!names) {
-                names.emplace(d.identity.list ? *d.identity.list
-                                              : devlist::LineStore(std::vector<std::string>{}));
-            }
-            unique = names->unique(d.number);
-            saveName = unique;
-        }
-        m_uniqueNames.push_back(std::move(unique));
-        m_fileKeys.push_back(session::CommLogName(saveName));
-    }
-    m_taken.assign(m_devices.size(), false);
-    m_left = m_devices.size();
+      m_hooks(std::move(hooks)),
+      m_claims(m_devices),
+      m_tally(m_options.recordResults) {
     const int workers =
         std::clamp(m_options.parallel, 1, std::max(1, static_cast<int>(m_devices.size())));
     for (int i = 0; i < std::min(workers, kMaxParallel); ++i) {
@@ -135,7 +105,7 @@ void FleetRun::abort() {
         w->sequencer->stop();
         w->pause->stop();
         w->session.reset();  // closes the connection; its queued notifications are dropped
-        w->device = nullptr;
+        release(*w);
         ++w->generation;
     }
     checkFinished();
@@ -149,24 +119,9 @@ uint64_t FleetRun::sessionId() const {
     return m_workers.empty() ? 0 : m_workers.front()->generation;
 }
 
-bool FleetRun::claimFiles(const Worker& w, const std::string& saveName) {
-    const std::string key = session::CommLogName(saveName);
-    const bool busy = std::any_of(m_workers.begin(), m_workers.end(), [&](const auto& other) {
-        return other.get() != &w && other->device && m_fileKeys[other->index] == key;
-    });
-    if (!busy) m_fileKeys[w.index] = key;
-    return !busy;
-}
-
-size_t FleetRun::nextFree() const {
-    for (size_t i = m_next; i < m_devices.size(); ++i) {
-        if (m_taken[i]) continue;
-        const bool busy = std::any_of(m_workers.begin(), m_workers.end(), [&](const auto& w) {
-            return w->device && m_fileKeys[w->index] == m_fileKeys[i];
-        });
-        if (!busy) return i;
-    }
-    return std::string::npos;
+void FleetRun::release(Worker& w) {
+    if (w.device) m_claims.release(w.index);
+    w.device = nullptr;
 }
 
 void FleetRun::wakeWaiting() {
@@ -175,24 +130,21 @@ void FleetRun::wakeWaiting() {
 }
 
 void FleetRun::startNext(Worker& w) {
-    w.device = nullptr;
+    release(w);
     w.waiting = false;
     const std::shared_ptr<bool> alive = m_alive;
-    size_t index = std::string::npos;
+    size_t index = FileClaims::npos;
     int shownNumber = 0;
     for (;;) {
-        if (m_stopping || m_left == 0) {
+        if (m_stopping || m_claims.left() == 0) {
             checkFinished();
             return;
         }
-        index = nextFree();
-        if (index == std::string::npos) {
+        index = m_claims.take();
+        if (index == FileClaims::npos) {
             w.waiting = true;  // woken when a device's files are free again
             return;
         }
-        m_taken[index] = true;
-        --m_left;
-        while (m_next < m_devices.size() && m_taken[m_next]) ++m_next;
         std::optional<int> number = m_devices[index].number;
         if (m_hooks.serving) {
             number = m_hooks.serving(m_devices[index]);
@@ -207,6 +159,7 @@ void FleetRun::startNext(Worker& w) {
     const FleetDevice& d = m_devices[index];
     w.device = &d;
     w.index = index;
+    m_claims.serve(index);
     w.mode = m_options.mode;
     devlist::EditPanel& panel = m_options.panel ? *m_options.panel : w.panel;
     if (!m_options.panel) {
@@ -259,9 +212,9 @@ void FleetRun::startNext(Worker& w) {
                                     &m_textPool};
     context.pace = s.pace;
     context.saves = &m_saves;
-    context.uniqueSaveName = m_uniqueNames[index];
+    context.uniqueSaveName = m_claims.uniqueName(index);
     context.claimSaveName = [this, worker, generation](const std::string& saveName) {
-        return worker->generation == generation && claimFiles(*worker, saveName);
+        return worker->generation == generation && m_claims.claim(worker->index, saveName);
     };
     w.session =
         std::make_unique<session::DeviceSession>(std::move(context), m_network.createTcpSocket());
@@ -272,17 +225,17 @@ void FleetRun::startNext(Worker& w) {
 // A device that cannot be served gets its report row and counts as a failure, and its worker
 // moves on at once: nothing was connected, so there is nothing to pause for.
 void FleetRun::notServed(Worker& w, const FleetDevice& d, const std::string& reason) {
-    ++m_ng;
-    m_rows.push_back(NotServedRow(d.number, d.record, m_clock.now(), reason));
-    if (m_writes) m_rows.back().recorded = false;  // its line is left as it was
+    m_tally.count(false);
+    // Its row says it is not in the list: its line is left as it was.
+    const ReportRow& row = m_tally.add(NotServedRow(d.number, d.record, m_clock.now(), reason));
     if (m_hooks.deviceDone) {
         const std::shared_ptr<bool> alive = m_alive;
         std::string none;
-        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), false, false, none});
+        m_hooks.deviceDone(DeviceResult{d, row, false, false, none});
         if (!*alive) return;
     }
     // A timer rather than a call: a list of records that all miss their file must not recurse.
-    w.device = nullptr;
+    release(w);
     w.pause->start(1);
     wakeWaiting();
 }
@@ -314,12 +267,8 @@ void FleetRun::sequencer(Worker& w) {
     o.lastSend = platform::dateText(now) + " " + platform::timeText(now);
     const std::string message = ResultMessage(o).value_or("");
     const bool success = o.result == session::kResultOk;
-    if (success) {
-        ++m_ok;
-        ss.clearResetPending();
-    } else {
-        ++m_ng;
-    }
+    m_tally.count(success);
+    if (success) ss.clearResetPending();
 
     // The files of a run go into one folder: after one could not be saved, the next would not
     // be either, and every further device would be served only to lose its dump.
@@ -329,13 +278,10 @@ void FleetRun::sequencer(Worker& w) {
     }
 
     // A plan records nothing: its result is neither gone nor failed.
-    const size_t rowIndex = m_rows.size();
+    const size_t rowIndex = m_tally.rows().size();
     if (m_writes) {
         m_writes->record(d.identity, o, [this, &d, rowIndex](const ListWriter::Result& write) {
-            if (write.status == ListWriter::Status::Gone) ++m_gone;
-            if (write.status == ListWriter::Status::Failed) ++m_writeFailures;
-            if (rowIndex < m_rows.size())
-                m_rows[rowIndex].recorded = write.status == ListWriter::Status::Written;
+            m_tally.written(rowIndex, write.status);
             if (m_hooks.recorded) m_hooks.recorded(d, write);
             checkFinished();
         });
@@ -352,8 +298,7 @@ void FleetRun::sequencer(Worker& w) {
     row.message = message;
     row.files = ss.savedFiles();
     row.changed = SessionChanges(ss, m_options.workFolder, served.saveName, w.startFileTime);
-    if (m_writes) row.recorded = false;  // until its write says it is in the list
-    m_rows.push_back(std::move(row));
+    const ReportRow& kept = m_tally.add(std::move(row));
 
     // The session stays open through the pause, but its texts go now: with many workers, the
     // texts of sessions that are over would otherwise hold the most memory of the run.
@@ -361,14 +306,14 @@ void FleetRun::sequencer(Worker& w) {
         m_options.keepTexts ? std::string(ss.terminal().bytes()) : ss.releaseTexts();
     if (m_hooks.deviceDone) {
         const std::shared_ptr<bool> alive = m_alive;
-        m_hooks.deviceDone(DeviceResult{d, m_rows.back(), success, true, transcript, &o, &ss});
+        m_hooks.deviceDone(DeviceResult{d, kept, success, true, transcript, &o, &ss});
         if (!*alive) return;
     }
     // The session stays until the worker's next device, as the window keeps the connection
     // open through its pause. Its files are done: a device that shares them may start.
-    w.device = nullptr;
+    release(w);
     wakeWaiting();
-    if (m_stopping || (m_left == 0 && !m_options.pauseAfterLast)) {
+    if (m_stopping || (m_claims.left() == 0 && !m_options.pauseAfterLast)) {
         checkFinished();
         return;
     }
@@ -382,18 +327,6 @@ void FleetRun::sequencer(Worker& w) {
 const RunSettings& FleetRun::settingsNow() {
     if (m_hooks.settings) m_hooks.settings(m_options.settings);
     return m_options.settings;
-}
-
-size_t FleetRun::unrecordedCount() const {
-    return static_cast<size_t>(std::count_if(m_rows.begin(), m_rows.end(), [](const ReportRow& r) {
-        return r.recorded && !*r.recorded;
-    }));
-}
-
-int FleetRun::recordedOkCount() const {
-    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const ReportRow& r) {
-        return r.recorded.value_or(false) && IsSuccessMessage(r.message);
-    }));
 }
 
 void FleetRun::checkFinished() {

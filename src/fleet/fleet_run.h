@@ -4,14 +4,11 @@
 // Every result goes through the one ListWriter the run is given, in the order the results come,
 // so the list file has a single writer in this process; the writes run on a thread of their own
 // (ListWriteQueue), so a held lock or a big list never stalls a dialogue. Records that share a
-// save name name the same files in the work folder: they are served one after the other, never
-// at the same time, and a worker whose next records all share a save name with one being served
-// waits for it. The run never waits inside a handler: it only starts timers and sessions, so many
-// workers share the loop. All sessions' texts draw from one memory pool. The window runs its single
-// and bulk runs on it too, with one worker and hooks for what only it shows and records.
-//
-// A record without a save name and a MAC address is named by its device's answer
-// (session::SaveNames): it runs beside the others and claims that name when it learns it.
+// save name are served one after the other (FileClaims), and a worker whose next records all wait
+// for one being served waits for it. The run never waits inside a handler: it only starts timers
+// and sessions, so many workers share the loop. All sessions' texts draw from one memory pool. The
+// window runs its single and bulk runs on it too, with one worker and hooks for what only it shows
+// and records.
 #pragma once
 
 #include <cstdint>
@@ -22,11 +19,14 @@
 #include <string>
 #include <vector>
 
+#include "fleet/file_claims.h"
+#include "fleet/fleet_device.h"
 #include "fleet/list_write_queue.h"
 #include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "fleet/run_report.h"
 #include "fleet/run_settings.h"
+#include "fleet/run_tally.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
@@ -43,12 +43,6 @@ constexpr int kMaxParallel = 128;
 // session's two texts (terminal and device log) draws from as it grows, up to the cap a session
 // alone keeps. A big dump is kept whole while the pool has room, however many workers there are.
 constexpr size_t kRunTextBudgetBytes = size_t{512} << 20;
-
-struct FleetDevice {
-    int number = 0;           // the record number, as the list view shows it
-    std::string record;       // the record line as the run loaded it
-    RecordIdentity identity;  // where the record stands in the file
-};
 
 struct FleetOptions {
     // BulkCheck or BulkSend; the window's single runs are SingleCheck and SingleSend.
@@ -88,14 +82,6 @@ struct DeviceResult {
     const Outcome* outcome = nullptr;
     const session::DeviceSession* session = nullptr;
 };
-
-// What a send changed on the device, from the two dumps the session wrote itself (never from
-// dumps another session left under the same name); nullopt for a check, or a send that did not
-// write both.
-std::optional<std::vector<std::string>> SessionChanges(const session::DeviceSession& session,
-                                                       const std::filesystem::path& workFolder,
-                                                       const std::string& saveName,
-                                                       std::filesystem::file_time_type since);
 
 class FleetRun {
 public:
@@ -138,15 +124,15 @@ public:
 
     bool finished() const { return m_finished; }
     bool stopped() const { return m_stopping; }
-    int okCount() const { return m_ok; }
-    int ngCount() const { return m_ng; }
-    int goneCount() const { return m_gone; }
-    int writeFailures() const { return m_writeFailures; }
+    int okCount() const { return m_tally.ok(); }
+    int ngCount() const { return m_tally.ng(); }
+    int goneCount() const { return m_tally.gone(); }
+    int writeFailures() const { return m_tally.writeFailures(); }
     // Rows whose result did not reach the list, whatever the reason (the record gone, the list
     // no longer a list, a device not served); 0 for a run that records nothing.
-    size_t unrecordedCount() const;
+    size_t unrecordedCount() const { return m_tally.unrecorded(); }
     // Successes whose result is in the list.
-    int recordedOkCount() const;
+    int recordedOkCount() const { return m_tally.recordedOk(); }
     // The first file a session could not save; the run started no device after it.
     const std::optional<session::SaveFailure>& saveFailure() const { return m_saveFailure; }
     // Results handed to the list write whose completion has not come back yet.
@@ -154,7 +140,7 @@ public:
     int writeBatches() const { return m_writes ? m_writes->batches() : 0; }
     const session::TextPool& textPool() const { return m_textPool; }
     size_t total() const { return m_devices.size(); }
-    const std::vector<ReportRow>& rows() const { return m_rows; }
+    const std::vector<ReportRow>& rows() const { return m_tally.rows(); }
     // The first worker's session: the one being served or last served; null before any.
     session::DeviceSession* session() const;
     // Changes whenever session() names another session.
@@ -163,12 +149,9 @@ public:
 private:
     struct Worker;
     void startNext(Worker& w);
-    // The first device not yet taken whose files no worker's device is writing; npos if none.
-    size_t nextFree() const;
+    // The worker has no device from now on: its files are free for the devices that share them.
+    void release(Worker& w);
     void wakeWaiting();
-    // A session learnt its save name from its device: its files are the worker's from now on,
-    // unless another worker's device is writing them.
-    bool claimFiles(const Worker& w, const std::string& saveName);
     void ended(Worker& w);
     void sequencer(Worker& w);
     void checkFinished();
@@ -189,23 +172,12 @@ private:
     std::vector<FleetDevice> m_devices;
     Hooks m_hooks;
     std::vector<std::unique_ptr<Worker>> m_workers;
-    // Per device: the name of a file its session writes under its save name, which tells
-    // the records that share their files; and whether a worker has taken it.
-    std::vector<std::string> m_fileKeys;
-    // Per device: the name its files take when neither its record nor its device names one.
-    std::vector<std::string> m_uniqueNames;
-    std::vector<bool> m_taken;
-    size_t m_next = 0;  // no device before it is left to take
-    size_t m_left = 0;  // devices not yet taken
+    FileClaims m_claims;  // which devices are taken, and whose files are being written
     bool m_started = false;
     bool m_stopping = false;
     bool m_finished = false;
-    int m_ok = 0;
-    int m_ng = 0;
-    int m_gone = 0;
-    int m_writeFailures = 0;
     std::optional<session::SaveFailure> m_saveFailure;
-    std::vector<ReportRow> m_rows;
+    RunTally m_tally;
     // Hooks may open modal boxes, during which the front end may drop the run: each call of a
     // hook checks it after.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
