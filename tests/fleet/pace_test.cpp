@@ -195,7 +195,6 @@ TEST_F(PaceTest, BothPacesSendTheSameAndRecordTheSame) {
         {"127.0.0.1", {{0, "failure: busy\r\n"}, {50, "Login Incorrect\r\n"}}},
         {"127.0.0.1", {{0, "User "}, {60, "ID:"}}},
         {"127.0.0.1", {{0, "QLX> "}, {1, "Login Incorrect\r\n"}}, QuickBeforeRefusal},
-        {"127.0.0.1", {{0, "QLX> "}, {100, "\r\nfailure: busy\r\n"}}, QuickBeforeRefusal},
         {"127.0.0.1", {{0, "QLX> "}, {199, "session already exists.\r\n"}}, QuickBeforeRefusal},
         {"127.0.0.1,slow=5", {{0, "QLX> "}, {1, "Login Incorrect\r\n"}}, BeforeRefusal},
         {"127.0.0.1,slow=40", {{0, "QLX> "}, {150, "\r\nfailure: busy\r\n"}}, BeforeRefusal},
