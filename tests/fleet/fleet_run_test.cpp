@@ -559,7 +559,8 @@ TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName)
         return "00" + std::to_string(no) + ",F0000001,d,127.0.0." + std::to_string(no) + ",80,23," +
                mac + ",,,a,p,x.txt,," + (saveName.empty() ? "" : "," + saveName);
     };
-    auto files = [](const std::string& name, const std::string& log) {
+    auto files = [](const std::string& name, std::string log = "") {
+        if (log.empty()) log = name;
         return std::vector<std::string>{name + "q2.txt", log + "l20.txt", name + "R1.txt"};
     };
     const std::string kMac1 = "00:11:22:33:44:01", kMac2 = "00:11:22:33:44:02";
@@ -570,9 +571,7 @@ TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName)
     } cases[] = {
         {{device(1, ""), device(2, ""), device(3, "")},
          {kMac1, kMac2, "refuse"},
-         {{1, files("QLX001122334401", "QLX001122334401")},
-          {2, files("QLX001122334402", "QLX001122334402")},
-          {3, {}}}},
+         {{1, files("QLX001122334401")}, {2, files("QLX001122334402")}, {3, {}}}},
         // A save name of its own, then the list's MAC address, go before the reported one.
         {{device(1, "", "SITE"), device(2, "00:ee:80:00:00:02")},
          {kMac1, kMac2},
@@ -580,13 +579,13 @@ TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName)
         // Devices that report none; record 3's own name is "QLX-No001" but for letter case.
         {{device(1, ""), device(2, ""), device(3, "", "qlx-no001")},
          {"", "", kMac1},
-         {{1, files("QLX-No001_", "QLX-No001_")},
-          {2, files("QLX-No002", "QLX-No002")},
+         {{1, files("QLX-No001_")},
+          {2, files("QLX-No002")},
           {3, files("qlx-no001", "QLX001122334401")}}},
         // The reported MAC address names files another device is writing at that moment.
         {{device(1, kMac1), device(2, "")},
          {kMac1, kMac1},
-         {{1, files("QLX001122334401", "QLX001122334401")}, {2, files("QLX-No002", "QLX-No002")}}},
+         {{1, files("QLX001122334401")}, {2, files("QLX-No002")}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines[0]);
