@@ -12,9 +12,11 @@
 
 #include "fake_clock.h"
 #include "fake_event_loop.h"
+#include "file_bytes.h"
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/files.h"
+#include "platform/scratch_folder.h"
 #include "text/cp932.h"
 
 namespace {
@@ -450,6 +452,59 @@ TEST_F(FilesTest, ABatchReplacesFilesInPlaceOfNoneAndWritesThroughNoOtherName) {
     struct stat st {};
     ASSERT_EQ(::stat(path("b.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// Someone takes the spare's name between two saves: the next save neither puts their file or
+// link at its target nor loses its bytes.
+TEST_F(FilesTest, ABatchNeverExchangesASpareWhoseNameWasTaken) {
+    namespace fs = std::filesystem;
+    using testsupport::readBytes;
+    ASSERT_TRUE(platform::writeFileAtomic(path("outside.txt"), "outside"));
+    for (const char* take : {"link", "file", "removed"}) {
+        SCOPED_TRACE(take);
+        const fs::path dir = m_dir / take;
+        fs::create_directories(dir);
+        for (const char* n : {"a.txt", "b.txt"})
+            ASSERT_TRUE(platform::writeFileAtomicNative(dir / n, "old"));
+        platform::SaveBatch batch;
+        ASSERT_TRUE(batch.write(dir / "a.txt", "a1"));  // leaves the old a.txt as the spare
+        fs::path spare;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().filename().string().find(".qlxsave-") != std::string::npos) spare = e;
+        ASSERT_FALSE(spare.empty());
+        fs::remove(spare);
+        if (take[0] == 'l') fs::create_symlink(path("outside.txt"), spare);
+        if (take[0] == 'f') std::ofstream(spare) << "planted";
+        EXPECT_TRUE(batch.write(dir / "b.txt", "b1"));
+        EXPECT_FALSE(fs::is_symlink(dir / "b.txt"));
+        EXPECT_EQ(readBytes(dir / "b.txt"), "b1");
+        EXPECT_EQ(readBytes(dir / "a.txt"), "a1");
+        EXPECT_EQ(readBytes(path("outside.txt")), "outside");
+        EXPECT_TRUE(batch.finish(dir));
+    }
+}
+
+// A killed program's scratch folder goes with its files; a living one, a link named like one and
+// names of another shape stay.
+TEST_F(FilesTest, ASweepRemovesOnlyScratchFoldersNobodyHolds) {
+    namespace fs = std::filesystem;
+    auto live = platform::ScratchFolder::make(m_dir, "qlx-plan-");
+    ASSERT_TRUE(live);
+    std::ofstream(live->path() / "q2.txt") << "dump";
+    fs::create_directories(m_dir / "qlx-plan-Ab12Cd" / "sub");
+    std::ofstream(m_dir / "qlx-plan-Ab12Cd" / "q2.txt") << "left";
+    fs::create_directories(m_dir / "kept");
+    fs::create_symlink(m_dir / "kept", m_dir / "qlx-plan-link00");
+    fs::create_directories(m_dir / "qlx-plan-longer-name");
+    platform::sweepScratchFolders(m_dir, "qlx-plan-");
+    EXPECT_FALSE(fs::exists(m_dir / "qlx-plan-Ab12Cd"));
+    EXPECT_EQ(testsupport::readBytes(live->path() / "q2.txt"), "dump");
+    EXPECT_TRUE(fs::is_symlink(m_dir / "qlx-plan-link00"));
+    EXPECT_TRUE(fs::is_directory(m_dir / "kept"));
+    EXPECT_TRUE(fs::is_directory(m_dir / "qlx-plan-longer-name"));
+    const fs::path gone = live->path();
+    live.reset();
+    EXPECT_FALSE(fs::exists(gone));
 }
 
 }  // namespace
