@@ -257,7 +257,7 @@ TEST_F(PlanE2e, ReadOnlyNeedsNoSendFileYetFailsARefusingDevice) {
     struct Case {
         std::vector<std::string> args;
         int code;
-        bool firstFails;  // a "failed:" line under No.001
+        bool firstFails;     // a "failed:" line under No.001
         std::string okRows;  // the rows' "ok" in record order, "" without a report
     } cases[] = {
         {{"plan", "--no", "1"}, 1, true, ""},
