@@ -63,13 +63,21 @@ ParsedDump parse(std::string_view dump) {
     return out;
 }
 
+// What a value is compared by: without the one pair of double quotes around it that a device
+// may add when it stores a value.
+std::string_view storedForm(std::string_view value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 // The values of `from` that `other` does not hold as often, in the order of `from`.
 Values missingFrom(const Values& from, const Values& other) {
     std::map<std::string_view, size_t> left;
-    for (std::string_view v : other) ++left[v];
+    for (std::string_view v : other) ++left[storedForm(v)];
     Values out;
     for (std::string_view v : from) {
-        auto it = left.find(v);
+        auto it = left.find(storedForm(v));
         if (it != left.end() && it->second > 0) {
             --it->second;
         } else {
@@ -129,6 +137,10 @@ std::optional<std::string> ReadDumpFile(const fs::path& path, std::string& error
         return std::nullopt;
     }
     return bytes;
+}
+
+bool SameValue(std::string_view a, std::string_view b) {
+    return storedForm(a) == storedForm(b);
 }
 
 std::vector<DumpChange> CompareDumps(std::string_view before, std::string_view after) {
@@ -229,7 +241,7 @@ std::vector<PlanItem> PlanSend(std::string_view dump, const std::vector<std::str
         }
         // A name the dump lists more than once holds only when every value is the new one.
         for (std::string_view value : it->second) {
-            if (value == a.value) continue;
+            if (SameValue(value, a.value)) continue;
             out.push_back({PlanItem::Kind::Change, std::string(a.name), std::string(value),
                            std::string(a.value)});
             break;

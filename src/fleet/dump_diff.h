@@ -31,6 +31,12 @@ struct DumpChange {
     std::string after;       // Changed, Added
 };
 
+// Whether two values of a variable are the same to the device: equal, or equal once one pair of
+// double quotes around the whole value is left out. A device may store a value in its own form
+// (it is sent ".sysName=SIM" and dumps ".sysName=\"SIM\""), and that is no change. Both
+// CompareDumps and PlanSend judge values by it.
+bool SameValue(std::string_view a, std::string_view b);
+
 // The variables by name in byte order, then the whole lines removed and added, each in the
 // order of its file. A name that stands several times in a dump has all its values compared:
 // the values gone are paired with the values new, in their order, the rest are added or removed.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "devlist/fields.h"
+#include "fleet/result_rule.h"
 #include "session/file_names.h"
 #include "text/cp932.h"
 
@@ -126,6 +127,7 @@ std::string ReportJson(const RunSummary& run, const std::vector<ReportRow>& rows
                ", \"seconds\": " + seconds(r.durationMs) +
                ", \"code\": " + jsonString(MessageCode(r.message)) +
                ", \"result\": " + jsonString(MessageText(r.message)) +
+               ", \"ok\": " + (IsSuccessMessage(r.message) ? "true" : "false") +
                ", \"files\": " + jsonArray(r.files) + ", \"changed\": ";
         if (r.changed) {
             out += "{\"count\": " + std::to_string(r.changed->size()) +

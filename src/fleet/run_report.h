@@ -53,6 +53,8 @@ std::string MessageText(const std::string& message);
 // "=", "+", "-" or "@" gets a "'" before it). Times as the list has them.
 std::string ReportCsv(const std::vector<ReportRow>& rows);
 // One object: "run" (the summary) and "devices" (the rows); times in ISO 8601 with the offset.
+// Each row says "ok" (true for a success, "#000") beside "code", so that a script needs no
+// result codes to pick the devices that failed.
 std::string ReportJson(const RunSummary& run, const std::vector<ReportRow>& rows);
 
 // The report's "Changed" column: empty without a send's dumps, "0" for none, else the count, a

@@ -33,6 +33,7 @@ struct CliOptions {
     std::optional<session::Pace> pace;  // --pace; none: the settings file's "pace"
     std::string ownAddress;             // search --own-address
     bool apply = false;                 // search --apply
+    bool readOnly = false;              // plan --read-only
     int recordNumber = 0;               // diff NUMBER
     std::string error;                  // non-empty: a usage error
 };

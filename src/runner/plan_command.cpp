@@ -121,18 +121,22 @@ int PlanCommand::run() {
         DevicePlan plan;
         plan.number = row.number;
         plan.heading = "No." + devlist::ZeroPad(row.number, 3) + " " + row.name + " " + row.address;
-        // The settings lines exactly as a send to this record would stream them.
+        // The settings lines exactly as a send to this record would stream them. A reading only
+        // is a check's, which never needs the file.
         devlist::EditPanel panel;
         devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{r.device.record}));
         fleet::SendFileLoad send = fleet::LoadSendFile(
             fleet::SendFilePath(settings.sendMethod, settings.commonSendFile, panel.rec.sendFile),
-            false);
+            o.readOnly);
         // A send would not serve a record whose file is missing: there is nothing to predict.
         if (!send.missing.empty()) row.message = send.missing;
         std::optional<std::string> dump;
         std::string noDump = row.message;
-        if (r.success && send.missing.empty()) dump = readCheckDump(folder, row, noDump);
-        if (dump) {
+        if (r.success && send.missing.empty() && !o.readOnly)
+            dump = readCheckDump(folder, row, noDump);
+        if (o.readOnly && r.success) {
+            plan.answered = true;
+        } else if (dump) {
             std::vector<fleet::PlanItem> items = fleet::PlanSend(*dump, send.lines.lines.lines());
             if (send.lines.resetPending)
                 items.push_back({fleet::PlanItem::Kind::Send, "CPURESET", {}, {}});

@@ -243,4 +243,48 @@ TEST_F(PlanE2e, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
     EXPECT_EQ(names(m_dir / "data"), Names{"QLX00EE80000096q2.txt"});
 }
 
+// A reading only is what a check that must change nothing runs: a record whose send file is
+// missing fails a plan of the send, never the reading; a refusing device still fails it, and the
+// report's rows say which device was ok.
+TEST_F(PlanE2e, ReadOnlyNeedsNoSendFileYetFailsARefusingDevice) {
+    ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kPlanPort), "--device",
+                             "127.0.60.151,mac=00:EE:80:00:00:97", "--device",
+                             "127.0.60.152,mac=00:EE:80:00:00:98,fault=wrong-password"},
+                            2))
+        << m_sim.errors();
+    writeBytes(m_dir / "list.csv",
+               devlist::LineStore({rec(1, 151, "gone.txt"), rec(2, 152, "gone.txt")}).toBytes());
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        bool firstFails;     // a "failed:" line under No.001
+        std::string okRows;  // the rows' "ok" in record order, "" without a report
+    } cases[] = {
+        {{"plan", "--no", "1"}, 1, true, ""},
+        {{"plan", "--no", "1", "--read-only"}, 0, false, ""},
+        {{"plan", "--all", "--read-only", "--report", "r.json"}, 1, false, "10"},
+    };
+    for (const auto& c : cases) {
+        std::string shown;
+        for (const auto& a : c.args) shown += a + " ";
+        Result r = runner(c.args);
+        EXPECT_EQ(r.code, c.code) << shown << r.errors;
+        const size_t first = r.output.find("No.001");
+        ASSERT_NE(first, std::string::npos) << shown << r.output;
+        const std::string underFirst = r.output.substr(first, r.output.find("No.002") - first);
+        EXPECT_EQ(underFirst.find("failed:") != std::string::npos, c.firstFails)
+            << shown << r.output;
+        EXPECT_EQ(r.output.find("would "), std::string::npos) << shown << r.output;
+        if (c.okRows.empty()) continue;
+        const QByteArray bytes = QByteArray::fromStdString(readBytes(m_dir / "r.json"));
+        std::string ok;
+        for (const auto& row : QJsonDocument::fromJson(bytes).object()["devices"].toArray()) {
+            ok += row.toObject()["ok"].toBool() ? "1" : "0";
+            EXPECT_TRUE(row.toObject()["changed"].isNull()) << shown;
+        }
+        EXPECT_EQ(ok, c.okRows) << shown;
+        EXPECT_NE(r.output.find("failed: #104"), std::string::npos) << shown << r.output;
+    }
+}
+
 }  // namespace

@@ -32,6 +32,9 @@ TEST(RunnerCommandLine, EachVerbTakesItsOwnOptionsAndRefusesThoseOfAnother) {
         // plan: as check, and the same files.
         {{"plan", "--checked", "--parallel=3", "--report=p.json", "--work", "w"}, Verb::Plan, ""},
         {{"plan", "--apply"}, Verb::Plan, "--apply is not an option of plan"},
+        {{"plan", "--read-only", "--all"}, Verb::Plan, ""},
+        {{"check", "--read-only"}, Verb::Check, "--read-only is not an option of check"},
+        {{"send", "--read-only"}, Verb::Send, "--read-only is not an option of send"},
         // search: its address and --apply, the files, nothing of a run.
         {{"search", "--own-address", "127.0.0.1", "--apply", "--list", "l.csv"}, Verb::Search, ""},
         {{"search", "--ini", "s.Ini", "--work", "w"}, Verb::Search, ""},
@@ -88,6 +91,8 @@ TEST(RunnerCommandLine, OptionsKeepTheirValues) {
     EXPECT_EQ(s.ownAddress, "127.0.0.1");
     EXPECT_TRUE(s.apply);
     EXPECT_EQ(ParseCli({"diff", "12"}).recordNumber, 12);
+    EXPECT_TRUE(ParseCli({"plan", "--read-only"}).readOnly);
+    EXPECT_FALSE(ParseCli({"plan"}).readOnly);
 }
 
 }  // namespace

@@ -19,9 +19,12 @@ description:
   - C(check) reads each device and records the result in the list; it never reports C(changed).
   - C(send) streams each device its settings file; it reports C(changed) only when some
     device's variables changed (the report's C(changed) names).
-  - In check mode nothing is written to a device and nothing is recorded in the list or the
-    work folder; C(send) and C(check) run C(qlx-setting-cli plan) instead, and a send reports
-    as C(changed) what it would change.
+  - In check mode nothing is written to a device and nothing is written on the managed host,
+    not in the list, not in the work folder, and not at I(report) either. C(send) runs
+    C(qlx-setting-cli plan) instead and reports as C(changed) what it would change; C(check)
+    runs C(qlx-setting-cli plan --read-only), which reads each device as a check does and needs
+    no send file. The run's report and its folder (transcripts, the dumps the plan reads) go
+    into the module's temporary folder on the managed host and are removed with it.
   - C(search) runs the LAN search; it changes the list only with I(apply=true).
   - The host fails when a device failed; C(msg) names the failed devices and their results.
 options:
@@ -62,6 +65,7 @@ options:
       - Where to keep the run's JSON report on the managed host (a name ending C(.json)). The
         folder of the same name keeps each device's transcript (and, for a plan, its dump).
       - Without it, the report is read from a temporary folder and removed.
+      - Not written in check mode (see the description).
     type: path
   apply:
     description: For I(action=search), store the merged list.
@@ -84,7 +88,9 @@ extends_documentation_fragment:
 attributes:
   check_mode:
     support: full
-    details: A send runs C(plan), a check runs C(plan) as well; nothing is written anywhere.
+    details: >-
+      A send runs C(plan), a check runs C(plan --read-only) (no send file needed); nothing is
+      written on the managed host outside the module's temporary folder, I(report) included.
   diff_mode:
     support: full
     details: Before and after per device whose variables change (or would change).
@@ -158,7 +164,13 @@ devices:
       description: The result text.
       type: str
     ok:
-      description: Whether the device succeeded.
+      description: >-
+        Whether the device succeeded (the report's C(ok)), so a play can pick the failed
+        devices without knowing result codes.
+      type: bool
+    recorded:
+      description: >-
+        Whether the result is in the list; null in check mode, which records nothing.
       type: bool
     changed:
       description: >-
@@ -184,7 +196,7 @@ changed_devices:
   elements: int
 report:
   description: The report kept on the managed host.
-  returned: when I(report) is given
+  returned: when I(report) is given, not in check mode
   type: str
 summary:
   description: The program's standard error lines (progress and summary).
@@ -305,19 +317,23 @@ class Runner(object):
     def serve(self):
         p, check_mode = self.p, self.module.check_mode
         verb = "plan" if check_mode else p["action"]
-        report = p["report"] or os.path.join(self.tmpdir, "report.json")
-        if not report.lower().endswith(".json"):
-            self.module.fail_json(msg="report must name a .json file: %s" % report)
-        if p["report"]:
+        if p["report"] and not p["report"].lower().endswith(".json"):
+            self.module.fail_json(msg="report must name a .json file: %s" % p["report"])
+        # Check mode writes nothing on the host: the plan's report stays in the temporary folder.
+        keep = bool(p["report"]) and not check_mode
+        report = p["report"] if keep else os.path.join(self.tmpdir, "report.json")
+        if keep:
             folder = os.path.dirname(os.path.abspath(report))
             if not os.path.isdir(folder):
                 os.makedirs(folder)
-        argv = [p["cli"], verb] + p["selection"] + self.files() + [
+        # A check in check mode only reads the devices: it needs no send file.
+        read_only = ["--read-only"] if check_mode and p["action"] == "check" else []
+        argv = [p["cli"], verb] + read_only + p["selection"] + self.files() + [
             "--parallel", str(p["parallel"]), "--report", report, "--quiet"]
         rc, out, err = self.run(argv)
         result = dict(changed=False, rc=rc, command=argv, summary=err.splitlines(),
                       stdout_lines=out.splitlines())
-        if p["report"]:
+        if keep:
             result["report"] = report
         self.fail_on_exit(rc, result)
         rows = report_rows(report)
@@ -329,7 +345,8 @@ class Runner(object):
         devices, failed, changed_devices = [], [], []
         for row in rows:
             device = dict(row)
-            device["ok"] = row.get("code") == SUCCESS_CODE
+            if not isinstance(row.get("ok"), bool):  # a program older than the report's "ok"
+                device["ok"] = row.get("code") == SUCCESS_CODE
             if check_mode:
                 device["plan"] = plans.get(row.get("no"), [])
             if not device["ok"]:
@@ -351,6 +368,8 @@ class Runner(object):
                 len(failed), len(rows), "; ".join(failed) or "see summary")
             self.module.fail_json(**result)
         verb_done = {"plan": "planned", "check": "checked", "send": "served"}[verb]
+        if read_only:
+            verb_done = "read (check mode)"
         result["msg"] = "%d device(s) %s" % (len(rows), verb_done)
         self.module.exit_json(**result)
 
