@@ -7,10 +7,7 @@
 // before any member is touched.
 #include "session/device_session.h"
 
-#include <cerrno>
-
 #include "devlist/fields.h"
-#include "platform/files.h"
 #include "session/file_names.h"
 #include "session/result_record.h"
 #include "text/cp932.h"
@@ -25,26 +22,6 @@ bool contains(std::string_view chunk, std::string_view marker) {
 constexpr std::string_view kPrompt = "> ";
 constexpr size_t kLog20TailBytes = 34;  // the "----" line as far as the log needs it
 
-// The head of a text, without half a two-byte character at its end.
-std::string headOf(std::string_view text, size_t maxBytes = kLastPacketBytes) {
-    if (text.size() <= maxBytes) return std::string(text);
-    size_t end = 0;
-    while (end < maxBytes) {
-        size_t next = end + (text::isLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1);
-        if (next > maxBytes) break;
-        end = next;
-    }
-    return std::string(text.substr(0, end));
-}
-
-// The value of a reply line "query" + separator + value (+ closing byte) + CR: the bytes
-// between the skipped lead and the first CR, less the closing bytes; empty when too short.
-std::string replyValue(std::string_view chunk, size_t skip, size_t closing) {
-    size_t cr = chunk.find('\r');
-    if (cr == std::string_view::npos || cr < skip + closing + 1) return {};
-    return std::string(chunk.substr(skip, cr - skip - closing));
-}
-
 }  // namespace
 
 DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::TcpSocket> socket)
@@ -52,8 +29,10 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
       m_socket(std::move(socket)),
       m_timeout(m_ctx.loop.createTimer()),
       m_loginPause(m_ctx.loop.createTimer()),
+      m_window(m_ctx.loop, m_ctx.pace),
       m_deviceLog(m_ctx.textCapBytes, m_ctx.textPool),
-      m_terminal(m_ctx.textCapBytes, m_ctx.textPool) {
+      m_terminal(m_ctx.textCapBytes, m_ctx.textPool),
+      m_files(m_ctx) {
     m_timeout->setCallback([this] { onTimeout(); });
     m_loginPause->setCallback([this] { onLoginPauseEnd(); });
     platform::TcpSocket::Handlers h;
@@ -86,14 +65,9 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_closed = false;
     m_loginPause->stop();
     m_pendingLogin.clear();
-    m_loginSeen = false;
-    m_held.clear();
-    m_reply = {};
     m_reportedName.clear();
     m_served = m_ctx.panel;
-    m_startVersion = m_served.rec.modelVersion;
-    m_startMac = m_served.rec.macAddress;
-    m_startName = m_served.rec.deviceName;
+    m_window.reset(m_served.rec);
     m_ctx.log(text::sj("No.") + devlist::ZeroPad(rowNumber, 3) + " (" + host + ") " +
               text::sj("接続中"));
     m_step = SessionStep::Login;
@@ -109,7 +83,7 @@ void DeviceSession::close() {
 
 void DeviceSession::closeConnection() {
     m_closed = true;
-    m_held.clear();
+    m_window.dropHeld();
     m_socket->close();
 }
 
@@ -142,8 +116,7 @@ void DeviceSession::onReadable() {
     // Login chunks whose pause is over are tested before anything that came after them, as the
     // wait that held them would have returned before handling more; what waited for the pause
     // goes out first.
-    if (m_loginPause->isActive() &&
-        static_cast<int32_t>(m_ctx.loop.tickCount() - m_loginDeadline) >= 0) {
+    if (m_loginPause->isActive() && m_window.over()) {
         std::shared_ptr<bool> alive = m_alive;
         onLoginPauseEnd();
         if (!*alive || m_closed) return;
@@ -152,10 +125,10 @@ void DeviceSession::onReadable() {
     const std::string chunk = m_socket->receive();
     if (chunk.empty()) return;
     m_terminal.append(chunk);
-    m_lastPacket = headOf(chunk);
-    const bool window = inLoginWindow();
-    m_reply.take(chunk, window);
-    if (m_step != SessionStep::Login && window && !m_reply.inReply() &&
+    m_lastPacket = TextHead(chunk, kLastPacketBytes);
+    const bool window = m_window.open();
+    m_window.reply().take(chunk, window);
+    if (m_step != SessionStep::Login && window && !m_window.reply().inReply() &&
         refusedInLoginWindow(chunk)) {
         changed();
         end();
@@ -172,7 +145,7 @@ void DeviceSession::onReadable() {
         case SessionStep::ReadVersion:
         case SessionStep::ReadMac:
         case SessionStep::ReadName:
-            if (m_reply.endsReply()) handleValue(chunk);
+            if (m_window.reply().endsReply()) handleValue(chunk);
             break;
         case SessionStep::DumpBefore:
         case SessionStep::DumpAfter:
@@ -211,8 +184,7 @@ void DeviceSession::onReadable() {
 // nested here: one timer runs to the latest deadline, which is the last of them to pass.
 void DeviceSession::handleLogin(const std::string& chunk) {
     LoginTests tests = LoginTests::of(chunk);
-    m_loginSeen = true;
-    m_loginDeadline = m_ctx.loop.tickCount() + kLoginPauseMs;
+    m_window.loginChunk();
     if (m_ctx.pace == Pace::Prompt) {
         runLoginTests(tests);
         return;
@@ -271,11 +243,6 @@ void DeviceSession::runLoginTests(const LoginTests& t) {
     }
 }
 
-bool DeviceSession::inLoginWindow() const {
-    return m_ctx.pace == Pace::Prompt && m_loginSeen &&
-           static_cast<int32_t>(m_ctx.loop.tickCount() - m_loginDeadline) < 0;
-}
-
 // The prompt pace has gone on past the login, but a refusal within its 200 ms ends the session
 // as the prescribed pace's pause would have: with the refusal's result, nothing that changes the
 // device sent, and none of the values read meanwhile recorded. A reply that repeats its command
@@ -285,9 +252,7 @@ bool DeviceSession::refusedInLoginWindow(const std::string& chunk) {
     LoginTests t = LoginTests::of(chunk);
     if (!t.incorrect && !t.failure && !t.exists) return false;
     runLoginTests(t);  // past the login step: tests the refusals only
-    m_served.rec.modelVersion = m_startVersion;
-    m_served.rec.macAddress = m_startMac;
-    m_served.rec.deviceName = m_startName;
+    m_window.restoreStart(m_served.rec);
     return true;
 }
 
@@ -302,21 +267,21 @@ void DeviceSession::handleValue(const std::string& chunk) {
     using R = devlist::DeviceRecord;
     switch (m_step) {
         case SessionStep::ReadVersion:
-            take(&R::modelVersion, RecordValue(replyValue(chunk, 4, 0), kVersionBytes));
+            take(&R::modelVersion, RecordValue(ReplyValue(chunk, 4, 0), kVersionBytes));
             sendCommand("?ifPhysAddress");
             m_step = SessionStep::ReadMac;
             break;
         case SessionStep::ReadMac:
-            take(&R::macAddress, RecordValue(replyValue(chunk, 15, 0), kMacBytes));
-            if (!m_ended) nameFiles();
+            take(&R::macAddress, RecordValue(ReplyValue(chunk, 15, 0), kMacBytes));
+            if (!m_ended) m_files.nameFromDevice(m_served);
             m_deviceLog.clear();
             sendCommand("?sysName");
             m_step = SessionStep::ReadName;
             break;
         default: {
-            std::string name = replyValue(chunk, 10, 1);
+            std::string name = ReplyValue(chunk, 10, 1);
             take(&R::deviceName, RecordValue(name, kNameBytes));
-            m_reportedName = headOf(name);
+            m_reportedName = TextHead(name, kLastPacketBytes);
             m_deviceLog.clear();
             SessionMode mode = m_ctx.mode;
             m_step = IsCheckMode(mode)  ? SessionStep::DumpAfter
@@ -326,17 +291,6 @@ void DeviceSession::handleValue(const std::string& chunk) {
             break;
         }
     }
-}
-
-// Every file is written after the MAC address is read: a record that names no files by itself
-// names them now, so that records without a MAC address never write over each other's files.
-void DeviceSession::nameFiles() {
-    if (!m_ctx.panel.saveName.empty()) return;
-    std::string name = ReportedSaveName(m_ctx.panel.rec.macAddress, m_ctx.uniqueSaveName);
-    if (name != m_ctx.uniqueSaveName && m_ctx.claimSaveName && !m_ctx.claimSaveName(name))
-        name = m_ctx.uniqueSaveName;
-    m_served.saveName = name;
-    m_ctx.panel.saveName = std::move(name);
 }
 
 bool DeviceSession::handleDump(const std::string& chunk, bool before) {
@@ -355,7 +309,8 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
     m_deviceLog.append(std::string_view(chunk).substr(0, at > 2 ? at - 2 : 0));
     const auto& saveName = m_ctx.panel.saveName;
     m_deviceLog.insertTop(
-        header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) + "\r");
+        m_files.header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) +
+        "\r");
     std::shared_ptr<bool> alive = m_alive;
     if (!saveText(before ? PreWriteDumpName(saveName) : PostWriteDumpName(saveName), m_deviceLog))
         return *alive;
@@ -392,11 +347,11 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     }
     m_step = SessionStep::Idle;
     m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
-    m_deviceLog.insertTop(header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
+    m_deviceLog.insertTop(m_files.header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress,
-                                m_ctx.uniqueSaveName),
-                  m_deviceLog))
+    if (!saveText(
+            Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress, m_ctx.uniqueSaveName),
+            m_deviceLog))
         return *alive;
     m_step = SessionStep::SettlePrompt;
     setResult(kResultOk);
@@ -433,28 +388,19 @@ bool DeviceSession::handleClose() {
 
 // A text cut for memory is saved as it is, its first line saying so, and the session is a
 // failure from then on, whatever else goes well.
+// False when the file could not be written: the session ends at once with a result that says
+// so, for a device whose files are lost must neither look served nor wait for its time-out, and
+// nothing more goes to it. The error box is modal and lets other handlers run, so the caller
+// checks its alive token afterwards.
 bool DeviceSession::saveText(const std::string& name, const BoundedText& text) {
     if (text.headCut()) {
         m_textCut = true;
         setResult(kResultTextCut);
     }
-    return save(name, text.bytes());
-}
-
-// False when the file could not be written: the session ends at once with a result that says
-// so, for a device whose files are lost must neither look served nor wait for its time-out, and
-// nothing more goes to it. The error box is modal and lets other handlers run, so the caller
-// checks its alive token afterwards.
-bool DeviceSession::save(const std::string& name, const std::string& bytes) {
-    std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
-    if (m_ctx.saves ? m_ctx.saves->write(path, bytes)
-                    : platform::writeFileAtomicNative(path, bytes)) {
-        m_savedFiles.push_back(name);
-        return true;
-    }
-    const int error = errno;
+    const std::optional<SaveFailure> failure = m_files.write(name, text.bytes());
+    if (!failure) return true;
     if (!m_ended) {
-        m_saveFailure = SaveFailure{path, error};
+        m_files.keep(*failure);
         setResult(kResultSaveFailed);
         m_loginPause->stop();
         m_pendingLogin.clear();
@@ -462,16 +408,8 @@ bool DeviceSession::save(const std::string& name, const std::string& bytes) {
         m_timeout->stop();
         m_endPending = true;
     }
-    m_ctx.dialogs.error(text::fromPath(path) + text::sj(" に書き込めません"));
+    m_files.tell(*failure);
     return false;
-}
-
-std::string DeviceSession::header(std::string_view title, std::string_view name) const {
-    const auto& rec = m_ctx.panel.rec;
-    platform::LocalTime now = m_ctx.clock.now();
-    return std::string(title) + std::string(name) + "IP:" + rec.ipAddress +
-           " MAC:" + rec.macAddress + " " + platform::shortDateText(now) + " " +
-           platform::timeText(now);
 }
 
 // The echo line keeps the CR of the command, as the dump headers keep theirs: such lines end
@@ -480,20 +418,20 @@ std::string DeviceSession::header(std::string_view title, std::string_view name)
 void DeviceSession::sendCommand(const std::string& command) {
     m_lastCommand = command;
     if (m_closed) return;
-    m_reply.expect(command);
+    m_window.reply().expect(command);
     transmit(command + "\r", "[" + command + "]\r", ChangesDevice(command));
 }
 
 void DeviceSession::sendBareCr() {
     m_lastCommand.clear();
     if (m_closed) return;
-    m_reply.expect({});
+    m_window.reply().expect({});
     transmit("\r", "[CR]", false);
 }
 
 void DeviceSession::sendRaw(const std::string& bytes, bool changesDevice) {
     if (m_closed) return;
-    m_reply.expect({});
+    m_window.reply().expect({});
     transmit(bytes, {}, changesDevice);
 }
 
@@ -502,10 +440,9 @@ void DeviceSession::sendRaw(const std::string& bytes, bool changesDevice) {
 // A check is not held back: it changes no setting, and its clock commands are the check's own.
 // The terminal shows a send when it goes out, never before.
 void DeviceSession::transmit(std::string bytes, std::string echo, bool changesDevice) {
-    if (!m_held.empty() || (changesDevice && IsSendMode(m_ctx.mode) && inLoginWindow())) {
-        m_held.push_back({std::move(bytes), std::move(echo)});
-        if (!m_loginPause->isActive())
-            m_loginPause->start(m_loginDeadline - m_ctx.loop.tickCount());
+    if (m_window.mustHold(changesDevice, IsSendMode(m_ctx.mode))) {
+        m_window.hold(std::move(bytes), std::move(echo));
+        if (!m_loginPause->isActive()) m_loginPause->start(m_window.msLeft());
         return;
     }
     m_socket->send(bytes);
@@ -513,9 +450,7 @@ void DeviceSession::transmit(std::string bytes, std::string echo, bool changesDe
 }
 
 void DeviceSession::sendHeld() {
-    std::vector<HeldSend> held;
-    held.swap(m_held);
-    for (const HeldSend& h : held) {
+    for (const HeldSend& h : m_window.takeHeld()) {
         if (m_closed) return;
         m_socket->send(h.bytes);
         if (!h.echo.empty()) m_terminal.append(h.echo);

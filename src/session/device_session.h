@@ -22,21 +22,15 @@
 #include "session/login_chunks.h"
 #include "session/prompt_pace.h"
 #include "session/session_context.h"
+#include "session/session_files.h"
 #include "session/session_state.h"
 
 namespace session {
 
 constexpr uint32_t kTimeoutFirstMs = 5000;
 constexpr uint32_t kTimeoutDialogueMs = 10000;
-constexpr uint32_t kLoginPauseMs = 200;
 // What the last packet keeps of a chunk: its head, cut at a character boundary.
 constexpr size_t kLastPacketBytes = 4096;
-
-// A file the session could not write, and why (an errno value).
-struct SaveFailure {
-    std::filesystem::path file;
-    int error = 0;
-};
 
 class DeviceSession {
 public:
@@ -81,9 +75,9 @@ public:
     const devlist::EditPanel& served() const { return m_served; }
     // The work-folder files this session wrote, in the order written: what a report says it
     // left, whatever the folder holds by the time the report is made.
-    const std::vector<std::string>& savedFiles() const { return m_savedFiles; }
+    const std::vector<std::string>& savedFiles() const { return m_files.saved(); }
     // The file whose save ended the session (result kResultSaveFailed); nullopt otherwise.
-    const std::optional<SaveFailure>& saveFailure() const { return m_saveFailure; }
+    const std::optional<SaveFailure>& saveFailure() const { return m_files.failure(); }
     // A login chunk's 200 ms pause is running; its tests run when it ends. At the prompt pace:
     // sends that change the device wait for it.
     bool loginPauseActive() const { return m_loginPause->isActive(); }
@@ -99,8 +93,6 @@ private:
     void handleLogin(const std::string& chunk);
     void runPendingLoginTests();
     void runLoginTests(const LoginTests& tests);
-    // The prompt pace's 200 ms after the last login chunk have not passed yet.
-    bool inLoginWindow() const;
     bool refusedInLoginWindow(const std::string& chunk);
     void sendHeld();
     void closeConnection();
@@ -110,9 +102,7 @@ private:
     bool handleLog20(const std::string& chunk);
     bool handleClose();
     void handleValue(const std::string& chunk);
-    void nameFiles();
     void handleStream();
-    bool save(const std::string& name, const std::string& bytes);
     bool saveText(const std::string& name, const BoundedText& text);
 
     void sendCommand(const std::string& command);
@@ -121,7 +111,6 @@ private:
     void transmit(std::string bytes, std::string echo, bool changesDevice);
     void setResult(int result);
     void end();
-    std::string header(std::string_view title, std::string_view name) const;
     void changed();
 
     SessionContext m_ctx;
@@ -131,13 +120,7 @@ private:
     // the prompt pace, until the end of the 200 ms after the last login chunk while sends wait.
     std::unique_ptr<platform::Timer> m_loginPause;
     LoginChunks m_pendingLogin;
-    uint32_t m_loginDeadline = 0;  // tick count at which the latest chunk's pause ends
-    bool m_loginSeen = false;      // a login chunk came: m_loginDeadline holds
-    std::vector<HeldSend> m_held;  // in the order sent
-    ReplyHead m_reply;
-    // The values the record had at start: a refusal at the prompt pace leaves them, as the
-    // prescribed pace, which never read any, does.
-    std::string m_startVersion, m_startMac, m_startName;
+    LoginWindow m_window;
     bool m_closed = false;  // the session closed its connection
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
@@ -157,8 +140,7 @@ private:
     std::string m_lastPacket;
     // The name as the device reported it: ".sysName=" repeats it; the record keeps a cut copy.
     std::string m_reportedName;
-    std::vector<std::string> m_savedFiles;
-    std::optional<SaveFailure> m_saveFailure;
+    SessionFiles m_files;
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;

@@ -46,4 +46,35 @@ void ReplyHead::take(std::string_view chunk, bool strict) {
     }
 }
 
+void LoginWindow::reset(const devlist::DeviceRecord& rec) {
+    m_seen = false;
+    m_held.clear();
+    m_reply = {};
+    m_startVersion = rec.modelVersion;
+    m_startMac = rec.macAddress;
+    m_startName = rec.deviceName;
+}
+
+void LoginWindow::loginChunk() {
+    m_seen = true;
+    m_deadline = m_loop.tickCount() + kLoginPauseMs;
+}
+
+bool LoginWindow::open() const {
+    return m_pace == Pace::Prompt && m_seen &&
+           static_cast<int32_t>(m_loop.tickCount() - m_deadline) < 0;
+}
+
+std::vector<HeldSend> LoginWindow::takeHeld() {
+    std::vector<HeldSend> held;
+    held.swap(m_held);
+    return held;
+}
+
+void LoginWindow::restoreStart(devlist::DeviceRecord& rec) const {
+    rec.modelVersion = m_startVersion;
+    rec.macAddress = m_startMac;
+    rec.deviceName = m_startName;
+}
+
 }  // namespace session

@@ -6,10 +6,18 @@
 // sent before the device answered the password, is never read as a value.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "devlist/device_record.h"
+#include "platform/event_loop.h"
+#include "session/session_state.h"
 
 namespace session {
+
+constexpr uint32_t kLoginPauseMs = 200;
 
 // "DATE", "TIME", a variable (".ipAdEntAddr=", ".sysName=" ...), "WRITE" and "CPURESET" change a
 // device; the queries, "&save", "log 20", a bare CR and "q" do not.
@@ -44,6 +52,48 @@ private:
     bool m_stray = false;  // a stray prompt's text is in; its prompt is not
     bool m_inReply = false;
     bool m_endsReply = false;
+};
+
+// A session's reckoning of the 200 ms after the last login chunk, on the loop's tick count: when
+// they end, what waits for them, the reply it follows meanwhile, and the values the record had at
+// start, which a refusal in the window leaves as the prescribed pace, which never read any, does.
+class LoginWindow {
+public:
+    LoginWindow(platform::EventLoop& loop, Pace pace) : m_loop(loop), m_pace(pace) {}
+
+    // A new session on rec: no login chunk seen, nothing held, no reply followed.
+    void reset(const devlist::DeviceRecord& rec);
+    // A login chunk came: its pause ends kLoginPauseMs from now.
+    void loginChunk();
+    // The prompt pace's 200 ms after the last login chunk have not passed yet.
+    bool open() const;
+    // The latest login chunk's pause has ended.
+    bool over() const { return static_cast<int32_t>(m_loop.tickCount() - m_deadline) >= 0; }
+    uint32_t msLeft() const { return m_deadline - m_loop.tickCount(); }
+
+    // A send must wait: something waits already (the device gets everything in order), or it
+    // changes a device in send mode while the window is open.
+    bool mustHold(bool changesDevice, bool sendMode) const {
+        return !m_held.empty() || (changesDevice && sendMode && open());
+    }
+    void hold(std::string bytes, std::string echo) {
+        m_held.push_back({std::move(bytes), std::move(echo)});
+    }
+    std::vector<HeldSend> takeHeld();
+    void dropHeld() { m_held.clear(); }
+
+    ReplyHead& reply() { return m_reply; }
+    // Puts back the values rec had at start.
+    void restoreStart(devlist::DeviceRecord& rec) const;
+
+private:
+    platform::EventLoop& m_loop;
+    Pace m_pace;
+    uint32_t m_deadline = 0;       // tick count at which the latest chunk's pause ends
+    bool m_seen = false;           // a login chunk came: m_deadline holds
+    std::vector<HeldSend> m_held;  // in the order sent
+    ReplyHead m_reply;
+    std::string m_startVersion, m_startMac, m_startName;
 };
 
 }  // namespace session
