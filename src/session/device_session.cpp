@@ -32,7 +32,8 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
       m_window(m_ctx.loop, m_ctx.pace),
       m_deviceLog(m_ctx.textCapBytes, m_ctx.textPool),
       m_terminal(m_ctx.textCapBytes, m_ctx.textPool),
-      m_files(m_ctx) {
+      m_files(m_ctx),
+      m_out(*m_socket, m_terminal, m_window, *m_loginPause, m_ctx.mode) {
     m_timeout->setCallback([this] { onTimeout(); });
     m_loginPause->setCallback([this] { onLoginPauseEnd(); });
     platform::TcpSocket::Handlers h;
@@ -62,7 +63,7 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_textCut = false;
     m_ended = false;
     m_endPending = false;
-    m_closed = false;
+    m_out.open();
     m_loginPause->stop();
     m_pendingLogin.clear();
     m_reportedName.clear();
@@ -78,22 +79,12 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
 }
 
 void DeviceSession::close() {
-    closeConnection();
-}
-
-void DeviceSession::closeConnection() {
-    m_closed = true;
-    m_window.dropHeld();
-    m_socket->close();
+    m_out.close();
 }
 
 void DeviceSession::onConnecting() {
-    const auto& rec = m_ctx.panel.rec;
-    platform::LocalTime now = m_ctx.clock.now();
     m_terminal.clear();
-    m_terminal.append("//--- CONNECT LOG " + rec.listName + "IP:" + rec.ipAddress +
-                      " MAC:" + rec.macAddress + " " + platform::shortDateText(now) + " " +
-                      platform::timeText(now));
+    m_terminal.append(m_files.header("//--- CONNECT LOG ", m_ctx.panel.rec.listName));
     m_terminal.append("");
     m_ctx.log(text::sj("No.") + devlist::ZeroPad(m_rowNumber, 3) + " (" + m_host + ") Connected");
     changed();
@@ -107,19 +98,19 @@ void DeviceSession::onTimeout() {
     m_result = kResultTimeOut;
     m_loginPause->stop();
     m_pendingLogin.clear();
-    closeConnection();
+    m_out.close();
     end();
 }
 
 void DeviceSession::onReadable() {
-    if (m_closed) return;
+    if (m_out.closed()) return;
     // Login chunks whose pause is over are tested before anything that came after them, as the
     // wait that held them would have returned before handling more; what waited for the pause
     // goes out first.
     if (m_loginPause->isActive() && m_window.over()) {
         std::shared_ptr<bool> alive = m_alive;
         onLoginPauseEnd();
-        if (!*alive || m_closed) return;
+        if (!*alive || m_out.closed()) return;
     }
     // The one copy of the chunk the session holds; what outlives this handler is bounded.
     const std::string chunk = m_socket->receive();
@@ -160,14 +151,14 @@ void DeviceSession::onReadable() {
         case SessionStep::SettlePrompt:
             if (contains(chunk, kPrompt)) {
                 setResult(kResultOk);
-                sendBareCr();
+                m_out.bareCr();
                 m_step = SessionStep::QuitPrompt;
             }
             break;
         case SessionStep::QuitPrompt:
             if (contains(chunk, kPrompt)) {
                 setResult(kResultOk);
-                sendCommand(m_resetPending ? "CPURESET" : "q");
+                m_out.command(m_resetPending ? "CPURESET" : "q");
                 m_step = SessionStep::AwaitClose;
             }
             break;
@@ -196,7 +187,7 @@ void DeviceSession::handleLogin(const std::string& chunk) {
 void DeviceSession::onLoginPauseEnd() {
     m_loginPause->stop();
     runPendingLoginTests();
-    sendHeld();
+    m_out.sendHeld();
     changed();
     if (m_endPending) end();
 }
@@ -215,12 +206,12 @@ void DeviceSession::runLoginTests(const LoginTests& t) {
     const bool answer = m_step == SessionStep::Login;
     const bool answers = answer && (t.ready || t.userId || t.password);
     if (answer) {
-        if (t.ready) sendRaw("\r");
-        if (t.userId) sendRaw(rec.userId + "\r");
-        if (t.password) sendRaw(rec.password + "\r");
+        if (t.ready) m_out.raw("\r");
+        if (t.userId) m_out.raw(rec.userId + "\r");
+        if (t.password) m_out.raw(rec.password + "\r");
     }
     auto refuse = [this](int result) {
-        closeConnection();
+        m_out.close();
         setResult(result);
         m_timeout->stop();
         if (!m_ended) m_endPending = true;
@@ -239,7 +230,7 @@ void DeviceSession::runLoginTests(const LoginTests& t) {
         m_timeout->stop();
         m_timeout->start(kTimeoutDialogueMs);
         m_step = SessionStep::ReadVersion;
-        sendCommand("ver");
+        m_out.command("ver");
     }
 }
 
@@ -268,14 +259,14 @@ void DeviceSession::handleValue(const std::string& chunk) {
     switch (m_step) {
         case SessionStep::ReadVersion:
             take(&R::modelVersion, RecordValue(ReplyValue(chunk, 4, 0), kVersionBytes));
-            sendCommand("?ifPhysAddress");
+            m_out.command("?ifPhysAddress");
             m_step = SessionStep::ReadMac;
             break;
         case SessionStep::ReadMac:
             take(&R::macAddress, RecordValue(ReplyValue(chunk, 15, 0), kMacBytes));
             if (!m_ended) m_files.nameFromDevice(m_served);
             m_deviceLog.clear();
-            sendCommand("?sysName");
+            m_out.command("?sysName");
             m_step = SessionStep::ReadName;
             break;
         default: {
@@ -287,7 +278,7 @@ void DeviceSession::handleValue(const std::string& chunk) {
             m_step = IsCheckMode(mode)  ? SessionStep::DumpAfter
                      : IsSendMode(mode) ? SessionStep::DumpBefore
                                         : SessionStep::Idle;
-            sendCommand("&save");
+            m_out.command("&save");
             break;
         }
     }
@@ -316,12 +307,12 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
         return *alive;
     if (before) {
         m_linesLeft = static_cast<int>(m_sendStore.size());
-        sendBareCr();
+        m_out.bareCr();
         m_step = SessionStep::StreamSettings;
     } else {
         setResult(kResultOk);
         m_deviceLog.clear();
-        sendCommand("log 20");
+        m_out.command("log 20");
         m_step = SessionStep::ReadLog20;
     }
     return true;
@@ -330,12 +321,12 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
 void DeviceSession::handleStream() {
     if (m_linesLeft > 0) {
         size_t index = m_sendStore.size() - static_cast<size_t>(m_linesLeft);
-        sendRaw(m_sendStore[index] + "\r", true);
+        m_out.raw(m_sendStore[index] + "\r", true);
         --m_linesLeft;
         return;
     }
     m_deviceLog.clear();
-    sendCommand("&save");
+    m_out.command("&save");
     m_step = SessionStep::DumpAfter;
 }
 
@@ -361,18 +352,18 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     const auto& rec = m_ctx.panel.rec;
     if (o.setTime) {
         platform::LocalTime now = m_ctx.clock.now();
-        sendCommand("DATE " + platform::shortDateText(now));
-        sendCommand("TIME " + platform::timeText(now));
+        m_out.command("DATE " + platform::shortDateText(now));
+        m_out.command("TIME " + platform::timeText(now));
     }
     if (IsSendMode(m_ctx.mode)) {
-        if (o.registerIp) sendCommand(".ipAdEntAddr=" + rec.ipAddress);
-        if (o.disableDhcp) sendCommand(".dhcpEnabled=0");
-        if (o.registerName) sendCommand(".sysName=\"" + m_reportedName + "\"");
+        if (o.registerIp) m_out.command(".ipAdEntAddr=" + rec.ipAddress);
+        if (o.disableDhcp) m_out.command(".dhcpEnabled=0");
+        if (o.registerName) m_out.command(".sysName=\"" + m_reportedName + "\"");
         if (o.write) m_writePending = true;
         if (o.cpuReset) m_resetPending = true;
     }
-    if (m_writePending) sendCommand("WRITE");
-    sendBareCr();
+    if (m_writePending) m_out.command("WRITE");
+    m_out.bareCr();
     return true;
 }
 
@@ -404,57 +395,12 @@ bool DeviceSession::saveText(const std::string& name, const BoundedText& text) {
         setResult(kResultSaveFailed);
         m_loginPause->stop();
         m_pendingLogin.clear();
-        closeConnection();
+        m_out.close();
         m_timeout->stop();
         m_endPending = true;
     }
     m_files.tell(*failure);
     return false;
-}
-
-// The echo line keeps the CR of the command, as the dump headers keep theirs: such lines end
-// CR CR LF in every file the session writes.
-// Once the session has closed its connection, nothing goes out and nothing is shown as sent.
-void DeviceSession::sendCommand(const std::string& command) {
-    m_lastCommand = command;
-    if (m_closed) return;
-    m_window.reply().expect(command);
-    transmit(command + "\r", "[" + command + "]\r", ChangesDevice(command));
-}
-
-void DeviceSession::sendBareCr() {
-    m_lastCommand.clear();
-    if (m_closed) return;
-    m_window.reply().expect({});
-    transmit("\r", "[CR]", false);
-}
-
-void DeviceSession::sendRaw(const std::string& bytes, bool changesDevice) {
-    if (m_closed) return;
-    m_window.reply().expect({});
-    transmit(bytes, {}, changesDevice);
-}
-
-// At the prompt pace what a send changes in the device waits for the end of the 200 ms after the
-// login, and whatever is sent after it waits behind it, so the device gets everything in order.
-// A check is not held back: it changes no setting, and its clock commands are the check's own.
-// The terminal shows a send when it goes out, never before.
-void DeviceSession::transmit(std::string bytes, std::string echo, bool changesDevice) {
-    if (m_window.mustHold(changesDevice, IsSendMode(m_ctx.mode))) {
-        m_window.hold(std::move(bytes), std::move(echo));
-        if (!m_loginPause->isActive()) m_loginPause->start(m_window.msLeft());
-        return;
-    }
-    m_socket->send(bytes);
-    if (!echo.empty()) m_terminal.append(echo);
-}
-
-void DeviceSession::sendHeld() {
-    for (const HeldSend& h : m_window.takeHeld()) {
-        if (m_closed) return;
-        m_socket->send(h.bytes);
-        if (!h.echo.empty()) m_terminal.append(h.echo);
-    }
 }
 
 void DeviceSession::setResult(int result) {

@@ -20,6 +20,7 @@
 #include "platform/tcp_socket.h"
 #include "session/bounded_text.h"
 #include "session/login_chunks.h"
+#include "session/outbox.h"
 #include "session/prompt_pace.h"
 #include "session/session_context.h"
 #include "session/session_files.h"
@@ -59,7 +60,7 @@ public:
     int result() const { return m_result; }
     bool ended() const { return m_ended; }
     const std::string& failureText() const { return m_failureText; }
-    const std::string& lastCommand() const { return m_lastCommand; }
+    const std::string& lastCommand() const { return m_out.lastCommand(); }
     int linesLeft() const { return m_linesLeft; }
     bool resetPending() const { return m_resetPending; }
     void clearResetPending() { m_resetPending = false; }
@@ -94,8 +95,6 @@ private:
     void runPendingLoginTests();
     void runLoginTests(const LoginTests& tests);
     bool refusedInLoginWindow(const std::string& chunk);
-    void sendHeld();
-    void closeConnection();
     // Each returns false when the session object is gone (a modal box let other handlers
     // run); the caller must then return without touching any member.
     bool handleDump(const std::string& chunk, bool before);
@@ -105,10 +104,6 @@ private:
     void handleStream();
     bool saveText(const std::string& name, const BoundedText& text);
 
-    void sendCommand(const std::string& command);
-    void sendBareCr();
-    void sendRaw(const std::string& bytes, bool changesDevice = false);
-    void transmit(std::string bytes, std::string echo, bool changesDevice);
     void setResult(int result);
     void end();
     void changed();
@@ -121,7 +116,6 @@ private:
     std::unique_ptr<platform::Timer> m_loginPause;
     LoginChunks m_pendingLogin;
     LoginWindow m_window;
-    bool m_closed = false;  // the session closed its connection
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     SessionStep m_step = SessionStep::Idle;
@@ -129,7 +123,6 @@ private:
     bool m_ended = false;
     bool m_endPending = false;
     std::string m_failureText;
-    std::string m_lastCommand;
     int m_linesLeft = 0;
     bool m_resetPending = false;
     bool m_writePending = false;
@@ -141,6 +134,7 @@ private:
     // The name as the device reported it: ".sysName=" repeats it; the record keeps a cut copy.
     std::string m_reportedName;
     SessionFiles m_files;
+    Outbox m_out;  // after everything it sends through
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;
