@@ -8,7 +8,7 @@
 #include "session/device_session.h"
 
 #include "devlist/fields.h"
-#include "session/file_names.h"
+#include "session/closing_commands.h"
 #include "session/result_record.h"
 #include "text/cp932.h"
 
@@ -298,13 +298,11 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
     m_deviceLog.removeFirst();
     // The dump without the line break in front of the marker.
     m_deviceLog.append(std::string_view(chunk).substr(0, at > 2 ? at - 2 : 0));
-    const auto& saveName = m_ctx.panel.saveName;
     m_deviceLog.insertTop(
         m_files.header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) +
         "\r");
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(before ? PreWriteDumpName(saveName) : PostWriteDumpName(saveName), m_deviceLog))
-        return *alive;
+    if (!saveText(m_files.dumpName(before), m_deviceLog)) return *alive;
     if (before) {
         m_linesLeft = static_cast<int>(m_sendStore.size());
         m_out.bareCr();
@@ -340,29 +338,15 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
     m_deviceLog.insertTop(m_files.header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(
-            Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress, m_ctx.uniqueSaveName),
-            m_deviceLog))
-        return *alive;
+    if (!saveText(m_files.log20Name(), m_deviceLog)) return *alive;
     m_step = SessionStep::SettlePrompt;
     setResult(kResultOk);
 
-    // The options are read now, not at session start.
-    const SessionOptions& o = m_ctx.options;
-    const auto& rec = m_ctx.panel.rec;
-    if (o.setTime) {
-        platform::LocalTime now = m_ctx.clock.now();
-        m_out.command("DATE " + platform::shortDateText(now));
-        m_out.command("TIME " + platform::timeText(now));
-    }
-    if (IsSendMode(m_ctx.mode)) {
-        if (o.registerIp) m_out.command(".ipAdEntAddr=" + rec.ipAddress);
-        if (o.disableDhcp) m_out.command(".dhcpEnabled=0");
-        if (o.registerName) m_out.command(".sysName=\"" + m_reportedName + "\"");
-        if (o.write) m_writePending = true;
-        if (o.cpuReset) m_resetPending = true;
-    }
-    if (m_writePending) m_out.command("WRITE");
+    const ClosingCommands closing =
+        ClosingCommandsOf(m_ctx.options, m_ctx.mode, m_ctx.panel.rec, m_reportedName, m_ctx.clock);
+    if (closing.write) m_writePending = true;
+    if (closing.cpuReset) m_resetPending = true;
+    for (const std::string& command : closing.commands) m_out.command(command);
     m_out.bareCr();
     return true;
 }
@@ -370,7 +354,7 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
 bool DeviceSession::handleClose() {
     m_step = SessionStep::Idle;
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(CommLogName(m_ctx.panel.saveName), m_terminal)) return *alive;
+    if (!saveText(m_files.commLogName(), m_terminal)) return *alive;
     // The connection stays open: the device closes it after "q" or "CPURESET".
     m_timeout->stop();
     if (!m_ended) m_endPending = true;

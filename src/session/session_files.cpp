@@ -25,6 +25,19 @@ std::string SessionFiles::header(std::string_view title, std::string_view name) 
            platform::timeText(now);
 }
 
+std::string SessionFiles::dumpName(bool beforeWrite) const {
+    const std::string& saveName = m_ctx.panel.saveName;
+    return beforeWrite ? PreWriteDumpName(saveName) : PostWriteDumpName(saveName);
+}
+
+std::string SessionFiles::log20Name() const {
+    return Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress, m_ctx.uniqueSaveName);
+}
+
+std::string SessionFiles::commLogName() const {
+    return CommLogName(m_ctx.panel.saveName);
+}
+
 std::optional<SaveFailure> SessionFiles::write(const std::string& name, const std::string& bytes) {
     std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
     if (m_ctx.saves ? m_ctx.saves->write(path, bytes)

@@ -1,7 +1,7 @@
-// The files a session writes into the work folder: the name a record that names none by itself
-// takes from its device, the header line a file begins with, the list of what was written and the
-// file whose failed save ended the session. What a failure does to the dialogue stays the
-// session's.
+// The files a session writes into the work folder: their names (a record that names none by
+// itself takes one from its device), the header line a file begins with, the list of what was
+// written and the file whose failed save ended the session. What a failure does to the dialogue
+// stays the session's.
 #pragma once
 
 #include <filesystem>
@@ -29,8 +29,13 @@ public:
     // itself names them now, in the editor's boxes and in served, so that records without a MAC
     // address never write over each other's files.
     void nameFromDevice(devlist::EditPanel& served);
-    // "title" + name + the record's address and the time: the first line of a file.
+    // title + name + the record's address and the time: the first line of a file, and the
+    // terminal's.
     std::string header(std::string_view title, std::string_view name) const;
+    // The names of the session's files, by the record's boxes as they are when it is written.
+    std::string dumpName(bool beforeWrite) const;
+    std::string log20Name() const;
+    std::string commLogName() const;
 
     // Writes bytes under name into the work folder and lists it; else the file and the errno.
     std::optional<SaveFailure> write(const std::string& name, const std::string& bytes);
