@@ -28,14 +28,13 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
     : m_ctx(std::move(context)),
       m_socket(std::move(socket)),
       m_timeout(m_ctx.loop.createTimer()),
-      m_loginPause(m_ctx.loop.createTimer()),
       m_window(m_ctx.loop, m_ctx.pace),
       m_deviceLog(m_ctx.textCapBytes, m_ctx.textPool),
       m_terminal(m_ctx.textCapBytes, m_ctx.textPool),
       m_files(m_ctx),
-      m_out(*m_socket, m_terminal, m_window, *m_loginPause, m_ctx.mode) {
+      m_out(*m_socket, m_terminal, m_window, m_ctx.mode) {
     m_timeout->setCallback([this] { onTimeout(); });
-    m_loginPause->setCallback([this] { onLoginPauseEnd(); });
+    m_window.onPauseEnd([this] { onLoginPauseEnd(); });
     platform::TcpSocket::Handlers h;
     h.connecting = [this] { onConnecting(); };
     h.readable = [this] { onReadable(); };
@@ -48,7 +47,7 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
 DeviceSession::~DeviceSession() {
     *m_alive = false;
     m_timeout->stop();
-    m_loginPause->stop();
+    m_window.stopPause();
     m_socket->setHandlers({});
     m_socket->close();
 }
@@ -64,8 +63,6 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_ended = false;
     m_endPending = false;
     m_out.open();
-    m_loginPause->stop();
-    m_pendingLogin.clear();
     m_reportedName.clear();
     m_served = m_ctx.panel;
     m_window.reset(m_served.rec);
@@ -96,8 +93,7 @@ void DeviceSession::onTimeout() {
     m_timeout->stop();
     if (m_ended) return;
     m_result = kResultTimeOut;
-    m_loginPause->stop();
-    m_pendingLogin.clear();
+    m_window.stopPause();
     m_out.close();
     end();
 }
@@ -107,7 +103,7 @@ void DeviceSession::onReadable() {
     // Login chunks whose pause is over are tested before anything that came after them, as the
     // wait that held them would have returned before handling more; what waited for the pause
     // goes out first.
-    if (m_loginPause->isActive() && m_window.over()) {
+    if (m_window.pauseActive() && m_window.over()) {
         std::shared_ptr<bool> alive = m_alive;
         onLoginPauseEnd();
         if (!*alive || m_out.closed()) return;
@@ -180,20 +176,14 @@ void DeviceSession::handleLogin(const std::string& chunk) {
         runLoginTests(tests);
         return;
     }
-    m_pendingLogin.add(std::move(tests));
-    m_loginPause->start(kLoginPauseMs);
+    m_window.wait(std::move(tests));
 }
 
 void DeviceSession::onLoginPauseEnd() {
-    m_loginPause->stop();
-    runPendingLoginTests();
+    for (const LoginTests& tests : m_window.endPause()) runLoginTests(tests);
     m_out.sendHeld();
     changed();
     if (m_endPending) end();
-}
-
-void DeviceSession::runPendingLoginTests() {
-    for (const LoginTests& tests : m_pendingLogin.takeLatestFirst()) runLoginTests(tests);
 }
 
 // A refusal in any chunk ends the session, and when several chunks hold one, the earliest
@@ -377,8 +367,7 @@ bool DeviceSession::saveText(const std::string& name, const BoundedText& text) {
     if (!m_ended) {
         m_files.keep(*failure);
         setResult(kResultSaveFailed);
-        m_loginPause->stop();
-        m_pendingLogin.clear();
+        m_window.stopPause();
         m_out.close();
         m_timeout->stop();
         m_endPending = true;

@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,8 +12,6 @@
 
 #include "devlist/edit_panel.h"
 #include "devlist/line_store.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
 #include "session/bounded_text.h"
@@ -81,9 +77,9 @@ public:
     const std::optional<SaveFailure>& saveFailure() const { return m_files.failure(); }
     // A login chunk's 200 ms pause is running; its tests run when it ends. At the prompt pace:
     // sends that change the device wait for it.
-    bool loginPauseActive() const { return m_loginPause->isActive(); }
+    bool loginPauseActive() const { return m_window.pauseActive(); }
     // Login chunks whose tests wait for their pause.
-    size_t pendingLoginChunks() const { return m_pendingLogin.size(); }
+    size_t pendingLoginChunks() const { return m_window.waitingChunks(); }
 
 private:
     void onConnecting();
@@ -92,7 +88,6 @@ private:
     void onLoginPauseEnd();
 
     void handleLogin(const std::string& chunk);
-    void runPendingLoginTests();
     void runLoginTests(const LoginTests& tests);
     bool refusedInLoginWindow(const std::string& chunk);
     // Each returns false when the session object is gone (a modal box let other handlers
@@ -111,10 +106,6 @@ private:
     SessionContext m_ctx;
     std::unique_ptr<platform::TcpSocket> m_socket;
     std::unique_ptr<platform::Timer> m_timeout;
-    // Runs until the deadline of the latest waiting login chunk, which is the last to pass; at
-    // the prompt pace, until the end of the 200 ms after the last login chunk while sends wait.
-    std::unique_ptr<platform::Timer> m_loginPause;
-    LoginChunks m_pendingLogin;
     LoginWindow m_window;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 

@@ -37,7 +37,6 @@ void Outbox::raw(const std::string& bytes, bool changesDevice) {
 void Outbox::transmit(std::string bytes, std::string echo, bool changesDevice) {
     if (m_window.mustHold(changesDevice, IsSendMode(m_mode))) {
         m_window.hold(std::move(bytes), std::move(echo));
-        if (!m_loginPause.isActive()) m_loginPause.start(m_window.msLeft());
         return;
     }
     m_socket.send(bytes);

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
 #include "session/bounded_text.h"
 #include "session/prompt_pace.h"
@@ -15,14 +14,10 @@ namespace session {
 
 class Outbox {
 public:
-    // loginPause runs while sends wait for the end of the window; mode is the run's, as it is now.
+    // mode is the run's, as it is now.
     Outbox(platform::TcpSocket& socket, BoundedText& terminal, LoginWindow& window,
-           platform::Timer& loginPause, const SessionMode& mode)
-        : m_socket(socket),
-          m_terminal(terminal),
-          m_window(window),
-          m_loginPause(loginPause),
-          m_mode(mode) {}
+           const SessionMode& mode)
+        : m_socket(socket), m_terminal(terminal), m_window(window), m_mode(mode) {}
 
     // A new session: sends go out again.
     void open() { m_closed = false; }
@@ -44,7 +39,6 @@ private:
     platform::TcpSocket& m_socket;
     BoundedText& m_terminal;
     LoginWindow& m_window;
-    platform::Timer& m_loginPause;
     const SessionMode& m_mode;
     bool m_closed = false;
     std::string m_lastCommand;

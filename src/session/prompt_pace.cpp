@@ -47,6 +47,7 @@ void ReplyHead::take(std::string_view chunk, bool strict) {
 }
 
 void LoginWindow::reset(const devlist::DeviceRecord& rec) {
+    stopPause();
     m_seen = false;
     m_held.clear();
     m_reply = {};
@@ -63,6 +64,26 @@ void LoginWindow::loginChunk() {
 bool LoginWindow::open() const {
     return m_pace == Pace::Prompt && m_seen &&
            static_cast<int32_t>(m_loop.tickCount() - m_deadline) < 0;
+}
+
+void LoginWindow::wait(LoginTests tests) {
+    m_waiting.add(std::move(tests));
+    m_pause->start(kLoginPauseMs);
+}
+
+std::vector<LoginTests> LoginWindow::endPause() {
+    m_pause->stop();
+    return m_waiting.takeLatestFirst();
+}
+
+void LoginWindow::stopPause() {
+    m_pause->stop();
+    m_waiting.clear();
+}
+
+void LoginWindow::hold(std::string bytes, std::string echo) {
+    m_held.push_back({std::move(bytes), std::move(echo)});
+    if (!m_pause->isActive()) m_pause->start(msLeft());
 }
 
 std::vector<HeldSend> LoginWindow::takeHeld() {
