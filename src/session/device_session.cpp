@@ -7,11 +7,8 @@
 // before any member is touched.
 #include "session/device_session.h"
 
-#include <cerrno>
-
 #include "devlist/fields.h"
-#include "platform/files.h"
-#include "session/file_names.h"
+#include "session/closing_commands.h"
 #include "session/result_record.h"
 #include "text/cp932.h"
 
@@ -25,37 +22,19 @@ bool contains(std::string_view chunk, std::string_view marker) {
 constexpr std::string_view kPrompt = "> ";
 constexpr size_t kLog20TailBytes = 34;  // the "----" line as far as the log needs it
 
-// The head of a text, without half a two-byte character at its end.
-std::string headOf(std::string_view text, size_t maxBytes = kLastPacketBytes) {
-    if (text.size() <= maxBytes) return std::string(text);
-    size_t end = 0;
-    while (end < maxBytes) {
-        size_t next = end + (text::isLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1);
-        if (next > maxBytes) break;
-        end = next;
-    }
-    return std::string(text.substr(0, end));
-}
-
-// The value of a reply line "query" + separator + value (+ closing byte) + CR: the bytes
-// between the skipped lead and the first CR, less the closing bytes; empty when too short.
-std::string replyValue(std::string_view chunk, size_t skip, size_t closing) {
-    size_t cr = chunk.find('\r');
-    if (cr == std::string_view::npos || cr < skip + closing + 1) return {};
-    return std::string(chunk.substr(skip, cr - skip - closing));
-}
-
 }  // namespace
 
 DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::TcpSocket> socket)
     : m_ctx(std::move(context)),
       m_socket(std::move(socket)),
       m_timeout(m_ctx.loop.createTimer()),
-      m_loginPause(m_ctx.loop.createTimer()),
+      m_window(m_ctx.loop, m_ctx.pace),
       m_deviceLog(m_ctx.textCapBytes, m_ctx.textPool),
-      m_terminal(m_ctx.textCapBytes, m_ctx.textPool) {
+      m_terminal(m_ctx.textCapBytes, m_ctx.textPool),
+      m_files(m_ctx),
+      m_out(*m_socket, m_terminal, m_window, m_ctx.mode) {
     m_timeout->setCallback([this] { onTimeout(); });
-    m_loginPause->setCallback([this] { onLoginPauseEnd(); });
+    m_window.onPauseEnd([this] { onLoginPauseEnd(); });
     platform::TcpSocket::Handlers h;
     h.connecting = [this] { onConnecting(); };
     h.readable = [this] { onReadable(); };
@@ -68,7 +47,7 @@ DeviceSession::DeviceSession(SessionContext context, std::unique_ptr<platform::T
 DeviceSession::~DeviceSession() {
     *m_alive = false;
     m_timeout->stop();
-    m_loginPause->stop();
+    m_window.stopPause();
     m_socket->setHandlers({});
     m_socket->close();
 }
@@ -83,17 +62,10 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_textCut = false;
     m_ended = false;
     m_endPending = false;
-    m_closed = false;
-    m_loginPause->stop();
-    m_pendingLogin.clear();
-    m_loginSeen = false;
-    m_held.clear();
-    m_reply = {};
+    m_out.open();
     m_reportedName.clear();
     m_served = m_ctx.panel;
-    m_startVersion = m_served.rec.modelVersion;
-    m_startMac = m_served.rec.macAddress;
-    m_startName = m_served.rec.deviceName;
+    m_window.reset(m_served.rec);
     m_ctx.log(text::sj("No.") + devlist::ZeroPad(rowNumber, 3) + " (" + host + ") " +
               text::sj("接続中"));
     m_step = SessionStep::Login;
@@ -104,22 +76,12 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
 }
 
 void DeviceSession::close() {
-    closeConnection();
-}
-
-void DeviceSession::closeConnection() {
-    m_closed = true;
-    m_held.clear();
-    m_socket->close();
+    m_out.close();
 }
 
 void DeviceSession::onConnecting() {
-    const auto& rec = m_ctx.panel.rec;
-    platform::LocalTime now = m_ctx.clock.now();
     m_terminal.clear();
-    m_terminal.append("//--- CONNECT LOG " + rec.listName + "IP:" + rec.ipAddress +
-                      " MAC:" + rec.macAddress + " " + platform::shortDateText(now) + " " +
-                      platform::timeText(now));
+    m_terminal.append(m_files.header("//--- CONNECT LOG ", m_ctx.panel.rec.listName));
     m_terminal.append("");
     m_ctx.log(text::sj("No.") + devlist::ZeroPad(m_rowNumber, 3) + " (" + m_host + ") Connected");
     changed();
@@ -131,31 +93,29 @@ void DeviceSession::onTimeout() {
     m_timeout->stop();
     if (m_ended) return;
     m_result = kResultTimeOut;
-    m_loginPause->stop();
-    m_pendingLogin.clear();
-    closeConnection();
+    m_window.stopPause();
+    m_out.close();
     end();
 }
 
 void DeviceSession::onReadable() {
-    if (m_closed) return;
+    if (m_out.closed()) return;
     // Login chunks whose pause is over are tested before anything that came after them, as the
     // wait that held them would have returned before handling more; what waited for the pause
     // goes out first.
-    if (m_loginPause->isActive() &&
-        static_cast<int32_t>(m_ctx.loop.tickCount() - m_loginDeadline) >= 0) {
+    if (m_window.pauseActive() && m_window.over()) {
         std::shared_ptr<bool> alive = m_alive;
         onLoginPauseEnd();
-        if (!*alive || m_closed) return;
+        if (!*alive || m_out.closed()) return;
     }
     // The one copy of the chunk the session holds; what outlives this handler is bounded.
     const std::string chunk = m_socket->receive();
     if (chunk.empty()) return;
     m_terminal.append(chunk);
-    m_lastPacket = headOf(chunk);
-    const bool window = inLoginWindow();
-    m_reply.take(chunk, window);
-    if (m_step != SessionStep::Login && window && !m_reply.inReply() &&
+    m_lastPacket = TextHead(chunk, kLastPacketBytes);
+    const bool window = m_window.open();
+    m_window.reply().take(chunk, window);
+    if (m_step != SessionStep::Login && window && !m_window.reply().inReply() &&
         refusedInLoginWindow(chunk)) {
         changed();
         end();
@@ -172,7 +132,7 @@ void DeviceSession::onReadable() {
         case SessionStep::ReadVersion:
         case SessionStep::ReadMac:
         case SessionStep::ReadName:
-            if (m_reply.endsReply()) handleValue(chunk);
+            if (m_window.reply().endsReply()) handleValue(chunk);
             break;
         case SessionStep::DumpBefore:
         case SessionStep::DumpAfter:
@@ -187,14 +147,14 @@ void DeviceSession::onReadable() {
         case SessionStep::SettlePrompt:
             if (contains(chunk, kPrompt)) {
                 setResult(kResultOk);
-                sendBareCr();
+                m_out.bareCr();
                 m_step = SessionStep::QuitPrompt;
             }
             break;
         case SessionStep::QuitPrompt:
             if (contains(chunk, kPrompt)) {
                 setResult(kResultOk);
-                sendCommand(m_resetPending ? "CPURESET" : "q");
+                m_out.command(m_resetPending ? "CPURESET" : "q");
                 m_step = SessionStep::AwaitClose;
             }
             break;
@@ -211,26 +171,19 @@ void DeviceSession::onReadable() {
 // nested here: one timer runs to the latest deadline, which is the last of them to pass.
 void DeviceSession::handleLogin(const std::string& chunk) {
     LoginTests tests = LoginTests::of(chunk);
-    m_loginSeen = true;
-    m_loginDeadline = m_ctx.loop.tickCount() + kLoginPauseMs;
+    m_window.loginChunk();
     if (m_ctx.pace == Pace::Prompt) {
         runLoginTests(tests);
         return;
     }
-    m_pendingLogin.add(std::move(tests));
-    m_loginPause->start(kLoginPauseMs);
+    m_window.wait(std::move(tests));
 }
 
 void DeviceSession::onLoginPauseEnd() {
-    m_loginPause->stop();
-    runPendingLoginTests();
-    sendHeld();
+    for (const LoginTests& tests : m_window.endPause()) runLoginTests(tests);
+    m_out.sendHeld();
     changed();
     if (m_endPending) end();
-}
-
-void DeviceSession::runPendingLoginTests() {
-    for (const LoginTests& tests : m_pendingLogin.takeLatestFirst()) runLoginTests(tests);
 }
 
 // A refusal in any chunk ends the session, and when several chunks hold one, the earliest
@@ -243,12 +196,12 @@ void DeviceSession::runLoginTests(const LoginTests& t) {
     const bool answer = m_step == SessionStep::Login;
     const bool answers = answer && (t.ready || t.userId || t.password);
     if (answer) {
-        if (t.ready) sendRaw("\r");
-        if (t.userId) sendRaw(rec.userId + "\r");
-        if (t.password) sendRaw(rec.password + "\r");
+        if (t.ready) m_out.raw("\r");
+        if (t.userId) m_out.raw(rec.userId + "\r");
+        if (t.password) m_out.raw(rec.password + "\r");
     }
     auto refuse = [this](int result) {
-        closeConnection();
+        m_out.close();
         setResult(result);
         m_timeout->stop();
         if (!m_ended) m_endPending = true;
@@ -267,13 +220,8 @@ void DeviceSession::runLoginTests(const LoginTests& t) {
         m_timeout->stop();
         m_timeout->start(kTimeoutDialogueMs);
         m_step = SessionStep::ReadVersion;
-        sendCommand("ver");
+        m_out.command("ver");
     }
-}
-
-bool DeviceSession::inLoginWindow() const {
-    return m_ctx.pace == Pace::Prompt && m_loginSeen &&
-           static_cast<int32_t>(m_ctx.loop.tickCount() - m_loginDeadline) < 0;
 }
 
 // The prompt pace has gone on past the login, but a refusal within its 200 ms ends the session
@@ -285,9 +233,7 @@ bool DeviceSession::refusedInLoginWindow(const std::string& chunk) {
     LoginTests t = LoginTests::of(chunk);
     if (!t.incorrect && !t.failure && !t.exists) return false;
     runLoginTests(t);  // past the login step: tests the refusals only
-    m_served.rec.modelVersion = m_startVersion;
-    m_served.rec.macAddress = m_startMac;
-    m_served.rec.deviceName = m_startName;
+    m_window.restoreStart(m_served.rec);
     return true;
 }
 
@@ -302,41 +248,30 @@ void DeviceSession::handleValue(const std::string& chunk) {
     using R = devlist::DeviceRecord;
     switch (m_step) {
         case SessionStep::ReadVersion:
-            take(&R::modelVersion, RecordValue(replyValue(chunk, 4, 0), kVersionBytes));
-            sendCommand("?ifPhysAddress");
+            take(&R::modelVersion, RecordValue(ReplyValue(chunk, 4, 0), kVersionBytes));
+            m_out.command("?ifPhysAddress");
             m_step = SessionStep::ReadMac;
             break;
         case SessionStep::ReadMac:
-            take(&R::macAddress, RecordValue(replyValue(chunk, 15, 0), kMacBytes));
-            if (!m_ended) nameFiles();
+            take(&R::macAddress, RecordValue(ReplyValue(chunk, 15, 0), kMacBytes));
+            if (!m_ended) m_files.nameFromDevice(m_served);
             m_deviceLog.clear();
-            sendCommand("?sysName");
+            m_out.command("?sysName");
             m_step = SessionStep::ReadName;
             break;
         default: {
-            std::string name = replyValue(chunk, 10, 1);
+            std::string name = ReplyValue(chunk, 10, 1);
             take(&R::deviceName, RecordValue(name, kNameBytes));
-            m_reportedName = headOf(name);
+            m_reportedName = TextHead(name, kLastPacketBytes);
             m_deviceLog.clear();
             SessionMode mode = m_ctx.mode;
             m_step = IsCheckMode(mode)  ? SessionStep::DumpAfter
                      : IsSendMode(mode) ? SessionStep::DumpBefore
                                         : SessionStep::Idle;
-            sendCommand("&save");
+            m_out.command("&save");
             break;
         }
     }
-}
-
-// Every file is written after the MAC address is read: a record that names no files by itself
-// names them now, so that records without a MAC address never write over each other's files.
-void DeviceSession::nameFiles() {
-    if (!m_ctx.panel.saveName.empty()) return;
-    std::string name = ReportedSaveName(m_ctx.panel.rec.macAddress, m_ctx.uniqueSaveName);
-    if (name != m_ctx.uniqueSaveName && m_ctx.claimSaveName && !m_ctx.claimSaveName(name))
-        name = m_ctx.uniqueSaveName;
-    m_served.saveName = name;
-    m_ctx.panel.saveName = std::move(name);
 }
 
 bool DeviceSession::handleDump(const std::string& chunk, bool before) {
@@ -353,20 +288,19 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
     m_deviceLog.removeFirst();
     // The dump without the line break in front of the marker.
     m_deviceLog.append(std::string_view(chunk).substr(0, at > 2 ? at - 2 : 0));
-    const auto& saveName = m_ctx.panel.saveName;
     m_deviceLog.insertTop(
-        header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) + "\r");
+        m_files.header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) +
+        "\r");
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(before ? PreWriteDumpName(saveName) : PostWriteDumpName(saveName), m_deviceLog))
-        return *alive;
+    if (!saveText(m_files.dumpName(before), m_deviceLog)) return *alive;
     if (before) {
         m_linesLeft = static_cast<int>(m_sendStore.size());
-        sendBareCr();
+        m_out.bareCr();
         m_step = SessionStep::StreamSettings;
     } else {
         setResult(kResultOk);
         m_deviceLog.clear();
-        sendCommand("log 20");
+        m_out.command("log 20");
         m_step = SessionStep::ReadLog20;
     }
     return true;
@@ -375,12 +309,12 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
 void DeviceSession::handleStream() {
     if (m_linesLeft > 0) {
         size_t index = m_sendStore.size() - static_cast<size_t>(m_linesLeft);
-        sendRaw(m_sendStore[index] + "\r", true);
+        m_out.raw(m_sendStore[index] + "\r", true);
         --m_linesLeft;
         return;
     }
     m_deviceLog.clear();
-    sendCommand("&save");
+    m_out.command("&save");
     m_step = SessionStep::DumpAfter;
 }
 
@@ -392,39 +326,25 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     }
     m_step = SessionStep::Idle;
     m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
-    m_deviceLog.insertTop(header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
+    m_deviceLog.insertTop(m_files.header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(Log20FileName(m_ctx.panel.saveName, m_ctx.panel.rec.macAddress,
-                                m_ctx.uniqueSaveName),
-                  m_deviceLog))
-        return *alive;
+    if (!saveText(m_files.log20Name(), m_deviceLog)) return *alive;
     m_step = SessionStep::SettlePrompt;
     setResult(kResultOk);
 
-    // The options are read now, not at session start.
-    const SessionOptions& o = m_ctx.options;
-    const auto& rec = m_ctx.panel.rec;
-    if (o.setTime) {
-        platform::LocalTime now = m_ctx.clock.now();
-        sendCommand("DATE " + platform::shortDateText(now));
-        sendCommand("TIME " + platform::timeText(now));
-    }
-    if (IsSendMode(m_ctx.mode)) {
-        if (o.registerIp) sendCommand(".ipAdEntAddr=" + rec.ipAddress);
-        if (o.disableDhcp) sendCommand(".dhcpEnabled=0");
-        if (o.registerName) sendCommand(".sysName=\"" + m_reportedName + "\"");
-        if (o.write) m_writePending = true;
-        if (o.cpuReset) m_resetPending = true;
-    }
-    if (m_writePending) sendCommand("WRITE");
-    sendBareCr();
+    const ClosingCommands closing =
+        ClosingCommandsOf(m_ctx.options, m_ctx.mode, m_ctx.panel.rec, m_reportedName, m_ctx.clock);
+    if (closing.write) m_writePending = true;
+    if (closing.cpuReset) m_resetPending = true;
+    for (const std::string& command : closing.commands) m_out.command(command);
+    m_out.bareCr();
     return true;
 }
 
 bool DeviceSession::handleClose() {
     m_step = SessionStep::Idle;
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(CommLogName(m_ctx.panel.saveName), m_terminal)) return *alive;
+    if (!saveText(m_files.commLogName(), m_terminal)) return *alive;
     // The connection stays open: the device closes it after "q" or "CPURESET".
     m_timeout->stop();
     if (!m_ended) m_endPending = true;
@@ -433,93 +353,27 @@ bool DeviceSession::handleClose() {
 
 // A text cut for memory is saved as it is, its first line saying so, and the session is a
 // failure from then on, whatever else goes well.
+// False when the file could not be written: the session ends at once with a result that says
+// so, for a device whose files are lost must neither look served nor wait for its time-out, and
+// nothing more goes to it. The error box is modal and lets other handlers run, so the caller
+// checks its alive token afterwards.
 bool DeviceSession::saveText(const std::string& name, const BoundedText& text) {
     if (text.headCut()) {
         m_textCut = true;
         setResult(kResultTextCut);
     }
-    return save(name, text.bytes());
-}
-
-// False when the file could not be written: the session ends at once with a result that says
-// so, for a device whose files are lost must neither look served nor wait for its time-out, and
-// nothing more goes to it. The error box is modal and lets other handlers run, so the caller
-// checks its alive token afterwards.
-bool DeviceSession::save(const std::string& name, const std::string& bytes) {
-    std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
-    if (m_ctx.saves ? m_ctx.saves->write(path, bytes)
-                    : platform::writeFileAtomicNative(path, bytes)) {
-        m_savedFiles.push_back(name);
-        return true;
-    }
-    const int error = errno;
+    const std::optional<SaveFailure> failure = m_files.write(name, text.bytes());
+    if (!failure) return true;
     if (!m_ended) {
-        m_saveFailure = SaveFailure{path, error};
+        m_files.keep(*failure);
         setResult(kResultSaveFailed);
-        m_loginPause->stop();
-        m_pendingLogin.clear();
-        closeConnection();
+        m_window.stopPause();
+        m_out.close();
         m_timeout->stop();
         m_endPending = true;
     }
-    m_ctx.dialogs.error(text::fromPath(path) + text::sj(" に書き込めません"));
+    m_files.tell(*failure);
     return false;
-}
-
-std::string DeviceSession::header(std::string_view title, std::string_view name) const {
-    const auto& rec = m_ctx.panel.rec;
-    platform::LocalTime now = m_ctx.clock.now();
-    return std::string(title) + std::string(name) + "IP:" + rec.ipAddress +
-           " MAC:" + rec.macAddress + " " + platform::shortDateText(now) + " " +
-           platform::timeText(now);
-}
-
-// The echo line keeps the CR of the command, as the dump headers keep theirs: such lines end
-// CR CR LF in every file the session writes.
-// Once the session has closed its connection, nothing goes out and nothing is shown as sent.
-void DeviceSession::sendCommand(const std::string& command) {
-    m_lastCommand = command;
-    if (m_closed) return;
-    m_reply.expect(command);
-    transmit(command + "\r", "[" + command + "]\r", ChangesDevice(command));
-}
-
-void DeviceSession::sendBareCr() {
-    m_lastCommand.clear();
-    if (m_closed) return;
-    m_reply.expect({});
-    transmit("\r", "[CR]", false);
-}
-
-void DeviceSession::sendRaw(const std::string& bytes, bool changesDevice) {
-    if (m_closed) return;
-    m_reply.expect({});
-    transmit(bytes, {}, changesDevice);
-}
-
-// At the prompt pace what a send changes in the device waits for the end of the 200 ms after the
-// login, and whatever is sent after it waits behind it, so the device gets everything in order.
-// A check is not held back: it changes no setting, and its clock commands are the check's own.
-// The terminal shows a send when it goes out, never before.
-void DeviceSession::transmit(std::string bytes, std::string echo, bool changesDevice) {
-    if (!m_held.empty() || (changesDevice && IsSendMode(m_ctx.mode) && inLoginWindow())) {
-        m_held.push_back({std::move(bytes), std::move(echo)});
-        if (!m_loginPause->isActive())
-            m_loginPause->start(m_loginDeadline - m_ctx.loop.tickCount());
-        return;
-    }
-    m_socket->send(bytes);
-    if (!echo.empty()) m_terminal.append(echo);
-}
-
-void DeviceSession::sendHeld() {
-    std::vector<HeldSend> held;
-    held.swap(m_held);
-    for (const HeldSend& h : held) {
-        if (m_closed) return;
-        m_socket->send(h.bytes);
-        if (!h.echo.empty()) m_terminal.append(h.echo);
-    }
 }
 
 void DeviceSession::setResult(int result) {

@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,29 +12,22 @@
 
 #include "devlist/edit_panel.h"
 #include "devlist/line_store.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_socket.h"
 #include "session/bounded_text.h"
 #include "session/login_chunks.h"
+#include "session/outbox.h"
 #include "session/prompt_pace.h"
 #include "session/session_context.h"
+#include "session/session_files.h"
 #include "session/session_state.h"
 
 namespace session {
 
 constexpr uint32_t kTimeoutFirstMs = 5000;
 constexpr uint32_t kTimeoutDialogueMs = 10000;
-constexpr uint32_t kLoginPauseMs = 200;
 // What the last packet keeps of a chunk: its head, cut at a character boundary.
 constexpr size_t kLastPacketBytes = 4096;
-
-// A file the session could not write, and why (an errno value).
-struct SaveFailure {
-    std::filesystem::path file;
-    int error = 0;
-};
 
 class DeviceSession {
 public:
@@ -65,7 +56,7 @@ public:
     int result() const { return m_result; }
     bool ended() const { return m_ended; }
     const std::string& failureText() const { return m_failureText; }
-    const std::string& lastCommand() const { return m_lastCommand; }
+    const std::string& lastCommand() const { return m_out.lastCommand(); }
     int linesLeft() const { return m_linesLeft; }
     bool resetPending() const { return m_resetPending; }
     void clearResetPending() { m_resetPending = false; }
@@ -81,14 +72,14 @@ public:
     const devlist::EditPanel& served() const { return m_served; }
     // The work-folder files this session wrote, in the order written: what a report says it
     // left, whatever the folder holds by the time the report is made.
-    const std::vector<std::string>& savedFiles() const { return m_savedFiles; }
+    const std::vector<std::string>& savedFiles() const { return m_files.saved(); }
     // The file whose save ended the session (result kResultSaveFailed); nullopt otherwise.
-    const std::optional<SaveFailure>& saveFailure() const { return m_saveFailure; }
+    const std::optional<SaveFailure>& saveFailure() const { return m_files.failure(); }
     // A login chunk's 200 ms pause is running; its tests run when it ends. At the prompt pace:
     // sends that change the device wait for it.
-    bool loginPauseActive() const { return m_loginPause->isActive(); }
+    bool loginPauseActive() const { return m_window.pauseActive(); }
     // Login chunks whose tests wait for their pause.
-    size_t pendingLoginChunks() const { return m_pendingLogin.size(); }
+    size_t pendingLoginChunks() const { return m_window.waitingChunks(); }
 
 private:
     void onConnecting();
@@ -97,48 +88,25 @@ private:
     void onLoginPauseEnd();
 
     void handleLogin(const std::string& chunk);
-    void runPendingLoginTests();
     void runLoginTests(const LoginTests& tests);
-    // The prompt pace's 200 ms after the last login chunk have not passed yet.
-    bool inLoginWindow() const;
     bool refusedInLoginWindow(const std::string& chunk);
-    void sendHeld();
-    void closeConnection();
     // Each returns false when the session object is gone (a modal box let other handlers
     // run); the caller must then return without touching any member.
     bool handleDump(const std::string& chunk, bool before);
     bool handleLog20(const std::string& chunk);
     bool handleClose();
     void handleValue(const std::string& chunk);
-    void nameFiles();
     void handleStream();
-    bool save(const std::string& name, const std::string& bytes);
     bool saveText(const std::string& name, const BoundedText& text);
 
-    void sendCommand(const std::string& command);
-    void sendBareCr();
-    void sendRaw(const std::string& bytes, bool changesDevice = false);
-    void transmit(std::string bytes, std::string echo, bool changesDevice);
     void setResult(int result);
     void end();
-    std::string header(std::string_view title, std::string_view name) const;
     void changed();
 
     SessionContext m_ctx;
     std::unique_ptr<platform::TcpSocket> m_socket;
     std::unique_ptr<platform::Timer> m_timeout;
-    // Runs until the deadline of the latest waiting login chunk, which is the last to pass; at
-    // the prompt pace, until the end of the 200 ms after the last login chunk while sends wait.
-    std::unique_ptr<platform::Timer> m_loginPause;
-    LoginChunks m_pendingLogin;
-    uint32_t m_loginDeadline = 0;  // tick count at which the latest chunk's pause ends
-    bool m_loginSeen = false;      // a login chunk came: m_loginDeadline holds
-    std::vector<HeldSend> m_held;  // in the order sent
-    ReplyHead m_reply;
-    // The values the record had at start: a refusal at the prompt pace leaves them, as the
-    // prescribed pace, which never read any, does.
-    std::string m_startVersion, m_startMac, m_startName;
-    bool m_closed = false;  // the session closed its connection
+    LoginWindow m_window;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     SessionStep m_step = SessionStep::Idle;
@@ -146,7 +114,6 @@ private:
     bool m_ended = false;
     bool m_endPending = false;
     std::string m_failureText;
-    std::string m_lastCommand;
     int m_linesLeft = 0;
     bool m_resetPending = false;
     bool m_writePending = false;
@@ -157,8 +124,8 @@ private:
     std::string m_lastPacket;
     // The name as the device reported it: ".sysName=" repeats it; the record keeps a cut copy.
     std::string m_reportedName;
-    std::vector<std::string> m_savedFiles;
-    std::optional<SaveFailure> m_saveFailure;
+    SessionFiles m_files;
+    Outbox m_out;  // after everything it sends through
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;

@@ -46,4 +46,56 @@ void ReplyHead::take(std::string_view chunk, bool strict) {
     }
 }
 
+void LoginWindow::reset(const devlist::DeviceRecord& rec) {
+    stopPause();
+    m_seen = false;
+    m_held.clear();
+    m_reply = {};
+    m_startVersion = rec.modelVersion;
+    m_startMac = rec.macAddress;
+    m_startName = rec.deviceName;
+}
+
+void LoginWindow::loginChunk() {
+    m_seen = true;
+    m_deadline = m_loop.tickCount() + kLoginPauseMs;
+}
+
+bool LoginWindow::open() const {
+    return m_pace == Pace::Prompt && m_seen &&
+           static_cast<int32_t>(m_loop.tickCount() - m_deadline) < 0;
+}
+
+void LoginWindow::wait(LoginTests tests) {
+    m_waiting.add(std::move(tests));
+    m_pause->start(kLoginPauseMs);
+}
+
+std::vector<LoginTests> LoginWindow::endPause() {
+    m_pause->stop();
+    return m_waiting.takeLatestFirst();
+}
+
+void LoginWindow::stopPause() {
+    m_pause->stop();
+    m_waiting.clear();
+}
+
+void LoginWindow::hold(std::string bytes, std::string echo) {
+    m_held.push_back({std::move(bytes), std::move(echo)});
+    if (!m_pause->isActive()) m_pause->start(msLeft());
+}
+
+std::vector<HeldSend> LoginWindow::takeHeld() {
+    std::vector<HeldSend> held;
+    held.swap(m_held);
+    return held;
+}
+
+void LoginWindow::restoreStart(devlist::DeviceRecord& rec) const {
+    rec.modelVersion = m_startVersion;
+    rec.macAddress = m_startMac;
+    rec.deviceName = m_startName;
+}
+
 }  // namespace session

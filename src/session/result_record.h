@@ -26,4 +26,11 @@ constexpr size_t kFailureTextBytes = 30;  // the device's failure reply in the m
 // blank, so the value can neither split the record nor break its line.
 std::string RecordValue(std::string_view text, size_t maxBytes);
 
+// The value of a reply line "query" + separator + value (+ closing byte) + CR: the bytes
+// between the skipped lead and the first CR, less the closing bytes; empty when too short.
+std::string ReplyValue(std::string_view chunk, size_t skip, size_t closing);
+
+// The head of a text, at most maxBytes, without half a two-byte character at its end.
+std::string TextHead(std::string_view text, size_t maxBytes);
+
 }  // namespace session
