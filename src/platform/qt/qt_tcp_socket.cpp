@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QTcpSocket>
 #include <QTimer>
@@ -24,6 +25,10 @@ constexpr qint64 kReadAheadBytes = qint64{256} << 10;
 // closes its side is cut off after kCloseDrainMs.
 void drain(QTcpSocket* s) {
     s->disconnect();  // nothing of it reaches the session any more
+    // A program that ends while a connection still drains deletes it with its application
+    // object, not never.
+    if (QCoreApplication* app = QCoreApplication::instance(); app && app->thread() == s->thread())
+        s->setParent(app);
     auto shutWhenWritten = [s] {
         if (s->bytesToWrite() == 0 && s->socketDescriptor() >= 0)
             ::shutdown(static_cast<int>(s->socketDescriptor()), SHUT_WR);
