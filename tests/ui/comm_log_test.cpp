@@ -1,5 +1,5 @@
-// The communication log's widget wraps its lines where the shell counts them wrapped, so the
-// eleven lines the shell keeps are the eleven the operator sees.
+// The log's widget wraps where the shell counts its lines wrapped: the eleven kept are the eleven
+// seen.
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -10,9 +10,7 @@
 namespace uitest {
 namespace {
 
-using CommLogWidget = WindowFixture;
-
-TEST_F(CommLogWidget, WrapsEachLineIntoTheDisplayedLinesTheShellCounts) {
+TEST_F(WindowFixture, WrapsEachLineIntoTheDisplayedLinesTheShellCounts) {
     auto* log = m_window->findChild<QPlainTextEdit*>(QStringLiteral("CommLogView"));
     ASSERT_NE(log, nullptr);
     const size_t w = shell::kCommLogColumns - 20;  // after the time stamp
@@ -29,9 +27,8 @@ TEST_F(CommLogWidget, WrapsEachLineIntoTheDisplayedLinesTheShellCounts) {
         state().commLogView.clear();
         m_app->logMessage(t);
         m_window->refresh();
-        QTextBlock block = log->document()->firstBlock();
-        ASSERT_TRUE(block.isValid());
-        ASSERT_NE(block.layout(), nullptr);
+        const QTextBlock block = log->document()->firstBlock();
+        ASSERT_TRUE(block.isValid() && block.layout());
         EXPECT_EQ(static_cast<size_t>(block.layout()->lineCount()),
                   shell::DisplayedLines(state().commLogView[0]))
             << text::decode(t);
