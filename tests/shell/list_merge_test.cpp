@@ -55,7 +55,6 @@ TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
          {line("001", "F0000000", "renamed", "00:11:22:33:44:55", "V2.00", "2026/12/07 09:00:00",
                "#000 OK"),
           kBran}},
-        {"a search's address and record stay", {kA, kB}, {kA, kB}, {kA, kB9, kC}, {kA, kB9, kC}},
         {"a search's work beside the window's check mark",
          {line("001", "F0000001", "a"), kB},
          {kA, kB},
