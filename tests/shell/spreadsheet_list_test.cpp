@@ -40,8 +40,6 @@ TEST_F(AppTest, ListFromASpreadsheetIsExplainedInTheLogAndKeptBeforeItIsReplaced
     const std::string utf8 = kRecord + "\n";
     const std::string bom = "\xEF\xBB\xBF" + kHeader + "\n1,F0000001,a,127.0.0.5\n";
     const std::string plain = sj(kRecord) + "\n";
-    // As the programs write it, but with a result that takes the line past what a load keeps.
-    const std::string longResult = "001" + sj(kRecord).substr(1) + std::string(200, '!') + "\n";
     const std::string noMark = devlist::ListRefusalText("list.csv", ListRefusal::NoRecordMark);
     const std::string utf8Refused = devlist::ListRefusalText("list.csv", ListRefusal::Utf8);
     const std::string shortNumbers = devlist::ShortNumbersText("list.csv", {1});
@@ -62,11 +60,6 @@ TEST_F(AppTest, ListFromASpreadsheetIsExplainedInTheLogAndKeptBeforeItIsReplaced
         {"UTF-8", utf8, {utf8Refused}, 0, true},
         {"UTF-8 with a byte-order mark", bom, {utf8Refused}, 0, true},
         {"Shift-JIS with LF endings", plain, {shortNumbers}, 1, false},
-        {"a record longer than a load keeps",
-         longResult,
-         {devlist::CutRecordsText("list.csv", {1})},
-         1,
-         true},
     };
     for (const auto& c : cases) {
         writeBytes(m_dir / "list.csv", c.file);
