@@ -178,7 +178,8 @@ TEST_F(AppTest, AWindowSaveKeepsWhatAnotherWriterChanged) {
         m_app->listEditor().editSelected();
     };
     const Step rename = [&] {
-        st().edit.rec.listName = "renamed";
+        st().edit.rec.listName = "renamed";  // and a new address: neither identifies it now
+        st().edit.rec.ipAddress = "127.0.0.9";
         m_app->listEditor().saveRecord();
     };
     const Step moveThirdUp = [&] {
@@ -199,7 +200,10 @@ TEST_F(AppTest, AWindowSaveKeepsWhatAnotherWriterChanged) {
         Step first, save;
         std::vector<std::string> want;
     } cases[] = {
-        {"editor", openEditor, rename, {withResult(rec(1, "F0000000", "renamed")), b, c, added}},
+        {"editor",
+         openEditor,
+         rename,
+         {withResult(rec(1, "F0000000", "renamed", "127.0.0.9")), b, c, added}},
         {"move", {}, moveThirdUp, {a, "002" + c.substr(3), "003" + b.substr(3), added}},
         {"settings and back", {}, settingsAndBack, {a, b, c, added}},
     };
