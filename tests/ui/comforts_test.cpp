@@ -74,11 +74,9 @@ TEST_F(ComfortsTest, TabGoesFromTheListDownTheLeftColumnThenThroughTheOperationA
     EXPECT_LT(place(run), place(named<QAbstractButton>(m_window->basicPanel(), "全チェック")));
 }
 
-// Escape answers a question as its Cancel or No; a message's OK as OK.
 // The log wraps where the shell counts its lines wrapped: the eleven kept are the eleven seen.
 TEST_F(ComfortsTest, TheLogWrapsEachLineIntoTheDisplayedLinesTheShellCounts) {
-    auto* log = m_window->findChild<QPlainTextEdit*>(QStringLiteral("CommLogView"));
-    ASSERT_NE(log, nullptr);
+    QPlainTextEdit* log = m_window->commLogView();
     const size_t w = shell::kCommLogColumns - 20;  // after the time stamp
     const std::string texts[] = {
         std::string(w, 'x'),                                       // fills the width
@@ -101,6 +99,7 @@ TEST_F(ComfortsTest, TheLogWrapsEachLineIntoTheDisplayedLinesTheShellCounts) {
     }
 }
 
+// Escape answers a question as its Cancel or No; a message's OK as OK.
 TEST(QtDialogsKeys, EscapeAnswersCancelOrNo) {
     platform::qt::QtDialogs dialogs;
     for (int i = 0; i < 2; ++i) {
