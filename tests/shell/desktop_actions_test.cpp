@@ -89,7 +89,6 @@ TEST_F(DesktopActionsTest, ViewersOpenTheDeviceFileOfTheSaveNameOrNothing) {
         // The bare names are never a record's. Without a save name, a record's files are
         // under the name no other record has; record 2's own save name takes it from 1.
         {&A::viewPreWriteVariables, "", "q1.txt", ""},
-        {&A::viewPreWriteVariables, "", "q1.txt", "", "2"},
         {&A::viewDeviceLog20, "", "QLX-No002l20.txt", "QLX-No002l20.txt", "2"},
         {&A::viewCommLog, "", "QLX-No001_R1.txt", "QLX-No001_R1.txt", "1"},
         {&A::viewPreWriteVariables, "QLX01", "QLX01q2.txt", ""},

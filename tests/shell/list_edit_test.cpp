@@ -474,97 +474,54 @@ TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0001011");
 }
 
-// What the operator assigned during a pending edit reaches the file as assigned: groups with
-// "適用" whatever check marks follow them, a mark with "戻る" when no record moved, and a sort
-// without an order keeps the order.
+// What the operator assigned during a pending edit reaches the file as assigned. Steps: "clear"
+// unticks every row, "tick N"/"untick N" a row, "groups XYZ" assigns the groups ticked as 1.
 TEST_F(ListEditTest, PendingEditsKeepWhatTheOperatorAssigned) {
     auto e = [&]() -> shell::ListEditor& { return m_app->listEditor(); };
-    auto assign = [&](bool g1, bool g2, bool g3) {
-        st().assignGroup[0] = g1;
-        st().assignGroup[1] = g2;
-        st().assignGroup[2] = g3;
-        m_dialogs.answer(true);
-        e().assignGroups();
-    };
-    auto uncheckAll = [&] {
-        for (int row = 0; row < 3; ++row) e().rowClicked(row, false);
-    };
-    auto apply = [&] {
-        m_dialogs.answer(true);
-        e().applyListEdit();
-    };
-    auto leave = [&] {
-        m_dialogs.answer(true);
-        e().leaveListEdit();
+    auto run = [&](const std::string& step) {
+        const std::string arg = step.substr(step.find(' ') + 1);
+        if (step == "clear") {
+            for (int row = 0; row < 3; ++row) e().rowClicked(row, false);
+        } else if (step.starts_with("tick ") || step.starts_with("untick ")) {
+            e().rowClicked(std::stoi(arg), step[0] == 't');
+        } else if (step.starts_with("groups ")) {
+            for (int g = 0; g < 3; ++g) st().assignGroup[g] = arg[g] == '1';
+            m_dialogs.answer(true);
+            e().assignGroups();
+        } else if (step == "type list file") {
+            m_app->listFileEdited(st().settings.listFile);
+        } else if (step == "sort without order") {
+            st().settings.sortKey = 2;  // IP address: ascending would put beta first
+            st().settings.sortOrder = -1;
+            m_dialogs.answer(true);
+            e().sortList();
+        } else {
+            m_dialogs.answer(true);
+            step == "apply" ? e().applyListEdit() : e().leaveListEdit();
+        }
     };
     struct Case {
-        const char* what;
-        std::function<void()> steps;      // in list-edit mode
+        std::vector<std::string> steps;   // in list-edit mode
         std::vector<std::string> stored;  // number, flags and name of each record in the file
     } cases[] = {
-        {"a group, then its row unticked, then 適用",
-         [&] {
-             uncheckAll();
-             e().rowClicked(2, true);
-             assign(false, true, false);
-             e().rowClicked(2, false);
-             apply();
-         },
+        {{"clear", "tick 2", "groups 010", "untick 2", "apply"},
          {"001,F0001010,alpha", "002,F0000100,beta", "003,F0000100,gamma"}},
-        {"a second group for another row keeps the first",
-         [&] {
-             uncheckAll();
-             e().rowClicked(2, true);
-             assign(false, true, false);
-             e().rowClicked(2, false);
-             e().rowClicked(1, true);
-             assign(true, false, false);
-             apply();
-         },
-         {"001,F0001010,alpha", "002,F0001001,beta", "003,F0000100,gamma"}},
-        {"a mark while the list-file box holds typing, then 戻る",
-         [&] {
-             m_app->listFileEdited(st().settings.listFile);
-             e().rowClicked(1, true);
-             leave();
-         },
+        {{"type list file", "tick 1", "leave"},
          {"001,F0001011,alpha", "002,F0000101,beta", "003,F0000000,gamma"}},
-        {"a mark after an unapplied group, then 戻る",
-         [&] {
-             uncheckAll();
-             e().rowClicked(0, true);
-             assign(false, false, true);
-             e().rowClicked(2, true);
-             leave();
-         },
+        {{"clear", "tick 0", "groups 001", "tick 2", "leave"},
          {"001,F0001011,alpha", "002,F0000100,beta", "003,F0000001,gamma"}},
-        {"a mark after a move, then 戻る",
-         [&] {
-             m_app->selectRow(2);
-             e().moveUp();  // gamma now stands where the committed list has beta
-             e().rowClicked(1, true);
-             leave();
-         },
-         {"001,F0001011,alpha", "002,F0000100,beta", "003,F0000000,gamma"}},
-        {"並び替え with no order selected",
-         [&] {
-             st().settings.sortKey = 2;  // IP address: ascending would put beta first
-             st().settings.sortOrder = -1;
-             m_dialogs.answer(true);
-             e().sortList();
-             apply();
-         },
+        {{"sort without order", "apply"},
          {"001,F0001011,alpha", "002,F0000100,beta", "003,F0000000,gamma"}},
     };
     for (const auto& c : cases) {
         writeBytes(m_dir / "list.csv", m_original);
         start();
         e().enterListEdit();
-        c.steps();
-        const devlist::LineStore file = devlist::LineStore::fromFileBytes(listBytes());
+        for (const std::string& step : c.steps) run(step);
         std::vector<std::string> stored;
+        const devlist::LineStore file = devlist::LineStore::fromFileBytes(listBytes());
         for (const auto& line : file.lines()) stored.push_back(line.substr(0, line.find(',', 13)));
-        EXPECT_EQ(stored, c.stored) << c.what;
+        EXPECT_EQ(stored, c.stored) << testing::PrintToString(c.steps);
     }
 }
 

@@ -28,9 +28,15 @@ const std::string kC = devlist::FieldSet(devlist::kIpAddress, "127.0.0.3",
 const std::string kArenamed = line("001", "F0000000", "A-renamed");
 
 TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
+    std::vector<std::string> full;
+    for (int i = 1; i <= devlist::kMaxRecords; ++i)
+        full.push_back(devlist::FieldSet(devlist::kListName, "n" + std::to_string(i), kA));
+    std::vector<std::string> grown = full;
+    grown.push_back(kC);
     struct Case {
         const char* name;
         std::vector<std::string> mine, base, disk, want;
+        size_t leftOut = 0;  // records another writer added past a full list
     };
     const Case cases[] = {
         {"results of unchanged records", {kA, kB}, {kA, kB}, {kAran, kBran}, {kAran, kBran}},
@@ -55,7 +61,6 @@ TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
          {line("001", "F0000000", "renamed", "00:11:22:33:44:55", "V2.00", "2026/12/07 09:00:00",
                "#000 OK"),
           kBran}},
-        {"a search's address and record stay", {kA, kB}, {kA, kB}, {kA, kB9, kC}, {kA, kB9, kC}},
         {"a search's work beside the window's check mark",
          {line("001", "F0000001", "a"), kB},
          {kA, kB},
@@ -114,26 +119,14 @@ TEST(CarryResults, TakesWhatTheFileGainedAndKeepsWhatTheWindowChanged) {
          {"note", kA},
          {"other", kAran},
          {"note", kAran}},
+        {"a full list takes no more records", full, full, grown, full, 1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(
-            shell::CarryResults(LineStore(c.mine), LineStore(c.base), LineStore(c.disk)).lines(),
-            c.want)
-            << c.name;
+        const shell::SaveMerge merged =
+            shell::MergeSave(LineStore(c.mine), LineStore(c.base), LineStore(c.disk));
+        EXPECT_EQ(merged.lines.lines(), c.want) << c.name;
+        EXPECT_EQ(merged.leftOut, c.leftOut) << c.name;
     }
-}
-
-// A full list takes no more records from another writer; they are counted for the log.
-TEST(MergeSave, ANewRecordPastAFullListIsCounted) {
-    std::vector<std::string> full;
-    for (int i = 1; i <= devlist::kMaxRecords; ++i)
-        full.push_back(devlist::FieldSet(devlist::kListName, "n" + std::to_string(i), kA));
-    std::vector<std::string> grown = full;
-    grown.push_back(kC);
-    const shell::SaveMerge merged =
-        shell::MergeSave(LineStore(full), LineStore(full), LineStore(grown));
-    EXPECT_EQ(merged.lines.lines(), full);
-    EXPECT_EQ(merged.leftOut, 1u);
 }
 
 }  // namespace

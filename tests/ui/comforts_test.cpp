@@ -1,14 +1,18 @@
 // The small comforts of the window: a row's tooltip with the record's full fields, Enter in the
-// filter box, Escape in a question, and Tab through the panels from the top left.
+// filter box, Escape in a question, Tab through the panels from the top left, and a log that
+// wraps as the shell counts.
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
 
 #include "platform/qt/qt_dialogs.h"
+#include "shell/comm_log.h"
 #include "ui/device_list.h"
 #include "window_fixture.h"
 
@@ -68,6 +72,31 @@ TEST_F(ComfortsTest, TabGoesFromTheListDownTheLeftColumnThenThroughTheOperationA
     EXPECT_LT(place(m_window->commLogView()), place(filter));
     EXPECT_LT(place(filter), place(run));
     EXPECT_LT(place(run), place(named<QAbstractButton>(m_window->basicPanel(), "全チェック")));
+}
+
+// The log wraps where the shell counts its lines wrapped: the eleven kept are the eleven seen.
+TEST_F(ComfortsTest, TheLogWrapsEachLineIntoTheDisplayedLinesTheShellCounts) {
+    QPlainTextEdit* log = m_window->commLogView();
+    const size_t w = shell::kCommLogColumns - 20;  // after the time stamp
+    const std::string texts[] = {
+        std::string(w, 'x'),                                       // fills the width
+        std::string(w + 1, 'x'),                                   // one cell over
+        std::string(w - 1, 'x') + text::sj("漢字") + "yy",         // a character at the edge
+        text::sj("接続中 ") + std::string(w, 'z') + " " + "word",  // blanks and text
+        std::string(w, 'x') + "  " + std::string(w + 20, 'y'),     // blanks at the edge
+        // Broken at words, it would take three lines.
+        std::string(45, 'y') + " " + std::string(65, 'z') + " " + "wwwww",
+    };
+    for (const std::string& t : texts) {
+        state().commLogView.clear();
+        m_app->logMessage(t);
+        m_window->refresh();
+        const QTextBlock block = log->document()->firstBlock();
+        ASSERT_TRUE(block.isValid() && block.layout());
+        EXPECT_EQ(static_cast<size_t>(block.layout()->lineCount()),
+                  shell::DisplayedLines(state().commLogView[0]))
+            << text::decode(t);
+    }
 }
 
 // Escape answers a question as its Cancel or No; a message's OK as OK.
