@@ -27,6 +27,21 @@ std::string answerTo(std::string_view command) {
     return "QLX> ";
 }
 
+// Plays the login chunks at their times (ms after the connection) to a device that answers every
+// command from "ver" on a millisecond later, for 2 s; the time the connection opened.
+uint32_t playLogin(Rig& rig, const std::vector<std::pair<uint32_t, std::string>>& chunks) {
+    const uint32_t t0 = rig.loop.tickCount();
+    auto loggedIn = std::make_shared<bool>(false);
+    rig.conn().onSend = [&rig, loggedIn](testsupport::FakeConnection& conn,
+                                         std::string_view bytes) {
+        *loggedIn = *loggedIn || bytes == "ver\r";
+        if (*loggedIn) conn.deliverAt(rig.loop.tickCount() + 1, answerTo(bytes));
+    };
+    for (const auto& [at, chunk] : chunks) rig.conn().deliverAt(t0 + at, chunk);
+    rig.loop.advance(2000);
+    return t0;
+}
+
 // The check dialogue after "ver" went out at t, with the device answering at once.
 Sends completedFrom(uint32_t t) {
     return {{t, "ver\r"},          {t + 1, "?ifPhysAddress\r"},
@@ -110,14 +125,7 @@ TEST(LoginOrder, ChunksAreTestedAtTheirOwnDeadlineLatestFirst) {
         Rig rig;
         rig.mode = SessionMode::SingleCheck;
         rig.start();
-        const uint32_t t0 = rig.loop.tickCount();
-        bool loggedIn = false;
-        rig.conn().onSend = [&](testsupport::FakeConnection& conn, std::string_view bytes) {
-            loggedIn = loggedIn || bytes == "ver\r";
-            if (loggedIn) conn.deliverAt(rig.loop.tickCount() + 1, answerTo(bytes));
-        };
-        for (const auto& [at, chunk] : c.chunks) rig.conn().deliverAt(t0 + at, chunk);
-        rig.loop.advance(2000);
+        const uint32_t t0 = playLogin(rig, c.chunks);
         Sends sends;
         for (const auto& s : rig.conn().sends()) sends.emplace_back(s.at - t0, s.bytes);
         EXPECT_EQ(sends, c.sends);
@@ -188,14 +196,7 @@ TEST(LoginOrder, ThePromptPaceKeepsWhatThePauseWouldHaveCaught) {
         rig.pace = session::Pace::Prompt;
         rig.setTime = true;
         rig.start({".x=1"});
-        const uint32_t t0 = rig.loop.tickCount();
-        bool loggedIn = false;
-        rig.conn().onSend = [&](testsupport::FakeConnection& conn, std::string_view bytes) {
-            loggedIn = loggedIn || bytes == "ver\r";
-            if (loggedIn) conn.deliverAt(rig.loop.tickCount() + 1, answerTo(bytes));
-        };
-        for (const auto& [at, chunk] : c.chunks) rig.conn().deliverAt(t0 + at, chunk);
-        rig.loop.advance(2000);
+        const uint32_t t0 = playLogin(rig, c.chunks);
         Sends sends;
         uint32_t changeAt = UINT32_MAX;
         for (const auto& s : rig.conn().sends()) {
