@@ -8,6 +8,7 @@
 #include "shell/comm_log.h"
 #include "shell/desktop_actions.h"
 #include "shell/lan_search.h"
+#include "shell/list_watch.h"
 #include "shell/session_controller.h"
 #include "text/cp932.h"
 
@@ -47,6 +48,10 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
         m_desktop->setRecordIndexOfRow(
             [this](const WindowState&, int row) { return recordIndexOfRow(row); });
     }
+    m_listWatch = std::make_unique<ListWatch>(
+        m_state, m_listFiles, loop,
+        ListWatch::Hooks{[this](const std::string& line) { logMessage(line); },
+                         [this] { listReloaded(); }});
     m_start = std::make_unique<ProgramStart>(
         m_state, dialogs, m_listEditor, m_lanSearch.get(), programFile,
         devices.environment ? *devices.environment : fleet::UserEnvironment{},
@@ -90,6 +95,14 @@ bool App::confirm(const std::string& text) {
 void App::listLoad() {
     m_listFiles.load();
     setListData("", ListSource::ListStore);
+}
+
+// The view is drawn anew with the filter it had, and the selected record stays selected.
+void App::listReloaded() {
+    const int record = recordIndexOfRow(m_state.selectedRow);
+    setListData(m_state.listFilter, m_state.listViewSource);
+    selectRow(rowOfRecord(record));
+    notify();
 }
 
 bool App::listSave() {
@@ -141,6 +154,7 @@ void App::setListData(const std::string& filterWord, ListSource source) {
         filterWord, source == ListSource::ViewStore ? s.viewStore : s.listStore);
     s.listView = std::move(r.entries);
     s.listViewSource = source;
+    s.listFilter = filterWord;
     s.groupStore = std::move(r.groupStore);
     s.selectedRow = -1;
     s.countLabel = devlist::CountLabel(s.groupStore.size(), s.listStore.size());

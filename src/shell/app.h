@@ -28,6 +28,7 @@ namespace shell {
 
 class DesktopActions;
 class LanSearch;
+class ListWatch;
 class SessionController;
 
 // The outside services beyond the loop and the dialogs. Each operation that needs one exists
@@ -103,6 +104,8 @@ public:
     void listFileEdited(const std::string& text);  // typing in the "List ファイル" box
     void listLoad();
     bool listSave();
+    // Another writer changed the list file and the list was taken in.
+    void listReloaded();
     ListFiles& listFiles() { return m_listFiles; }
 
 private:
@@ -124,6 +127,7 @@ private:
     std::function<void()> m_observer;
     ListFiles m_listFiles{m_state, m_dialogs};
     ListEditor m_listEditor;
+    std::unique_ptr<ListWatch> m_listWatch;  // made last: it reads the list files
 };
 
 }  // namespace shell

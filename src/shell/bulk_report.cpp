@@ -67,8 +67,7 @@ std::string BulkReport::finish() {
     m_active = false;
     write();  // also a run that served nothing has its report
     if (!m_failed.empty()) return cannotWriteText(text::fromPath(m_failed));
-    return text::sj("一斉接続の結果を ") + text::fromPath(m_report.filename()) +
-           text::sj(" に記録しました");
+    return text::sj("一斉接続の結果を ") + text::fromPath(m_report) + text::sj(" に記録しました");
 }
 
 }  // namespace shell

@@ -25,7 +25,8 @@ public:
     void add(fleet::ReportRow row, const std::string& transcript);
     // A device the run could not serve: its row alone, no transcript.
     void addNotServed(fleet::ReportRow row);
-    // Ends the run's report and gives the communication-log line that names it, or that names
+    // Ends the run's report and gives the communication-log line that names it by its whole
+    // path (the operator opens it from there), or that names
     // what could not be written; "" when no run was begun.
     std::string finish();
 

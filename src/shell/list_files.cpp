@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
+#include "platform/file_stamp.h"
 #include "platform/files.h"
 #include "shell/list_merge.h"
 #include "text/cp932.h"
@@ -59,6 +61,9 @@ void ListFiles::load() {
     m_base = {};
     m_edited.clear();
     m_namesWarned.clear();
+    m_carried = 0;
+    // Taken before the read: a write after it is seen as a change.
+    m_seen = platform::fileStamp(s.listFilePath);
     if (platform::fileExists(s.listFilePath)) {
         auto bytes = platform::readFile(s.listFilePath);
         if (!bytes) m_unreadable = s.listFilePath;  // never replaced by an empty list
@@ -72,6 +77,64 @@ void ListFiles::load() {
         }
     }
     s.viewStore = s.listStore;
+}
+
+// Merges what another writer changed in the file into the list store, the working copy and the
+// record editor, and makes the file as it is now the base; gives how many records it changed.
+size_t ListFiles::takeDisk(devlist::LineStore disk) {
+    WindowState& s = m_state;
+    SaveMerge merged = MergeSave(s.listStore, m_base, disk, m_edited);
+    if (merged.leftOut > 0)
+        log(s.listFilePath + text::sj(" に他のプログラムが加えた機器のうち ") +
+            std::to_string(merged.leftOut) +
+            text::sj("台は、999台を超えるため保存しませんでした。"));
+    devlist::LineStore& carried = merged.lines;
+    // The editor stores its boxes under its number label's line (EditSaveNo); the merge keeps
+    // every line of the list store in its place.
+    const long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
+    if (n > 0 && static_cast<size_t>(n) <= s.listStore.size()) {
+        const auto at = static_cast<size_t>(n - 1);
+        if (carried[at] != s.listStore[at]) FollowCarry(s.edit, s.listStore[at], carried[at]);
+    }
+    size_t changed = carried.size() - std::min(carried.size(), s.listStore.size());
+    for (size_t i = 0; i < std::min(carried.size(), s.listStore.size()); ++i)
+        changed += carried[i] != s.listStore[i] ? 1 : 0;
+    // A pending import's working copy holds another file's records; a working copy without
+    // pending edits is the list store itself.
+    if (m_pendingImport.path.empty())
+        s.viewStore = s.viewStore.lines() == s.listStore.lines()
+                          ? carried
+                          : MergeSave(s.viewStore, m_base, disk).lines;
+    s.listStore = std::move(carried);
+    m_edited = std::move(merged.edited);
+    m_base = std::move(disk);
+    return changed;
+}
+
+bool ListFiles::changedOnDisk() const {
+    const std::string& path = m_state.listFilePath;
+    return !path.empty() && platform::fileStamp(path) != m_seen;
+}
+
+size_t ListFiles::reload() {
+    WindowState& s = m_state;
+    const std::string& path = s.listFilePath;
+    if (path.empty()) return 0;
+    {
+        fleet::ListLock lock(path);
+        m_seen = platform::fileStamp(path);
+        auto bytes = samePath(m_unreadable, path) ? std::nullopt : platform::readFile(path);
+        // A file that is gone or holds no list is left to the next save, which says why.
+        if (!bytes) return 0;
+        devlist::LineStore disk = devlist::LineStore::fromFileBytes(*bytes);
+        if (devlist::CheckList(disk) != devlist::ListRefusal::None) return 0;
+        m_carried += takeDisk(std::move(disk));
+    }
+    return takeCarried();
+}
+
+size_t ListFiles::takeCarried() {
+    return std::exchange(m_carried, 0);
 }
 
 bool ListFiles::save() {
@@ -97,36 +160,13 @@ bool ListFiles::save() {
             log(devlist::ListRefusalText(path, why));
             m_backup = {path, *bytes};
         }
-        if (why == devlist::ListRefusal::None) {
-            SaveMerge merged = MergeSave(s.listStore, m_base, disk, m_edited);
-            if (merged.leftOut > 0)
-                log(path + text::sj(" に他のプログラムが加えた機器のうち ") +
-                    std::to_string(merged.leftOut) +
-                    text::sj("台は、999台を超えるため保存しませんでした。"));
-            devlist::LineStore& carried = merged.lines;
-            // The editor stores its boxes under its number label's line (EditSaveNo); the merge
-            // keeps every line of the list store in its place.
-            const long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
-            if (n > 0 && static_cast<size_t>(n) <= s.listStore.size()) {
-                const auto at = static_cast<size_t>(n - 1);
-                if (carried[at] != s.listStore[at])
-                    FollowCarry(s.edit, s.listStore[at], carried[at]);
-            }
-            // A pending import's working copy holds another file's records; a working copy
-            // without pending edits is the list store itself.
-            if (m_pendingImport.path.empty())
-                s.viewStore = s.viewStore.lines() == s.listStore.lines()
-                                  ? carried
-                                  : MergeSave(s.viewStore, m_base, disk).lines;
-            s.listStore = std::move(carried);
-            m_edited = std::move(merged.edited);
-            m_base = std::move(disk);
-        }
+        if (why == devlist::ListRefusal::None) m_carried += takeDisk(std::move(disk));
         failed = writeQuietly(path, s.listStore.toBytes());
         if (failed.empty()) {
             m_base = s.listStore;
             m_edited.clear();
         }
+        m_seen = platform::fileStamp(path);
     }
     if (failed.empty()) return true;
     m_dialogs.error(cannotWriteText(failed));
@@ -196,6 +236,7 @@ bool ListFiles::import(const std::string& path) {
     WindowState& s = m_state;
     Backup pending{path, {}};
     devlist::LineStore base;
+    const platform::FileStamp seen = platform::fileStamp(path);
     if (platform::fileExists(path) || platform::directoryExists(path)) {
         auto bytes = platform::readFile(path);
         devlist::LineStore raw;
@@ -215,6 +256,7 @@ bool ListFiles::import(const std::string& path) {
     // without applying never writes the old list over it.
     m_pendingImport = std::move(pending);
     m_importBase = std::move(base);
+    m_importSeen = seen;
     s.settings.listFile = path;
     return true;
 }
@@ -226,6 +268,8 @@ void ListFiles::importApplied() {
     m_pendingImport = {};
     m_base = std::move(m_importBase);
     m_importBase = {};
+    m_seen = m_importSeen;
+    m_carried = 0;
 }
 
 void ListFiles::importDropped() {

@@ -17,6 +17,7 @@
 #include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "platform/dialogs.h"
+#include "platform/file_stamp.h"
 #include "shell/list_merge.h"
 #include "shell/window_state.h"
 
@@ -38,6 +39,16 @@ public:
     // Writes the list store to the list file in use; false (after telling why) when it failed.
     // The results a runner wrote meanwhile come into the list store and the working copy.
     bool save();
+
+    // Whether the list file in use is no longer as the window last read or wrote it: another
+    // writer changed, replaced or removed it.
+    bool changedOnDisk() const;
+    // Takes in what another writer changed in the list file in use, as a save would, without
+    // writing it: the list store, the working copy and the record editor follow. Gives how many
+    // records changed, counting those that saves since the last call took in (takeCarried).
+    size_t reload();
+    // The number of records other writers changed that saves took in since the last call.
+    size_t takeCarried();
 
     enum class ResultWrite { Written, Gone };
     // Writes a session's result into its record of the list file in use, found by the
@@ -74,6 +85,7 @@ private:
     // A list file with a second name (a hard link) is replaced under its one name by the first
     // write; the operator is told so once, before it, and the write goes ahead.
     void warnOfSecondName(const std::string& path);
+    size_t takeDisk(devlist::LineStore disk);
     void explain(const std::string& path, const devlist::ListBuild& build);
 
     WindowState& m_state;
@@ -89,6 +101,10 @@ private:
     devlist::LineStore m_importBase;
     // The list store's lines the record editor rewrote since m_base.
     EditedLines m_edited;
+    // The list file in use as the window last read or wrote it, and the imported file's.
+    platform::FileStamp m_seen;
+    platform::FileStamp m_importSeen;
+    size_t m_carried = 0;       // records other writers changed that saves took in
     std::string m_namesWarned;  // the list file whose second name the operator was told of
 };
 

@@ -6,6 +6,7 @@
 #include "fleet/result_rule.h"
 #include "shell/app.h"
 #include "shell/list_files.h"
+#include "shell/run_summary.h"
 #include "text/cp932.h"
 
 namespace shell {
@@ -131,6 +132,7 @@ void SessionController::startSingle(SessionMode mode) {
     WindowState& s = m_app.state();
     m_okCount = 0;
     m_ngCount = 0;
+    m_failures.clear();
     int row = s.selectedRow;
     if (row < 0) return;
     int record = m_app.recordIndexOfRow(row);
@@ -173,6 +175,7 @@ void SessionController::startBulk(SessionMode mode) {
     WindowState& s = m_app.state();
     m_okCount = 0;
     m_ngCount = 0;
+    m_failures.clear();
     std::vector<int> records;
     for (size_t row = 0; row < s.listView.size(); ++row) {
         m_app.listEditor().checkStatusSave(static_cast<int>(row));
@@ -285,6 +288,8 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
             ++m_okCount;
         } else {
             ++m_ngCount;
+            m_failures.push_back(
+                {r.device.number, devlist::FieldGet(devlist::kListName, r.device.record), message});
         }
     }
     // The editor shows the result while it still holds the served record.
@@ -339,6 +344,8 @@ void SessionController::notServed(const fleet::DeviceResult& r) {
     const std::string& reason = r.row.message;
     if (isBulk(m_mode)) {
         ++m_ngCount;
+        m_failures.push_back(
+            {r.device.number, devlist::FieldGet(devlist::kListName, r.device.record), reason});
         log(reason);
         if (m_report.active()) {
             fleet::ReportRow row = r.row;
@@ -386,11 +393,15 @@ void SessionController::finishRun(bool summary) {
     m_app.selectRow(-1);
     s.editShown = false;
     if (summary) {
-        std::string text = text::sj("一斉接続 ") + std::to_string(m_okCount + m_ngCount) +
-                           text::sj("台 実行しました(成功:") + std::to_string(m_okCount) +
-                           text::sj(" 失敗:") + std::to_string(m_ngCount) + ")";
-        log(text);
-        m_dialogs.information(text);
+        const std::vector<std::string> lines = BulkSummaryLines(m_okCount, m_ngCount, m_failures);
+        std::string logged = lines.front();
+        std::string shown = lines.front();
+        for (size_t i = 1; i < lines.size(); ++i) {
+            logged += "\r\n" + lines[i];  // one log line each
+            shown += "\n" + lines[i];
+        }
+        log(logged);
+        m_dialogs.information(shown);
     }
     m_app.refreshWindow();
 }

@@ -20,6 +20,7 @@
 #include "platform/tcp_socket.h"
 #include "session/device_session.h"
 #include "shell/bulk_report.h"
+#include "shell/run_summary.h"
 
 namespace shell {
 
@@ -82,9 +83,10 @@ private:
     BulkReport m_report;
     int m_okCount = 0;
     int m_ngCount = 0;
-    size_t m_runNext = 0;   // devices of the bulk run taken on so far
-    size_t m_runTotal = 0;  // the records checked when it started
-    uint64_t m_runs = 0;    // runs begun, for terminalId()
+    std::vector<RunFailure> m_failures;  // in the order they were served
+    size_t m_runNext = 0;                // devices of the bulk run taken on so far
+    size_t m_runTotal = 0;               // the records checked when it started
+    uint64_t m_runs = 0;                 // runs begun, for terminalId()
 };
 
 }  // namespace shell

@@ -133,6 +133,7 @@ struct WindowState {
     // The list view: entries, selection (-1 none) and a revision that changes on every rebuild.
     std::vector<devlist::ListEntry> listView;
     ListSource listViewSource = ListSource::ListStore;  // the store the entries' lines index
+    std::string listFilter;                             // the word the entries were filtered by
     int selectedRow = -1;
     uint64_t listRevision = 0;
     std::string countLabel;

@@ -25,10 +25,12 @@ void MainWindow::buildBasicPanel() {
     makeTabLabel(strip, ui("基本"), 0, true);
     QPushButton* listEditTab = makeButton(strip, ui("List編集"), tabRect(1));
     setRole(listEditTab, "inactiveTab");
+    listEditTab->setCursor(Qt::PointingHandCursor);
     setControl(Control::ListEditTab, listEditTab);
     connectButton(listEditTab, [this] { m_app.listEditor().enterListEdit(); });
     QPushButton* settingsTab = makeButton(strip, ui("設定"), tabRect(2));
     setRole(settingsTab, "inactiveTab");
+    settingsTab->setCursor(Qt::PointingHandCursor);
     setControl(Control::SettingsTab, settingsTab);
     connectButton(settingsTab, [this] { m_app.openSettings(); });
 

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "platform/qt/qt_text.h"
 
@@ -118,8 +119,8 @@ void CheckListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 }
 
 QSize CheckListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    // As wide as the view: the rows never make a horizontal scroll bar appear.
-    return QSize(option.rect.width(), kRowHeight);
+    // At least as wide as the view, so a selected row is marked across it.
+    return QSize(std::max(option.rect.width(), kRowWidth), kRowHeight);
 }
 
 bool CheckListDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
@@ -163,7 +164,9 @@ DeviceListView::DeviceListView(QWidget* parent)
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The vertical scroll bar covers the end of the "Message" column: the list scrolls sideways.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setFrameShape(QFrame::NoFrame);
     setLayoutMode(QListView::SinglePass);
 }

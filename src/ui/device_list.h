@@ -53,6 +53,11 @@ class CheckListDelegate : public QStyledItemDelegate {
 public:
     static constexpr int kRowHeight = 16;
     static constexpr int kTextOffset = 18;  // the list text starts 18 px right of the list edge
+    // The cells of the widest line (the end of the "Message" column) and of one cell: a row is
+    // as wide as that line, so the list scrolls sideways where the view is narrower.
+    static constexpr int kLineCells = 127;
+    static constexpr int kCellWidth = 8;
+    static constexpr int kRowWidth = kTextOffset + kLineCells * kCellWidth + 4;
 
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -144,6 +144,9 @@ void MainWindow::buildMainAreas() {
     m_list->setGeometry(2, 24, 1018, 270);
     m_list->setFont(cellFont());
     setControl(Control::ListView, m_list);
+    // The captions stand over their columns however far the list is scrolled sideways.
+    connect(m_list->horizontalScrollBar(), &QScrollBar::valueChanged, m_header,
+            [this](int x) { m_header->move(-x, 0); });
     m_list->listModel()->onCheckToggled = [this](int row, bool checked) {
         run([this, row, checked] { m_app.listEditor().rowClicked(row, checked); });
     };
@@ -223,10 +226,14 @@ QLabel[qlxRole="caption"], QLabel[qlxRole="columnCaption"] {
     background-color: rgb(80,96,96); color: white; padding-left: 2px; }
 QWidget[qlxRole="tabStrip"] { background-color: rgb(96,128,144); }
 QLabel[qlxRole="activeTab"] { background-color: rgb(0,48,80); color: white; font-weight: bold; }
-QLabel[qlxRole="inactiveTab"], QPushButton[qlxRole="inactiveTab"] {
+QLabel[qlxRole="inactiveTab"] {
     background-color: rgb(64,96,112); color: rgb(96,128,144); border: none; }
-QPushButton[qlxRole="inactiveTab"]:hover { color: white; }
-QPushButton[qlxRole="inactiveTab"]:disabled { color: rgb(80,112,128); }
+QPushButton[qlxRole="inactiveTab"] {
+    background-color: rgb(208,224,232); color: rgb(0,48,80); border: 1px solid rgb(0,48,80);
+    border-bottom: none; border-top-left-radius: 4px; border-top-right-radius: 4px; }
+QPushButton[qlxRole="inactiveTab"]:hover { background-color: white; }
+QPushButton[qlxRole="inactiveTab"]:disabled {
+    background-color: rgb(64,96,112); color: rgb(96,128,144); border: none; }
 QLabel[qlxRole="display"] { background-color: white; color: black; padding-left: 2px; }
 #ListView, QPlainTextEdit[qlxRole="darkText"] {
     background-color: rgb(0,48,80); color: white; selection-background-color: rgb(0,120,215);

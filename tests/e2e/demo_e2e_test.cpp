@@ -47,7 +47,8 @@ TEST_F(DemoE2e, BulkCheckOverTheDemoList) {
     m_app->sessions()->bulkCheck();
     ASSERT_TRUE(awaitInformation(1, 25000));
     EXPECT_EQ(informations(),
-              std::vector<std::string>{sj("一斉接続 5台 実行しました(成功:4 失敗:1)")});
+              std::vector<std::string>{sj("一斉接続 5台 実行しました(成功:4 失敗:1)\n"
+                                          "No.004 倉庫 結果:#104 NG ID/PASS Login Error")});
 
     std::string list = readBytes(demo / "list.csv");
     std::vector<std::string> messages, names;

@@ -149,7 +149,8 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
     bulkCheckAll();
     ASSERT_TRUE(awaitInformation(1, 20000));
     EXPECT_EQ(informations(),
-              std::vector<std::string>{sj("一斉接続 3台 実行しました(成功:2 失敗:1)")});
+              std::vector<std::string>{sj("一斉接続 3台 実行しました(成功:2 失敗:1)\n"
+                                          "No.002 受付2 結果:#104 NG ID/PASS Login Error")});
     EXPECT_EQ(listField(0, devlist::kMessage), kOk);
     EXPECT_EQ(listField(1, devlist::kMessage), "#104 NG ID/PASS Login Error");
     EXPECT_EQ(listField(2, devlist::kMessage), kOk);

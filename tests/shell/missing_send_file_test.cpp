@@ -45,7 +45,11 @@ TEST_F(Sessions, ABulkSendSkipsTheDeviceWithoutItsFileAndReportsIt) {
     ASSERT_TRUE(runUntil([&] { return idle(); }));
     EXPECT_EQ(conns(), 2u);
 
-    const std::string summary = sj("一斉接続 4台 実行しました(成功:2 失敗:2)");
+    // The skipped devices are named with their reason under the count.
+    const std::string summary =
+        sj("一斉接続 4台 実行しました(成功:2 失敗:2)\n"
+           "No.002 dev2 結果:送信ファイル gone.txt が見つかりません。\n"
+           "No.004 dev4 結果:送信ファイル  が見つかりません。");
     EXPECT_EQ(infos(), std::vector<std::string>{summary});
     const auto& log = st().commLogView.lines();
     auto logged = [&](const std::string& text) {

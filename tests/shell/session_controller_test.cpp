@@ -108,8 +108,10 @@ TEST_F(Sessions, BulkSendServesEveryCheckedDeviceAndSumsUp) {
     }
     ASSERT_TRUE(runUntil([&] { return idle(); }));
     const std::string summary = sj("一斉接続 3台 実行しました(成功:2 失敗:1)");
-    EXPECT_EQ(infos(), std::vector<std::string>{summary});
-    EXPECT_EQ(st().commLogView.lines().back(), "2026/12/07 09:05:03 " + summary);
+    const std::string failure = sj("No.003 dev3 結果:#104 NG ID/PASS Login Error");
+    EXPECT_EQ(infos(), std::vector<std::string>{summary + "\n" + failure});
+    EXPECT_EQ(st().commLogView.lines().end()[-2], "2026/12/07 09:05:03 " + summary);
+    EXPECT_EQ(st().commLogView.lines().back(), failure);
     EXPECT_EQ(st().statusText, "");
     EXPECT_EQ(st().selectedRow, -1);
     EXPECT_EQ(field(0, 13), sj("#000 OK 正常送信(CPURESET)"));
@@ -145,7 +147,8 @@ TEST_F(Sessions, AFileThatCannotBeSavedEndsTheRunWithItsOwnResult) {
         EXPECT_EQ(field(0, 13), "#508 NG File Save Error");
         EXPECT_EQ(field(1, 13), "");
         EXPECT_EQ(infos(), std::vector<std::string>{
-                               bulk ? sj("一斉接続 1台 実行しました(成功:0 失敗:1)")
+                               bulk ? sj("一斉接続 1台 実行しました(成功:0 失敗:1)\n"
+                                         "No.001 a 結果:#508 NG File Save Error")
                                     : "No.001" + sj(" 結果:") + "#508 NG File Save Error"});
         fs::remove_all(blocked);
         m_dialogs.clear();
@@ -216,7 +219,10 @@ TEST_F(Sessions, AFilteredRunServesExactlyTheCheckedRowsItCounted) {
     std::vector<std::string> hosts;
     for (const auto& c : m_net.connections()) hosts.push_back(c->host());
     EXPECT_EQ(hosts, (std::vector<std::string>{"127.0.0.1", "127.0.0.3", "127.0.0.6"}));
-    EXPECT_EQ(infos().back(), sj("一斉接続 3台 実行しました(成功:0 失敗:3)"));
+    EXPECT_EQ(infos().back(), sj("一斉接続 3台 実行しました(成功:0 失敗:3)\n"
+                                 "No.001 alpha1 結果:#404 NG Time Out\n"
+                                 "No.003 alpha3 結果:#404 NG Time Out\n"
+                                 "No.006 alpha6 結果:#404 NG Time Out"));
     for (size_t line : {1u, 3u, 4u}) EXPECT_EQ(field(line, 13), "") << line;
     for (size_t line : {0u, 2u, 5u}) EXPECT_EQ(field(line, 13), "#404 NG Time Out") << line;
 }
@@ -254,7 +260,9 @@ TEST_F(Sessions, ALateChunkInThePauseNeitherEndsTwiceNorWritesTheNextRecord) {
     EXPECT_EQ(first->sent(), "");
     EXPECT_FALSE(first->isOpen());
     EXPECT_EQ(conns(), 2u);
-    EXPECT_EQ(infos(), std::vector<std::string>{sj("一斉接続 2台 実行しました(成功:0 失敗:2)")});
+    EXPECT_EQ(infos(), std::vector<std::string>{sj("一斉接続 2台 実行しました(成功:0 失敗:2)\n"
+                                                   "No.001 a 結果:#404 NG Time Out\n"
+                                                   "No.002 b 結果:#404 NG Time Out")});
     EXPECT_EQ(field(0, 7), "V1.00");
     EXPECT_EQ(field(1, 7), "V1.00");
     EXPECT_EQ(field(1, 6), "00:ee:80:00:00:01");
