@@ -6,6 +6,7 @@
 #include "devlist/fields.h"
 #include "discovery/search_request.h"
 #include "fleet/fleet_run.h"
+#include "runner/messages.h"
 #include "text/cp932.h"
 
 namespace runner {
@@ -190,8 +191,10 @@ const char* const kUsage =
 
 CliOptions ParseCli(const std::vector<std::string>& args) {
     CliOptions o;
-    auto fail = [&o](std::string why) {
-        o.error = std::move(why);
+    auto fail = [&o](const char* pattern, std::vector<std::string> args = {}) {
+        o.errorPattern = pattern;
+        o.errorArgs = std::move(args);
+        o.error = Fill(pattern, o.errorArgs);
         return o;
     };
     for (size_t i = 0; i < args.size(); ++i) {
@@ -212,7 +215,7 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
         bool selectionTakesValue = false;
         const bool selection = fleet::IsSelectionOption(arg, selectionTakesValue);
         if (i > 0 && arg.starts_with("-") && !belongsTo(arg, selection, o.verb))
-            return fail(arg + " is not an option of " + nameOf(o.verb));
+            return fail(N_("%1 is not an option of %2"), {arg, nameOf(o.verb)});
         if (i == 0 && (arg == "check" || arg == "send" || arg == "search")) {
             o.verb = arg == "check" ? Verb::Check : arg == "send" ? Verb::Send : Verb::Search;
         } else if (i == 0 && arg == "diff") {
@@ -223,7 +226,7 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), o.recordNumber);
             if (ec != std::errc() || end != arg.data() + arg.size() || o.recordNumber < 1 ||
                 o.recordNumber > devlist::kMaxRecords)
-                return fail("diff takes a record number, 1 to 999");
+                return fail(N_("diff takes a record number, 1 to 999"));
         } else if (arg == "--help" || arg == "-h") {
             o.help = true;
         } else if (arg == "--version") {
@@ -236,23 +239,28 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             o.readOnly = true;
         } else if (arg == "--pace") {
             if (!take() || !(o.pace = fleet::PaceNamed(value)))
-                return fail("--pace takes prompt or prescribed");
+                return fail(N_("--pace takes prompt or prescribed"));
         } else if (selection) {
-            if (selectionTakesValue && !take()) return fail(arg + " needs a value");
+            if (selectionTakesValue && !take()) return fail(N_("%1 needs a value"), {arg});
             std::string v = value;
             if (arg == "--match") {
                 // Typed in UTF-8; the list holds code page 932.
                 auto encoded = text::encode(value);
-                if (!encoded) return fail("--match: the word cannot be written in code page 932");
+                if (!encoded) return fail(N_("--match: the word cannot be written in code page 932"));
                 v = *encoded;
             }
-            if (auto e = fleet::AddSelectionOption(o.selection, arg, v); !e.empty()) return fail(e);
+            // The core's refusal, a fixed text the catalogue holds too.
+            if (auto e = fleet::AddSelectionOption(o.selection, arg, v); !e.empty()) {
+                fail("%1");
+                o.errorPattern = e;
+                return o;
+            }
         } else if (arg == "--list" || arg == "--ini" || arg == "--work" || arg == "--report" ||
                    arg == "--parallel" || arg == "--own-address") {
-            if (!take() || value.empty()) return fail(arg + " needs a value");
+            if (!take() || value.empty()) return fail(N_("%1 needs a value"), {arg});
             if (arg == "--list") {
                 auto encoded = text::encode(value);
-                if (!encoded) return fail("--list: the path cannot be written in code page 932");
+                if (!encoded) return fail(N_("--list: the path cannot be written in code page 932"));
                 o.listFile = *encoded;
             } else if (arg == "--ini") {
                 o.iniFile = value;
@@ -261,23 +269,23 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             } else if (arg == "--report") {
                 o.reportFile = value;
             } else if (arg == "--own-address") {
-                if (!discovery::IsDottedIpv4(value)) return fail("--own-address takes A.B.C.D");
+                if (!discovery::IsDottedIpv4(value)) return fail(N_("--own-address takes A.B.C.D"));
                 o.ownAddress = value;
             } else {
                 int n = 0;
                 auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
                 if (ec != std::errc() || end != value.data() + value.size() || n < 1 ||
                     n > fleet::kMaxParallel)
-                    return fail("--parallel takes 1 to 128");
+                    return fail(N_("--parallel takes 1 to 128"));
                 o.parallel = n;
             }
         } else {
-            return fail("unknown argument " + arg);
+            return fail(N_("unknown argument %1"), {arg});
         }
     }
     if (o.help || o.version) return o;
-    if (o.verb == Verb::None) return fail("no verb given (check, send, plan, search or diff)");
-    if (o.verb == Verb::Diff && o.recordNumber == 0) return fail("diff needs a record number");
+    if (o.verb == Verb::None) return fail(N_("no verb given (check, send, plan, search or diff)"));
+    if (o.verb == Verb::Diff && o.recordNumber == 0) return fail(N_("diff needs a record number"));
     return o;
 }
 

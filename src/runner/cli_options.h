@@ -36,6 +36,10 @@ struct CliOptions {
     bool readOnly = false;              // plan --read-only
     int recordNumber = 0;               // diff NUMBER
     std::string error;                  // non-empty: a usage error
+    // The same error as a message pattern (English, "%1" for each argument) and its
+    // arguments, for the operator's language.
+    std::string errorPattern;
+    std::vector<std::string> errorArgs;
 };
 
 CliOptions ParseCli(const std::vector<std::string>& args);

@@ -6,7 +6,9 @@
 #include "devlist/fields.h"
 #include "fleet/dump_diff.h"
 #include "fleet/list_writer.h"
+#include "runner/messages.h"
 #include "runner/run_files.h"
+#include "runner/run_texts.h"
 #include "session/file_names.h"
 #include "text/cp932.h"
 
@@ -19,17 +21,15 @@ int DiffCommand::run() {
         Complain(files.error);
         return kExitFiles;
     }
-    std::string whyNot;
-    auto list = fleet::LoadList(files.listFile, &whyNot);
+    auto list = fleet::LoadList(files.listFile);
     if (!list) {
-        Complain("cannot read a device list from " + Shown(files.listFile));
-        Complain(Shown(whyNot));
+        SayListUnreadable(files.listFile);
         return kExitFiles;
     }
     const auto index = static_cast<size_t>(o.recordNumber - 1);
     if (index >= list->records.size()) {
-        Complain("the list has no record " + std::to_string(o.recordNumber) + " (it holds " +
-                 std::to_string(list->records.size()) + ")");
+        Complain(Fill(Tr("the list has no record %1 (it holds %2)"),
+                      {std::to_string(o.recordNumber), std::to_string(list->records.size())}));
         return kExitUsage;
     }
     // The name the record's session wrote its files under (session::SaveNames), and only dumps

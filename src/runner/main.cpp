@@ -10,6 +10,7 @@
 #include "platform/memory.h"
 #include "runner/cli_options.h"
 #include "runner/diff_command.h"
+#include "runner/messages.h"
 #include "runner/plan_command.h"
 #include "runner/run_command.h"
 #include "runner/search_command.h"
@@ -23,11 +24,14 @@ int main(int argc, char** argv) {
     // list) holds settings and logins: the user's alone, as the window keeps its own folders.
     // A file that exists keeps its mode.
     ::umask(077);
+    runner::OpenCatalogue();
     const runner::CliOptions options =
         runner::ParseCli(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
-        std::fprintf(stderr, "qlx-setting-cli: %s\nTry qlx-setting-cli --help\n",
-                     options.error.c_str());
+        const std::string error =
+            runner::Fill(runner::Tr(options.errorPattern.c_str()), options.errorArgs);
+        std::fprintf(stderr, "qlx-setting-cli: %s\n%s\n", error.c_str(),
+                     runner::Tr("Try qlx-setting-cli --help").c_str());
         return runner::kExitUsage;
     }
     if (options.help) {

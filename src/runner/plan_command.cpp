@@ -19,7 +19,9 @@
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
 #include "platform/scratch_folder.h"
+#include "runner/messages.h"
 #include "runner/run_files.h"
+#include "runner/run_texts.h"
 #include "runner/signal_watch.h"
 #include "text/cp932.h"
 
@@ -87,14 +89,14 @@ int PlanCommand::run() {
     if (keep) {
         folder = keptFolder(o.reportFile, files.workFolder);
         if (!platform::createDirectoriesNative(folder) || sameFolder(folder, files.workFolder)) {
-            Complain("cannot create the folder " + folder.string());
+            Complain(Fill(Tr("cannot create the folder %1"), {folder.string()}));
             return kExitFiles;
         }
     } else if ((scratch = platform::ScratchFolder::make(platform::temporaryFolder(),
                                                         kPlanScratchPrefix))) {
         folder = scratch->path();
     } else {
-        Complain("cannot create a temporary folder");
+        Complain(Tr("cannot create a temporary folder"));
         return kExitFiles;
     }
 
@@ -190,22 +192,21 @@ int PlanCommand::run() {
         std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(summary, rows)
                                                               : fleet::ReportCsv(rows);
         reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
-        if (reportFailed) Complain("cannot write the report " + o.reportFile);
+        if (reportFailed) Complain(Fill(Tr("cannot write the report %1"), {o.reportFile}));
     }
-    if (transcriptFailed) Complain("some transcripts could not be written");
+    if (transcriptFailed) Complain(Tr("some transcripts could not be written"));
     const auto changing = std::count_if(rows.begin(), rows.end(), [](const fleet::ReportRow& r) {
         return r.changed && !r.changed->empty();
     });
-    Say("plan: " + std::to_string(done) + " device(s), " + std::to_string(done - failed) +
-        " answered, " + std::to_string(failed) + " failed, " + std::to_string(changing) +
-        " would change");
+    Say(Fill(Tr("plan: %1 device(s), %2 answered, %3 failed, %4 would change"),
+             {std::to_string(done), std::to_string(done - failed), std::to_string(failed),
+              std::to_string(changing)}));
     if (const auto& failure = run.saveFailure()) {
-        Complain("cannot save " + failure->file.string() + ": " +
-                 std::generic_category().message(failure->error) +
-                 "; no further device was started");
+        Complain(Fill(Tr("cannot save %1: %2; no further device was started"),
+                      {failure->file.string(), SystemReason(failure->error)}));
     }
     if (interrupts > 0) {
-        Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
+        Complain(Fill(Tr("interrupted, %1 device(s) not served"), {std::to_string(total - done)}));
         return kExitInterrupted;
     }
     if (reportFailed || outputFailed || run.saveFailure()) return kExitFiles;

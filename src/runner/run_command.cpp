@@ -19,7 +19,9 @@
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
+#include "runner/messages.h"
 #include "runner/run_files.h"
+#include "runner/run_texts.h"
 #include "runner/signal_watch.h"
 #include "text/cp932.h"
 
@@ -47,11 +49,11 @@ int RunCommand::run() {
     // A common settings file that is not there would fail every device alike: nobody is
     // connected. A record's own file is looked for when its device comes.
     if (o.verb == Verb::Send && files.settings.sendMethod != 1) {
-        const fleet::SendFileLoad common = fleet::LoadSendFile(
-            fleet::SendFilePath(files.settings.sendMethod, files.settings.commonSendFile, {}),
-            false);
+        const std::string path =
+            fleet::SendFilePath(files.settings.sendMethod, files.settings.commonSendFile, {});
+        const fleet::SendFileLoad common = fleet::LoadSendFile(path, false);
         if (!common.missing.empty()) {
-            Complain(Shown(common.missing));
+            Complain(Fill(Tr("send file %1 is not found."), {Shown(path)}));
             return kExitFiles;
         }
     }
@@ -60,7 +62,7 @@ int RunCommand::run() {
     if (!o.reportFile.empty()) {
         transcripts = fleet::TranscriptFolder(o.reportFile);
         if (!platform::createDirectoriesNative(transcripts)) {
-            Complain("cannot create the folder " + transcripts.string());
+            Complain(Fill(Tr("cannot create the folder %1"), {transcripts.string()}));
             return kExitFiles;
         }
     }
@@ -107,8 +109,8 @@ int RunCommand::run() {
     };
     hooks.recorded = [](const fleet::FleetDevice& d, const fleet::ListWriter::Result& write) {
         if (write.status == fleet::ListWriter::Status::Gone) {
-            Say(Shown("No." + devlist::ZeroPad(d.number, 3) +
-                      text::sj(" の記録先が変更されたため、結果を記録しませんでした。")));
+            Say(Fill(Tr("No.%1: the record was changed meanwhile, so its result was not recorded"),
+                     {devlist::ZeroPad(d.number, 3)}));
         } else if (write.status == fleet::ListWriter::Status::Failed) {
             Say(Shown(write.error));
         }
@@ -137,26 +139,25 @@ int RunCommand::run() {
                                 ? fleet::ReportJson(summary, run.rows())
                                 : fleet::ReportCsv(run.rows());
         reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
-        if (reportFailed) Complain("cannot write the report " + o.reportFile);
+        if (reportFailed) Complain(Fill(Tr("cannot write the report %1"), {o.reportFile}));
     }
-    if (transcriptFailed) Complain("some transcripts could not be written");
+    if (transcriptFailed) Complain(Tr("some transcripts could not be written"));
 
     // A success counts where the list has it: one whose result never reached the list is a
     // failure of the run, whatever the device answered.
     const int served = run.okCount() + run.ngCount();
     const int recordedOk = run.recordedOkCount();
-    Say(Shown(text::sj("一斉接続 ") + std::to_string(served) + text::sj("台 実行しました(成功:") +
-              std::to_string(recordedOk) + text::sj(" 失敗:") +
-              std::to_string(served - recordedOk) + ")"));
+    Say(Fill(Tr("bulk run: %1 device(s) served (succeeded: %2, failed: %3)"),
+             {std::to_string(served), std::to_string(recordedOk),
+              std::to_string(served - recordedOk)}));
     if (const size_t unrecorded = run.unrecordedCount(); unrecorded > 0)
-        Complain(std::to_string(unrecorded) + " result(s) did not reach the list");
+        Complain(Fill(Tr("%1 result(s) did not reach the list"), {std::to_string(unrecorded)}));
     if (const auto& failure = run.saveFailure()) {
-        Complain("cannot save " + failure->file.string() + ": " +
-                 std::generic_category().message(failure->error) +
-                 "; no further device was started");
+        Complain(Fill(Tr("cannot save %1: %2; no further device was started"),
+                      {failure->file.string(), SystemReason(failure->error)}));
     }
     if (interrupts > 0) {
-        Complain("interrupted, " + std::to_string(total - done) + " device(s) not served");
+        Complain(Fill(Tr("interrupted, %1 device(s) not served"), {std::to_string(total - done)}));
         return kExitInterrupted;
     }
     if (run.writeFailures() > 0 || reportFailed || run.saveFailure()) return kExitFiles;

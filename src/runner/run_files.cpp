@@ -14,6 +14,8 @@
 #include "platform/files.h"
 #include "platform/scratch_folder.h"
 #include "text/cp932.h"
+#include "runner/messages.h"
+#include "runner/run_texts.h"
 
 namespace runner {
 namespace {
@@ -45,7 +47,7 @@ RunFiles LocateRunFiles(const CliOptions& o) {
     if (!o.iniFile.empty() || platform::fileExistsNative(ini)) {
         auto bytes = platform::readFileNative(ini);
         if (!bytes) {
-            f.error = "cannot read the settings file " + ini.string();
+            f.error = Fill(Tr("cannot read the settings file %1: %2"), {ini.string(), ReasonUnreadable(ini)});
             return f;
         }
         f.settings = fleet::ReadRunSettings(*bytes);
@@ -60,22 +62,22 @@ RunFiles LocateRunFiles(const CliOptions& o) {
 std::string ReportClash(const fs::path& report, const RunFiles& files) {
     if (report.empty()) return {};
     if (sameFile(report, text::toPath(files.listFile)))
-        return "the report " + report.string() + " is the device list";
+        return Fill(Tr("the report %1 is the device list"), {report.string()});
     if (sameFile(report, files.settingsFile))
-        return "the report " + report.string() + " is the settings file";
+        return Fill(Tr("the report %1 is the settings file"), {report.string()});
     return {};
 }
 
 std::string SecondNameProblem(const RunFiles& files) {
     const unsigned long names = fleet::ListNameCount(files.listFile);
     if (names < 2) return {};
-    return "the device list " + text::toPath(files.listFile).string() + " has " +
-           std::to_string(names) + " names (hard links): give it one name, or copy it";
+    return Fill(Tr("the device list %1 has %2 names (hard links): give it one name, or copy it"),
+                {text::toPath(files.listFile).string(), std::to_string(names)});
 }
 
 std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     if (!platform::createDirectoriesNative(files.workFolder) || !writableFolder(files.workFolder))
-        return "cannot write into the work folder " + files.workFolder.string();
+        return Fill(Tr("cannot write into the work folder %1"), {files.workFolder.string()});
     // Every result takes the lock beside the list and rewrites the list (in place where its
     // folder takes no new file).
     const fs::path list = text::toPath(files.listFile);
@@ -84,29 +86,29 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     // after its device was served.
     struct stat named {};
     if (::lstat(lock.c_str(), &named) == 0 && !S_ISREG(named.st_mode))
-        return "the lock file " + lock.string() + " is not a plain file";
+        return Fill(Tr("the lock file %1 is not a plain file"), {lock.string()});
     const int fd = platform::openLockFile(lock);
-    if (fd < 0) return "cannot make the lock file " + lock.string();
+    if (fd < 0) return Fill(Tr("cannot make the lock file %1"), {lock.string()});
     ::close(fd);
-    if (::access(list.c_str(), W_OK) != 0) return "cannot write the device list " + list.string();
+    if (::access(list.c_str(), W_OK) != 0)
+        return Fill(Tr("cannot write the device list %1: %2"), {list.string(), SystemReason(errno)});
     if (std::string names = SecondNameProblem(files); !names.empty()) return names;
     if (!report.empty()) {
         std::error_code ec;
         const fs::file_status st = fs::status(report, ec);
         if (fs::exists(st) && !fs::is_regular_file(st))
-            return "the report " + report.string() + " is not a regular file";
+            return Fill(Tr("the report %1 is not a regular file"), {report.string()});
         const fs::path folder = report.has_parent_path() ? report.parent_path() : fs::path(".");
-        if (!writableFolder(folder)) return "cannot write the report into " + folder.string();
+        if (!writableFolder(folder))
+            return Fill(Tr("cannot write the report into %1"), {folder.string()});
     }
     return {};
 }
 
 std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files) {
-    std::string whyNot;
-    auto list = fleet::LoadList(files.listFile, &whyNot);
+    auto list = fleet::LoadList(files.listFile);
     if (!list) {
-        Complain("cannot read a device list from " + Shown(files.listFile));
-        Say(Shown(whyNot));
+        SayListUnreadable(files.listFile);
         return std::nullopt;
     }
     for (const std::string& note :
@@ -125,7 +127,7 @@ std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& o, const fleet::
             {index + 1, list.records[static_cast<size_t>(index)], fleet::IdentityOf(start, raw)});
     }
     // An empty selection is a mistake in the command line, not a run that went well.
-    if (devices.empty()) Complain(fleet::NothingSelectedText(list.records));
+    if (devices.empty()) Complain(NothingSelected(fleet::WhyNothingSelected(o.selection, list.records)));
     return devices;
 }
 
@@ -149,15 +151,15 @@ int PrepareRun(const CliOptions& o, RunFiles& files, std::vector<fleet::FleetDev
 void ServeRun(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts) {
     watch.watch([&run, quiet, &interrupts] {
         if (++interrupts == 1) {
-            if (!quiet) Complain("stopping after the devices in progress");
+            if (!quiet) Complain(Tr("stopping after the devices in progress"));
             run.stop();
             return;
         }
         run.abort();
         // Say why the program still waits: another program may be holding the list's lock.
         if (run.writesPending() > 0)
-            Complain("recording " + std::to_string(run.writesPending()) +
-                     " result(s) in the list before exiting");
+            Complain(Fill(Tr("recording %1 result(s) in the list before exiting"),
+                          {std::to_string(run.writesPending())}));
     });
     run.start();
     if (!run.finished()) QCoreApplication::exec();

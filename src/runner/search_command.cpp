@@ -14,7 +14,9 @@
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_host_address.h"
 #include "platform/qt/qt_udp_socket.h"
+#include "runner/messages.h"
 #include "runner/run_files.h"
+#include "runner/run_texts.h"
 #include "text/cp932.h"
 
 namespace runner {
@@ -68,12 +70,10 @@ int SearchCommand::run() {
         Complain(files.error);
         return kExitFiles;
     }
-    std::string whyNot;
-    auto list = fleet::LoadList(files.listFile, &whyNot);
+    auto list = fleet::LoadList(files.listFile);
     // A missing list is an empty one for the search, as the window starts with one.
     if (!list && platform::fileExists(files.listFile)) {
-        Complain("cannot read a device list from " + Shown(files.listFile));
-        Say(Shown(whyNot));
+        SayListUnreadable(files.listFile);
         return kExitFiles;
     }
     if (list && !list->unnumbered.empty())
@@ -87,20 +87,20 @@ int SearchCommand::run() {
     const fleet::OwnAddress chosen =
         fleet::ChooseOwnAddress(o.ownAddress, files.settings.ownAddress,
                                 [&host] { return host.firstIpv4(host.hostName()); });
-    if (chosen.settingsIgnored) Say("the settings key \"ownip\" holds no address: ignored");
+    if (chosen.settingsIgnored) Say(Tr("the settings key \"ownip\" holds no address: ignored"));
     const std::string& own = chosen.address;
     switch (chosen.from) {
         case fleet::OwnAddressFrom::CommandLine:
-            Say("own address " + own + " (--own-address)");
+            Say(Fill(Tr("own address %1 (--own-address)"), {own}));
             break;
         case fleet::OwnAddressFrom::Settings:
-            Say("own address " + own + " (settings key \"ownip\")");
+            Say(Fill(Tr("own address %1 (settings key \"ownip\")"), {own}));
             break;
         case fleet::OwnAddressFrom::Host:
-            Say("own address " + own + " (the host's)");
+            Say(Fill(Tr("own address %1 (the host's)"), {own}));
             break;
         case fleet::OwnAddressFrom::Nowhere:
-            Say(Shown(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。")));
+            Say(Tr("The PC's IP address cannot be found, so the LAN search cannot run."));
             return kExitFiles;
     }
 
@@ -117,10 +117,10 @@ int SearchCommand::run() {
             return;
         const std::string from = d.fromAddress + ":" + std::to_string(d.fromPort);
         if (strangers.insert(from).second)
-            Say("ignored what " + from + " sent: it is not a search reply");
+            Say(Fill(Tr("ignored what %1 sent: it is not a search reply"), {from}));
     });
     if (!socket->open(discovery::kReplyPort)) {
-        Complain("cannot open UDP port " + std::to_string(discovery::kReplyPort));
+        Complain(Fill(Tr("cannot open UDP port %1"), {std::to_string(discovery::kReplyPort)}));
         return kExitFiles;
     }
     const discovery::OwnOctets octets = discovery::ParseOwnAddress(own);
@@ -140,23 +140,25 @@ int SearchCommand::run() {
     const devlist::LineStore before = list ? list->records : devlist::LineStore();
     discovery::MergeResult merged = discovery::MacCheckIns(records, before);
     if (merged.nothingFound) {
-        Say(Shown(text::sj("対象機器が見つかりませんでした。")));
+        Say(Tr("No device was found."));
         return kExitOk;
     }
     printFound(records);
     printMerge(before, merged, o.apply);
     std::fflush(stdout);
     if (!o.apply) {
-        Say("the list is unchanged: --apply stores it");
+        Say(Tr("the list is unchanged: --apply stores it"));
         return kExitOk;
     }
 
     // The list as it is now, merged once more under the lock: an edit made meanwhile stays.
     fleet::ListLock lock(files.listFile);
-    auto now = fleet::LoadList(files.listFile, &whyNot);
+    auto now = fleet::LoadList(files.listFile);
     if (!lock.held() || (!now && platform::fileExists(files.listFile))) {
-        Complain("cannot read a device list from " + Shown(files.listFile));
-        if (lock.held()) Say(Shown(whyNot));
+        if (lock.held())
+            SayListUnreadable(files.listFile);
+        else
+            Complain(Fill(Tr("cannot lock the device list %1"), {Shown(files.listFile)}));
         return kExitFiles;
     }
     merged = discovery::MacCheckIns(records, now ? now->records : devlist::LineStore());
@@ -165,19 +167,19 @@ int SearchCommand::run() {
     if (now && now->lostLines > 0) {
         devlist::ListBackup kept = devlist::KeepListBackup(files.listFile, now->bytes);
         if (!kept.kept) {
-            Say(Shown(kept.name + text::sj(" に書き込めません")));
+            Say(Fill(Tr("cannot write %1"), {Shown(kept.name)}));
             return kExitFiles;
         }
-        Say("kept the list as it was in " + Shown(kept.name) + ": " +
-            std::to_string(now->lostLines) + " line(s) of it are not in the stored list");
+        Say(Fill(Tr("kept the list as it was in %1: %2 line(s) of it are not in the stored list"),
+                 {Shown(kept.name), std::to_string(now->lostLines)}));
     }
     if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes(),
                                    platform::Access::OwnerOnly)) {
-        Say(Shown(files.listFile + text::sj(" に書き込めません")));
+        Say(Fill(Tr("cannot write %1"), {Shown(files.listFile)}));
         return kExitFiles;
     }
-    Say("stored " + std::to_string(merged.viewStore.size()) + " records in " +
-        Shown(files.listFile));
+    Say(Fill(Tr("stored %1 records in %2"),
+             {std::to_string(merged.viewStore.size()), Shown(files.listFile)}));
     return kExitOk;
 }
 

@@ -1,0 +1,25 @@
+// The runner's sentences that explain a refusal from what the system or the core said: why a
+// file cannot be read, why a selection served nothing. In the operator's language (messages.h).
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "fleet/empty_selection.h"
+
+namespace runner {
+
+// The system's text for an errno value, in the operator's language.
+std::string SystemReason(int error);
+
+// Why path cannot be opened for reading, as the system says it.
+std::string ReasonUnreadable(const std::filesystem::path& path);
+
+// Says on standard error why the device list at listFile (code page 932) was not loaded: the
+// system's reason when it cannot be read, else what keeps its contents from being a list.
+void SayListUnreadable(const std::string& listFile);
+
+// Which selection matched nothing, and why.
+std::string NothingSelected(const fleet::EmptySelection& empty);
+
+}  // namespace runner
