@@ -11,6 +11,7 @@
 
 #include "devlist/fields.h"
 #include "file_bytes.h"
+#include "fleet/empty_selection.h"
 #include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "fleet/run_report.h"
@@ -452,3 +453,34 @@ TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {
 }
 
 }  // namespace
+
+TEST(Selection, NamesTheOptionThatMatchedNothing) {
+    using Why = fleet::EmptySelection::Why;
+    LineStore unchecked(std::vector<std::string>{rec(1, "F0000000", "a", "127.0.0.1", "#000 OK"),
+                                                 rec(2, "F0000100", "b", "127.0.0.2", "#000 OK")});
+    struct Case {
+        const LineStore& store;
+        std::vector<std::pair<std::string, std::string>> options;
+        Why why;
+        std::string option;
+    } cases[] = {
+        {unchecked, {}, Why::NoneChecked, "--checked"},
+        {unchecked, {{"--checked", ""}}, Why::NoneChecked, "--checked"},
+        {fleetList(), {{"--group", "1"}, {"--group", "2"}}, Why::NoneInCommon,
+         "--group 1 --group 2"},
+        {unchecked, {{"--all", ""}, {"--group", "3"}}, Why::NoGroup, "--group 3"},
+        {fleetList(), {{"--no", "999"}}, Why::NoNumber, "--no 999"},
+        {unchecked, {{"--failed", ""}}, Why::NoneFailed, "--failed"},
+        {fleetList(), {{"--no", "1-2"}, {"--match", "nowhere"}}, Why::NoMatch, "--match nowhere"},
+        {LineStore(), {{"--all", ""}}, Why::EmptyList, ""},
+    };
+    for (const auto& c : cases) {
+        fleet::Selection s;
+        for (const auto& [option, value] : c.options) fleet::AddSelectionOption(s, option, value);
+        ASSERT_TRUE(fleet::Select(s, c.store).empty()) << c.option;
+        const fleet::EmptySelection e = fleet::WhyNothingSelected(s, c.store);
+        EXPECT_EQ(e.why, c.why) << c.option;
+        EXPECT_EQ(e.option, c.option);
+        EXPECT_EQ(e.records, c.store.size());
+    }
+}
