@@ -95,7 +95,7 @@ int RunCommand::run() {
             const fleet::ReportRow& row = r.row;
             Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
                 devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + Shown(row.address) +
-                " " + Shown(row.message) + " " + tenths(row.durationMs));
+                " " + ResultShown(r) + " " + tenths(row.durationMs));
         }
         if (!r.served && o.quiet)
             Say(Shown("No." + devlist::ZeroPad(r.row.number, 3) + " " + r.row.message));

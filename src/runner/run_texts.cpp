@@ -60,6 +60,26 @@ void SayListUnreadable(const std::string& listFile) {
                   {shown}));
 }
 
+std::string ResultShown(const fleet::DeviceResult& r) {
+    if (!r.outcome) return Shown(r.row.message);
+    switch (r.outcome->result) {
+        case session::kResultOk:
+            return Tr("#000 OK sent normally") + (r.outcome->resetPending ? "(CPURESET)" : "");
+        case session::kResultLoginError:
+            return Tr("#104 NG ID/PASS Login Error");
+        case session::kResultTimeOut:
+            return Tr("#404 NG Time Out");
+        case session::kResultExists:
+            return Tr("#108 NG already exists.");
+        case session::kResultTextCut:
+            return Tr("#507 NG Text Cut");
+        case session::kResultSaveFailed:
+            return Tr("#508 NG File Save Error");
+        default:
+            return Shown(r.row.message);
+    }
+}
+
 std::string NothingSelected(const fleet::EmptySelection& e) {
     using Why = fleet::EmptySelection::Why;
     const std::string option = Shown(e.option);

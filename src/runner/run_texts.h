@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fleet/empty_selection.h"
+#include "fleet/fleet_run.h"
 
 namespace runner {
 
@@ -18,6 +19,11 @@ std::string ReasonUnreadable(const std::filesystem::path& path);
 // Says on standard error why the device list at listFile (code page 932) was not loaded: the
 // system's reason when it cannot be read, else what keeps its contents from being a list.
 void SayListUnreadable(const std::string& listFile);
+
+// A device's result as its progress line shows it: the list's fixed result texts in the
+// operator's language (the list and the report keep them as stored); a device's own words and
+// a refusal before the connection as they are.
+std::string ResultShown(const fleet::DeviceResult& result);
 
 // Which selection matched nothing, and why.
 std::string NothingSelected(const fleet::EmptySelection& empty);

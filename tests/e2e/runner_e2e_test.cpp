@@ -129,7 +129,8 @@ TEST_F(RunnerE2e, MixedFleetThenExactlyTheFailuresAgain) {
     EXPECT_NE(first.errors.find("] No.002 refuse 127.0.30.82 #104 NG ID/PASS Login Error"),
               std::string::npos)
         << first.errors;
-    EXPECT_NE(first.errors.find("一斉接続 5台 実行しました(成功:2 失敗:3)"), std::string::npos);
+    EXPECT_NE(first.errors.find("bulk run: 5 device(s) served (succeeded: 2, failed: 3)"),
+              std::string::npos);
 
     // One report row and one transcript per device, failures included.
     auto report = devlist::LineStore::fromFileBytes(readBytes(m_dir / "run1.csv"));
@@ -284,7 +285,7 @@ TEST_F(RunnerE2e, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
         const std::string before = readBytes(m_dir / "list.csv");
         Result r = runner({"send", "--all"});
         EXPECT_EQ(r.code, 3) << r.errors;
-        EXPECT_NE(r.errors.find("送信ファイル"), std::string::npos) << r.errors;
+        EXPECT_NE(r.errors.find("send file"), std::string::npos) << r.errors;
         EXPECT_EQ(readBytes(m_dir / "list.csv"), before);
     }
 
@@ -379,7 +380,8 @@ TEST_F(RunnerE2e, TheReportSaysWhatReachedTheList) {
     cut.join();
     EXPECT_EQ(r.code, 3) << r.errors;
     EXPECT_EQ(readBytes(m_dir / "list.csv"), "");
-    EXPECT_NE(r.errors.find("一斉接続 1台 実行しました(成功:0 失敗:1)"), std::string::npos)
+    EXPECT_NE(r.errors.find("bulk run: 1 device(s) served (succeeded: 0, failed: 1)"),
+              std::string::npos)
         << r.errors;
     EXPECT_NE(r.errors.find("1 result(s) did not reach the list"), std::string::npos) << r.errors;
     EXPECT_NE(readBytes(m_dir / "r.json").find("\"ok\": 1, \"failed\": 0, \"unrecorded\": 1}"),
@@ -424,10 +426,13 @@ TEST_F(RunnerE2e, SelectingNothingIsAUsageError) {
         std::vector<std::string> args;
         std::string why;
     } cases[] = {
-        {{"check", "--no", "999"}, "no record selected: 4 records, 3 checked"},
-        {{"send", "--no", "5-9"}, "no record selected: 4 records, 3 checked"},
-        {{"check", "--match", "nowhere"}, "no record selected: 4 records, 3 checked"},
-        {{"check", "--group", "2"}, "no record selected: 4 records, 3 checked"},
+        {{"check", "--no", "999"},
+         "no record selected: --no 999: the list holds records 1 to 4 only"},
+        {{"send", "--no", "5-9"}, "no record selected: --no 5-9: the list holds records 1 to 4 only"},
+        {{"check", "--match", "nowhere"},
+         "no record selected: --match nowhere: none of the 4 records shows that word"},
+        {{"check", "--group", "2"},
+         "no record selected: --group 2: none of the 4 records is in that group"},
     };
     for (const auto& c : cases) {
         Result r = runner(c.args);
@@ -437,7 +442,8 @@ TEST_F(RunnerE2e, SelectingNothingIsAUsageError) {
     writeList({unchecked});
     Result r = runner({"check"});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.errors, "qlx-setting-cli: no record selected: 1 records, 0 checked\n");
+    EXPECT_EQ(r.errors,
+              "qlx-setting-cli: no record selected: --checked: none of the 1 records is checked\n");
     EXPECT_EQ(readBytes(m_dir / "list.csv"), devlist::LineStore({unchecked}).toBytes());
 }
 

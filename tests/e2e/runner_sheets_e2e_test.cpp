@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -51,6 +52,10 @@ protected:
             list << QString::fromUtf8(a);
         QProcess p;
         p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
+        // The operator of a list from a Japanese spreadsheet reads the window's words.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("ja_JP.UTF-8"));
+        p.setProcessEnvironment(env);
         p.start(QStringLiteral(QLX_RUNNER_PATH), list);
         SheetsResult r;
         if (!p.waitForStarted(5000)) return r;

@@ -1,0 +1,133 @@
+// qlx-setting-cli speaks the operator's language, chosen by the locale: under C every line is
+// English, under ja_JP.UTF-8 every message is Japanese, and what scripts read (the exit code,
+// the report's fields and keys) is the same under both.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "devlist/line_store.h"
+#include "devsim_process.h"
+#include "file_bytes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::readBytes;
+using testsupport::writeBytes;
+
+constexpr int kLocalePort = 2395;
+
+std::string localeRec(int no, const std::string& name, int host) {
+    return "00" + std::to_string(no) + ",F0000001," + name + ",127.0.95." + std::to_string(host) +
+           ",80," + std::to_string(kLocalePort) + ",,,,admin,plume,defalt.txt,,";
+}
+
+struct LocaleResult {
+    int code = -1;
+    std::string errors;
+    std::string report;
+};
+
+bool allAscii(const std::string& line) {
+    for (unsigned char c : line)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// The report as scripts read it: every key, and every value but the times.
+std::string scriptFields(const std::string& json) {
+    static const std::regex times(R"re("(start|end|seconds)": [^,}\]]*)re");
+    return std::regex_replace(json, times, "\"$1\": T");
+}
+
+class RunnerLocaleE2e : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qlx-locale-XXXXXX";
+        m_dir = mkdtemp(tmpl);
+        writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\n");
+        writeBytes(m_dir / "list.csv",
+                   devlist::LineStore({localeRec(1, "fine", 81), localeRec(2, "refuse", 82)}).toBytes());
+        ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kLocalePort), "--device",
+                                 "127.0.95.81", "--device", "127.0.95.82,fault=wrong-password"},
+                                2))
+            << m_sim.errors();
+    }
+    void TearDown() override {
+        m_sim.stop();
+        fs::remove_all(m_dir);
+    }
+
+    LocaleResult run(const std::string& locale, const std::vector<std::string>& args) {
+        QStringList list;
+        for (const auto& a : args) list << QString::fromStdString(a);
+        QProcess p;
+        p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LC_ALL"), QString::fromStdString(locale));
+        p.setProcessEnvironment(env);
+        fs::remove(m_dir / "r.json");
+        p.start(QStringLiteral(QLX_RUNNER_PATH), list);
+        LocaleResult r;
+        if (!p.waitForStarted(5000)) return r;
+        p.waitForFinished(60000);
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.errors = p.readAllStandardError().toStdString();
+        if (fs::exists(m_dir / "r.json")) r.report = scriptFields(readBytes(m_dir / "r.json"));
+        return r;
+    }
+
+    fs::path m_dir;
+    e2e::DevSim m_sim;
+};
+
+TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
+    const std::vector<std::string> files = {"--ini", "s.Ini", "--work", "work"};
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string english;   // part of standard error under C
+        std::string japanese;  // part of it under ja_JP.UTF-8
+    } cases[] = {
+        {{"check", "--all", "--list", "list.csv", "--report", "r.json"}, 1,
+         "bulk run: 2 device(s) served (succeeded: 1, failed: 1)",
+         "一斉接続 2台 実行しました(成功:1 失敗:1)"},
+        {{"check", "--list", "nope.csv"}, 3, "nope.csv: No such file or directory",
+         "nope.csv を読み込めません。(そのようなファイルやディレクトリはありません)"},
+        {{"check", "--group", "2", "--list", "list.csv"}, 2, "--group 2: none of the 2 records",
+         "--group 2: 2台のどれも"},
+        {{"check", "--no", "999", "--list", "list.csv"}, 2, "--no 999: the list holds records 1 to 2",
+         "--no 999: リストの番号は1から2までです"},
+        {{"check", "--parallel", "0"}, 2, "--parallel takes 1 to 128", "--parallel には1〜128"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), files.begin(), files.end());
+        const std::string what = c.args[1] + " " + c.args[2];
+        const LocaleResult english = run("C", args);
+        const LocaleResult japanese = run("ja_JP.UTF-8", args);
+        EXPECT_EQ(english.code, c.code) << what << "\n" << english.errors;
+        EXPECT_EQ(japanese.code, c.code) << what << "\n" << japanese.errors;
+        EXPECT_EQ(japanese.report, english.report) << what;
+        EXPECT_NE(english.errors.find(c.english), std::string::npos) << english.errors;
+        EXPECT_NE(japanese.errors.find(c.japanese), std::string::npos) << japanese.errors;
+        for (const std::string& line : splitLines(english.errors)) EXPECT_TRUE(allAscii(line)) << line;
+        // A Japanese line may quote names, addresses and options; it has words of its own.
+        for (const std::string& line : splitLines(japanese.errors)) EXPECT_FALSE(allAscii(line)) << line;
+    }
+}
+
+}  // namespace
