@@ -30,6 +30,17 @@ foreach(f IN LISTS expected)
     endif()
 endforeach()
 
+# The runner finds its Japanese messages from its own folder, installed as in the build tree.
+if(EXISTS ${PREFIX}/${BINDIR}/qlx-setting-cli)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=ja_JP.UTF-8 --unset=QLX_LOCALEDIR
+                            ${PREFIX}/${BINDIR}/qlx-setting-cli
+                    ERROR_VARIABLE said OUTPUT_QUIET RESULT_VARIABLE rc)
+    string(FIND "${said}" "qlx-setting-cli --help で" at)
+    if(NOT rc EQUAL 2 OR at EQUAL -1)
+        message(FATAL_ERROR "the installed runner does not speak Japanese (${rc}): ${said}")
+    endif()
+endif()
+
 # The program looks for the marker from its own folder by the path it was built with.
 if(NOT EXISTS ${PREFIX}/${BINDIR}/${MARKER_FROM_BIN})
     message(FATAL_ERROR "the program would not find ${BINDIR}/${MARKER_FROM_BIN}")
