@@ -249,7 +249,8 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             if (arg == "--match") {
                 // Typed in UTF-8; the list holds code page 932.
                 auto encoded = text::encode(value);
-                if (!encoded) return fail(N_("--match: the word cannot be written in code page 932"));
+                if (!encoded)
+                    return fail(N_("--match: the word cannot be written in code page 932"));
                 v = *encoded;
             }
             // The core's refusal, a fixed text the catalogue holds too.
@@ -263,7 +264,8 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             if (!take() || value.empty()) return fail(N_("%1 needs a value"), {arg});
             if (arg == "--list") {
                 auto encoded = text::encode(value);
-                if (!encoded) return fail(N_("--list: the path cannot be written in code page 932"));
+                if (!encoded)
+                    return fail(N_("--list: the path cannot be written in code page 932"));
                 o.listFile = *encoded;
             } else if (arg == "--ini") {
                 o.iniFile = value;

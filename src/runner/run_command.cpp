@@ -147,9 +147,9 @@ int RunCommand::run() {
     // failure of the run, whatever the device answered.
     const int served = run.okCount() + run.ngCount();
     const int recordedOk = run.recordedOkCount();
-    Say(Fill(Tr("bulk run: %1 device(s) served (succeeded: %2, failed: %3)"),
-             {std::to_string(served), std::to_string(recordedOk),
-              std::to_string(served - recordedOk)}));
+    Say(Fill(
+        Tr("bulk run: %1 device(s) served (succeeded: %2, failed: %3)"),
+        {std::to_string(served), std::to_string(recordedOk), std::to_string(served - recordedOk)}));
     if (const size_t unrecorded = run.unrecordedCount(); unrecorded > 0)
         Complain(Fill(Tr("%1 result(s) did not reach the list"), {std::to_string(unrecorded)}));
     if (const auto& failure = run.saveFailure()) {

@@ -13,9 +13,9 @@
 #include "fleet/selection.h"
 #include "platform/files.h"
 #include "platform/scratch_folder.h"
-#include "text/cp932.h"
 #include "runner/messages.h"
 #include "runner/run_texts.h"
+#include "text/cp932.h"
 
 namespace runner {
 namespace {
@@ -47,7 +47,8 @@ RunFiles LocateRunFiles(const CliOptions& o) {
     if (!o.iniFile.empty() || platform::fileExistsNative(ini)) {
         auto bytes = platform::readFileNative(ini);
         if (!bytes) {
-            f.error = Fill(Tr("cannot read the settings file %1: %2"), {ini.string(), ReasonUnreadable(ini)});
+            f.error = Fill(Tr("cannot read the settings file %1: %2"),
+                           {ini.string(), ReasonUnreadable(ini)});
             return f;
         }
         f.settings = fleet::ReadRunSettings(*bytes);
@@ -91,7 +92,8 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     if (fd < 0) return Fill(Tr("cannot make the lock file %1"), {lock.string()});
     ::close(fd);
     if (::access(list.c_str(), W_OK) != 0)
-        return Fill(Tr("cannot write the device list %1: %2"), {list.string(), SystemReason(errno)});
+        return Fill(Tr("cannot write the device list %1: %2"),
+                    {list.string(), SystemReason(errno)});
     if (std::string names = SecondNameProblem(files); !names.empty()) return names;
     if (!report.empty()) {
         std::error_code ec;
@@ -127,7 +129,8 @@ std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& o, const fleet::
             {index + 1, list.records[static_cast<size_t>(index)], fleet::IdentityOf(start, raw)});
     }
     // An empty selection is a mistake in the command line, not a run that went well.
-    if (devices.empty()) Complain(NothingSelected(fleet::WhyNothingSelected(o.selection, list.records)));
+    if (devices.empty())
+        Complain(NothingSelected(fleet::WhyNothingSelected(o.selection, list.records)));
     return devices;
 }
 

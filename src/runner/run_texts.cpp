@@ -37,8 +37,7 @@ void SayListUnreadable(const std::string& listFile) {
                       {shown, ReasonUnreadable(text::toPath(listFile))}));
         return;
     }
-    const auto build =
-        devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
+    const auto build = devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
     switch (build.refusal) {
         case devlist::ListRefusal::Empty:
             Complain(Fill(Tr("%1 holds no device lines."), {shown}));

@@ -428,7 +428,8 @@ TEST_F(RunnerE2e, SelectingNothingIsAUsageError) {
     } cases[] = {
         {{"check", "--no", "999"},
          "no record selected: --no 999: the list holds records 1 to 4 only"},
-        {{"send", "--no", "5-9"}, "no record selected: --no 5-9: the list holds records 1 to 4 only"},
+        {{"send", "--no", "5-9"},
+         "no record selected: --no 5-9: the list holds records 1 to 4 only"},
         {{"check", "--match", "nowhere"},
          "no record selected: --match nowhere: none of the 4 records shows that word"},
         {{"check", "--group", "2"},

@@ -59,8 +59,9 @@ protected:
         char tmpl[] = "/tmp/qlx-locale-XXXXXX";
         m_dir = mkdtemp(tmpl);
         writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\n");
-        writeBytes(m_dir / "list.csv",
-                   devlist::LineStore({localeRec(1, "fine", 81), localeRec(2, "refuse", 82)}).toBytes());
+        writeBytes(
+            m_dir / "list.csv",
+            devlist::LineStore({localeRec(1, "fine", 81), localeRec(2, "refuse", 82)}).toBytes());
         ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kLocalePort), "--device",
                                  "127.0.95.81", "--device", "127.0.95.82,fault=wrong-password"},
                                 2))
@@ -102,14 +103,21 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
         std::string english;   // part of standard error under C
         std::string japanese;  // part of it under ja_JP.UTF-8
     } cases[] = {
-        {{"check", "--all", "--list", "list.csv", "--report", "r.json"}, 1,
+        {{"check", "--all", "--list", "list.csv", "--report", "r.json"},
+         1,
          "bulk run: 2 device(s) served (succeeded: 1, failed: 1)",
          "一斉接続 2台 実行しました(成功:1 失敗:1)"},
-        {{"check", "--list", "nope.csv"}, 3, "nope.csv: No such file or directory",
+        {{"check", "--list", "nope.csv"},
+         3,
+         "nope.csv: No such file or directory",
          "nope.csv を読み込めません。(そのようなファイルやディレクトリはありません)"},
-        {{"check", "--group", "2", "--list", "list.csv"}, 2, "--group 2: none of the 2 records",
+        {{"check", "--group", "2", "--list", "list.csv"},
+         2,
+         "--group 2: none of the 2 records",
          "--group 2: 2台のどれも"},
-        {{"check", "--no", "999", "--list", "list.csv"}, 2, "--no 999: the list holds records 1 to 2",
+        {{"check", "--no", "999", "--list", "list.csv"},
+         2,
+         "--no 999: the list holds records 1 to 2",
          "--no 999: リストの番号は1から2までです"},
         {{"check", "--parallel", "0"}, 2, "--parallel takes 1 to 128", "--parallel には1〜128"},
     };
@@ -124,9 +132,11 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
         EXPECT_EQ(japanese.report, english.report) << what;
         EXPECT_NE(english.errors.find(c.english), std::string::npos) << english.errors;
         EXPECT_NE(japanese.errors.find(c.japanese), std::string::npos) << japanese.errors;
-        for (const std::string& line : splitLines(english.errors)) EXPECT_TRUE(allAscii(line)) << line;
+        for (const std::string& line : splitLines(english.errors))
+            EXPECT_TRUE(allAscii(line)) << line;
         // A Japanese line may quote names, addresses and options; it has words of its own.
-        for (const std::string& line : splitLines(japanese.errors)) EXPECT_FALSE(allAscii(line)) << line;
+        for (const std::string& line : splitLines(japanese.errors))
+            EXPECT_FALSE(allAscii(line)) << line;
     }
 }
 

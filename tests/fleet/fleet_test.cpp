@@ -466,7 +466,9 @@ TEST(Selection, NamesTheOptionThatMatchedNothing) {
     } cases[] = {
         {unchecked, {}, Why::NoneChecked, "--checked"},
         {unchecked, {{"--checked", ""}}, Why::NoneChecked, "--checked"},
-        {fleetList(), {{"--group", "1"}, {"--group", "2"}}, Why::NoneInCommon,
+        {fleetList(),
+         {{"--group", "1"}, {"--group", "2"}},
+         Why::NoneInCommon,
          "--group 1 --group 2"},
         {unchecked, {{"--all", ""}, {"--group", "3"}}, Why::NoGroup, "--group 3"},
         {fleetList(), {{"--no", "999"}}, Why::NoNumber, "--no 999"},

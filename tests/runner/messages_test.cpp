@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "runner/messages.h"
