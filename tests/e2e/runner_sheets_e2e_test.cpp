@@ -132,7 +132,7 @@ TEST_F(RunnerSheetsE2e, SearchApplyKeepsWhatTheStoredListLeavesOut) {
     SheetsResult r = runner({"search", "--own-address", "127.0.0.1", "--apply"});
     ASSERT_EQ(r.code, 0) << r.errors;
     EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
-    EXPECT_NE(r.errors.find("list.csv.bak: 1 line(s) of it are not in the stored list"),
+    EXPECT_NE(r.errors.find("list.csv.bak に残しました。そのうち1行は保存したリストにありません。"),
               std::string::npos)
         << r.errors;
     const devlist::LineStore after = devlist::LineStore::fromFileBytes(list());
