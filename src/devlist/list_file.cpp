@@ -18,8 +18,6 @@ constexpr size_t kMarkWindow = 10;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // Backup names tried in turn: "<file>.bak", "<file>.bak2", "<file>.bak3", ...
 constexpr int kBackupNames = 999;
-// Line numbers named in one message; the rest are counted.
-constexpr size_t kLinesNamed = 5;
 // The width of every record number the programs write ("001").
 constexpr size_t kNumberDigits = 3;
 

@@ -56,6 +56,9 @@ struct ListBuild {
 // other lines are dropped and leave a gap in the numbers.
 ListBuild BuildListRecords(const LineStore& raw);
 
+// Line numbers named in one message about a list's lines; the rest are counted.
+inline constexpr size_t kLinesNamed = 5;
+
 // What the operator is told of a file that is no list: why, what the first line must hold,
 // and how a spreadsheet must save it. Code page 932, starting with the path.
 std::string ListRefusalText(const std::string& path, ListRefusal why);

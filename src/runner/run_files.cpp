@@ -113,9 +113,7 @@ std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files) {
         SayListUnreadable(files.listFile);
         return std::nullopt;
     }
-    for (const std::string& note :
-         devlist::LoadNotes(files.listFile, devlist::BuildListRecords(list->raw)))
-        Say(Shown(note));
+    SayLoadNotes(files.listFile, devlist::BuildListRecords(list->raw));
     return list;
 }
 

@@ -59,6 +59,47 @@ void SayListUnreadable(const std::string& listFile) {
                   {shown}));
 }
 
+namespace {
+
+// "3, 7" and, past devlist::kLinesNamed lines, how many more.
+std::pair<std::string, std::string> namedLines(const std::vector<int>& lines) {
+    std::string named;
+    for (size_t i = 0; i < lines.size() && i < devlist::kLinesNamed; ++i)
+        named += (i > 0 ? ", " : "") + std::to_string(lines[i]);
+    std::string more;
+    if (lines.size() > devlist::kLinesNamed)
+        more = Fill(Tr(" and %1 more"), {std::to_string(lines.size() - devlist::kLinesNamed)});
+    return {named, more};
+}
+
+}  // namespace
+
+void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build) {
+    const std::string shown = Shown(listFile);
+    if (!build.unnumbered.empty()) {
+        const auto [named, more] = namedLines(build.unnumbered);
+        Say(Fill(Tr("%1: line(s) %2%3 have no number in the number field (a heading row?): they "
+                    "are not devices."),
+                 {shown, named, more}));
+    }
+    if (!build.shortNumbered.empty()) {
+        const auto [named, more] = namedLines(build.shortNumbered);
+        Say(Fill(Tr("%1: line(s) %2%3 have a number that is not three digits (1 for 001). A "
+                    "spreadsheet seems to have opened the columns as numbers and saved them, and "
+                    "the leading zeros of user IDs and passwords may be lost too (123 for 0123). "
+                    "The list is read as it is. How to keep the columns as text: \"For "
+                    "spreadsheet users\" in docs/files.md (installed: man 5 qlx-setting)."),
+                 {shown, named, more}));
+    }
+    if (!build.cut.empty()) {
+        const auto [named, more] = namedLines(build.cut);
+        Say(Fill(Tr("%1: line(s) %2%3 run past 255 bytes from the F: what follows (such as the "
+                    "last send and the message at the end) is not read. Shorten the name or the "
+                    "path of the send file."),
+                 {shown, named, more}));
+    }
+}
+
 std::string ResultShown(const fleet::DeviceResult& r) {
     if (!r.outcome) return Shown(r.row.message);
     switch (r.outcome->result) {

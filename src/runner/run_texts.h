@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "devlist/list_file.h"
 #include "fleet/empty_selection.h"
 #include "fleet/fleet_run.h"
 
@@ -24,6 +25,9 @@ void SayListUnreadable(const std::string& listFile);
 // operator's language (the list and the report keep them as stored); a device's own words and
 // a refusal before the connection as they are.
 std::string ResultShown(const fleet::DeviceResult& result);
+
+// Says on standard error what the load of listFile left out or suspects (devlist::LoadNotes).
+void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build);
 
 // Which selection matched nothing, and why.
 std::string NothingSelected(const fleet::EmptySelection& empty);

@@ -76,8 +76,11 @@ int SearchCommand::run() {
         SayListUnreadable(files.listFile);
         return kExitFiles;
     }
-    if (list && !list->unnumbered.empty())
-        Say(Shown(devlist::UnnumberedText(files.listFile, list->unnumbered)));
+    if (list && !list->unnumbered.empty()) {
+        devlist::ListBuild unnumbered;
+        unnumbered.unnumbered = list->unnumbered;
+        SayLoadNotes(files.listFile, unnumbered);
+    }
     if (std::string names = SecondNameProblem(files); o.apply && !names.empty()) {
         Complain(names);
         return kExitFiles;
