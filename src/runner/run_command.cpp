@@ -95,10 +95,10 @@ int RunCommand::run() {
             const fleet::ReportRow& row = r.row;
             Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] No." +
                 devlist::ZeroPad(row.number, 3) + " " + Shown(row.name) + " " + Shown(row.address) +
-                " " + ResultShown(r) + " " + tenths(row.durationMs));
+                " " + ResultShown(r, files.settings) + " " + tenths(row.durationMs));
         }
         if (!r.served && o.quiet)
-            Say(Shown("No." + devlist::ZeroPad(r.row.number, 3) + " " + r.row.message));
+            Say("No." + devlist::ZeroPad(r.row.number, 3) + " " + ResultShown(r, files.settings));
         if (!transcripts.empty() && r.served) {
             auto path =
                 transcripts / text::toPath(fleet::TranscriptName(r.row.number, r.row.address));

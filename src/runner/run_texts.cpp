@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "devlist/edit_panel.h"
 #include "devlist/list_file.h"
+#include "fleet/send_file.h"
 #include "platform/files.h"
 #include "runner/messages.h"
 #include "runner/terminal.h"
@@ -100,7 +102,15 @@ void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build) 
     }
 }
 
-std::string ResultShown(const fleet::DeviceResult& r) {
+std::string ResultShown(const fleet::DeviceResult& r, const fleet::RunSettings& settings) {
+    if (!r.served) {
+        // The run serves no device whose send file is missing; the file is the one it looked for.
+        devlist::EditPanel panel;
+        devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{r.device.record}));
+        const std::string path =
+            fleet::SendFilePath(settings.sendMethod, settings.commonSendFile, panel.rec.sendFile);
+        return Fill(Tr("send file %1 is not found."), {Shown(path)});
+    }
     if (!r.outcome) return Shown(r.row.message);
     switch (r.outcome->result) {
         case session::kResultOk:

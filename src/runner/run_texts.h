@@ -8,6 +8,7 @@
 #include "devlist/list_file.h"
 #include "fleet/empty_selection.h"
 #include "fleet/fleet_run.h"
+#include "fleet/run_settings.h"
 
 namespace runner {
 
@@ -23,8 +24,8 @@ void SayListUnreadable(const std::string& listFile);
 
 // A device's result as its progress line shows it: the list's fixed result texts in the
 // operator's language (the list and the report keep them as stored); a device's own words and
-// a refusal before the connection as they are.
-std::string ResultShown(const fleet::DeviceResult& result);
+// a device never connected for want of its send file as the window would say it.
+std::string ResultShown(const fleet::DeviceResult& result, const fleet::RunSettings& settings);
 
 // Says on standard error what the load of listFile left out or suspects (devlist::LoadNotes).
 void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build);

@@ -298,7 +298,7 @@ TEST_F(RunnerE2e, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
     EXPECT_EQ(list()[1], skipped);
     const std::string reason = text::sj("送信ファイル gone.txt が見つかりません。");
     EXPECT_NE(readBytes(m_dir / "send.csv").find(reason), std::string::npos);
-    EXPECT_NE(r.errors.find("No.002 skipped 127.0.34.92 送信ファイル gone.txt が見つかりません。"),
+    EXPECT_NE(r.errors.find("No.002 skipped 127.0.34.92 send file gone.txt is not found."),
               std::string::npos)
         << r.errors;
 }
