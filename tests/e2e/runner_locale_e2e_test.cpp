@@ -62,6 +62,9 @@ protected:
         writeBytes(
             m_dir / "list.csv",
             devlist::LineStore({localeRec(1, "fine", 81), localeRec(2, "refuse", 82)}).toBytes());
+        // A spreadsheet's heading row above the records: a note on every load.
+        writeBytes(m_dir / "head.csv",
+                   devlist::LineStore({"No,Flags,Name", localeRec(2, "fine", 81)}).toBytes());
         ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kLocalePort), "--device",
                                  "127.0.95.81", "--device", "127.0.95.82,fault=wrong-password"},
                                 2))
@@ -119,6 +122,10 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
          2,
          "--no 999: the list holds records 1 to 2",
          "--no 999: リストの番号は1から2までです"},
+        {{"check", "--no", "999", "--list", "head.csv"},
+         2,
+         "head.csv: line(s) 1 have no number in the number field",
+         "head.csv の 1行目は番号の欄が数字ではない"},
         {{"check", "--parallel", "0"}, 2, "--parallel takes 1 to 128", "--parallel には1〜128"},
     };
     for (const auto& c : cases) {
