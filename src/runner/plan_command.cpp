@@ -127,9 +127,9 @@ int PlanCommand::run() {
         // is a check's, which never needs the file.
         devlist::EditPanel panel;
         devlist::EditData(panel, 0, devlist::LineStore(std::vector<std::string>{r.device.record}));
-        fleet::SendFileLoad send = fleet::LoadSendFile(
-            fleet::SendFilePath(settings.sendMethod, settings.commonSendFile, panel.rec.sendFile),
-            o.readOnly);
+        const std::string sendPath =
+            fleet::SendFilePath(settings.sendMethod, settings.commonSendFile, panel.rec.sendFile);
+        fleet::SendFileLoad send = fleet::LoadSendFile(sendPath, o.readOnly);
         // A send would not serve a record whose file is missing: there is nothing to predict.
         if (!send.missing.empty()) row.message = send.missing;
         std::optional<std::string> dump;
@@ -150,8 +150,11 @@ int PlanCommand::run() {
             plan.lines.push_back("failed: " + noDump);
         }
         if (!o.quiet) {
+            const std::string result =
+                send.missing.empty() ? ResultShown(r, settings)
+                                     : Fill(Tr("send file %1 is not found."), {Shown(sendPath)});
             Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
-                Shown(plan.heading + " " + row.message));
+                Shown(plan.heading) + " " + result);
         }
         if (keep) {
             auto path = folder / text::toPath(fleet::TranscriptName(row.number, row.address));
