@@ -323,9 +323,8 @@ class Runner(object):
         keep = bool(p["report"]) and not check_mode
         report = p["report"] if keep else os.path.join(self.tmpdir, "report.json")
         if keep:
-            folder = os.path.dirname(os.path.abspath(report))
-            if not os.path.isdir(folder):
-                os.makedirs(folder)
+            # Hosts served at once may share the folder: whichever comes first makes it.
+            os.makedirs(os.path.dirname(os.path.abspath(report)), exist_ok=True)
         # A check in check mode only reads the devices: it needs no send file.
         read_only = ["--read-only"] if check_mode and p["action"] == "check" else []
         argv = [p["cli"], verb] + read_only + p["selection"] + self.files() + [
