@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "runner/messages.h"
 #include "runner/terminal.h"
+#include "session/session_files.h"
 #include "text/cp932.h"
 
 namespace runner {
@@ -59,6 +60,10 @@ void SayListUnreadable(const std::string& listFile) {
                      "spreadsheet, save it as CSV in Shift-JIS, without a header row and without "
                      "quotes around the cells."),
                   {shown}));
+}
+
+void SayBox(const std::string& text) {
+    if (!session::IsSaveFailureBox(text)) Say(Shown(text));
 }
 
 namespace {
