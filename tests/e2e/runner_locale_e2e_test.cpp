@@ -31,6 +31,7 @@ std::string localeRec(int no, const std::string& name, int host) {
 struct LocaleResult {
     int code = -1;
     std::string errors;
+    std::string output;
     std::string report;
 };
 
@@ -90,6 +91,7 @@ protected:
         p.waitForFinished(60000);
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         r.errors = p.readAllStandardError().toStdString();
+        r.output = p.readAllStandardOutput().toStdString();
         if (fs::exists(m_dir / "r.json")) r.report = scriptFields(readBytes(m_dir / "r.json"));
         return r;
     }
@@ -103,8 +105,9 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
     struct Case {
         std::vector<std::string> args;
         int code;
-        std::string english;   // part of standard error under C
-        std::string japanese;  // part of it under ja_JP.UTF-8
+        std::string english;      // part of standard error under C
+        std::string japanese;     // part of it under ja_JP.UTF-8
+        std::string folder = {};  // stands at a file the run would write, while the case runs
     } cases[] = {
         {{"check", "--all", "--list", "list.csv", "--report", "r.json"},
          1,
@@ -131,19 +134,34 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
          "head.csv: line(s) 1 have no number in the number field",
          "head.csv の 1行目は番号の欄が数字ではない"},
         {{"check", "--parallel", "0"}, 2, "--parallel takes 1 to 128", "--parallel には1〜128"},
+        {{"check", "--no", "1", "--list", "list.csv", "--report", "r.json"},
+         3,
+         "QLX00EE80005F51q2.txt: Is a directory",
+         "QLX00EE80005F51q2.txt",
+         "work/QLX00EE80005F51q2.txt"},
+        // A check writes only the dump after a send.
+        {{"diff", "1", "--list", "list.csv"},
+         3,
+         "no dump from before a send: work/QLX00EE80005F51q1.txt",
+         "送信前のダンプ work/QLX00EE80005F51q1.txt がありません"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
         args.insert(args.end(), files.begin(), files.end());
         const std::string what = c.args[1] + " " + c.args[2];
+        if (!c.folder.empty()) {
+            fs::remove(m_dir / c.folder);  // a dump an earlier case wrote
+            fs::create_directories(m_dir / c.folder);
+        }
         const LocaleResult english = run("C", args);
         const LocaleResult japanese = run("ja_JP.UTF-8", args);
+        if (!c.folder.empty()) fs::remove(m_dir / c.folder);
         EXPECT_EQ(english.code, c.code) << what << "\n" << english.errors;
         EXPECT_EQ(japanese.code, c.code) << what << "\n" << japanese.errors;
         EXPECT_EQ(japanese.report, english.report) << what;
         EXPECT_NE(english.errors.find(c.english), std::string::npos) << english.errors;
         EXPECT_NE(japanese.errors.find(c.japanese), std::string::npos) << japanese.errors;
-        for (const std::string& line : splitLines(english.errors))
+        for (const std::string& line : splitLines(english.errors + english.output))
             EXPECT_TRUE(allAscii(line)) << line;
         // A Japanese line may quote names, addresses and options; it has words of its own.
         for (const std::string& line : splitLines(japanese.errors))
