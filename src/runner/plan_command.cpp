@@ -33,7 +33,7 @@ namespace fs = std::filesystem;
 struct DevicePlan {
     int number = 0;
     std::string heading;             // "No.001 受付 127.0.0.2", code page 932
-    std::vector<std::string> lines;  // as printed, UTF-8
+    std::vector<std::string> lines;  // code page 932
     bool answered = false;
 };
 
@@ -60,20 +60,17 @@ fs::path keptFolder(const fs::path& report, const fs::path& workFolder) {
     return own;
 }
 
-// The check's dump, as the dialogue wrote it into the plan's folder; nullopt and why (in the
-// operator's language) when it wrote none or the dump cannot be compared.
+// The check's dump, as the dialogue wrote it into the plan's folder; nullopt and why when it
+// wrote none or the dump cannot be compared.
 std::optional<std::string> readCheckDump(const fs::path& folder, const fleet::ReportRow& row,
-                                         std::string& why) {
+                                         std::string& error) {
     auto name = std::find_if(row.files.begin(), row.files.end(),
                              [](const std::string& f) { return f.ends_with("q2.txt"); });
     if (name == row.files.end()) {
-        why = Fill(Tr("no dump in %1"), {folder.string()});
+        error = "no dump in " + folder.string();
         return std::nullopt;
     }
-    fleet::DumpProblem problem;
-    auto dump = fleet::ReadDumpFile(platform::nativeIn(folder, *name), problem);
-    if (problem) why = DumpProblemShown(problem);
-    return dump;
+    return fleet::ReadDumpFile(platform::nativeIn(folder, *name), error);
 }
 
 }  // namespace
@@ -135,10 +132,8 @@ int PlanCommand::run() {
         fleet::SendFileLoad send = fleet::LoadSendFile(sendPath, o.readOnly);
         // A send would not serve a record whose file is missing: there is nothing to predict.
         if (!send.missing.empty()) row.message = send.missing;
-        const std::string sendMissing = Fill(Tr("send file %1 is not found."), {Shown(sendPath)});
         std::optional<std::string> dump;
-        // The failure as the progress line words it: the report keeps row.message as stored.
-        std::string noDump = send.missing.empty() ? ResultShown(r, settings) : sendMissing;
+        std::string noDump = row.message;
         if (r.success && send.missing.empty() && !o.readOnly)
             dump = readCheckDump(folder, row, noDump);
         if (o.readOnly && r.success) {
@@ -148,8 +143,7 @@ int PlanCommand::run() {
             if (send.lines.resetPending)
                 items.push_back({fleet::PlanItem::Kind::Send, "CPURESET", {}, {}});
             row.changed = fleet::PlanNames(items);
-            for (const std::string& line : fleet::PlanLines(items))
-                plan.lines.push_back(Shown(line));
+            plan.lines = fleet::PlanLines(items);
             plan.answered = true;
         } else {
             ++failed;
@@ -157,7 +151,8 @@ int PlanCommand::run() {
         }
         if (!o.quiet) {
             const std::string result =
-                send.missing.empty() ? ResultShown(r, settings) : sendMissing;
+                send.missing.empty() ? ResultShown(r, settings)
+                                     : Fill(Tr("send file %1 is not found."), {Shown(sendPath)});
             Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
                 Shown(plan.heading) + " " + result);
         }
@@ -181,7 +176,7 @@ int PlanCommand::run() {
                      [](const DevicePlan& a, const DevicePlan& b) { return a.number < b.number; });
     for (const DevicePlan& plan : plans) {
         std::printf("%s\n", Shown(plan.heading).c_str());
-        for (const std::string& line : plan.lines) std::printf("  %s\n", line.c_str());
+        for (const std::string& line : plan.lines) std::printf("  %s\n", Shown(line).c_str());
     }
     std::fflush(stdout);
     const bool outputFailed = std::ferror(stdout) != 0;

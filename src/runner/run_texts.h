@@ -31,7 +31,7 @@ std::string ResultShown(const fleet::DeviceResult& result, const fleet::RunSetti
 // Says on standard error what the load of listFile left out or suspects (devlist::LoadNotes).
 void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build);
 
-// A box a session shows, as a line on standard output. The box of a failed save is left out:
+// A box a session shows, as a line on standard error. The box of a failed save is left out:
 // the run's closing line says it in the operator's language, the box only in the window's.
 void SayBox(const std::string& text);
 
