@@ -121,21 +121,58 @@ std::optional<fs::file_time_type> writeTime(const fs::path& path) {
 
 }  // namespace
 
-std::optional<std::string> ReadDumpFile(const fs::path& path, std::string& error) {
+std::string DescribeDumpProblem(const DumpProblem& p) {
+    const std::string file = p.file.string();
+    const std::string other = p.other.string();
+    switch (p.kind) {
+        case DumpProblem::Kind::None:
+            return {};
+        case DumpProblem::Kind::TooLarge:
+            return "the file " + file + " is too large for a dump";
+        case DumpProblem::Kind::Unreadable:
+            return "cannot read " + file;
+        case DumpProblem::Kind::HeadCut:
+            return "the dump " + file +
+                   " lost its head (the device sent more than the run could keep): it is not "
+                   "compared";
+        case DumpProblem::Kind::NoBefore:
+            return "no dump from before a send: " + file + " (a check writes only the dump after)";
+        case DumpProblem::Kind::NoAfter:
+            return "no dump from after a send: " + file;
+        case DumpProblem::Kind::AfterOlder:
+            return file + " is older than " + other +
+                   ": the last send ended before its dump after the settings";
+        case DumpProblem::Kind::Foreign:
+            return file + " names another record in its first line: another record's session " +
+                   "wrote it, and it is not shown as this record's";
+        case DumpProblem::Kind::LaterCheck:
+            return file + " is from a later session than the send (a check): shown are the " +
+                   "changes since before the send";
+    }
+    return {};
+}
+
+std::optional<std::string> ReadDumpFile(const fs::path& path, DumpProblem& problem) {
     std::error_code ec;
     const uintmax_t size = fs::file_size(path, ec);
     if (!ec && size > kMaxDumpBytes) {
-        error = "the file " + path.string() + " is too large for a dump";
+        problem = {DumpProblem::Kind::TooLarge, path, {}};
         return std::nullopt;
     }
     auto bytes = platform::readFileNative(path);
     if (!bytes) {
-        error = "cannot read " + path.string();
+        problem = {DumpProblem::Kind::Unreadable, path, {}};
     } else if (session::BoundedText::saysHeadCut(*bytes)) {
-        error = "the dump " + path.string() +
-                " lost its head (the device sent more than the run could keep): it is not compared";
+        problem = {DumpProblem::Kind::HeadCut, path, {}};
         return std::nullopt;
     }
+    return bytes;
+}
+
+std::optional<std::string> ReadDumpFile(const fs::path& path, std::string& error) {
+    DumpProblem problem;
+    auto bytes = ReadDumpFile(path, problem);
+    if (problem) error = DescribeDumpProblem(problem);
     return bytes;
 }
 
@@ -292,26 +329,26 @@ bool DumpOfRecord(std::string_view dump, const devlist::DeviceRecord& record) {
     return false;
 }
 
-SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName,
+namespace {
+
+SendDumps readSendDumps(const fs::path& workFolder, const std::string& saveName,
                         const devlist::DeviceRecord* owner) {
     SendDumps d;
     const fs::path before = platform::nativeIn(workFolder, session::PreWriteDumpName(saveName));
     const fs::path after = platform::nativeIn(workFolder, session::PostWriteDumpName(saveName));
     if (!platform::fileExistsNative(before)) {
-        d.error = "no dump from before a send: " + before.string() +
-                  " (a check writes only the dump after)";
+        d.problem = {DumpProblem::Kind::NoBefore, before, {}};
         return d;
     }
     if (!platform::fileExistsNative(after)) {
-        d.error = "no dump from after a send: " + after.string();
+        d.problem = {DumpProblem::Kind::NoAfter, after, {}};
         return d;
     }
     // A send that ended before its second dump leaves the after dump of an earlier session.
     auto beforeTime = writeTime(before);
     auto afterTime = writeTime(after);
     if (beforeTime && afterTime && *afterTime < *beforeTime) {
-        d.error = after.string() + " is older than " + before.string() +
-                  ": the last send ended before its dump after the settings";
+        d.problem = {DumpProblem::Kind::AfterOlder, after, before};
         return d;
     }
     // Both dumps of one send fall inside its dialogue's time limit (a second more for the file
@@ -319,21 +356,29 @@ SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName,
     if (beforeTime && afterTime &&
         *afterTime - *beforeTime >
             std::chrono::milliseconds(session::kTimeoutDialogueMs + kFileTimeSlackMs))
-        d.note = after.string() + " is from a later session than the send (a check): shown " +
-                 "are the changes since before the send";
-    auto b = ReadDumpFile(before, d.error);
+        d.notice = {DumpProblem::Kind::LaterCheck, after, before};
+    auto b = ReadDumpFile(before, d.problem);
     if (!b) return d;
-    auto a = ReadDumpFile(after, d.error);
+    auto a = ReadDumpFile(after, d.problem);
     if (!a) return d;
     for (const auto& [dump, path] : {std::pair{&*b, &before}, std::pair{&*a, &after}}) {
         if (owner && !DumpOfRecord(*dump, *owner)) {
-            d.error = path->string() + " names another record in its first line: another " +
-                      "record's session wrote it, and it is not shown as this record's";
+            d.problem = {DumpProblem::Kind::Foreign, *path, {}};
             return d;
         }
     }
     d.before = std::move(*b);
     d.after = std::move(*a);
+    return d;
+}
+
+}  // namespace
+
+SendDumps ReadSendDumps(const fs::path& workFolder, const std::string& saveName,
+                        const devlist::DeviceRecord* owner) {
+    SendDumps d = readSendDumps(workFolder, saveName, owner);
+    d.error = DescribeDumpProblem(d.problem);
+    d.note = DescribeDumpProblem(d.notice);
     return d;
 }
 

@@ -85,19 +85,46 @@ std::vector<std::string> PlanLines(const std::vector<PlanItem>& plan);
 // work folder is not one of its dumps and is not read.
 constexpr uintmax_t kMaxDumpBytes = uintmax_t{64} << 20;
 
-// A dump file's bytes, or nullopt and why not (UTF-8, for the terminal): a file too large for a
-// dump, or a dump whose head was cut for memory, which holds only its newest variables and so
-// cannot be compared as if it were whole.
+// What keeps a record's dumps from being compared, or what a reader should know about them; a
+// front end words it in its operator's language.
+struct DumpProblem {
+    enum class Kind {
+        None,
+        TooLarge,    // file: larger than any dump
+        Unreadable,  // file
+        HeadCut,     // file: cut for memory, only its newest variables are in it
+        NoBefore,    // file: the dump before a send is missing (a check writes only the one after)
+        NoAfter,     // file: the dump after a send is missing
+        AfterOlder,  // file is older than other: the last send ended before its dump after
+        Foreign,     // file names another record in its first line
+        LaterCheck,  // file is from a later session (a check) than other, the dump before
+    };
+    Kind kind = Kind::None;
+    std::filesystem::path file;
+    std::filesystem::path other;
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+// The problem in English, as the run report and the plan keep it.
+std::string DescribeDumpProblem(const DumpProblem& problem);
+
+// A dump file's bytes, or nullopt and why not: a file too large for a dump, or a dump whose head
+// was cut for memory, which holds only its newest variables and so cannot be compared as if it
+// were whole.
+std::optional<std::string> ReadDumpFile(const std::filesystem::path& path, DumpProblem& problem);
+// The same, why not in English (DescribeDumpProblem).
 std::optional<std::string> ReadDumpFile(const std::filesystem::path& path, std::string& error);
 
 // The two dumps of a record's last send, read from the work folder.
 struct SendDumps {
     std::string before;
     std::string after;
-    std::string error;  // non-empty: what could not be read (UTF-8, for the terminal)
-    // Non-empty when the dump after was written later than one dialogue lasts after the dump
+    DumpProblem problem;  // set: the two are not compared
+    // LaterCheck when the dump after was written later than one dialogue lasts after the dump
     // before: a later check rewrote it, so the two show what changed since before the send.
-    std::string note;
+    DumpProblem notice;
+    std::string error;  // the problem, in English
+    std::string note;   // the notice, in English
 };
 // With an owner, both dumps must name it (DumpOfRecord): records that share a save name write the
 // same files, and a dump another record's session wrote is never shown as this record's.

@@ -186,8 +186,9 @@ const char* const kUsage =
     "list with a second name (a hard link) or a lock file that is not a plain file is\n"
     "refused before the first device (exit 3).\n"
     "\n"
-    "Messages follow the locale (LC_ALL, LC_MESSAGES, LANG): Japanese under ja_JP.UTF-8,\n"
-    "English under C. Exit codes, standard output and the report never change with it.\n"
+    "Messages and this help follow the locale (LC_ALL, LC_MESSAGES, LANG): Japanese under\n"
+    "ja_JP.UTF-8, English under C. Exit codes, what plan, search and diff print on standard\n"
+    "output and the report never change with it.\n"
     "\n"
     "Exit codes: 0 every device succeeded, 1 some device failed (or its record was gone),\n"
     "2 usage error, 3 the list or settings file cannot be read or written, 130 interrupted.\n";

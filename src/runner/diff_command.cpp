@@ -39,12 +39,12 @@ int DiffCommand::run() {
     const std::string saveName =
         session::SaveNames(list->records).of(list->records[index], o.recordNumber);
     fleet::SendDumps dumps = fleet::ReadSendDumps(files.workFolder, saveName, &panel.rec);
-    if (!dumps.error.empty()) {
-        Complain("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.error);
+    const std::string no = "No." + devlist::ZeroPad(o.recordNumber, 3) + ": ";
+    if (dumps.problem) {
+        Complain(no + DumpProblemShown(dumps.problem));
         return kExitFiles;
     }
-    if (!dumps.note.empty())
-        Complain("No." + devlist::ZeroPad(o.recordNumber, 3) + ": " + dumps.note);
+    if (dumps.notice) Complain(no + DumpProblemShown(dumps.notice));
     for (const std::string& line : fleet::DiffLines(fleet::CompareDumps(dumps.before, dumps.after)))
         std::printf("%s\n", Shown(line).c_str());
     std::fflush(stdout);

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         return runner::kExitUsage;
     }
     if (options.help) {
-        std::fputs(runner::kUsage, stdout);
+        std::fputs(runner::Tr(runner::kUsage).c_str(), stdout);
         return runner::kExitOk;
     }
     if (options.version) {

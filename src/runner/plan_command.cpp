@@ -103,7 +103,7 @@ int PlanCommand::run() {
     platform::qt::QtEventLoop loop;
     platform::qt::QtNetwork network;
     platform::SystemClock clock;
-    fleet::HeadlessDialogs dialogs([](const std::string& text) { Say(Shown(text)); });
+    fleet::HeadlessDialogs dialogs(SayBox);
     fleet::ListWriter writer(files.listFile);  // never called: a plan records nothing
     fleet::FleetOptions options{session::SessionMode::BulkCheck, files.settings, o.parallel,
                                 folder};

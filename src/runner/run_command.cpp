@@ -70,7 +70,7 @@ int RunCommand::run() {
     platform::qt::QtEventLoop loop;
     platform::qt::QtNetwork network;
     platform::SystemClock clock;
-    fleet::HeadlessDialogs dialogs([](const std::string& text) { Say(Shown(text)); });
+    fleet::HeadlessDialogs dialogs(SayBox);
     fleet::ListWriter writer(files.listFile);
     fleet::FleetOptions options{
         o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,

@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "runner/messages.h"
 #include "runner/terminal.h"
+#include "session/session_files.h"
 #include "text/cp932.h"
 
 namespace runner {
@@ -59,6 +60,10 @@ void SayListUnreadable(const std::string& listFile) {
                      "spreadsheet, save it as CSV in Shift-JIS, without a header row and without "
                      "quotes around the cells."),
                   {shown}));
+}
+
+void SayBox(const std::string& text) {
+    if (!session::IsSaveFailureBox(text)) Say(Shown(text));
 }
 
 namespace {
@@ -128,6 +133,48 @@ std::string ResultShown(const fleet::DeviceResult& r, const fleet::RunSettings& 
         default:
             return Shown(r.row.message);
     }
+}
+
+std::string DumpProblemShown(const fleet::DumpProblem& p) {
+    using Kind = fleet::DumpProblem::Kind;
+    const char* pattern = "";
+    switch (p.kind) {
+        case Kind::None:
+            return {};
+        case Kind::TooLarge:
+            pattern = N_("the file %1 is too large for a dump");
+            break;
+        case Kind::Unreadable:
+            pattern = N_("cannot read %1");
+            break;
+        case Kind::HeadCut:
+            pattern =
+                N_("the dump %1 lost its head (the device sent more than the run could "
+                   "keep): it is not compared");
+            break;
+        case Kind::NoBefore:
+            pattern = N_("no dump from before a send: %1 (a check writes only the dump after)");
+            break;
+        case Kind::NoAfter:
+            pattern = N_("no dump from after a send: %1");
+            break;
+        case Kind::AfterOlder:
+            pattern =
+                N_("%1 is older than %2: the last send ended before its dump after the "
+                   "settings");
+            break;
+        case Kind::Foreign:
+            pattern =
+                N_("%1 names another record in its first line: another record's session "
+                   "wrote it, and it is not shown as this record's");
+            break;
+        case Kind::LaterCheck:
+            pattern =
+                N_("%1 is from a later session than the send (a check): shown are the "
+                   "changes since before the send");
+            break;
+    }
+    return Fill(Tr(pattern), {p.file.string(), p.other.string()});
 }
 
 std::string NothingSelected(const fleet::EmptySelection& e) {

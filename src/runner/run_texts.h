@@ -6,6 +6,7 @@
 #include <string>
 
 #include "devlist/list_file.h"
+#include "fleet/dump_diff.h"
 #include "fleet/empty_selection.h"
 #include "fleet/fleet_run.h"
 #include "fleet/run_settings.h"
@@ -29,6 +30,13 @@ std::string ResultShown(const fleet::DeviceResult& result, const fleet::RunSetti
 
 // Says on standard error what the load of listFile left out or suspects (devlist::LoadNotes).
 void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build);
+
+// A box a session shows, as a line on standard error. The box of a failed save is left out:
+// the run's closing line says it in the operator's language, the box only in the window's.
+void SayBox(const std::string& text);
+
+// What keeps a record's dumps from being compared, or what to know about them.
+std::string DumpProblemShown(const fleet::DumpProblem& problem);
 
 // Which selection matched nothing, and why.
 std::string NothingSelected(const fleet::EmptySelection& empty);

@@ -49,8 +49,22 @@ std::optional<SaveFailure> SessionFiles::write(const std::string& name, const st
     return SaveFailure{std::move(path), error};
 }
 
+namespace {
+std::string saveFailureTail() {
+    return text::sj(" に書き込めません");
+}
+}  // namespace
+
+std::string SaveFailureBox(const std::filesystem::path& file) {
+    return text::fromPath(file) + saveFailureTail();
+}
+
+bool IsSaveFailureBox(std::string_view text) {
+    return text.ends_with(saveFailureTail());
+}
+
 void SessionFiles::tell(const SaveFailure& failure) const {
-    m_ctx.dialogs.error(text::fromPath(failure.file) + text::sj(" に書き込めません"));
+    m_ctx.dialogs.error(SaveFailureBox(failure.file));
 }
 
 }  // namespace session

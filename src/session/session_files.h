@@ -21,6 +21,11 @@ struct SaveFailure {
     int error = 0;
 };
 
+// The box that tells a failed save: the file's path, then " に書き込めません". A front end that
+// says the failure in its own words (the runner) recognises the box by it and leaves it out.
+std::string SaveFailureBox(const std::filesystem::path& file);
+bool IsSaveFailureBox(std::string_view text);
+
 class SessionFiles {
 public:
     explicit SessionFiles(SessionContext& ctx) : m_ctx(ctx) {}

@@ -103,8 +103,9 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
     struct Case {
         std::vector<std::string> args;
         int code;
-        std::string english;   // part of standard error under C
-        std::string japanese;  // part of it under ja_JP.UTF-8
+        std::string english;      // part of standard error under C
+        std::string japanese;     // part of it under ja_JP.UTF-8
+        std::string folder = {};  // stands at a file the run would write, while the case runs
     } cases[] = {
         {{"check", "--all", "--list", "list.csv", "--report", "r.json"},
          1,
@@ -131,13 +132,28 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
          "head.csv: line(s) 1 have no number in the number field",
          "head.csv の 1行目は番号の欄が数字ではない"},
         {{"check", "--parallel", "0"}, 2, "--parallel takes 1 to 128", "--parallel には1〜128"},
+        {{"check", "--no", "1", "--list", "list.csv", "--report", "r.json"},
+         3,
+         "QLX00EE80005F51q2.txt: Is a directory",
+         "QLX00EE80005F51q2.txt",
+         "work/QLX00EE80005F51q2.txt"},
+        // A check writes only the dump after a send.
+        {{"diff", "1", "--list", "list.csv"},
+         3,
+         "no dump from before a send: work/QLX00EE80005F51q1.txt",
+         "送信前のダンプ work/QLX00EE80005F51q1.txt がありません"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
         args.insert(args.end(), files.begin(), files.end());
         const std::string what = c.args[1] + " " + c.args[2];
+        if (!c.folder.empty()) {
+            fs::remove(m_dir / c.folder);  // a dump an earlier case wrote
+            fs::create_directories(m_dir / c.folder);
+        }
         const LocaleResult english = run("C", args);
         const LocaleResult japanese = run("ja_JP.UTF-8", args);
+        if (!c.folder.empty()) fs::remove(m_dir / c.folder);
         EXPECT_EQ(english.code, c.code) << what << "\n" << english.errors;
         EXPECT_EQ(japanese.code, c.code) << what << "\n" << japanese.errors;
         EXPECT_EQ(japanese.report, english.report) << what;

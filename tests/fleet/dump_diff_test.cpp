@@ -148,11 +148,18 @@ TEST_F(SendDumpFiles, OnlyTheDumpsOfTheLastSendAreCompared) {
     // A check writes only the dump after.
     write("QLX05q2.txt", dump("SEND", {".a=1"}), 10);
     EXPECT_NE(fleet::ReadSendDumps(m_dir, "QLX05").error.find("QLX05q1.txt"), std::string::npos);
+    using Kind = fleet::DumpProblem::Kind;
+    auto problem = [&] { return fleet::ReadSendDumps(m_dir, "QLX05").problem; };
+    EXPECT_EQ(problem().kind, Kind::NoBefore);
+    EXPECT_EQ(problem().file, m_dir / "QLX05q1.txt");
     EXPECT_FALSE(fleet::SendChanges(m_dir, "QLX05", since));
 
     // A send that stopped before its second dump: the dump after is an older session's.
     write("QLX05q1.txt", dump("LOAD", {".a=1"}), 5);
     EXPECT_NE(fleet::ReadSendDumps(m_dir, "QLX05").error.find("older"), std::string::npos);
+    EXPECT_EQ(problem().kind, Kind::AfterOlder);
+    EXPECT_EQ(problem().file, m_dir / "QLX05q2.txt");
+    EXPECT_EQ(problem().other, m_dir / "QLX05q1.txt");
     write("QLX05q2.txt", dump("SEND", {".a=2"}), 60);
     EXPECT_FALSE(fleet::SendChanges(m_dir, "QLX05", since));  // not written since the start
 
@@ -169,12 +176,15 @@ TEST_F(SendDumpFiles, OnlyTheDumpsOfTheLastSendAreCompared) {
     dumps = fleet::ReadSendDumps(m_dir, "QLX05");
     EXPECT_EQ(dumps.error, "");
     EXPECT_NE(dumps.note.find("later session"), std::string::npos);
+    EXPECT_EQ(dumps.notice.kind, Kind::LaterCheck);
+    EXPECT_FALSE(dumps.problem);
 
     // A file far larger than any dump is not read.
     testsupport::writeBytes(m_dir / "bigq1.txt", "");
     testsupport::writeBytes(m_dir / "bigq2.txt", "");
     fs::resize_file(m_dir / "bigq2.txt", fleet::kMaxDumpBytes + 1);
     EXPECT_NE(fleet::ReadSendDumps(m_dir, "big").error.find("too large"), std::string::npos);
+    EXPECT_EQ(fleet::ReadSendDumps(m_dir, "big").problem.kind, Kind::TooLarge);
 }
 
 // Records that share a save name write the same dump files: a record is shown only dumps whose
@@ -208,6 +218,9 @@ TEST_F(SendDumpFiles, ARecordIsShownOnlyDumpsThatNameIt) {
         write("QLXq2.txt", dump("SEND", {".a=2"}), 1);
         fleet::SendDumps dumps = fleet::ReadSendDumps(m_dir, "QLX", &c.owner);
         EXPECT_EQ(dumps.error.empty(), c.shown) << c.what << ": " << dumps.error;
+        EXPECT_EQ(dumps.problem.kind,
+                  c.shown ? fleet::DumpProblem::Kind::None : fleet::DumpProblem::Kind::Foreign)
+            << c.what;
         EXPECT_EQ(dumps.after.empty(), !c.shown) << c.what;
     }
 }

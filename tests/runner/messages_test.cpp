@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "runner/cli_options.h"
 #include "runner/messages.h"
 
 namespace {
@@ -49,13 +50,42 @@ std::map<std::string, std::string> catalogue() {
     std::istringstream in(readText(kRunnerSource / "po/ja.po"));
     std::string line, id;
     const std::regex entry(R"re(^(msgid|msgstr) "(.*)"$)re");
+    const std::regex more(R"re(^"(.*)"$)re");  // a text goes on over several lines
+    std::string* open = nullptr;
+    std::string header;  // the catalogue's own entry, under the empty msgid
     std::smatch m;
     while (std::getline(in, line)) {
-        if (!std::regex_match(line, m, entry)) continue;
-        if (m[1] == "msgid")
+        if (open && std::regex_match(line, m, more)) {
+            *open += m[1];
+        } else if (!std::regex_match(line, m, entry)) {
+            open = nullptr;
+        } else if (m[1] == "msgid") {
             id = m[2];
-        else if (!id.empty())
-            out[id] = m[2];
+            open = &id;
+        } else {
+            open = id.empty() ? &header : &(out[id] = m[2]);
+        }
+    }
+    return out;
+}
+
+std::multiset<std::string> matches(const std::string& text, const std::regex& pattern) {
+    std::multiset<std::string> out;
+    for (std::sregex_iterator m(text.begin(), text.end(), pattern), end; m != end; ++m)
+        out.insert(m->str());
+    return out;
+}
+
+// As the catalogue file writes a text.
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '"' || c == '\\')
+            out += std::string("\\") + c;
+        else
+            out += c;
     }
     return out;
 }
@@ -97,4 +127,26 @@ TEST(Catalogue, FillPutsEachArgumentWhereTheTextNamesIt) {
         {"ends with %", {}, "ends with %"},
     };
     for (const auto& c : cases) EXPECT_EQ(runner::Fill(c.pattern, c.args), c.out) << c.pattern;
+}
+
+// The help in Japanese: present for the text as it is now (else it silently stays English), and
+// with every option, quoted text, line of usage and form of output of the English one.
+TEST(Catalogue, TheHelpHasAJapaneseTextThatKeepsWhatOperatorsType) {
+    const auto japanese = catalogue();
+    const auto found = japanese.find(escaped(runner::kUsage));
+    ASSERT_NE(found, japanese.end()) << "the help has changed: its Japanese text needs it too";
+    const std::string& en = found->first;
+    const std::string& ja = found->second;
+    const struct {
+        const char* what;
+        std::regex pattern;
+    } kept[] = {
+        {"options", std::regex("--[a-z-]+")},
+        {"quoted texts", std::regex(R"re(\\"[^\\]*\\")re")},
+        {"usage lines", std::regex(R"re(qlx-setting-cli [^\\]*)re")},
+        {"output lines",
+         std::regex(
+             R"re(\b(would [a-z]+|changed|added|removed) +(NAME|line)?:? [A-Z][A-Z>: -]*[A-Z])re")},
+    };
+    for (const auto& k : kept) EXPECT_EQ(matches(ja, k.pattern), matches(en, k.pattern)) << k.what;
 }
