@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "devlist/edit_panel.h"
 #include "devlist/list_file.h"
@@ -179,32 +180,19 @@ std::string DumpProblemShown(const fleet::DumpProblem& p) {
 
 std::string NothingSelected(const fleet::EmptySelection& e) {
     using Why = fleet::EmptySelection::Why;
-    const std::string option = Shown(e.option);
-    const std::string records = std::to_string(e.records);
-    switch (e.why) {
-        case Why::EmptyList:
-            return Tr("no record selected: the list holds no record");
-        case Why::NoneChecked:
-            return Fill(Tr("no record selected: %1: none of the %2 records is checked"),
-                        {option, records});
-        case Why::NoGroup:
-            return Fill(Tr("no record selected: %1: none of the %2 records is in that group"),
-                        {option, records});
-        case Why::NoNumber:
-            return Fill(Tr("no record selected: %1: the list holds records 1 to %2 only"),
-                        {option, records});
-        case Why::NoneFailed:
-            return Fill(Tr("no record selected: %1: none of the %2 records has a failed result"),
-                        {option, records});
-        case Why::NoMatch:
-            return Fill(Tr("no record selected: %1: none of the %2 records shows that word"),
-                        {option, records});
-        case Why::NoneInCommon:
-            break;
-    }
-    return Fill(Tr("no record selected: %1: each option matches records, but no record matches "
-                   "them all"),
-                {option});
+    if (e.why == Why::EmptyList) return Tr("no record selected: the list holds no record");
+    // By reason, in the order of Why after EmptyList: %1 the option, %2 the records shown.
+    static constexpr const char* kWhy[] = {
+        N_("no record selected: %1: none of the %2 records is checked"),
+        N_("no record selected: %1: none of the %2 records is in that group"),
+        N_("no record selected: %1: the list holds records 1 to %2 only"),
+        N_("no record selected: %1: none of the %2 records has a failed result"),
+        N_("no record selected: %1: none of the %2 records shows that word"),
+        N_("no record selected: %1: each option matches records, but no record matches them all"),
+    };
+    static_assert(std::size(kWhy) == static_cast<size_t>(Why::NoneInCommon));
+    return Fill(Tr(kWhy[static_cast<size_t>(e.why) - 1]),
+                {Shown(e.option), std::to_string(e.records)});
 }
 
 }  // namespace runner
