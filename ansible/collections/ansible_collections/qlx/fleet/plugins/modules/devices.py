@@ -11,7 +11,7 @@ __metaclass__ = type
 DOCUMENTATION = r"""
 ---
 module: devices
-short_description: Check, send to or search the QLX devices of a site's device list
+short_description: Check, send to, search or compare the QLX devices of a site's device list
 version_added: "1.0.0"
 description:
   - Runs C(qlx-setting-cli) on the managed host over the site's device list and returns every
@@ -26,12 +26,17 @@ description:
     no send file. The run's report and its folder (transcripts, the dumps the plan reads) go
     into the module's temporary folder on the managed host and are removed with it.
   - C(search) runs the LAN search; it changes the list only with I(apply=true).
+  - C(drift) runs C(qlx-setting-cli drift), which compares each selected device's latest dump
+    in the settings history with what the I(golden) send file would set, without connecting to
+    any device. It never reports C(changed); the host fails only with I(fail_on_drift=true) and
+    some device drifting, or when the program could not run. It writes nothing on the managed
+    host but I(report), and in check mode not even that.
   - The host fails when a device failed; C(msg) names the failed devices and their results.
 options:
   action:
     description: What to do with the selected devices.
     type: str
-    choices: [check, send, search]
+    choices: [check, send, search, drift]
     default: check
   list:
     description:
@@ -74,6 +79,18 @@ options:
   own_address:
     description: For I(action=search), the address taken as this host's own (C(--own-address)).
     type: str
+  golden:
+    description:
+      - For I(action=drift), the send file the devices are meant to hold (C(--golden)), on the
+        managed host. Required with I(action=drift).
+    type: path
+  fail_on_drift:
+    description:
+      - For I(action=drift), fail the host when some selected device drifts from I(golden).
+      - Devices without a dump in the history count as drifting only when the program says so
+        (its exit code 1).
+    type: bool
+    default: false
   chdir:
     description:
       - The folder the program runs in; relative paths in the settings file (the send files)
@@ -129,6 +146,19 @@ EXAMPLES = r"""
     action: search
     list: /srv/qlx/osaka/list.csv
     own_address: 10.20.1.5
+
+- name: Fail the site when a device no longer holds the golden settings
+  qlx.fleet.devices:
+    action: drift
+    golden: /srv/qlx/osaka/golden.txt
+    list: /srv/qlx/osaka/list.csv
+    work: /srv/qlx/osaka/data
+    fail_on_drift: true
+  register: drift
+
+- name: Name the devices that drift
+  ansible.builtin.debug:
+    msg: "{{ drift.drifted_devices | map(attribute='name') | list }}"
 """
 
 RETURN = r"""
@@ -143,8 +173,11 @@ command:
   type: list
   elements: str
 devices:
-  description: One entry per device served, in the order the results came.
-  returned: when the action is check or send and the program wrote its report
+  description:
+    - One entry per device served, in the order the results came.
+    - For I(action=drift), one entry per selected device as the drift report has it
+      (C(number), C(name), C(address), C(state), C(names), C(changes); see I(drifted_devices)).
+  returned: when the action is check, send or drift and the program wrote its report
   type: list
   elements: dict
   contains:
@@ -194,6 +227,28 @@ changed_devices:
   returned: when the action is send
   type: list
   elements: int
+drifted_devices:
+  description: >-
+    The devices whose held values differ from I(golden), in record order, as the drift report
+    has them: C(number), C(name), C(address), C(state) (C(drifted)), C(names) (the variables
+    that differ) and C(changes) (what a send of I(golden) would change, in C(plan)'s words).
+  returned: when the action is drift
+  type: list
+  elements: dict
+  sample:
+    - {number: 3, name: hall, address: 127.0.0.3, state: drifted, names: [".sysName"],
+       changes: ["would change .sysName: A -> B"]}
+no_dump_devices:
+  description: The devices the history holds no dump of yet (state C(no dump)).
+  returned: when the action is drift
+  type: list
+  elements: dict
+drift:
+  description: >-
+    The drift report's C(run): C(verb), C(selection), C(golden), C(start), C(end), C(selected),
+    C(drifted), C(noDump) and C(version).
+  returned: when the action is drift and the program wrote its report
+  type: dict
 report:
   description: The report kept on the managed host.
   returned: when I(report) is given, not in check mode
@@ -424,10 +479,78 @@ class Runner(object):
         self.module.exit_json(**result)
 
 
+class DriftCheck(object):
+    """Compares the devices' latest dumps in the history with a golden send file: reads only."""
+
+    def __init__(self, runner):
+        self.runner = runner
+        self.module = runner.module
+        self.p = runner.module.params
+
+    def report_path(self):
+        p = self.p
+        if p["report"] and not p["report"].lower().endswith(".json"):
+            self.module.fail_json(msg="report must name a .json file: %s" % p["report"])
+        if not p["report"] or self.module.check_mode:
+            return os.path.join(self.runner.tmpdir, "drift.json"), False
+        os.makedirs(os.path.dirname(os.path.abspath(p["report"])), exist_ok=True)
+        return p["report"], True
+
+    @staticmethod
+    def read_report(path):
+        try:
+            with open(path, "rb") as f:
+                data = json.loads(f.read().decode("utf-8"))
+        except (OSError, ValueError):
+            return None
+        if not isinstance(data, dict) or not isinstance(data.get("devices"), list):
+            return None
+        return data
+
+    @staticmethod
+    def label(row):
+        return "No.%03d %s %s" % (row.get("number", 0), row.get("name", ""),
+                                  row.get("address", ""))
+
+    def run(self):
+        p = self.p
+        report, keep = self.report_path()
+        argv = [p["cli"], "drift", "--golden", p["golden"]] + p["selection"] + \
+            self.runner.files() + ["--report", report]
+        rc, out, err = self.runner.run(argv)
+        result = dict(changed=False, rc=rc, command=argv, summary=err.splitlines(),
+                      stdout_lines=out.splitlines())
+        if keep:
+            result["report"] = report
+        self.runner.fail_on_exit(rc, result)
+        data = self.read_report(report)
+        if data is None:
+            result["msg"] = "qlx-setting-cli wrote no drift report: %s" % report
+            self.module.fail_json(**result)
+        devices = [row for row in data["devices"] if isinstance(row, dict)]
+        drifted = [row for row in devices if row.get("state") == "drifted"]
+        no_dump = [row for row in devices if row.get("state") == "no dump"]
+        result.update(devices=devices, drifted_devices=drifted, no_dump_devices=no_dump,
+                      drift=data.get("run") if isinstance(data.get("run"), dict) else {})
+        named = ["%s (%s)" % (self.label(row), ", ".join(row.get("names") or []))
+                 for row in drifted]
+        named += ["%s (no dump)" % self.label(row) for row in no_dump]
+        if rc == EXIT_OK:
+            result["msg"] = "no device drifts (%d compared)" % len(devices)
+        else:
+            result["msg"] = "%d of %d device(s) drift from %s: %s" % (
+                len(named), len(devices), p["golden"], "; ".join(named) or "see summary")
+        if rc != EXIT_OK and p["fail_on_drift"]:
+            self.module.fail_json(**result)
+        # Ansible takes a result whose rc is not 0 as failed unless told otherwise.
+        self.module.exit_json(failed=False, **result)
+
+
 def main():
     module = AnsibleModule(
         argument_spec=dict(
-            action=dict(type="str", choices=["check", "send", "search"], default="check"),
+            action=dict(type="str", choices=["check", "send", "search", "drift"],
+                        default="check"),
             list=dict(type="path"),
             ini=dict(type="path"),
             work=dict(type="path"),
@@ -436,9 +559,12 @@ def main():
             report=dict(type="path"),
             apply=dict(type="bool", default=False),
             own_address=dict(type="str"),
+            golden=dict(type="path"),
+            fail_on_drift=dict(type="bool", default=False),
             chdir=dict(type="path"),
             cli=dict(type="path", default="qlx-setting-cli"),
         ),
+        required_if=[("action", "drift", ["golden"])],
         supports_check_mode=True,
     )
     if not 1 <= module.params["parallel"] <= 128:
@@ -448,6 +574,8 @@ def main():
         runner = Runner(module, tmpdir)
         if module.params["action"] == "search":
             runner.search()
+        elif module.params["action"] == "drift":
+            DriftCheck(runner).run()
         else:
             runner.serve()
     finally:
