@@ -20,12 +20,12 @@ namespace {
 constexpr size_t kReadBytes = size_t{64} << 10;
 constexpr size_t kReadAheadBytes = size_t{256} << 10;
 
-// Ends a connection once what was written has gone out: QTcpSocket holds written bytes until the
-// loop turns, and aborting drops them. The socket leaves its session and finishes on its own: the
-// write side is shut after the last byte, so the device reads everything and then the end; what
-// the device still sends is read and dropped, because closing with unread data resets the
-// connection and loses what the system has not sent yet. A device that takes nothing or never
-// closes its side is cut off after kCloseDrainMs.
+// Ends a connection once what was written has gone out: QTcpSocket holds what the system did not
+// take at once until the loop turns, and aborting drops it. The socket leaves its session and
+// finishes on its own: the write side is shut after the last byte, so the device reads everything
+// and then the end; what the device still sends is read and dropped, because closing with unread
+// data resets the connection and loses what the system has not sent yet. A device that takes
+// nothing or never closes its side is cut off after kCloseDrainMs.
 void drain(QTcpSocket* s) {
     s->disconnect();  // nothing of it reaches the session any more
     // A program that ends while a connection still drains deletes it with its application
