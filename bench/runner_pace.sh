@@ -12,6 +12,8 @@
 #   ONE=40 bench/runner_pace.sh ...         also P = 1 on the first 40 devices (0: skip)
 #   TMPDIR=/dev/shm bench/runner_pace.sh    the list and the work folder in memory
 #   SKIP_PRESCRIBED=1 bench/runner_pace.sh  without the prescribed pace (a minute less)
+#   STRACE=1 bench/runner_pace.sh           also system calls per device (strace -c -f) of the
+#                                           floor and of the prompt pace into a filled folder
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,6 +24,7 @@ parallels=("$@")
 [ "${#parallels[@]}" -gt 0 ] || parallels=(64)
 one="${ONE:-40}"
 [ -x /usr/bin/time ] || { echo "runner_pace: /usr/bin/time is needed (Debian package time)" >&2; exit 2; }
+[ -z "${STRACE:-}" ] || command -v strace >/dev/null || { echo "runner_pace: STRACE=1 needs strace" >&2; exit 2; }
 
 source "$root/bench/fleet_lib.sh"
 fleet_scratch pacebench
@@ -62,11 +65,25 @@ runner() {
             n, p, pace, wall, wall * 1000 / n, wall / floor, rss / 1024, cpu * 1000 / n, rec }'
 }
 
+# calls LABEL N COMMAND...: the system calls COMMAND makes, all its threads, per device.
+calls() {
+    local label="$1" n="$2"
+    shift 2
+    strace -c -f -o "$work/strace.txt" "$@" >/dev/null 2>&1 || true
+    awk -v label="$label" -v n="$n" '$NF == "total" { printf "%-22s %7.1f system calls per device\n", label, $(NF - 2) / n }' \
+        "$work/strace.txt"
+}
+
 measure() {
     floor "$1" "$2"
     runner "$1" "$2" prompt
     runner "$1" "$2" prompt again
     [ -n "${SKIP_PRESCRIBED:-}" ] || runner "$1" "$2" prescribed
+    if [ -n "${STRACE:-}" ]; then
+        calls "N=$1 P=$2 floor" "$1" "$bin/floor_client" "$work/some.txt" "$2"
+        (cd "$work" && calls "N=$1 P=$2 prompt again" "$1" "$bin/qlx-setting-cli" check --all \
+            --list list.csv --ini qlx.Ini --work "data-prompt-$1-$2" --parallel "$2" --pace prompt --quiet)
+    fi
 }
 
 [ "$one" -gt 0 ] && measure "$one" 1

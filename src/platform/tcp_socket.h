@@ -1,7 +1,7 @@
 // The device connection as the session sees it: a non-blocking TCP client whose notifications
-// arrive on the event thread. The readable notification is always posted, never raised inside a
-// send, open or close: its handler may wait (Delay) and may destroy the socket, and data that
-// arrives meanwhile comes as a notification of its own.
+// arrive on the event thread. The readable notification is never raised inside a send, open or
+// close: its handler may wait (Delay) and may destroy the socket, and data that arrives meanwhile
+// comes as a notification of its own.
 #pragma once
 
 #include <cstdint>

@@ -71,6 +71,52 @@ TEST(QtTcpSocket, DataArrivingWhileTheHandlerWaitsComesAsItsOwnChunkInsideTheWai
     EXPECT_EQ(connecting, 1);
 }
 
+// Chunks come straight from Qt's signal while no handler runs and are posted while one waits: in
+// either way every byte comes exactly once and in order, and what came during a wait comes
+// inside it.
+TEST(QtTcpSocket, UnderReEntryNoChunkIsLostOrDeliveredTwice) {
+    struct Case {
+        int waitEvery;  // the handler waits on every n-th chunk (0: never)
+        int sentInWait;
+    } cases[] = {{0, 0}, {1, 1}, {2, 3}, {3, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.waitEvery << "/" << c.sentInWait);
+        Peer peer;
+        QtTcpSocket socket;
+        std::string sent, received;
+        int calls = 0, depth = 0, insideAWait = 0, next = 0;
+        auto send = [&] {
+            const std::string piece = "m" + std::to_string(next++) + ";";
+            sent += piece;
+            peer.write(piece.c_str());
+        };
+        socket.setHandlers({{},
+                            [&] {
+                                ++depth;
+                                if (depth > 1) ++insideAWait;
+                                received += socket.receive();
+                                if (c.waitEvery && ++calls % c.waitEvery == 0 && next < 40) {
+                                    const size_t before = received.size();
+                                    for (int i = 0; i < c.sentInWait; ++i) send();
+                                    spin(300, [&] { return received.size() == sent.size(); });
+                                    EXPECT_GT(received.size(), before);
+                                }
+                                --depth;
+                            },
+                            [](int&) {}});
+        ASSERT_TRUE(socket.open("127.0.0.1", peer.port()));
+        spin(2000, [&] { return peer.conn != nullptr; });
+        ASSERT_NE(peer.conn, nullptr);
+        while (next < 40) {
+            send();
+            spin(300, [&] { return received.size() == sent.size(); });
+        }
+        spin(100);
+        EXPECT_EQ(received, sent);
+        EXPECT_EQ(insideAWait > 0, c.waitEvery > 0);
+    }
+}
+
 TEST(QtTcpSocket, AHandlerMayDestroyTheSocketThatCalledItEvenDuringAWait) {
     Peer peer;
     auto socket = std::make_unique<QtTcpSocket>();

@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QTcpSocket>
@@ -12,17 +14,18 @@
 namespace platform::qt {
 namespace {
 
-// What Qt reads ahead of the program from one connection. Unbounded, a device that floods keeps
-// the whole flood in Qt's buffer until the program gets to it; bounded, the rest waits in the
-// system's socket buffer and the device is slowed down by TCP itself.
-constexpr qint64 kReadAheadBytes = qint64{256} << 10;
+// What one read takes from the system, and what is held for the program at most. The socket is
+// unbuffered: Qt reads nothing ahead, so a device that floods is slowed down by TCP itself while
+// the rest waits in the system's socket buffer.
+constexpr size_t kReadBytes = size_t{64} << 10;
+constexpr size_t kReadAheadBytes = size_t{256} << 10;
 
-// Ends a connection once what was written has gone out: QTcpSocket holds written bytes until the
-// loop turns, and aborting drops them. The socket leaves its session and finishes on its own: the
-// write side is shut after the last byte, so the device reads everything and then the end; what
-// the device still sends is read and dropped, because closing with unread data resets the
-// connection and loses what the system has not sent yet. A device that takes nothing or never
-// closes its side is cut off after kCloseDrainMs.
+// Ends a connection once what was written has gone out: QTcpSocket holds what the system did not
+// take at once until the loop turns, and aborting drops it. The socket leaves its session and
+// finishes on its own: the write side is shut after the last byte, so the device reads everything
+// and then the end; what the device still sends is read and dropped, because closing with unread
+// data resets the connection and loses what the system has not sent yet. A device that takes
+// nothing or never closes its side is cut off after kCloseDrainMs.
 void drain(QTcpSocket* s) {
     s->disconnect();  // nothing of it reaches the session any more
     // A program that ends while a connection still drains deletes it with its application
@@ -34,7 +37,7 @@ void drain(QTcpSocket* s) {
             ::shutdown(static_cast<int>(s->socketDescriptor()), SHUT_WR);
     };
     QObject::connect(s, &QIODevice::bytesWritten, s, shutWhenWritten);
-    QObject::connect(s, &QIODevice::readyRead, s, [s] { s->readAll(); });
+    QObject::connect(s, &QIODevice::channelReadyRead, s, [s](int) { s->readAll(); });
     QObject::connect(s, &QAbstractSocket::disconnected, s, &QObject::deleteLater);
     QObject::connect(s, &QAbstractSocket::errorOccurred, s, &QObject::deleteLater);
     QTimer::singleShot(kCloseDrainMs, s, [s] {
@@ -60,14 +63,10 @@ QtTcpSocket::QtTcpSocket() : m_socket(std::make_unique<QTcpSocket>()) {
 }
 
 void QtTcpSocket::wire() {
-    m_socket->setReadBufferSize(kReadAheadBytes);
-    // One posted notification at a time: whatever arrives before it is dispatched is read by it
-    // as one chunk; what arrives while its handler waits raises a new one.
-    QObject::connect(m_socket.get(), &QTcpSocket::readyRead, m_socket.get(), [this] {
-        if (m_readablePending) return;
-        m_readablePending = true;
-        post([this] { notifyReadable(); });
-    });
+    // channelReadyRead, unlike readyRead, is raised again while a slot of this socket runs: it
+    // is what tells that data came during a handler's wait.
+    QObject::connect(m_socket.get(), &QIODevice::channelReadyRead, m_socket.get(),
+                     [this](int) { onReadyRead(); });
     QObject::connect(m_socket.get(), &QAbstractSocket::stateChanged, m_socket.get(),
                      [this](QAbstractSocket::SocketState state) {
                          if (state == QAbstractSocket::ConnectingState) {
@@ -118,9 +117,39 @@ void QtTcpSocket::post(std::function<void()> notify) {
         Qt::QueuedConnection);
 }
 
+// Directly, unless a handler of this socket runs (it waits inside): then one posted notification
+// at a time, which reads whatever came before it is dispatched as one chunk, inside the wait.
+void QtTcpSocket::onReadyRead() {
+    if (m_dispatch->depth > 0) {
+        if (m_readablePending) return;
+        m_readablePending = true;
+        post([this] { notifyReadable(); });
+        return;
+    }
+    if (!readPending()) return;
+    const std::shared_ptr<Dispatch> dispatch = m_dispatch;
+    ++dispatch->depth;
+    call(m_handlers.readable);  // may destroy this object
+    --dispatch->depth;
+}
+
 void QtTcpSocket::notifyReadable() {
     m_readablePending = false;
-    if (m_socket->bytesAvailable() > 0) call(m_handlers.readable);
+    if (readPending()) call(m_handlers.readable);
+}
+
+// One read of what the system holds: no size asked first, no second read to find it empty. True
+// when it brought bytes: a notification with nothing new (Qt raises some) calls no handler, even
+// when a handler left a chunk untaken. That chunk grows only up to the bound; then the system
+// keeps the rest.
+bool QtTcpSocket::readPending() {
+    if (m_chunk.size() >= kReadAheadBytes || m_socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (!m_readBuffer) m_readBuffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
+    const qint64 n = m_socket->read(m_readBuffer.get(), static_cast<qint64>(kReadBytes));
+    if (n <= 0) return false;
+    m_chunk.append(m_readBuffer.get(), static_cast<size_t>(n));
+    return true;
 }
 
 // Through a copy: the handler may destroy this object, and with it the handlers.
@@ -132,13 +161,18 @@ void QtTcpSocket::call(const std::function<void()>& handler) {
 bool QtTcpSocket::open(const std::string& host, uint16_t port) {
     m_socket->abort();
     m_readablePending = false;
-    m_socket->connectToHost(QString::fromStdString(text::decode(host)), port);
+    m_chunk.clear();
+    // Unbuffered: a send goes out at once, not at the loop's next turn, and a read is one
+    // system call.
+    m_socket->connectToHost(QString::fromStdString(text::decode(host)), port,
+                            QIODevice::ReadWrite | QIODevice::Unbuffered);
     return true;
 }
 
-// A notification still queued finds the socket it reads from empty: abort() empties the read
-// buffer, and a drained connection is no longer the one it reads from.
+// A notification still queued finds nothing to deliver: what was read is dropped, and a drained
+// connection is no longer the one it reads from.
 void QtTcpSocket::close() {
+    m_chunk.clear();
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
         m_socket->abort();
         return;
@@ -153,9 +187,16 @@ void QtTcpSocket::send(std::string_view bytes) {
     m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
+// A chunk held up to the bound stopped the reads, and with them Qt's notifications: once it is
+// taken, a posted notification reads on.
 std::string QtTcpSocket::receive() {
-    const QByteArray data = m_socket->readAll();
-    return std::string(data.constData(), static_cast<size_t>(data.size()));
+    if (m_chunk.empty()) {
+        readPending();
+    } else if (m_chunk.size() >= kReadAheadBytes && !m_readablePending) {
+        m_readablePending = true;
+        post([this] { notifyReadable(); });
+    }
+    return std::exchange(m_chunk, {});
 }
 
 std::unique_ptr<TcpSocket> QtNetwork::createTcpSocket() {

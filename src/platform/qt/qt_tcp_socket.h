@@ -1,10 +1,12 @@
-// The device connection on QTcpSocket. Every notification is posted to the event loop instead of
-// being raised inside Qt's own signal: the session waits inside its read handler, and Qt neither
-// emits readyRead again while a slot connected to it runs nor re-reads what arrived meanwhile.
+// The device connection on QTcpSocket, unbuffered: each notification reads once what the system
+// holds and hands it to the handler at once. A handler may still wait (a modal question), and Qt
+// does not emit readyRead while a slot connected to it runs: data that arrives while a handler of
+// this socket runs is therefore posted, and delivered inside that wait as a chunk of its own.
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/tcp_socket.h"
 
@@ -29,12 +31,17 @@ public:
 private:
     void wire();
     void post(std::function<void()> notify);
+    void onReadyRead();
     void notifyReadable();
+    bool readPending();
     static void call(const std::function<void()>& handler);
 
     std::unique_ptr<QTcpSocket> m_socket;
     Handlers m_handlers;
     bool m_readablePending = false;
+    // Read from the system and not yet taken by receive(), bounded.
+    std::string m_chunk;
+    std::unique_ptr<char[]> m_readBuffer;
     // Shared with the queued notifications: they must not run once this object is gone, and
     // the object must not delete the QTcpSocket that is delivering one of them.
     struct Dispatch {
