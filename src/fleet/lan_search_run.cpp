@@ -12,21 +12,42 @@ LanSearchRun::LanSearchRun(platform::EventLoop& loop, platform::UdpFactory& udp,
       m_replyStore(replyStore),
       m_regStore(regStore),
       m_hooks(std::move(hooks)),
-      m_passes(
-          loop, [this] { return pass(); },
-          [this](bool complete) {
-              if (m_hooks.done) m_hooks.done(complete);
-          }) {}
+      m_timer(loop.createTimer()) {
+    m_timer->setCallback([this] {
+        m_timer->stop();
+        next();
+    });
+}
 
 LanSearchRun::~LanSearchRun() = default;
 
 void LanSearchRun::start() {
-    if (m_passes.running()) return;
+    if (m_running) return;
+    m_running = true;
+    m_sent = 0;
     m_replies = 0;
     m_dropSaid = false;
     m_replyStore.clear();
     m_regStore.clear();
-    m_passes.start();
+    next();
+}
+
+// Each pass is followed by its pause; the replies' time follows the pause of the last one.
+void LanSearchRun::next() {
+    if (m_sent > kSearchPasses) {
+        end(true);
+    } else if (m_sent++ == kSearchPasses) {
+        m_timer->start(kSearchReplyWaitMs);
+    } else if (pass()) {
+        m_timer->start(kSearchPassPauseMs);
+    } else {
+        end(false);
+    }
+}
+
+void LanSearchRun::end(bool complete) {
+    if (m_hooks.done) m_hooks.done(complete);
+    m_running = false;
 }
 
 void LanSearchRun::close() {

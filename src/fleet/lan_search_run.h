@@ -1,10 +1,12 @@
-// One LAN search as both front ends run it: the reply port, each pass's own address, request and
-// target, the passes by the loop's timers, and the replies collected into the two stores. What
-// a front end says about it (dialogues, log lines, printed lines) comes through its hooks; the
-// merge into a list is the caller's, once the run says it is done.
+// One LAN search as both front ends run it: four passes 200 ms apart, each sending a search
+// request from the PC's own address to its network's broadcast address, then one more second for
+// the replies, which are collected into the two stores as they come. The passes go on by the
+// loop's timer: nothing waits inside a handler. What a front end says about it (dialogues, log
+// lines, printed lines) comes through its hooks; the merge into a list follows the end.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,11 +14,14 @@
 
 #include "devlist/line_store.h"
 #include "discovery/registration.h"
-#include "fleet/lan_search_rule.h"
 #include "platform/event_loop.h"
 #include "platform/udp_socket.h"
 
 namespace fleet {
+
+constexpr int kSearchPasses = 4;
+constexpr uint32_t kSearchPassPauseMs = 200;
+constexpr uint32_t kSearchReplyWaitMs = 1000;
 
 class LanSearchRun {
 public:
@@ -25,7 +30,8 @@ public:
     enum class Port { RebindAtEachPass, BindOnce };
 
     struct Hooks {
-        // The address this pass takes as the PC's own; nullopt ends the search (it has said why).
+        // Required: the address this pass takes as the PC's own; nullopt ends the search (it has
+        // said why).
         std::function<std::optional<std::string>()> ownAddress;
         // A pass sends its request from the own address to the target.
         std::function<void(const std::string& own, const std::string& target)> sending;
@@ -40,7 +46,8 @@ public:
         std::function<void(const platform::Datagram&, bool accepted)> received;
         // The first reply of this search that a store's bound dropped.
         std::function<void()> dropping;
-        // true once the replies' time is over; false after a pass that ended the search.
+        // true once the replies' time is over; false after a pass that ended the search. The
+        // run counts as running until it returns.
         std::function<void(bool complete)> done;
     };
 
@@ -54,7 +61,7 @@ public:
     // Empties both stores and starts the passes; nothing while running. The port stays bound
     // after the search, and what arrives then is collected too, until close().
     void start();
-    bool running() const { return m_passes.running(); }
+    bool running() const { return m_running; }
     void close();
 
     // Datagrams received since this search began.
@@ -63,6 +70,8 @@ public:
     discovery::MergeResult merge(devlist::LineStore list) const;
 
 private:
+    void next();
+    void end(bool complete);
     bool pass();
     bool send(const std::string& own);
     bool bind();
@@ -75,9 +84,11 @@ private:
     Hooks m_hooks;
     std::unique_ptr<platform::UdpSocket> m_socket;  // made at the first search, then kept
     discovery::ReplyCollector m_collector;
+    std::unique_ptr<platform::Timer> m_timer;
+    int m_sent = 0;
+    bool m_running = false;
     size_t m_replies = 0;
     bool m_dropSaid = false;
-    SearchPasses m_passes;  // last: its timer calls into the members above
 };
 
 }  // namespace fleet

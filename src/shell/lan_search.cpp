@@ -1,6 +1,7 @@
 #include "shell/lan_search.h"
 
 #include "discovery/search_request.h"
+#include "fleet/lan_search_rule.h"
 #include "text/cp932.h"
 
 namespace shell {
