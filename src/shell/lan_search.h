@@ -1,12 +1,11 @@
-// The LAN search ("LAN上 検索" of the list-edit panel): four search requests 200 ms apart to the
-// broadcast address of the PC's own network, one more second for the replies, then the replies
-// merged into the working list. Replies are collected whenever the endpoint is open, also
-// after a search; only the next search merges them, after emptying both stores.
+// The LAN search ("LAN上 検索" of the list-edit panel) as the window runs the core's search run:
+// the window's questions, warnings and log lines, and the replies merged into the working list
+// at the end. Replies are collected whenever the endpoint is open, also after a search; only the
+// next search merges them, after emptying both stores.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
