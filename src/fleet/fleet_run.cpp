@@ -187,15 +187,11 @@ void FleetRun::startNext(Worker& w) {
     w.startTime = m_clock.now();
     w.startFileTime = fs::file_time_type::clock::now();
     Worker* worker = &w;
-    const session::SessionOptions options =
-        m_options.liveOptions ? *m_options.liveOptions
-                              : session::SessionOptions{s.setTime,      s.registerIp, s.disableDhcp,
-                                                        s.registerName, s.write,      s.cpuReset};
     session::SessionContext context{m_loop,
                                     m_clock,
                                     m_dialogs,
                                     panel,
-                                    options,
+                                    SessionOptionsOf(s),
                                     w.mode,
                                     m_options.workFolder,
                                     [this](const std::string& line) {
@@ -210,7 +206,7 @@ void FleetRun::startNext(Worker& w) {
                                     },
                                     session::BoundedText::kDefaultCapBytes,
                                     &m_textPool};
-    context.pace = s.pace;
+    context.pace = m_options.settings.pace;
     context.saves = &m_saves;
     context.uniqueSaveName = m_claims.uniqueName(index);
     context.claimSaveName = [this, worker, generation](const std::string& saveName) {
@@ -325,8 +321,7 @@ void FleetRun::sequencer(Worker& w) {
 }
 
 const RunSettings& FleetRun::settingsNow() {
-    if (m_hooks.settings) m_hooks.settings(m_options.settings);
-    return m_options.settings;
+    return m_hooks.settings ? m_hooks.settings() : m_options.settings;
 }
 
 void FleetRun::checkFinished() {

@@ -57,8 +57,6 @@ struct FleetOptions {
     // reads the login and file names from them as it goes and shows the device's values in
     // them as they arrive (the serving hook loads them); null: each worker's own copy.
     devlist::EditPanel* panel = nullptr;
-    // The window's check boxes, read when the dialogue needs them; none: settings' options.
-    std::optional<session::SessionOptions> liveOptions{};
     // The pause follows the last device too, before the run finishes (the window's summary
     // comes after it, and "停止" in it still ends the run without one).
     bool pauseAfterLast = false;
@@ -100,10 +98,11 @@ public:
         std::function<void(const std::string&)> log;
         // A session's terminal text or boxes changed.
         std::function<void()> changed;
-        // Brings the settings up to date before the run reads them (a device's send file, the
-        // pause): the window's boxes, which "戻る" lets the operator change during a run.
-        // None: the settings the run was given.
-        std::function<void(RunSettings&)> settings;
+        // The settings as they are now, read whenever the run needs them (a device's send file
+        // and options, the pause); its sessions read the check boxes from it as they go. The
+        // window's boxes, which "戻る" lets the operator change during a run. The pace stays the
+        // options' for the whole run. None: the settings the run was given.
+        std::function<const RunSettings&()> settings;
     };
 
     FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,

@@ -19,8 +19,11 @@ constexpr uint32_t kDefaultEndWaitMs = 2000;
 }  // namespace
 
 RunSettings ReadRunSettings(std::string_view bytes) {
-    // The window's own reader and defaults, key by key.
-    const Profile p = Profile::fromBytes(bytes);
+    return ReadRunSettings(Profile::fromBytes(bytes));
+}
+
+// The window's own rules and defaults, key by key.
+RunSettings ReadRunSettings(const Profile& p) {
     RunSettings s;
     s.endWait = ReadText(p, Setting::EndWait);
     s.listFile = ReadText(p, Setting::ListFile);
@@ -34,6 +37,15 @@ RunSettings ReadRunSettings(std::string_view bytes) {
     s.ownAddress = ReadText(p, Setting::OwnAddress);
     s.pace = PaceNamed(ReadText(p, Setting::Pace)).value_or(session::Pace::Prescribed);
     return s;
+}
+
+session::SessionOptions SessionOptionsOf(const RunSettings& s) {
+    return {.setTime = s.setTime,
+            .registerIp = s.registerIp,
+            .disableDhcp = s.disableDhcp,
+            .registerName = s.registerName,
+            .write = s.write,
+            .cpuReset = s.cpuReset};
 }
 
 std::optional<session::Pace> PaceNamed(std::string_view name) {

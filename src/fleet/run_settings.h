@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "fleet/profile.h"
 #include "fleet/settings_table.h"
+#include "session/session_context.h"
 #include "session/session_state.h"
 
 namespace fleet {
@@ -21,18 +23,24 @@ struct RunSettings {
     std::string listFile{DefaultText(Setting::ListFile)};  //
     std::string commonSendFile{DefaultText(Setting::CommonSendFile)};
     int sendMethod = DefaultNumber(Setting::SendMethod);  // 0 common file, 1 the record's, -1 none
-    bool setTime = DefaultBool(Setting::SetTime);
-    bool registerName = DefaultBool(Setting::RegisterName);
-    bool registerIp = DefaultBool(Setting::RegisterIp);
-    bool disableDhcp = false;  // never stored: off at every start
-    bool write = DefaultBool(Setting::Write);
-    bool cpuReset = DefaultBool(Setting::CpuReset);
+    bool setTime = DefaultBool(Setting::SetTime);         // "時刻設定を行う"
+    bool registerName = DefaultBool(Setting::RegisterName);  // "名称を機器登録"
+    bool registerIp = DefaultBool(Setting::RegisterIp);      // "接続IPアドレスを登録"
+    bool disableDhcp = false;  // "dhcp 無効設定", never stored: off at every start
+    bool write = DefaultBool(Setting::Write);                  // "WRITE"
+    bool cpuReset = DefaultBool(Setting::CpuReset);            // "CPURESET"
     std::string ownAddress{DefaultText(Setting::OwnAddress)};  // the LAN search's own address
     // "pace": the runner's alone; the window never writes it and keeps it as found.
     session::Pace pace = session::Pace::Prescribed;
 };
 
+// The one reader of what the window and the runner share of the settings file.
+RunSettings ReadRunSettings(const Profile& profile);
 RunSettings ReadRunSettings(std::string_view fileBytes);
+
+// The session's options, by name: they refer to the settings, so a session reads the check
+// boxes as they are when it needs them.
+session::SessionOptions SessionOptionsOf(const RunSettings& settings);
 
 // "prescribed" or "prompt", as the settings file and the command line name a pace.
 std::optional<session::Pace> PaceNamed(std::string_view name);

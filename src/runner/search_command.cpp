@@ -1,6 +1,8 @@
 #include "runner/search_command.h"
 
+#include <QCoreApplication>
 #include <cstdio>
+#include <optional>
 #include <set>
 
 #include "devlist/fields.h"
@@ -8,6 +10,7 @@
 #include "discovery/registration.h"
 #include "discovery/search_request.h"
 #include "fleet/lan_search_rule.h"
+#include "fleet/lan_search_run.h"
 #include "fleet/list_writer.h"
 #include "platform/event_loop.h"
 #include "platform/files.h"
@@ -21,9 +24,6 @@
 
 namespace runner {
 namespace {
-
-// How long the loop may sleep while the search's timer runs: it only bounds the wake-up.
-constexpr uint32_t kSearchPollMs = 20;
 
 // Each device found, once, by what identifies it; never the login the search gives a new record.
 void printFound(const devlist::LineStore& records) {
@@ -109,39 +109,34 @@ int SearchCommand::run() {
 
     platform::qt::QtEventLoop loop;
     platform::qt::QtUdpFactory udp;
-    auto socket = udp.createUdpSocket();
     devlist::LineStore replies, records;
-    discovery::ReplyCollector collector;
     std::set<std::string> strangers;
-    socket->setReceiver([&](const platform::Datagram& d) {
-        // A device answers every request; it is printed once, from the collection.
-        if (discovery::ReceiveReply(replies, records, collector, d.fromAddress, d.fromPort,
-                                    d.bytes))
-            return;
+    fleet::LanSearchRun::Hooks hooks;
+    hooks.ownAddress = [&own] { return std::optional<std::string>(own); };
+    hooks.portRefused = [] {
+        Complain(Fill(Tr("cannot open UDP port %1"), {std::to_string(discovery::kReplyPort)}));
+    };
+    // A device answers every request; it is printed once, from the collection.
+    hooks.received = [&strangers](const platform::Datagram& d, bool accepted) {
+        if (accepted) return;
         const std::string from = d.fromAddress + ":" + std::to_string(d.fromPort);
         if (strangers.insert(from).second)
             Say(Fill(Tr("ignored what %1 sent: it is not a search reply"), {from}));
-    });
-    if (!socket->open(discovery::kReplyPort)) {
-        Complain(Fill(Tr("cannot open UDP port %1"), {std::to_string(discovery::kReplyPort)}));
-        return kExitFiles;
-    }
-    const discovery::OwnOctets octets = discovery::ParseOwnAddress(own);
-    const std::string request = discovery::BuildSearchRequest(octets);
-    const std::string target = discovery::TargetHost(octets);
-    fleet::SearchPasses passes(
-        loop,
-        [&] {
-            socket->sendTo(target, discovery::kSearchPort, request);
-            return true;
-        },
-        [](bool) {});
-    passes.start();
-    while (passes.running()) loop.processEvents(kSearchPollMs);
-    socket->close();
+    };
+    bool complete = false;
+    hooks.done = [&complete](bool ok) {
+        complete = ok;
+        QCoreApplication::quit();
+    };
+    fleet::LanSearchRun search(loop, udp, fleet::LanSearchRun::Port::BindOnce, replies, records,
+                               std::move(hooks));
+    search.start();
+    if (search.running()) QCoreApplication::exec();
+    search.close();
+    if (!complete) return kExitFiles;
 
     const devlist::LineStore before = list ? list->records : devlist::LineStore();
-    discovery::MergeResult merged = discovery::MacCheckIns(records, before);
+    discovery::MergeResult merged = search.merge(before);
     if (merged.nothingFound) {
         Say(Tr("No device was found."));
         return kExitOk;

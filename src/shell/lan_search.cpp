@@ -1,6 +1,7 @@
 #include "shell/lan_search.h"
 
-#include "discovery/registration.h"
+#include "discovery/search_request.h"
+#include "fleet/lan_search_rule.h"
 #include "text/cp932.h"
 
 namespace shell {
@@ -15,19 +16,41 @@ bool isLoopback(const std::string& address) {
 LanSearch::LanSearch(WindowState& state, platform::EventLoop& loop, platform::Dialogs& dialogs,
                      platform::UdpFactory& udp, platform::HostAddress& host, Hooks hooks)
     : m_state(state),
-      m_loop(loop),
       m_dialogs(dialogs),
-      m_udp(udp),
       m_host(host),
       m_hooks(std::move(hooks)),
-      m_passes(
-          loop,
-          [this] {
-              const bool sent = searche();
-              if (sent) notify();
-              return sent;
-          },
-          [this](bool complete) { finish(complete); }) {}
+      m_run(loop, udp, fleet::LanSearchRun::Port::RebindAtEachPass, state.searchReplyStore,
+            state.searchRegStore, runHooks()) {}
+
+fleet::LanSearchRun::Hooks LanSearch::runHooks() {
+    fleet::LanSearchRun::Hooks h;
+    h.ownAddress = [this] {
+        std::optional<std::string> own = findOwnAddress();
+        if (!own) warn(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。"));
+        return own;
+    };
+    h.sending = [this](const std::string& own, const std::string& target) {
+        m_state.pcIpCaption = own;
+        m_state.udpHostCaption = target;
+        notify();
+    };
+    h.otherHost = [this](const std::string&) {
+        notify();
+        return m_dialogs.inputText("Invalid Host!", "Specify a new host:", "");
+    };
+    h.refused = [this] { m_dialogs.error("Host Lookup Canceled"); };
+    h.portRefused = [this] {
+        warn(text::sj("UDPポート ") + std::to_string(discovery::kReplyPort) +
+             text::sj(" を開けないため、LAN上検索を行えません。他のプログラムが使用していないか"
+                      "確認してください。"));
+    };
+    h.received = [this](const platform::Datagram&, bool) { notify(); };
+    h.dropping = [this] {
+        log(text::sj("LAN上検索の応答が上限を超えたため、以降の応答の一部を破棄します。"));
+    };
+    h.done = [this](bool complete) { finish(complete); };
+    return h;
+}
 
 LanSearch::~LanSearch() = default;
 
@@ -45,27 +68,21 @@ void LanSearch::warn(const std::string& text) {
 }
 
 void LanSearch::run() {
-    if (m_running) return;  // the disabled button is the guard; this keeps a stray call out
+    if (running()) return;  // the disabled button is the guard; this keeps a stray call out
     if (m_state.isEnabled(Control::Apply)) {
         warn(text::sj("LAN上検索を行うには適用してください。"));
         return;
     }
-    m_running = true;
     m_loopbackLogged = false;
-    m_dropLogged = false;
-    m_replies = 0;
     m_listEditVisit = m_state.listEditVisit;
     m_state.setEnabled(Control::LanSearch, false);
-    m_state.searchReplyStore.clear();
-    m_state.searchRegStore.clear();
-    m_passes.start();
+    m_run.start();
 }
 
 void LanSearch::finish(bool complete) {
     // A pass that failed has told the operator why; the replies so far are not merged.
     if (complete) merge();
     m_state.setEnabled(Control::LanSearch, true);
-    m_running = false;
     notify();
 }
 
@@ -76,59 +93,17 @@ void LanSearch::merge() {
         log(text::sj("List編集を終了したため、LAN上検索の結果を登録しませんでした。"));
         return;
     }
-    discovery::MergeResult m =
-        discovery::MacCheckIns(m_state.searchRegStore, std::move(m_state.viewStore));
+    discovery::MergeResult m = m_run.merge(std::move(m_state.viewStore));
     m_state.viewStore = std::move(m.viewStore);
     if (m.nothingFound) {
-        log(discovery::SearchSummary(m_replies, m));
+        log(discovery::SearchSummary(m_run.replies(), m));
         warn(text::sj("対象機器が見つかりませんでした。"));
     } else {
         for (const std::string& line : m.logLines) log(line);
-        log(discovery::SearchSummary(m_replies, m));
+        log(discovery::SearchSummary(m_run.replies(), m));
         if (m.enableApply) m_state.setEnabled(Control::Apply, true);
     }
     if (m_hooks.showWorkingList) m_hooks.showWorkingList();
-}
-
-bool LanSearch::searche() {
-    if (!openEndpoint()) return false;
-    std::optional<std::string> own = findOwnAddress();
-    if (!own) {
-        warn(text::sj("PCのIPアドレスが取得できないため、LAN上検索を行えません。"));
-        return false;
-    }
-    m_state.pcIpCaption = *own;
-    m_own = discovery::ParseOwnAddress(m_state.pcIpCaption);
-    return rsSendData();
-}
-
-bool LanSearch::rsSendData() {
-    const std::string request = discovery::BuildSearchRequest(m_own);
-    std::string target = discovery::TargetHost(m_own);
-    m_state.udpHostCaption = target;
-    if (!openEndpoint()) return false;
-    using Result = platform::UdpSocket::SendResult;
-    if (m_socket->sendTo(target, discovery::kSearchPort, request) == Result::Sent) return true;
-
-    notify();
-    if (auto entered = m_dialogs.inputText("Invalid Host!", "Specify a new host:", "")) {
-        target = *entered;
-    }
-    if (m_socket->sendTo(target, discovery::kSearchPort, request) == Result::Sent) return true;
-    m_dialogs.error("Host Lookup Canceled");
-    return false;
-}
-
-bool LanSearch::openEndpoint() {
-    if (!m_socket) {
-        m_socket = m_udp.createUdpSocket();
-        m_socket->setReceiver([this](const platform::Datagram& d) { onDatagram(d); });
-    }
-    if (m_socket->open(discovery::kReplyPort)) return true;
-    warn(text::sj("UDPポート ") + std::to_string(discovery::kReplyPort) +
-         text::sj(" を開けないため、LAN上検索を行えません。他のプログラムが使用していないか確認して"
-                  "ください。"));
-    return false;
 }
 
 std::optional<std::string> LanSearch::findOwnAddress() {
@@ -143,18 +118,6 @@ std::optional<std::string> LanSearch::findOwnAddress() {
                 " のため、LAN上の機器には届きません。--own-address A.B.C.D で指定してください。"));
     }
     return address;
-}
-
-void LanSearch::onDatagram(const platform::Datagram& d) {
-    ++m_replies;
-    size_t dropped = m_collector.dropped();
-    discovery::ReceiveReply(m_state.searchReplyStore, m_state.searchRegStore, m_collector,
-                            d.fromAddress, d.fromPort, d.bytes);
-    if (m_collector.dropped() != dropped && !m_dropLogged) {
-        m_dropLogged = true;  // once per search: a flood would otherwise fill the log
-        log(text::sj("LAN上検索の応答が上限を超えたため、以降の応答の一部を破棄します。"));
-    }
-    notify();
 }
 
 }  // namespace shell

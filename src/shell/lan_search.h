@@ -1,18 +1,15 @@
-// The LAN search ("LAN上 検索" of the list-edit panel): four search requests 200 ms apart to the
-// broadcast address of the PC's own network, one more second for the replies, then the replies
-// merged into the working list. Replies are collected whenever the endpoint is open, also
-// after a search; only the next search merges them, after emptying both stores.
+// The LAN search ("LAN上 検索" of the list-edit panel) as the window runs the core's search run:
+// the window's questions, warnings and log lines, and the replies merged into the working list
+// at the end. Replies are collected whenever the endpoint is open, also after a search; only the
+// next search merges them, after emptying both stores.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "discovery/registration.h"
-#include "discovery/search_request.h"
-#include "fleet/lan_search_rule.h"
+#include "fleet/lan_search_run.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/host_address.h"
@@ -42,36 +39,25 @@ public:
     // are merged when it is over. Refused while the working list holds edits not yet applied.
     // When the operator leaves list editing during the waits, nothing is merged.
     void run();
-    bool running() const { return m_running; }
+    bool running() const { return m_run.running(); }
 
 private:
-    bool searche();
-    bool rsSendData();
-    bool openEndpoint();
+    fleet::LanSearchRun::Hooks runHooks();
     std::optional<std::string> findOwnAddress();
     void merge();
-    void onDatagram(const platform::Datagram& d);
     void finish(bool complete);
     void warn(const std::string& text);
     void notify();
     void log(const std::string& line);
 
     WindowState& m_state;
-    platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
-    platform::UdpFactory& m_udp;
     platform::HostAddress& m_host;
     Hooks m_hooks;
-    std::unique_ptr<platform::UdpSocket> m_socket;  // made at the first search, then kept open
     std::string m_ownAddress;
-    discovery::OwnOctets m_own{};
-    discovery::ReplyCollector m_collector;
-    bool m_running = false;
     bool m_loopbackLogged = false;
-    bool m_dropLogged = false;
-    size_t m_replies = 0;          // datagrams received since the running search began
     uint64_t m_listEditVisit = 0;  // the list-edit visit the running search belongs to
-    fleet::SearchPasses m_passes;  // last: its timer calls into the members above
+    fleet::LanSearchRun m_run;     // last: its timers and port call into the members above
 };
 
 }  // namespace shell

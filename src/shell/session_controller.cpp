@@ -228,8 +228,6 @@ void SessionController::begin(const std::vector<int>& records) {
     options.workFolder = s.workFolderPath;
     options.recordResults = false;
     options.panel = &s.edit;
-    options.liveOptions.emplace(session::SessionOptions{o.setTime, o.registerIp, o.disableDhcp,
-                                                        o.registerName, o.write, o.cpuReset});
     options.pauseAfterLast = isBulk(m_mode);
     options.keepTexts = true;
     m_runNext = 0;
@@ -241,11 +239,7 @@ void SessionController::begin(const std::vector<int>& records) {
     hooks.serving = [this](const fleet::FleetDevice& d) { return serving(d); };
     hooks.log = [this](const std::string& line) { log(line); };
     hooks.changed = [this] { sessionChanged(); };
-    hooks.settings = [&o](fleet::RunSettings& now) {
-        now.endWait = o.endWait;
-        now.commonSendFile = o.commonSendFile;
-        now.sendMethod = o.sendMethod;
-    };
+    hooks.settings = [&o]() -> const fleet::RunSettings& { return o; };
     m_run =
         std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_unusedWriter,
                                           std::move(options), std::move(devices), std::move(hooks));

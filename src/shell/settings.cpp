@@ -1,5 +1,6 @@
 #include "shell/settings.h"
 
+#include "fleet/run_settings.h"
 #include "fleet/settings_table.h"
 
 namespace shell {
@@ -7,28 +8,16 @@ namespace shell {
 using fleet::Setting;
 
 void readSettings(const fleet::Profile& p, SettingsBoxes& b, bool& enlarged) {
+    // What a run reads, "ownip" among it, by the runner's reader: one set of rules for both.
+    static_cast<fleet::RunSettings&>(b) = fleet::ReadRunSettings(p);
     b.passKey = fleet::ReadText(p, Setting::PassKey);
     b.workFolder = fleet::ReadText(p, Setting::WorkFolder);
-    b.endWait = fleet::ReadText(p, Setting::EndWait);
-    b.listFile = fleet::ReadText(p, Setting::ListFile);
-    b.commonSendFile = fleet::ReadText(p, Setting::CommonSendFile);
 
     // An index outside its list leaves the list without a selection.
     int sortKey = fleet::ReadInteger(p, Setting::SortKey);
     b.sortKey = (sortKey >= 0 && sortKey <= 6) ? sortKey : -1;
     int sortOrder = fleet::ReadInteger(p, Setting::SortOrder);
     b.sortOrder = (sortOrder >= 0 && sortOrder <= 1) ? sortOrder : -1;
-    b.sendMethod = fleet::ClampSendMethod(fleet::ReadInteger(p, Setting::SendMethod));
-
-    b.setTime = fleet::ReadBool(p, Setting::SetTime);
-    b.registerName = fleet::ReadBool(p, Setting::RegisterName);
-    b.registerIp = fleet::ReadBool(p, Setting::RegisterIp);
-    b.write = fleet::ReadBool(p, Setting::Write);
-    b.cpuReset = fleet::ReadBool(p, Setting::CpuReset);
-
-    // Written by hand like "debug", and kept as found: the address the LAN search takes as
-    // the PC's own.
-    b.ownAddress = fleet::ReadText(p, Setting::OwnAddress);
     enlarged = fleet::ReadText(p, Setting::Debug) == kHiddenModeCode;
 }
 

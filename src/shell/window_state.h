@@ -12,6 +12,7 @@
 #include "devlist/edit_panel.h"
 #include "devlist/line_store.h"
 #include "devlist/list_view.h"
+#include "fleet/run_settings.h"
 #include "fleet/settings_table.h"
 
 namespace shell {
@@ -59,27 +60,16 @@ constexpr int kEnlargedWidth = 1400, kEnlargedHeight = 800;
 // The store a list view is drawn from: the committed list, or the working copy of list-edit mode.
 enum class ListSource { ListStore, ViewStore };
 
-// The boxes, check boxes and choices whose values the settings file keeps.
-struct SettingsBoxes {
+// The boxes, check boxes and choices whose values the settings file keeps: what a run reads
+// (the core's record, which a window run reads as the operator changes it) and what only the
+// window has. "pace" is the runner's alone: the window reads it with the rest and never uses it.
+struct SettingsBoxes : fleet::RunSettings {
     // Keys and defaults: fleet/settings_table.h.
     std::string passKey{fleet::DefaultText(fleet::Setting::PassKey)};        // hidden
     std::string workFolder{fleet::DefaultText(fleet::Setting::WorkFolder)};  // "作業フォルダ"
-    std::string endWait{fleet::DefaultText(fleet::Setting::EndWait)};  // "終了コマンド送信wait(秒)"
     std::string startWait{"1"};  // not stored, "開始コマンド送信wait(秒)"
-    std::string listFile{fleet::DefaultText(fleet::Setting::ListFile)};  // "List ファイル"
-    std::string commonSendFile{
-        fleet::DefaultText(fleet::Setting::CommonSendFile)};          // "共通送信ファイル"
     int sortKey = fleet::DefaultNumber(fleet::Setting::SortKey);      // 0..6, -1 none selected
     int sortOrder = fleet::DefaultNumber(fleet::Setting::SortOrder);  // 0 "昇順", 1 "降順", -1 none
-    int sendMethod =
-        fleet::DefaultNumber(fleet::Setting::SendMethod);        // 0 "共通", 1 "個別", -1 none
-    bool setTime = fleet::DefaultBool(fleet::Setting::SetTime);  // "時刻設定を行う"
-    bool registerName = fleet::DefaultBool(fleet::Setting::RegisterName);  // "名称を機器登録"
-    bool registerIp = fleet::DefaultBool(fleet::Setting::RegisterIp);  // "接続IPアドレスを登録"
-    bool disableDhcp = false;                                // not stored, "dhcp 無効設定"
-    bool write = fleet::DefaultBool(fleet::Setting::Write);  // "WRITE"
-    bool cpuReset = fleet::DefaultBool(fleet::Setting::CpuReset);            // "CPURESET"
-    std::string ownAddress{fleet::DefaultText(fleet::Setting::OwnAddress)};  // the search's own
 };
 
 struct WindowState {

@@ -279,7 +279,8 @@ TEST_F(FleetRunTest, TheWindowsHooksSteerTheOneWorker) {
 // The pause after a device, from its result to the next device's connection: the end-command
 // wait after a success, 1 s after a failure at the prescribed pace, and none after a device
 // whose send file is missing, which was never connected. The timer runs 1 ms at the least, so
-// that the next device never starts inside the result's handler.
+// that the next device never starts inside the result's handler. The window gives its boxes
+// through the settings hook, read as they are then; the pace stays the run's.
 TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
     using session::Pace;
     enum class First { Answers, Refuses, WithoutItsFile };
@@ -311,10 +312,14 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
     const std::string messages[] = {
         text::sj("#000 OK 正常送信"), "#104 NG ID/PASS Login Error",
         text::sj("送信ファイル ") + gone + text::sj(" が見つかりません。")};
-    for (const auto& c : cases) {
+    const size_t n = std::size(cases);
+    for (size_t k = 0; k < 2 * n; ++k) {
+        const Case& c = cases[k % n];
+        const bool boxes = k >= n;
         const int first = static_cast<int>(c.first);
         SCOPED_TRACE(::testing::Message() << c.endWait << " " << first << " "
-                                          << (c.pace == Pace::Prompt ? "prompt" : "prescribed"));
+                                          << (c.pace == Pace::Prompt ? "prompt" : "prescribed")
+                                          << (boxes ? " boxes" : ""));
         const bool missing = c.first == First::WithoutItsFile;
         fleet::FleetOptions options;
         options.mode = missing ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck;
@@ -328,6 +333,13 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         hooks.deviceDone = [&](const fleet::DeviceResult& r) {
             if (r.device.number == 1) doneAt = m_loop.tickCount();
         };
+        fleet::RunSettings shown = options.settings;
+        if (boxes) {
+            options.settings = {};  // the send method and the wait come from the boxes alone
+            options.settings.pace = c.pace;
+            shown.pace = c.pace == Pace::Prompt ? Pace::Prescribed : Pace::Prompt;
+            hooks.settings = [&shown]() -> const fleet::RunSettings& { return shown; };
+        }
         opened.clear();
         const size_t before = m_network.connections().size();
         fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices,
@@ -337,6 +349,10 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         for (const std::string& chunk : answers[first]) {
             m_network.connections()[before]->deliver(chunk);
             m_loop.runPending();
+            // The login chunk's tests wait for its pause at the prescribed pace only.
+            if (&chunk == &answers[first].front()) {
+                EXPECT_EQ(run.session()->pendingLoginChunks() > 0, c.pace == Pace::Prescribed);
+            }
             m_loop.advance(250);  // past the login pause
         }
         m_loop.advance(20000);

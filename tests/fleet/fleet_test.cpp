@@ -444,6 +444,10 @@ TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {
     EXPECT_FALSE(s.cpuReset);  // only the first section counts
     EXPECT_EQ(s.commonSendFile, "c.txt");
     EXPECT_EQ(s.pace, session::Pace::Prompt);
+    auto o = fleet::ReadRunSettings("[setting]\r\nwait1=x5\r\nchk4=1\r\nchk6=0\r\n");
+    EXPECT_EQ(o.endWait, "x5");  // a text stays as it stands
+    EXPECT_TRUE(o.registerIp);
+    EXPECT_FALSE(o.write);
     EXPECT_EQ(fleet::ReadRunSettings("[setting]\r\npace=fast\r\n").pace,
               session::Pace::Prescribed);  // unknown: the window's own pace
     auto d = fleet::ReadRunSettings("");

@@ -1,5 +1,5 @@
 // Which address the LAN search takes as the PC's own, for both front ends. The passes are
-// asserted through the window's search (LanSearchTest), which runs them.
+// asserted with the search run (lan_search_run_test).
 #include "fleet/lan_search_rule.h"
 
 #include <gtest/gtest.h>

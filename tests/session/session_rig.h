@@ -69,18 +69,22 @@ public:
     session::DeviceSession& make(const fs::path& work = {},
                                  size_t cap = session::BoundedText::kDefaultCapBytes) {
         session.reset();
-        session::SessionContext ctx{
-            loop,
-            clock,
-            dialogs,
-            panel,
-            {setTime, registerIp, disableDhcp, registerName, write, cpuReset},
-            mode,
-            work.empty() ? dir : work,
-            [this](const std::string& t) { logs.push_back(t); },
-            [this] { ++ended; },
-            {},
-            cap};
+        session::SessionContext ctx{loop,
+                                    clock,
+                                    dialogs,
+                                    panel,
+                                    {.setTime = setTime,
+                                     .registerIp = registerIp,
+                                     .disableDhcp = disableDhcp,
+                                     .registerName = registerName,
+                                     .write = write,
+                                     .cpuReset = cpuReset},
+                                    mode,
+                                    work.empty() ? dir : work,
+                                    [this](const std::string& t) { logs.push_back(t); },
+                                    [this] { ++ended; },
+                                    {},
+                                    cap};
         ctx.pace = pace;
         session = std::make_unique<session::DeviceSession>(std::move(ctx), net.createTcpSocket());
         return *session;
