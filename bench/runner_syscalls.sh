@@ -46,6 +46,7 @@ once() {
         "$bin/qlx-setting-cli" "${run[@]}" --work "count-$folder" "${@/REPORT/count-$folder}" >/dev/null 2>&1) || true
     local total
     total="$(awk '$NF == "total" { print $4 }' "$work/strace.txt")"
+    per_device="$(echo "scale=1; $total / $n" | bc)"
     awk -v n="$n" -v p="$parallel" -v label="$label" -v total="$total" -v wall="$(echo "$t1 - $t0" | bc)" \
         -v fsync="$(calls fsync)" -v fdatasync="$(calls fdatasync)" -v dents="$(calls getdents64)" \
         -v rename="$(calls renameat2)" 'BEGIN {
@@ -53,9 +54,16 @@ once() {
             n, p, label, total / n, fsync + fdatasync, dents, rename, wall }'
 }
 
+# What the report and the transcripts add per device: the same whatever N, when no writer of
+# theirs scans its folder or syncs each file.
 for n in "${counts[@]}"; do
     once "$n" "no report" "plain-$n"
+    plain="$per_device"
     once "$n" "no report again" "plain-$n"
+    plain_again="$per_device"
     once "$n" "report" "report-$n" --report REPORT.csv
+    reported="$per_device"
     once "$n" "report again" "report-$n" --report REPORT.csv
+    echo "N=$n: the report and the transcripts add $(echo "$reported - $plain" | bc) calls per device" \
+        "($(echo "$per_device - $plain_again" | bc) into the folders the run before filled)"
 done
