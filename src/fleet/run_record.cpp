@@ -74,7 +74,11 @@ void RunRecord::failed(const fs::path& file, bool report) {
 void RunRecord::open() {
     if (!m_writer) return;
     m_writer->thread.post([this, &w = *m_writer] {
-        if (!w.report.create(m_report) || !w.report.append(ReportCsvHead())) failed(m_report, true);
+        // A work folder removed since the program started is made again, as a save would.
+        const fs::path folder = m_report.parent_path();
+        if ((!folder.empty() && !platform::createDirectoriesNative(folder)) ||
+            !w.report.create(m_report) || !w.report.append(ReportCsvHead()))
+            failed(m_report, true);
     });
 }
 
