@@ -87,24 +87,30 @@ std::string MessageText(const std::string& message) {
     return blank == std::string::npos ? std::string() : message.substr(blank + 1);
 }
 
-std::string ReportCsv(const std::vector<ReportRow>& rows) {
-    std::string out =
-        "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed,Recorded\r\n";
-    for (const ReportRow& r : rows) {
-        for (const std::string& f :
-             {devlist::ZeroPad(r.number, 3), r.name, r.address, std::to_string(r.port),
-              stamp(r.start), stamp(r.end), seconds(r.durationMs), MessageCode(r.message),
-              MessageText(r.message)}) {
-            out += csvField(f);
-            out += ',';
-        }
-        out += csvField(joined(r.files));
+std::string ReportCsvHead() {
+    return "No,Name,Address,Port,Start,End,Seconds,Code,Result,Files,Changed,Recorded\r\n";
+}
+
+std::string ReportCsvRow(const ReportRow& r) {
+    std::string out;
+    for (const std::string& f :
+         {devlist::ZeroPad(r.number, 3), r.name, r.address, std::to_string(r.port), stamp(r.start),
+          stamp(r.end), seconds(r.durationMs), MessageCode(r.message), MessageText(r.message)}) {
+        out += csvField(f);
         out += ',';
-        out += csvField(ChangedColumn(r.changed));
-        out += ',';
-        out += RecordedColumn(r.recorded);
-        out += "\r\n";
     }
+    out += csvField(joined(r.files));
+    out += ',';
+    out += csvField(ChangedColumn(r.changed));
+    out += ',';
+    out += RecordedColumn(r.recorded);
+    out += "\r\n";
+    return out;
+}
+
+std::string ReportCsv(const std::vector<ReportRow>& rows) {
+    std::string out = ReportCsvHead();
+    for (const ReportRow& r : rows) out += ReportCsvRow(r);
     return out;
 }
 

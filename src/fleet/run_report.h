@@ -52,6 +52,10 @@ std::string MessageText(const std::string& message);
 // that is no character becomes "?"), and no field can run as a formula (one that starts with
 // "=", "+", "-" or "@" gets a "'" before it). Times as the list has them.
 std::string ReportCsv(const std::vector<ReportRow>& rows);
+// The CSV in parts, for a report that grows by a row as each device is served: the head line,
+// then each row; together they are ReportCsv's bytes.
+std::string ReportCsvHead();
+std::string ReportCsvRow(const ReportRow& row);
 // One object: "run" (the summary) and "devices" (the rows); times in ISO 8601 with the offset.
 // Each row says "ok" (true for a success, "#000") beside "code", so that a script needs no
 // result codes to pick the devices that failed.

@@ -112,29 +112,38 @@ void removeStaleTemporaries(const fs::path& folder, const std::string& name) {
     }
 }
 
-// A new, empty temporary file beside target, locked for as long as it is open; -1 when the
-// folder takes none.
-int createTemporary(const fs::path& target, fs::path& tmp, mode_t mode) {
-    // getrandom rather than a std::random_device per save: setting one up cost a tenth of the
-    // processor time of a fleet run that writes thousands of device files.
-    auto random = [] {
-        uint32_t v = 0;
-        if (::getrandom(&v, sizeof v, GRND_NONBLOCK) != sizeof v)
-            v = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-        return v;
-    };
+// getrandom rather than a std::random_device per save: setting one up cost a tenth of the
+// processor time of a fleet run that writes thousands of device files.
+uint32_t randomNumber() {
+    uint32_t v = 0;
+    if (::getrandom(&v, sizeof v, GRND_NONBLOCK) != sizeof v)
+        v = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    return v;
+}
+
+void learn(SaveBatch::Known& known) {
+    if (known.pid != 0) return;
+    known.pid = ::getpid();
+    known.euid = ::geteuid();
+    known.next = randomNumber();
+}
+
+// A new, empty temporary file beside target, locked for as long as it is open, and what fstat
+// says of it; -1 when the folder takes none. A batch numbers its names on from one random start.
+int createTemporary(const fs::path& target, fs::path& tmp, mode_t mode, SaveBatch::Known* known,
+                    struct stat& held) {
+    if (known) learn(*known);
     for (int attempt = 0; attempt < 8; ++attempt) {
         tmp = target;
-        tmp += std::string(kTemporaryMark) + std::to_string(::getpid()) + "-" +
-               std::to_string(random() % 1000000);
+        tmp += std::string(kTemporaryMark) + std::to_string(known ? known->pid : ::getpid()) + "-" +
+               std::to_string((known ? known->next++ : randomNumber()) % 1000000);
         int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return -1;
         }
         // Another save's clean-up may have taken the new file for a stale one before the lock.
-        struct stat held {
-        }, named{};
+        struct stat named {};
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
             ::lstat(tmp.c_str(), &named) == 0 && sameFile(held, named)) {
             return fd;
@@ -144,9 +153,13 @@ int createTemporary(const fs::path& target, fs::path& tmp, mode_t mode) {
     return -1;
 }
 
-// Gives the temporary file the mode, owner and group of the file it replaces; false when the
-// owner or group cannot be kept (the replacement would then belong to someone else).
-bool takeOver(int fd, const struct stat& old) {
+// Gives the temporary file (held: its fstat) the mode, owner and group of the file it replaces;
+// false when the owner or group cannot be kept (the replacement would then belong to someone
+// else).
+bool takeOver(int fd, const struct stat& old, const struct stat& held) {
+    if ((held.st_mode & 07777) == (old.st_mode & 07777) && held.st_uid == old.st_uid &&
+        held.st_gid == old.st_gid)
+        return true;
     if (::fchmod(fd, old.st_mode & 07777) != 0) return false;
     struct stat now {};
     if (::fstat(fd, &now) != 0) return false;
@@ -249,23 +262,27 @@ namespace {
 // Whether the name still stands for the open file: a name in a folder others may write can be
 // swapped for a link or another file at any moment, and the rename that ends a save moves
 // whatever the name holds by then.
-bool stillNames(int fd, const fs::path& name) {
-    struct stat held {
-    }, named{};
+bool stillNames(int fd, const fs::path& name, struct stat& held) {
+    struct stat named {};
     return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 &&
            S_ISREG(named.st_mode) && sameFile(held, named);
 }
 
-// The batch's spare for a save into folder; -1 when it has none there, or when its name no
-// longer stands for it (the spare is then let go, and whatever holds the name stays). It still
-// holds the bytes of the file it replaced: the save writes over them and cuts it to its own
-// length, since emptying a file first makes some file systems write it out at once when it is
-// closed.
-int takeSpare(SaveBatch::Spare& spare, const fs::path& folder, fs::path& name) {
+bool stillNames(int fd, const fs::path& name) {
+    struct stat held {};
+    return stillNames(fd, name, held);
+}
+
+// The batch's spare for a save into folder, and what fstat says of it; -1 when it has none
+// there, or when its name no longer stands for it or it has gained another name (the spare is
+// then let go, and whatever holds the name stays). It still holds the bytes of the file it
+// replaced: the save writes over them and cuts it to its own length, since emptying a file
+// first makes some file systems write it out at once when it is closed.
+int takeSpare(SaveBatch::Spare& spare, const fs::path& folder, fs::path& name, struct stat& held) {
     if (spare.fd < 0 || spare.name.parent_path() != folder) return -1;
     const int fd = std::exchange(spare.fd, -1);
     name = std::move(spare.name);
-    if (stillNames(fd, name)) return fd;
+    if (stillNames(fd, name, held) && held.st_nlink == 1) return fd;
     ::close(fd);
     return -1;
 }
@@ -273,13 +290,15 @@ int takeSpare(SaveBatch::Spare& spare, const fs::path& folder, fs::path& name) {
 // After an exchange the spare's name holds the replaced file. It becomes the next spare only
 // when it is a plain file of this user's with no other name, since the next save writes into
 // it; anything else is let go under that name (the replaced file's other names keep it).
-void keepSpare(SaveBatch::Spare& spare, const fs::path& name) {
+void keepSpare(SaveBatch::Spare& spare, SaveBatch::Known& known, const fs::path& name) {
+    learn(known);
     const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat held {
     }, named{};
     if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-        S_ISREG(held.st_mode) && held.st_nlink == 1 && held.st_uid == ::geteuid() &&
-        ::lstat(name.c_str(), &named) == 0 && sameFile(held, named)) {
+        S_ISREG(held.st_mode) && held.st_nlink == 1 &&
+        static_cast<long>(held.st_uid) == known.euid && ::lstat(name.c_str(), &named) == 0 &&
+        sameFile(held, named)) {
         spare.fd = fd;
         spare.name = name;
         return;
@@ -299,9 +318,38 @@ void dropSpare(SaveBatch::Spare& spare) {
 // taken from it before the rename and the save is tried once more with a new one.
 enum class Try { Done, NameTaken };
 
-// spare: null for a save on its own, which scans for leftovers and fsyncs. False sets errno.
+// Whether the user may make files in folder; false sets errno. A batch looks at the folder at
+// every save, which a folder turned read-only or swapped for another during a run must fail,
+// but asks whether the user may write it only when the look finds a change.
+bool folderTakesFiles(const fs::path& folder, SaveBatch::Known* known) {
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0) return false;
+    auto same = [&dir](const SaveBatch::Known& k) {
+        return k.dev == dir.st_dev && k.ino == dir.st_ino && k.mode == dir.st_mode &&
+               k.uid == dir.st_uid && k.gid == dir.st_gid;
+    };
+    if (known && known->folder == folder && same(*known)) {
+        errno = known->error;
+        return known->writable;
+    }
+    const bool writable = userMayWrite(folder, dir);
+    if (known) {
+        known->folder = folder;
+        known->dev = dir.st_dev;
+        known->ino = dir.st_ino;
+        known->mode = dir.st_mode;
+        known->uid = dir.st_uid;
+        known->gid = dir.st_gid;
+        known->writable = writable;
+        known->error = writable ? 0 : errno;
+    }
+    return writable;
+}
+
+// spare and known: null for a save on its own, which scans for leftovers and fsyncs. False
+// sets errno.
 Try trySave(const fs::path& path, std::string_view bytes, Links links, Access newFile,
-            SaveBatch::Spare* spare, bool& ok) {
+            SaveBatch::Spare* spare, SaveBatch::Known* known, bool& ok) {
     ok = false;
     if (path.empty()) {
         errno = ENOENT;
@@ -309,19 +357,21 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
     }
     fs::path target = path;
     struct stat atName {};
-    bool link = ::lstat(target.c_str(), &atName) == 0 && S_ISLNK(atName.st_mode);
+    const bool named = ::lstat(target.c_str(), &atName) == 0;
+    bool link = named && S_ISLNK(atName.st_mode);
     std::error_code ec;
     if (link && links == Links::Follow) {
         // Write through a link to the file it names, as an in-place write would.
         fs::path resolved = fs::canonical(target, ec);
         if (!ec) target = resolved;
-    } else if (!link && fs::is_directory(target, ec)) {
+    } else if (!link && named && S_ISDIR(atName.st_mode)) {
         errno = EISDIR;
         return Try::Done;
     }
-    struct stat old {};
+    // What stands at a name that is no link is what lstat saw there.
+    struct stat old = atName;
     bool replacingLink = link && links == Links::Replace;
-    bool exists = !replacingLink && ::stat(target.c_str(), &old) == 0;
+    bool exists = !replacingLink && named && (!link || ::stat(target.c_str(), &old) == 0);
     if (exists && !S_ISREG(old.st_mode)) {
         errno = EINVAL;
         return Try::Done;
@@ -330,20 +380,20 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
 
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
-    struct stat dir {};
-    bool folderWritable = ::stat(folder.c_str(), &dir) == 0 && userMayWrite(folder, dir);
+    const bool folderWritable = folderTakesFiles(folder, known);
     const int folderError = folderWritable ? 0 : errno;
     if (folderWritable && !spare) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
-    int fd = folderWritable && exists && spare ? takeSpare(*spare, folder, tmp) : -1;
-    if (fd < 0 && folderWritable) fd = createTemporary(target, tmp, mode);
+    struct stat held {};
+    int fd = folderWritable && exists && spare ? takeSpare(*spare, folder, tmp, held) : -1;
+    if (fd < 0 && folderWritable) fd = createTemporary(target, tmp, mode, known, held);
     if (fd < 0) {
         if (!folderWritable) errno = folderError;
         if (exists) ok = writeInPlace(target, bytes, links);
         return Try::Done;
     }
-    if (exists && !takeOver(fd, old)) {
+    if (exists && !takeOver(fd, old, held)) {
         ::unlink(tmp.c_str());
         ::close(fd);
         ok = writeInPlace(target, bytes, links);
@@ -373,17 +423,17 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
         ok = false;
         error = errno;
     }
-    if (exchanged) keepSpare(*spare, tmp);
+    if (exchanged) keepSpare(*spare, *known, tmp);
     if (!ok) errno = error;
     return Try::Done;
 }
 
 bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Access newFile,
-                SaveBatch::Spare* spare) {
+                SaveBatch::Spare* spare, SaveBatch::Known* known) {
     bool ok = false;
-    if (trySave(path, bytes, links, newFile, spare, ok) == Try::Done) return ok;
+    if (trySave(path, bytes, links, newFile, spare, known, ok) == Try::Done) return ok;
     // Once more with a temporary file of its own; a name taken again fails the save.
-    if (trySave(path, bytes, links, newFile, spare, ok) == Try::Done) return ok;
+    if (trySave(path, bytes, links, newFile, spare, known, ok) == Try::Done) return ok;
     return failWith(EEXIST);
 }
 
@@ -391,7 +441,7 @@ bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Acces
 
 bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links links,
                            Access newFile) {
-    return saveAtomic(path, bytes, links, newFile, nullptr);
+    return saveAtomic(path, bytes, links, newFile, nullptr, nullptr);
 }
 
 SaveBatch::~SaveBatch() {
@@ -399,7 +449,7 @@ SaveBatch::~SaveBatch() {
 }
 
 bool SaveBatch::write(const fs::path& path, std::string_view bytes, Links links, Access newFile) {
-    return saveAtomic(path, bytes, links, newFile, &m_spare);
+    return saveAtomic(path, bytes, links, newFile, &m_spare, &m_known);
 }
 
 bool SaveBatch::finish(const fs::path& folder) {

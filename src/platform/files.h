@@ -11,6 +11,7 @@
 // which cannot hold every name (the *Native functions).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -75,6 +76,18 @@ public:
         int fd = -1;  // open and locked between saves
         std::filesystem::path name;
     };
+    // What a batch learns once rather than at every save: the process's number and user, a
+    // random start for the temporary files' names, and whether its folder takes new files, asked
+    // again only when a look at the folder finds it another one or with another mode or owner.
+    struct Known {
+        std::filesystem::path folder;
+        unsigned long long dev = 0, ino = 0, mode = 0, uid = 0, gid = 0;  // the folder's
+        bool writable = false;
+        int error = 0;  // why not
+        long pid = 0;   // 0: not learnt yet
+        long euid = 0;
+        uint32_t next = 0;
+    };
 
     SaveBatch() = default;
     ~SaveBatch();
@@ -90,6 +103,7 @@ public:
 
 private:
     Spare m_spare;
+    Known m_known;
 };
 
 // Opens (making it, 0600, when missing) a file that only serves to be locked, read and written

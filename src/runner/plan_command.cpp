@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <system_error>
 
 #include "devlist/edit_panel.h"
@@ -12,7 +13,7 @@
 #include "fleet/fleet_run.h"
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
-#include "fleet/run_report.h"
+#include "fleet/run_record.h"
 #include "fleet/selection.h"
 #include "fleet/send_file.h"
 #include "platform/files.h"
@@ -114,7 +115,8 @@ int PlanCommand::run() {
     std::vector<fleet::ReportRow> rows;
     size_t done = 0;
     int failed = 0;
-    bool transcriptFailed = false;
+    std::optional<fleet::RunRecord> record;
+    if (keep) record.emplace(o.reportFile, folder, fleet::RunRecord::Rows::AtEnd);
     const size_t total = devices.size();
     fleet::FleetRun::Hooks hooks;
     hooks.deviceDone = [&](const fleet::DeviceResult& r) {
@@ -156,10 +158,7 @@ int PlanCommand::run() {
             Say("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
                 Shown(plan.heading) + " " + result);
         }
-        if (keep) {
-            auto path = folder / text::toPath(fleet::TranscriptName(row.number, row.address));
-            if (!platform::writeFileAtomicNative(path, r.transcript)) transcriptFailed = true;
-        }
+        if (record) record->transcript(row.number, row.address, std::move(r.transcript));
         rows.push_back(std::move(row));
         plans.push_back(std::move(plan));
     };
@@ -182,7 +181,7 @@ int PlanCommand::run() {
     const bool outputFailed = std::ferror(stdout) != 0;
 
     bool reportFailed = false;
-    if (keep) {
+    if (record) {
         const fleet::RunSummary summary{"plan",
                                         fleet::SelectionText(o.selection),
                                         started,
@@ -192,12 +191,11 @@ int PlanCommand::run() {
                                         static_cast<size_t>(failed),
                                         0,
                                         QLX_VERSION};
-        std::string bytes = fleet::IsJsonReport(o.reportFile) ? fleet::ReportJson(summary, rows)
-                                                              : fleet::ReportCsv(rows);
-        reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
+        record->finish(summary, rows);
+        reportFailed = record->reportFailed();
         if (reportFailed) Complain(Fill(Tr("cannot write the report %1"), {o.reportFile}));
+        if (record->transcriptFailed()) Complain(Tr("some transcripts could not be written"));
     }
-    if (transcriptFailed) Complain(Tr("some transcripts could not be written"));
     const auto changing = std::count_if(rows.begin(), rows.end(), [](const fleet::ReportRow& r) {
         return r.changed && !r.changed->empty();
     });

@@ -1,19 +1,16 @@
 #include "runner/run_command.h"
 
 #include <QCoreApplication>
-#include <atomic>
 #include <cstdio>
-#include <functional>
-#include <memory>
+#include <optional>
 #include <system_error>
 
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
-#include "fleet/batch_thread.h"
 #include "fleet/fleet_run.h"
 #include "fleet/headless_dialogs.h"
 #include "fleet/list_writer.h"
-#include "fleet/run_report.h"
+#include "fleet/run_record.h"
 #include "fleet/selection.h"
 #include "fleet/send_file.h"
 #include "platform/files.h"
@@ -76,17 +73,11 @@ int RunCommand::run() {
         o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
         files.settings, o.parallel, files.workFolder};
     size_t done = 0;
-    std::atomic<bool> transcriptFailed{false};
     // Transcripts are written, and their memory let go, on a thread of their own: a slow disk
     // must not hold the dialogues on the loop.
-    using Jobs = std::vector<std::function<void()>>;
-    auto transcriptWriter =
-        std::make_unique<fleet::BatchThread<std::function<void()>>>([](Jobs& jobs) {
-            for (auto& job : jobs) {
-                job();
-                job = nullptr;
-            }
-        });
+    std::optional<fleet::RunRecord> record;
+    if (!o.reportFile.empty())
+        record.emplace(o.reportFile, transcripts, fleet::RunRecord::Rows::AtEnd);
     const size_t total = devices.size();
     fleet::FleetRun::Hooks hooks;
     hooks.deviceDone = [&](const fleet::DeviceResult& r) {
@@ -99,13 +90,8 @@ int RunCommand::run() {
         }
         if (!r.served && o.quiet)
             Say("No." + devlist::ZeroPad(r.row.number, 3) + " " + ResultShown(r, files.settings));
-        if (!transcripts.empty() && r.served) {
-            auto path =
-                transcripts / text::toPath(fleet::TranscriptName(r.row.number, r.row.address));
-            transcriptWriter->post([path, &transcriptFailed, text = std::move(r.transcript)] {
-                if (!platform::writeFileAtomicNative(path, text)) transcriptFailed = true;
-            });
-        }
+        if (record && r.served)
+            record->transcript(r.row.number, r.row.address, std::move(r.transcript));
     };
     hooks.recorded = [](const fleet::FleetDevice& d, const fleet::ListWriter::Result& write) {
         if (write.status == fleet::ListWriter::Status::Gone) {
@@ -123,9 +109,8 @@ int RunCommand::run() {
     const platform::LocalTime started = clock.now();
     ServeRun(interruptWatch, run, o.quiet, interrupts);
 
-    transcriptWriter.reset();  // waits for the transcripts still being written
     bool reportFailed = false;
-    if (!o.reportFile.empty()) {
+    if (record) {
         const fleet::RunSummary summary{o.verb == Verb::Send ? "send" : "check",
                                         fleet::SelectionText(o.selection),
                                         started,
@@ -135,13 +120,11 @@ int RunCommand::run() {
                                         static_cast<size_t>(run.ngCount()),
                                         run.unrecordedCount(),
                                         QLX_VERSION};
-        std::string bytes = fleet::IsJsonReport(o.reportFile)
-                                ? fleet::ReportJson(summary, run.rows())
-                                : fleet::ReportCsv(run.rows());
-        reportFailed = !platform::writeFileAtomicNative(o.reportFile, bytes);
+        record->finish(summary, run.rows());
+        reportFailed = record->reportFailed();
         if (reportFailed) Complain(Fill(Tr("cannot write the report %1"), {o.reportFile}));
+        if (record->transcriptFailed()) Complain(Tr("some transcripts could not be written"));
     }
-    if (transcriptFailed) Complain(Tr("some transcripts could not be written"));
 
     // A success counts where the list has it: one whose result never reached the list is a
     // failure of the run, whatever the device answered.

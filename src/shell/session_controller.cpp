@@ -304,7 +304,7 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
     if (m_report.active()) {
         fleet::ReportRow row = r.row;
         row.recorded = recorded;
-        m_report.add(std::move(row), r.transcript);
+        m_report.add(std::move(row), std::move(r.transcript));
     }
 
     int selected = s.selectedRow;

@@ -454,13 +454,14 @@ TEST_F(FilesTest, ABatchReplacesFilesInPlaceOfNoneAndWritesThroughNoOtherName) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
-// Someone takes the spare's name between two saves: the next save neither puts their file or
-// link at its target nor loses its bytes.
+// Someone takes the spare's name between two saves, or gives the spare a second name: the next
+// save neither puts their file or link at its target, nor writes through the other name, nor
+// loses its bytes.
 TEST_F(FilesTest, ABatchNeverExchangesASpareWhoseNameWasTaken) {
     namespace fs = std::filesystem;
     using testsupport::readBytes;
     ASSERT_TRUE(platform::writeFileAtomic(path("outside.txt"), "outside"));
-    for (const char* take : {"link", "file", "removed"}) {
+    for (const char* take : {"link", "file", "removed", "hard link"}) {
         SCOPED_TRACE(take);
         const fs::path dir = m_dir / take;
         fs::create_directories(dir);
@@ -472,7 +473,11 @@ TEST_F(FilesTest, ABatchNeverExchangesASpareWhoseNameWasTaken) {
         for (const auto& e : fs::directory_iterator(dir))
             if (e.path().filename().string().find(".qlxsave-") != std::string::npos) spare = e;
         ASSERT_FALSE(spare.empty());
-        fs::remove(spare);
+        if (take[0] == 'h') {
+            fs::create_hard_link(spare, path("second-name.txt"));
+        } else {
+            fs::remove(spare);
+        }
         if (take[0] == 'l') fs::create_symlink(path("outside.txt"), spare);
         if (take[0] == 'f') std::ofstream(spare) << "planted";
         EXPECT_TRUE(batch.write(dir / "b.txt", "b1"));
@@ -480,6 +485,9 @@ TEST_F(FilesTest, ABatchNeverExchangesASpareWhoseNameWasTaken) {
         EXPECT_EQ(readBytes(dir / "b.txt"), "b1");
         EXPECT_EQ(readBytes(dir / "a.txt"), "a1");
         EXPECT_EQ(readBytes(path("outside.txt")), "outside");
+        if (take[0] == 'h') {
+            EXPECT_EQ(readBytes(path("second-name.txt")), "old");
+        }
         EXPECT_TRUE(batch.finish(dir));
     }
 }
