@@ -43,19 +43,19 @@ struct FleetRun::Worker {
 };
 
 FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
-                   platform::Dialogs& dialogs, ListWriter& writer, FleetOptions options,
+                   platform::Dialogs& dialogs, ListWriter* writer, FleetOptions options,
                    std::vector<FleetDevice> devices, Hooks hooks)
     : m_loop(loop),
       m_clock(clock),
       m_network(network),
       m_dialogs(dialogs),
-      m_writes(options.recordResults ? std::make_unique<ListWriteQueue>(loop, writer) : nullptr),
+      m_writes(writer ? std::make_unique<ListWriteQueue>(loop, *writer) : nullptr),
       m_options(std::move(options)),
       m_textPool(m_options.textBudgetBytes),
       m_devices(std::move(devices)),
       m_hooks(std::move(hooks)),
       m_claims(m_devices),
-      m_tally(m_options.recordResults) {
+      m_tally(writer != nullptr) {
     const int workers =
         std::clamp(m_options.parallel, 1, std::max(1, static_cast<int>(m_devices.size())));
     for (int i = 0; i < std::min(workers, kMaxParallel); ++i) {
@@ -97,6 +97,12 @@ void FleetRun::stop() {
         if (w->pause->isActive()) w->pause->stop();
     }
     checkFinished();
+}
+
+void FleetRun::finishWrites() {
+    m_stopping = true;
+    m_quiet = true;
+    if (m_writes) m_writes->finish();
 }
 
 void FleetRun::abort() {
@@ -282,7 +288,11 @@ void FleetRun::sequencer(Worker& w) {
     if (m_writes) {
         m_writes->record(d.identity, o, [this, &d, rowIndex](const ListWriter::Result& write) {
             m_tally.written(rowIndex, write.status);
-            if (m_hooks.recorded) m_hooks.recorded(d, write);
+            if (m_hooks.recorded) {
+                const std::shared_ptr<bool> alive = m_alive;
+                m_hooks.recorded(d, write);
+                if (!*alive) return;
+            }
             checkFinished();
         });
     }
@@ -337,7 +347,7 @@ void FleetRun::checkFinished() {
     m_finished = true;
     // The sessions saved their files without an fsync each: one sync makes them all durable.
     m_saves.finish(m_options.workFolder);
-    if (m_hooks.finished) m_hooks.finished();
+    if (m_hooks.finished && !m_quiet) m_hooks.finished();
 }
 
 }  // namespace fleet

@@ -62,4 +62,10 @@ std::string ApplyOutcome(std::string_view line, const Outcome& o) {
     return out;
 }
 
+std::string ResultLine(std::string_view line, int place, const Outcome& outcome) {
+    const size_t mark = line.find(",F");
+    if (mark == std::string_view::npos) return ApplyOutcome(line, outcome);
+    return ApplyOutcome(devlist::ZeroPad(place + 1, 3) + std::string(line.substr(mark)), outcome);
+}
+
 }  // namespace fleet

@@ -52,7 +52,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::unique_ptr<fleet::FleetRun> makeRun(int parallel, fleet::FleetOptions options = {}) {
+    std::unique_ptr<fleet::FleetRun> makeRun(int parallel, fleet::FleetOptions options = {},
+                                             bool record = true) {
         options.parallel = parallel;
         if (options.workFolder.empty()) options.workFolder = m_dir;
         fleet::FleetRun::Hooks hooks;
@@ -60,8 +61,9 @@ protected:
         hooks.deviceDone = [this](const fleet::DeviceResult& r) {
             m_results.push_back(r.row.message);
         };
-        return std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_writer,
-                                                 options, m_devices, hooks);
+        return std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs,
+                                                 record ? &m_writer : nullptr, options, m_devices,
+                                                 hooks);
     }
 
     // The list writes run on their own thread in real time: virtual time moves a millisecond at
@@ -241,7 +243,6 @@ TEST_F(FleetRunTest, TheWindowsHooksSteerTheOneWorker) {
         m_loop.setNow(0);
         const size_t before = m_network.connections().size();
         fleet::FleetOptions options;
-        options.recordResults = false;
         options.pauseAfterLast = c.pauseAfterLast;
         options.keepTexts = true;
         options.parallel = 1;
@@ -259,7 +260,7 @@ TEST_F(FleetRunTest, TheWindowsHooksSteerTheOneWorker) {
             if (c.act == Act::DropAtFirstResult) run.reset();
         };
         hooks.log = [&](const std::string& line) { logged.push_back(line); };
-        run = std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_writer,
+        run = std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, nullptr,
                                                 options, m_devices, hooks);
         run->start();
         m_loop.advance(40000);
@@ -321,7 +322,6 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         options.settings.endWait = c.endWait;
         options.settings.sendMethod = 1;
         options.settings.pace = c.pace;
-        options.recordResults = false;
         options.workFolder = m_dir;
         uint32_t doneAt = 0;
         fleet::FleetRun::Hooks hooks;
@@ -330,7 +330,7 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         };
         opened.clear();
         const size_t before = m_network.connections().size();
-        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices,
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, nullptr, options, devices,
                             hooks);
         run.start();
         m_loop.runPending();
@@ -411,7 +411,7 @@ TEST_F(FleetRunTest, RecordsSharingASaveNameNeverRunTogether) {
         hooks.deviceDone = [this](const fleet::DeviceResult&) {
             m_finishedAt = static_cast<int>(m_loop.tickCount());
         };
-        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices,
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, &m_writer, options, devices,
                             hooks);
         run.start();
         m_loop.advance(40000);
@@ -439,7 +439,7 @@ TEST_F(FleetRunTest, EachRowNamesTheFilesOfItsOwnSession) {
     fleet::FleetOptions options;
     options.parallel = 2;
     options.workFolder = m_dir;
-    fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, m_writer, options, devices, {});
+    fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, &m_writer, options, devices, {});
     run.start();
     m_loop.runPending();
     testsupport::FakeConnection* answering = nullptr;
@@ -597,8 +597,7 @@ TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName)
             m_devices.push_back(
                 {i + 1, c.lines[static_cast<size_t>(i)], fleet::IdentityOf(list, i)});
         fleet::FleetOptions options;
-        options.recordResults = false;
-        auto run = makeRun(static_cast<int>(c.lines.size()), options);
+        auto run = makeRun(static_cast<int>(c.lines.size()), options, false);
         const size_t before = m_network.connections().size();
         run->start();
         m_loop.runPending();

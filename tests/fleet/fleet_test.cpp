@@ -286,7 +286,7 @@ TEST_F(ListWrite, FindsTheServedRecordAfterAnotherWritersEdits) {
         EXPECT_EQ(r.line, c.expectedLine) << c.what;
         for (size_t i = 0; i < other.size(); ++i) {
             if (static_cast<int>(i) == c.expectedLine) {
-                EXPECT_EQ(after[i], fleet::ApplyOutcome(other[i], ok)) << c.what;
+                EXPECT_EQ(after[i], fleet::ResultLine(other[i], c.expectedLine, ok)) << c.what;
             } else {
                 EXPECT_EQ(after[i], other[i]) << c.what;
             }
