@@ -8,8 +8,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
