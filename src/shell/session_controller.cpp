@@ -356,7 +356,11 @@ void SessionController::recorded(const fleet::FleetDevice& device,
         m_app.refreshWindow();
         return;
     }
-    if (isBulk(m_mode)) m_app.refreshWindow();
+    if (isBulk(m_mode)) {
+        // The list view was built again, and its progress line with it.
+        showProgress();
+        m_app.refreshWindow();
+    }
 }
 
 // A send without its settings file would connect, stream nothing and end as a success: the
