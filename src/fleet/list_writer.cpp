@@ -76,7 +76,7 @@ std::vector<ListWriter::Result> ListWriter::recordAll(const std::vector<Entry>& 
                     continue;
                 }
                 std::string& line = m_raw[static_cast<size_t>(r.line)];
-                line = ResultLine(line, r.line, entries[i].outcome);
+                line = ResultLine(line, r.line, entries[i].outcome, m_numbering);
                 r.written = line;
                 r.status = Status::Written;
                 changed = true;

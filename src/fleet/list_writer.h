@@ -53,7 +53,8 @@ public:
         platform::FileStamp after;
     };
 
-    explicit ListWriter(std::string listPath) : m_path(std::move(listPath)) {}
+    explicit ListWriter(std::string listPath, Numbering numbering = Numbering::KeepNumber)
+        : m_path(std::move(listPath)), m_numbering(numbering) {}
 
     // Writes the outcome into the identified record of the file as it is now.
     Result record(const RecordIdentity& identity, const Outcome& outcome);
@@ -72,6 +73,7 @@ public:
 
 private:
     std::string m_path;
+    Numbering m_numbering;
     // The file as this writer last read or wrote it, and its stamp then; none: read it.
     std::optional<platform::FileStamp> m_stamp;
     devlist::LineStore m_raw;

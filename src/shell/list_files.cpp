@@ -201,8 +201,8 @@ ListFiles::ResultWrite ListFiles::resultRecorded(const fleet::RecordIdentity& re
     const int line = fleet::FindRecord(s.listStore, record);
     if (write.status == Status::Failed) {
         if (line < 0) return ResultWrite::Gone;
-        s.listStore[static_cast<size_t>(line)] =
-            fleet::ResultLine(s.listStore[static_cast<size_t>(line)], line, outcome);
+        s.listStore[static_cast<size_t>(line)] = fleet::ResultLine(
+            s.listStore[static_cast<size_t>(line)], line, outcome, fleet::Numbering::ByPlace);
         save();
         return ResultWrite::Written;
     }
@@ -210,8 +210,8 @@ ListFiles::ResultWrite ListFiles::resultRecorded(const fleet::RecordIdentity& re
     // takes the result for the operator's change nor writes the old values back over it.
     const devlist::LineStore base = m_base;
     if (const int at = fleet::FindRecord(m_base, record); at >= 0)
-        m_base[static_cast<size_t>(at)] =
-            fleet::ResultLine(m_base[static_cast<size_t>(at)], at, outcome);
+        m_base[static_cast<size_t>(at)] = fleet::ResultLine(m_base[static_cast<size_t>(at)], at,
+                                                            outcome, fleet::Numbering::ByPlace);
     // Nobody else wrote the file between the window's last look and the result: it is the file
     // as the window knows it now. Otherwise what the others wrote comes in with the result, as
     // it did with the window's own write.
@@ -224,7 +224,7 @@ ListFiles::ResultWrite ListFiles::resultRecorded(const fleet::RecordIdentity& re
     const auto held = static_cast<size_t>(line);
     const std::string before = s.listStore[held];
     const bool viewIsList = s.viewStore.lines() == s.listStore.lines();
-    s.listStore[held] = fleet::ResultLine(before, line, outcome);
+    s.listStore[held] = fleet::ResultLine(before, line, outcome, fleet::Numbering::ByPlace);
     if (m_pendingImport.path.empty())
         s.viewStore = viewIsList ? s.listStore : MergeSave(s.viewStore, base, m_base).lines;
     const long long n = devlist::ParseNumber(s.edit.numberLabel, 0);

@@ -255,7 +255,7 @@ void SessionController::begin(const std::vector<int>& records) {
         now.sendMethod = o.sendMethod;
     };
     if (!m_writer || m_writer->path() != s.listFilePath)
-        m_writer = std::make_unique<fleet::ListWriter>(s.listFilePath);
+        m_writer = std::make_unique<fleet::ListWriter>(s.listFilePath, fleet::Numbering::ByPlace);
     m_app.listFiles().warnOfSecondName(s.listFilePath);
     m_run =
         std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_writer.get(),
