@@ -40,6 +40,9 @@ struct FleetRun::Worker {
     platform::LocalTime startTime;
     fs::file_time_type startFileTime;
     uint64_t generation = 0;  // one per device served
+    // pauseAfterRecord: the result is in the list, or the pause waits for it (with its success).
+    bool recorded = false;
+    std::optional<bool> pauseWaits;
 };
 
 FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
@@ -285,16 +288,28 @@ void FleetRun::sequencer(Worker& w) {
 
     // A plan records nothing: its result is neither gone nor failed.
     const size_t rowIndex = m_tally.rows().size();
+    w.recorded = !m_writes;
+    w.pauseWaits.reset();
     if (m_writes) {
-        m_writes->record(d.identity, o, [this, &d, rowIndex](const ListWriter::Result& write) {
-            m_tally.written(rowIndex, write.status);
-            if (m_hooks.recorded) {
-                const std::shared_ptr<bool> alive = m_alive;
-                m_hooks.recorded(d, write);
-                if (!*alive) return;
-            }
-            checkFinished();
-        });
+        const uint64_t generation = w.generation;
+        m_writes->record(d.identity, o,
+                         [this, &d, &w, generation, rowIndex](const ListWriter::Result& write) {
+                             m_tally.written(rowIndex, write.status);
+                             if (m_hooks.recorded) {
+                                 const std::shared_ptr<bool> alive = m_alive;
+                                 m_hooks.recorded(d, write);
+                                 if (!*alive) return;
+                             }
+                             if (w.generation == generation) {
+                                 w.recorded = true;
+                                 if (w.pauseWaits) {
+                                     const bool success = *w.pauseWaits;
+                                     w.pauseWaits.reset();
+                                     rest(w, success);
+                                 }
+                             }
+                             checkFinished();
+                         });
     }
 
     ReportRow row;
@@ -323,6 +338,14 @@ void FleetRun::sequencer(Worker& w) {
     // open through its pause. Its files are done: a device that shares them may start.
     release(w);
     wakeWaiting();
+    if (m_options.pauseAfterRecord && !w.recorded) {
+        w.pauseWaits = success;
+        return;
+    }
+    rest(w, success);
+}
+
+void FleetRun::rest(Worker& w, bool success) {
     if (m_stopping || (m_claims.left() == 0 && !m_options.pauseAfterLast)) {
         checkFinished();
         return;

@@ -59,6 +59,9 @@ struct FleetOptions {
     // The pause follows the last device too, before the run finishes (the window's summary
     // comes after it, and "停止" in it still ends the run without one).
     bool pauseAfterLast = false;
+    // The pause begins once the result is in the list, so the next device never starts before
+    // the operator could see the last one's result (and press "停止" at it).
+    bool pauseAfterRecord = false;
     // A session's texts stay with it after its result (the window shows the last session's
     // terminal); otherwise they go at the result, to keep a run's memory small.
     bool keepTexts = false;
@@ -154,6 +157,8 @@ private:
     void wakeWaiting();
     void ended(Worker& w);
     void sequencer(Worker& w);
+    // After a result: the pause, or the run's end.
+    void rest(Worker& w, bool success);
     void checkFinished();
     const RunSettings& settingsNow();
     void notServed(Worker& w, const FleetDevice& d, const std::string& reason);

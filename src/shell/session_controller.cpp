@@ -236,6 +236,7 @@ void SessionController::begin(const std::vector<int>& records) {
     options.liveOptions.emplace(session::SessionOptions{o.setTime, o.registerIp, o.disableDhcp,
                                                         o.registerName, o.write, o.cpuReset});
     options.pauseAfterLast = isBulk(m_mode);
+    options.pauseAfterRecord = true;
     options.keepTexts = true;
     m_runNext = 0;
     m_runTotal = devices.size();

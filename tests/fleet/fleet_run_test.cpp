@@ -289,15 +289,20 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         First first;
         Pace pace;
         uint32_t pause;
+        // The window's: the pause waits for the result to be in the list, whose lock another
+        // program holds for 5 s; the pause counts from when it lets go.
+        bool window;
     } cases[] = {
-        {"3", First::Answers, Pace::Prescribed, 3000},
-        {"abc", First::Answers, Pace::Prescribed, 2000},
-        {"0", First::Answers, Pace::Prescribed, 1},
-        {"-3", First::Answers, Pace::Prompt, 0},
-        {"3", First::Refuses, Pace::Prescribed, 1000},
-        {"3", First::Answers, Pace::Prompt, 3000},
-        {"3", First::Refuses, Pace::Prompt, 0},
-        {"3", First::WithoutItsFile, Pace::Prescribed, 1},
+        {"3", First::Answers, Pace::Prescribed, 3000, false},
+        {"abc", First::Answers, Pace::Prescribed, 2000, false},
+        {"0", First::Answers, Pace::Prescribed, 1, false},
+        {"-3", First::Answers, Pace::Prompt, 0, false},
+        {"3", First::Refuses, Pace::Prescribed, 1000, false},
+        {"3", First::Answers, Pace::Prompt, 3000, false},
+        {"3", First::Refuses, Pace::Prompt, 0, false},
+        {"3", First::WithoutItsFile, Pace::Prescribed, 1, false},
+        {"0", First::Answers, Pace::Prescribed, 1, true},
+        {"3", First::Refuses, Pace::Prescribed, 1000, true},
     };
     const std::string own = (m_dir / "own.txt").string(), gone = (m_dir / "gone.txt").string();
     testsupport::writeBytes(own, ".a=1\r\n");
@@ -323,6 +328,10 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         options.settings.sendMethod = 1;
         options.settings.pace = c.pace;
         options.workFolder = m_dir;
+        options.pauseAfterRecord = c.window;
+        m_writer = fleet::ListWriter(m_list);
+        std::optional<fleet::ListLock> held;
+        if (c.window) held.emplace(m_list);
         uint32_t doneAt = 0;
         fleet::FleetRun::Hooks hooks;
         hooks.deviceDone = [&](const fleet::DeviceResult& r) {
@@ -330,8 +339,8 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
         };
         opened.clear();
         const size_t before = m_network.connections().size();
-        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, nullptr, options, devices,
-                            hooks);
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, c.window ? &m_writer : nullptr,
+                            options, devices, hooks);
         run.start();
         m_loop.runPending();
         for (const std::string& chunk : answers[first]) {
@@ -339,7 +348,15 @@ TEST_F(FleetRunTest, ThePauseAfterADeviceFollowsItsResult) {
             m_loop.runPending();
             m_loop.advance(250);  // past the login pause
         }
+        if (held) {
+            m_loop.advance(5000);
+            EXPECT_EQ(opened.size(), 1u);
+            held.reset();
+            doneAt = m_loop.tickCount();
+            settle(run);
+        }
         m_loop.advance(20000);
+        settle(run);
         ASSERT_TRUE(run.finished());
         ASSERT_EQ(opened.size(), missing ? 1u : 2u);
         EXPECT_EQ(opened.back() - doneAt, c.pause);
