@@ -188,5 +188,43 @@ TEST_F(Sessions, AResultDuringListEditSurvivesTheEdit) {
     }
 }
 
+// The window's result reaches the file through the run's writer, and what the window merges its
+// next save against holds it: the save keeps the result, and does not put it back over a
+// runner's newer one either.
+TEST_F(Sessions, ASaveAfterTheWindowsResultNeitherLosesNorRevertsIt) {
+    for (bool runnerAfter : {false, true}) {
+        SCOPED_TRACE(runnerAfter ? "a runner's result after it" : "the window's alone");
+        startWith({unchecked(1, "dev1"), unchecked(2, "dev2"), unchecked(3, "dev3")});
+        m_app->selectRow(2);
+        m_dialogs.answer(true);
+        ctl().singleCheck();
+        ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+        EXPECT_EQ(ctl().writesPending(), 0u);
+        const std::string path = (m_dir / "list.csv").string();
+        if (runnerAfter) {
+            auto loaded = fleet::LoadList(path);
+            ASSERT_TRUE(loaded);
+            const auto now = std::make_shared<const devlist::LineStore>(loaded->raw);
+            ASSERT_EQ(
+                fleet::ListWriter(path)
+                    .record(fleet::IdentityOf(now, 2), runnerResult(session::kResultOk, "09:30:00"))
+                    .status,
+                fleet::ListWriter::Status::Written);
+        }
+        m_app->selectRow(0);
+        m_app->listEditor().editSelected();
+        st().edit.rec.deviceName = "renamed";
+        m_app->listEditor().saveRecord();
+        auto file = fleet::LoadList(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(devlist::FieldGet(devlist::kDeviceName, file->raw[0]), "renamed");
+        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, file->raw[2]),
+                  runnerAfter ? sj("#000 OK 正常送信") : "#404 NG Time Out");
+        EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, file->raw[2]),
+                  runnerAfter ? "RUNNER" : "V1.00");
+        m_dialogs.clear();
+    }
+}
+
 }  // namespace
 }  // namespace shelltest
