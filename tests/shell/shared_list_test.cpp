@@ -1,5 +1,7 @@
 // The window beside a runner: both write one list file, with the operator editing in between,
 // and nothing either wrote is lost; and the report every bulk run leaves in the work folder.
+#include <optional>
+
 #include "fleet/list_writer.h"
 #include "platform/files.h"
 #include "session_fixture.h"
@@ -224,6 +226,26 @@ TEST_F(Sessions, ASaveAfterTheWindowsResultNeitherLosesNorRevertsIt) {
                   runnerAfter ? "RUNNER" : "V1.00");
         m_dialogs.clear();
     }
+}
+
+// The window's result waits for the list's lock on the writer's thread, not on the loop: the
+// loop runs on while another program holds the lock, and the result is in once it lets go.
+TEST_F(Sessions, TheWindowsResultWaitsForTheLockOffTheLoop) {
+    startWith({unchecked(1, "dev1"), unchecked(2, "dev2")});
+    const std::string before = listBytes();
+    std::optional<fleet::ListLock> held(std::in_place, (m_dir / "list.csv").string());
+    m_app->selectRow(1);
+    m_dialogs.answer(true);
+    ctl().singleCheck();
+    m_loop.advance(20000);  // past the time-out, the lock still held
+    EXPECT_EQ(ctl().writesPending(), 1u);
+    EXPECT_TRUE(infos().empty());
+    EXPECT_EQ(listBytes(), before);
+    held.reset();
+    ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+    EXPECT_EQ(infos().back(), "No.002" + sj(" 結果:#404 NG Time Out"));
+    EXPECT_EQ(field(1, devlist::kMessage), "#404 NG Time Out");
+    EXPECT_NE(listBytes().find("#404 NG Time Out"), std::string::npos);
 }
 
 }  // namespace
