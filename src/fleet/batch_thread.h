@@ -2,8 +2,13 @@
 // arrived since its last turn as one batch, so the slow part (a lock, a rewrite, an fsync) is
 // paid once per batch and never on the posting thread. Destruction waits until every item
 // posted has been handled.
+//
+// With a gap, a batch starts no sooner than the gap after the previous one started: while work
+// keeps coming, it waits and gathers, so the slow part is paid at most once per gap however fast
+// the work comes; work after a quiet spell is handled at once, and closing waits for nothing.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -18,7 +23,8 @@ class BatchThread {
 public:
     using Handler = std::function<void(std::vector<T>& batch)>;
 
-    explicit BatchThread(Handler handler) : m_handler(std::move(handler)) {
+    explicit BatchThread(Handler handler, std::chrono::milliseconds gap = {})
+        : m_handler(std::move(handler)), m_gap(gap) {
         m_thread = std::thread([this] { loop(); });
     }
     ~BatchThread() {
@@ -43,9 +49,12 @@ public:
 private:
     void loop() {
         std::unique_lock<std::mutex> lock(m_mutex);
+        auto next = std::chrono::steady_clock::now();  // when the next batch may start
         for (;;) {
             m_wake.wait(lock, [this] { return m_closing || !m_items.empty(); });
             if (m_items.empty()) return;
+            m_wake.wait_until(lock, next, [this] { return m_closing; });
+            next = std::chrono::steady_clock::now() + m_gap;
             std::vector<T> batch;
             batch.swap(m_items);
             lock.unlock();
@@ -56,6 +65,7 @@ private:
     }
 
     Handler m_handler;
+    const std::chrono::milliseconds m_gap;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<T> m_items;

@@ -40,22 +40,25 @@ struct FleetRun::Worker {
     platform::LocalTime startTime;
     fs::file_time_type startFileTime;
     uint64_t generation = 0;  // one per device served
+    // pauseAfterRecord: the result is in the list, or the pause waits for it (with its success).
+    bool recorded = false;
+    std::optional<bool> pauseWaits;
 };
 
 FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
-                   platform::Dialogs& dialogs, ListWriter& writer, FleetOptions options,
+                   platform::Dialogs& dialogs, ListWriter* writer, FleetOptions options,
                    std::vector<FleetDevice> devices, Hooks hooks)
     : m_loop(loop),
       m_clock(clock),
       m_network(network),
       m_dialogs(dialogs),
-      m_writes(options.recordResults ? std::make_unique<ListWriteQueue>(loop, writer) : nullptr),
+      m_writes(writer ? std::make_unique<ListWriteQueue>(loop, *writer) : nullptr),
       m_options(std::move(options)),
       m_textPool(m_options.textBudgetBytes),
       m_devices(std::move(devices)),
       m_hooks(std::move(hooks)),
       m_claims(m_devices),
-      m_tally(m_options.recordResults) {
+      m_tally(writer != nullptr) {
     const int workers =
         std::clamp(m_options.parallel, 1, std::max(1, static_cast<int>(m_devices.size())));
     for (int i = 0; i < std::min(workers, kMaxParallel); ++i) {
@@ -97,6 +100,12 @@ void FleetRun::stop() {
         if (w->pause->isActive()) w->pause->stop();
     }
     checkFinished();
+}
+
+void FleetRun::finishWrites() {
+    m_stopping = true;
+    m_quiet = true;
+    if (m_writes) m_writes->finish();
 }
 
 void FleetRun::abort() {
@@ -275,12 +284,28 @@ void FleetRun::sequencer(Worker& w) {
 
     // A plan records nothing: its result is neither gone nor failed.
     const size_t rowIndex = m_tally.rows().size();
+    w.recorded = !m_writes;
+    w.pauseWaits.reset();
     if (m_writes) {
-        m_writes->record(d.identity, o, [this, &d, rowIndex](const ListWriter::Result& write) {
-            m_tally.written(rowIndex, write.status);
-            if (m_hooks.recorded) m_hooks.recorded(d, write);
-            checkFinished();
-        });
+        const uint64_t generation = w.generation;
+        m_writes->record(d.identity, o,
+                         [this, &d, &w, generation, rowIndex](const ListWriter::Result& write) {
+                             m_tally.written(rowIndex, write.status);
+                             if (m_hooks.recorded) {
+                                 const std::shared_ptr<bool> alive = m_alive;
+                                 m_hooks.recorded(d, write);
+                                 if (!*alive) return;
+                             }
+                             if (w.generation == generation) {
+                                 w.recorded = true;
+                                 if (w.pauseWaits) {
+                                     const bool success = *w.pauseWaits;
+                                     w.pauseWaits.reset();
+                                     rest(w, success);
+                                 }
+                             }
+                             checkFinished();
+                         });
     }
 
     ReportRow row;
@@ -309,6 +334,14 @@ void FleetRun::sequencer(Worker& w) {
     // open through its pause. Its files are done: a device that shares them may start.
     release(w);
     wakeWaiting();
+    if (m_options.pauseAfterRecord && !w.recorded) {
+        w.pauseWaits = success;
+        return;
+    }
+    rest(w, success);
+}
+
+void FleetRun::rest(Worker& w, bool success) {
     if (m_stopping || (m_claims.left() == 0 && !m_options.pauseAfterLast)) {
         checkFinished();
         return;
@@ -332,7 +365,7 @@ void FleetRun::checkFinished() {
     m_finished = true;
     // The sessions saved their files without an fsync each: one sync makes them all durable.
     m_saves.finish(m_options.workFolder);
-    if (m_hooks.finished) m_hooks.finished();
+    if (m_hooks.finished && !m_quiet) m_hooks.finished();
 }
 
 }  // namespace fleet

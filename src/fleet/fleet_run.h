@@ -1,14 +1,14 @@
 // A fleet run: the selected devices served by N workers on one event loop, each worker one
 // device at a time with the window's own sequence (the dialogue, 500 ms, the result recorded,
 // the pause: the end-command wait after a success, 1 s after a failure, then its next device).
-// Every result goes through the one ListWriter the run is given, in the order the results come,
-// so the list file has a single writer in this process; the writes run on a thread of their own
-// (ListWriteQueue), so a held lock or a big list never stalls a dialogue. Records that share a
-// save name are served one after the other (FileClaims), and a worker whose next records all wait
-// for one being served waits for it. The run never waits inside a handler: it only starts timers
-// and sessions, so many workers share the loop. All sessions' texts draw from one memory pool. The
-// window runs its single and bulk runs on it too, with one worker and hooks for what only it shows
-// and records.
+// Every result goes through the one ListWriter the run is given (none: a plan, which records
+// nothing), in the order the results come, so the list file has a single writer in this process;
+// the writes run on a thread of their own (ListWriteQueue), so a held lock or a big list never
+// stalls a dialogue. Records that share a save name are served one after the other (FileClaims),
+// and a worker whose next records all wait for one being served waits for it. The run never waits
+// inside a handler: it only starts timers and sessions, so many workers share the loop. All
+// sessions' texts draw from one memory pool. The window runs its single and bulk runs on it too,
+// with one worker and hooks for what only it shows and records.
 #pragma once
 
 #include <cstdint>
@@ -50,9 +50,6 @@ struct FleetOptions {
     RunSettings settings;
     int parallel = 1;
     std::filesystem::path workFolder;
-    // False for a plan, and for the window, which records each result itself in deviceDone:
-    // the run writes nothing into the list.
-    bool recordResults = true;
     // What only the window sets, for its one worker. The record editor's boxes: the dialogue
     // reads the login and file names from them as it goes and shows the device's values in
     // them as they arrive (the serving hook loads them); null: each worker's own copy.
@@ -60,6 +57,9 @@ struct FleetOptions {
     // The pause follows the last device too, before the run finishes (the window's summary
     // comes after it, and "停止" in it still ends the run without one).
     bool pauseAfterLast = false;
+    // The pause begins once the result is in the list, so the next device never starts before
+    // the operator could see the last one's result (and press "停止" at it).
+    bool pauseAfterRecord = false;
     // A session's texts stay with it after its result (the window shows the last session's
     // terminal); otherwise they go at the result, to keep a run's memory small.
     bool keepTexts = false;
@@ -106,7 +106,7 @@ public:
     };
 
     FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::Network& network,
-             platform::Dialogs& dialogs, ListWriter& writer, FleetOptions options,
+             platform::Dialogs& dialogs, ListWriter* writer, FleetOptions options,
              std::vector<FleetDevice> devices, Hooks hooks);
     ~FleetRun();
     FleetRun(const FleetRun&) = delete;
@@ -120,6 +120,9 @@ public:
     void stop();
     // Closes every open connection now; the devices being served get no result.
     void abort();
+    // Before the front end drops the run: no device starts any more, and every result given to
+    // the list write is written and its `recorded` hook run now; `finished` is not called.
+    void finishWrites();
 
     bool finished() const { return m_finished; }
     bool stopped() const { return m_stopping; }
@@ -153,6 +156,8 @@ private:
     void wakeWaiting();
     void ended(Worker& w);
     void sequencer(Worker& w);
+    // After a result: the pause, or the run's end.
+    void rest(Worker& w, bool success);
     void checkFinished();
     const RunSettings& settingsNow();
     void notServed(Worker& w, const FleetDevice& d, const std::string& reason);
@@ -175,6 +180,7 @@ private:
     bool m_started = false;
     bool m_stopping = false;
     bool m_finished = false;
+    bool m_quiet = false;  // finishWrites: the front end is done with the run
     std::optional<session::SaveFailure> m_saveFailure;
     RunTally m_tally;
     // Hooks may open modal boxes, during which the front end may drop the run: each call of a

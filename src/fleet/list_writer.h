@@ -1,8 +1,12 @@
 // The list file as a fleet run reads and writes it. The run reads the list once at its start
-// (as the window loads it); every result is then written by one writer that takes an advisory
-// lock beside the list (ListLock), re-reads the file, finds the served record by its identity
-// (FindRecord), replaces only that record's result fields and writes the file back, so the window
-// or another runner saving into the same list between two results loses nothing.
+// (as the window loads it); every result is then written by one writer through the list's locked
+// rewrite (RewriteList): it finds the served record by its identity (FindRecord) in the file as
+// it is now, replaces only that record's result fields (ResultLine) and writes the file back, so
+// the window or another runner saving into the same list between two results loses nothing.
+//
+// The writer keeps the lines it last read or wrote with the file's stamp (its inode, size,
+// modification and status change times): while no one else wrote the file since, a batch costs
+// no read and no parse of the list, so the writer's time per result does not grow with the list.
 #pragma once
 
 #include <filesystem>
@@ -11,6 +15,7 @@
 #include <vector>
 
 #include "devlist/line_store.h"
+#include "fleet/list_rewrite.h"
 #include "fleet/record_identity.h"
 #include "fleet/result_rule.h"
 
@@ -30,47 +35,26 @@ struct LoadedList {
 // nullopt when the file cannot be read or holds no list; whyNot then gets what to tell the
 // operator (code page 932).
 std::optional<LoadedList> LoadList(const std::string& path, std::string* whyNot = nullptr);
-
-// Holds an exclusive flock on the list's lock file for its lifetime: every writer of the list
-// takes it for its short read-modify-write. The lock belongs to the file, not to the name it was
-// reached by: it is "<list>.lock" beside the list with every link resolved, so a list reached
-// through a symbolic link or a relative path has the one lock. The lock file never follows a
-// link planted at its name and is the user's alone. It is left in place: removing it would let
-// two writers lock two different files.
-class ListLock {
-public:
-    explicit ListLock(const std::string& listPath);
-    ~ListLock();
-    ListLock(const ListLock&) = delete;
-    ListLock& operator=(const ListLock&) = delete;
-    bool held() const { return m_fd >= 0; }
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    int m_fd = -1;
-    std::filesystem::path m_path;
-};
-
-// The lock file of the list at listPath (see ListLock).
-std::filesystem::path LockPathOf(const std::string& listPath);
-
-// How many names (hard links) the list file at listPath has; 0 when it cannot be looked at. A
-// list with more than one is not shared safely: a write replaces the file under one name only,
-// and each name has a lock of its own, so the writers would part without a word.
-unsigned long ListNameCount(const std::string& listPath);
-// What the window tells the operator of such a list before its first write over it.
-std::string SecondNameText(const std::string& listPath);
+// LoadList of bytes already read from path.
+std::optional<LoadedList> ParseList(std::string bytes, const std::string& path,
+                                    std::string* whyNot = nullptr);
 
 class ListWriter {
 public:
     enum class Status { Written, Gone, Failed };
     struct Result {
         Status status = Status::Failed;
-        int line = -1;      // the file line written
-        std::string error;  // for Failed: what could not be done, code page 932
+        int line = -1;        // the file line written
+        std::string error;    // for Failed: what could not be done, code page 932
+        std::string written;  // for Written: the line as it is in the file now
+        // The file as the batch that wrote it found it, and as it left it: whoever last saw the
+        // file as `before` sees it as `after` once it takes this result in.
+        platform::FileStamp before;
+        platform::FileStamp after;
     };
 
-    explicit ListWriter(std::string listPath) : m_path(std::move(listPath)) {}
+    explicit ListWriter(std::string listPath, Numbering numbering = Numbering::KeepNumber)
+        : m_path(std::move(listPath)), m_numbering(numbering) {}
 
     // Writes the outcome into the identified record of the file as it is now.
     Result record(const RecordIdentity& identity, const Outcome& outcome);
@@ -84,9 +68,16 @@ public:
     std::vector<Result> recordAll(const std::vector<Entry>& entries);
 
     const std::string& path() const { return m_path; }
+    // How many times the writer read and parsed the file.
+    int reads() const { return m_reads; }
 
 private:
     std::string m_path;
+    Numbering m_numbering;
+    // The file as this writer last read or wrote it, and its stamp then; none: read it.
+    std::optional<platform::FileStamp> m_stamp;
+    devlist::LineStore m_raw;
+    int m_reads = 0;
 };
 
 }  // namespace fleet

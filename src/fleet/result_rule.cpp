@@ -62,4 +62,15 @@ std::string ApplyOutcome(std::string_view line, const Outcome& o) {
     return out;
 }
 
+std::string ResultLine(std::string_view line, int place, const Outcome& outcome,
+                       Numbering numbering) {
+    const size_t mark = line.find(",F");
+    const bool shifted = line.find(',') != mark;
+    if (numbering == Numbering::KeepNumber ? !shifted : mark == std::string_view::npos)
+        return ApplyOutcome(line, outcome);
+    // A line without ",F" keeps none of its fields but the number.
+    const std::string_view body = mark == std::string_view::npos ? "," : line.substr(mark);
+    return ApplyOutcome(devlist::ZeroPad(place + 1, 3) + std::string(body), outcome);
+}
+
 }  // namespace fleet

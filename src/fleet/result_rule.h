@@ -37,4 +37,15 @@ bool IsSuccessMessage(std::string_view message);
 // every other byte kept; a line with fewer than 14 fields first gets the missing empty ones.
 std::string ApplyOutcome(std::string_view line, const Outcome& outcome);
 
+// How a record written with its result is numbered. Whatever stood before ",F" other than the
+// number would shift the fields, so such a record is always numbered by its place, as a load
+// numbers it. A plain number is the window's to set: it numbers every record it writes by its
+// place, as its record editor does, while a runner leaves the number the file gave the record.
+enum class Numbering { KeepNumber, ByPlace };
+
+// The record at 0-based place `place` of a list with its result (ApplyOutcome's fields). Every
+// writer of a result, the list file's and the window's lines, writes it so.
+std::string ResultLine(std::string_view line, int place, const Outcome& outcome,
+                       Numbering numbering);
+
 }  // namespace fleet

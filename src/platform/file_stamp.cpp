@@ -15,6 +15,7 @@ FileStamp fileStamp(std::string_view path) {
     stamp.inode = static_cast<uint64_t>(st.st_ino);
     stamp.size = static_cast<int64_t>(st.st_size);
     stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return stamp;
 }
 

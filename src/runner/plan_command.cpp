@@ -105,10 +105,8 @@ int PlanCommand::run() {
     platform::qt::QtNetwork network;
     platform::SystemClock clock;
     fleet::HeadlessDialogs dialogs(SayBox);
-    fleet::ListWriter writer(files.listFile);  // never called: a plan records nothing
     fleet::FleetOptions options{session::SessionMode::BulkCheck, files.settings, o.parallel,
                                 folder};
-    options.recordResults = false;
     const fleet::RunSettings& settings = files.settings;
 
     std::vector<DevicePlan> plans;
@@ -163,7 +161,7 @@ int PlanCommand::run() {
         plans.push_back(std::move(plan));
     };
     hooks.finished = [] { QCoreApplication::quit(); };
-    fleet::FleetRun run(loop, clock, network, dialogs, writer, options, std::move(devices),
+    fleet::FleetRun run(loop, clock, network, dialogs, nullptr, options, std::move(devices),
                         std::move(hooks));
 
     int interrupts = 0;

@@ -102,7 +102,7 @@ int RunCommand::run() {
         }
     };
     hooks.finished = [] { QCoreApplication::quit(); };
-    fleet::FleetRun run(loop, clock, network, dialogs, writer, options, std::move(devices),
+    fleet::FleetRun run(loop, clock, network, dialogs, &writer, options, std::move(devices),
                         std::move(hooks));
 
     int interrupts = 0;

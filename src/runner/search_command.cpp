@@ -150,31 +150,39 @@ int SearchCommand::run() {
     }
 
     // The list as it is now, merged once more under the lock: an edit made meanwhile stays.
-    fleet::ListLock lock(files.listFile);
-    auto now = fleet::LoadList(files.listFile);
-    if (!lock.held() || (!now && platform::fileExists(files.listFile))) {
-        if (lock.held())
-            SayListUnreadable(files.listFile);
-        else
-            Complain(Fill(Tr("cannot lock the device list %1"), {Shown(files.listFile)}));
-        return kExitFiles;
-    }
-    merged = discovery::MacCheckIns(records, now ? now->records : devlist::LineStore());
-    // What the stored list leaves out of the file (comments, text past a record's length,
-    // lines past the last record) stays in a copy beside it, as the window keeps it.
-    if (now && now->lostLines > 0) {
-        devlist::ListBackup kept = devlist::KeepListBackup(files.listFile, now->bytes);
-        if (!kept.kept) {
-            Say(Fill(Tr("cannot write %1"), {Shown(kept.name)}));
-            return kExitFiles;
-        }
+    // What the stored list leaves out of the file (comments, text past a record's length, lines
+    // past the last record) stays in a copy beside it, as the window keeps it.
+    size_t lost = 0;
+    const fleet::ListRewrite w = fleet::RewriteList(
+        files.listFile, fleet::LockRule::Required, [&](const fleet::ListNow& now) {
+            std::optional<fleet::LoadedList> list;
+            if (now.bytes) list = fleet::ParseList(*now.bytes, files.listFile);
+            if (now.bytes && !list) return fleet::ListChange{};  // no list any more
+            merged = discovery::MacCheckIns(records, list ? list->records : devlist::LineStore());
+            fleet::ListChange change{merged.viewStore.toBytes(), {}};
+            if (list && list->lostLines > 0) {
+                lost = list->lostLines;
+                change.keepAside.push_back(std::move(list->bytes));
+            }
+            return change;
+        });
+    if (!w.keptNames.empty())
         Say(Fill(Tr("kept the list as it was in %1: %2 line(s) of it are not in the stored list"),
-                 {Shown(kept.name), std::to_string(now->lostLines)}));
-    }
-    if (!platform::writeFileAtomic(files.listFile, merged.viewStore.toBytes(),
-                                   platform::Access::OwnerOnly)) {
-        Say(Fill(Tr("cannot write %1"), {Shown(files.listFile)}));
-        return kExitFiles;
+                 {Shown(w.keptNames.front()), std::to_string(lost)}));
+    switch (w.status) {
+        case fleet::ListRewrite::Status::Written:
+            break;
+        case fleet::ListRewrite::Status::NoLock:
+            Complain(Fill(Tr("cannot lock the device list %1"), {Shown(files.listFile)}));
+            return kExitFiles;
+        case fleet::ListRewrite::Status::NotWritten:
+        case fleet::ListRewrite::Status::Unreadable:
+            SayListUnreadable(files.listFile);
+            return kExitFiles;
+        case fleet::ListRewrite::Status::BackupFailed:
+        case fleet::ListRewrite::Status::WriteFailed:
+            Say(Fill(Tr("cannot write %1"), {Shown(w.failed)}));
+            return kExitFiles;
     }
     Say(Fill(Tr("stored %1 records in %2"),
              {std::to_string(merged.viewStore.size()), Shown(files.listFile)}));

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "devlist/fields.h"
 #include "devlist/list_file.h"
@@ -117,20 +118,21 @@ bool ListFiles::changedOnDisk() const {
 }
 
 size_t ListFiles::reload() {
-    WindowState& s = m_state;
-    const std::string& path = s.listFilePath;
-    if (path.empty()) return 0;
-    {
-        fleet::ListLock lock(path);
-        m_seen = platform::fileStamp(path);
-        auto bytes = samePath(m_unreadable, path) ? std::nullopt : platform::readFile(path);
-        // A file that is gone or holds no list is left to the next save, which says why.
-        if (!bytes) return 0;
-        devlist::LineStore disk = devlist::LineStore::fromFileBytes(*bytes);
-        if (devlist::CheckList(disk) != devlist::ListRefusal::None) return 0;
-        m_carried += takeDisk(std::move(disk));
-    }
+    takeIn();
     return takeCarried();
+}
+
+void ListFiles::takeIn() {
+    const std::string& path = m_state.listFilePath;
+    if (path.empty()) return;
+    fleet::ListLock lock(path);
+    m_seen = platform::fileStamp(path);
+    auto bytes = samePath(m_unreadable, path) ? std::nullopt : platform::readFile(path);
+    // A file that is gone or holds no list is left to the next save, which says why.
+    if (!bytes) return;
+    devlist::LineStore disk = devlist::LineStore::fromFileBytes(*bytes);
+    if (devlist::CheckList(disk) != devlist::ListRefusal::None) return;
+    m_carried += takeDisk(std::move(disk));
 }
 
 size_t ListFiles::takeCarried() {
@@ -141,60 +143,94 @@ bool ListFiles::save() {
     WindowState& s = m_state;
     const std::string& path = s.listFilePath;
     warnOfSecondName(path);
-    std::string failed;
-    {
-        // A folder that takes no lock file still gets its list written, as it always did. The
-        // operator is told of a failure only after the lock is released: a question holds the
-        // loop, and a runner waiting for the lock would wait for the operator.
-        std::optional<fleet::ListLock> lock;
-        if (!path.empty()) lock.emplace(path);
-        auto bytes = samePath(m_unreadable, path) ? std::nullopt : platform::readFile(path);
-        devlist::LineStore disk;
-        if (bytes) disk = devlist::LineStore::fromFileBytes(*bytes);
-        const devlist::ListRefusal why =
-            bytes ? devlist::CheckList(disk) : devlist::ListRefusal::Empty;
-        // A file that became something else since it was read is kept aside before it is
-        // replaced, and never mixed into the window's lines.
-        if (why != devlist::ListRefusal::None && why != devlist::ListRefusal::Empty &&
-            m_backup.bytes.empty()) {
-            log(devlist::ListRefusalText(path, why));
-            m_backup = {path, *bytes};
-        }
-        if (why == devlist::ListRefusal::None) m_carried += takeDisk(std::move(disk));
-        failed = writeQuietly(path, s.listStore.toBytes());
-        if (failed.empty()) {
-            m_base = s.listStore;
-            m_edited.clear();
-        }
-        m_seen = platform::fileStamp(path);
+    if (path.empty()) {
+        m_base = s.listStore;
+        m_edited.clear();
+        return true;
     }
-    if (failed.empty()) return true;
-    m_dialogs.error(cannotWriteText(failed));
+    if (samePath(m_unreadable, path)) {
+        m_seen = platform::fileStamp(path);
+        m_dialogs.error(cannotWriteText(path));
+        return false;
+    }
+    std::vector<Backup*> kept;
+    // A folder that takes no lock file still gets its list written, as it always did. The
+    // operator is told of a failure only after the lock is released: a question holds the loop,
+    // and a runner waiting for the lock would wait for the operator.
+    const fleet::ListRewrite w =
+        fleet::RewriteList(path, fleet::LockRule::BestEffort, [&](const fleet::ListNow& now) {
+            devlist::LineStore disk;
+            if (now.bytes) disk = devlist::LineStore::fromFileBytes(*now.bytes);
+            const devlist::ListRefusal why =
+                now.bytes ? devlist::CheckList(disk) : devlist::ListRefusal::Empty;
+            // A file that became something else since it was read is kept aside before it is
+            // replaced, and never mixed into the window's lines.
+            if (why != devlist::ListRefusal::None && why != devlist::ListRefusal::Empty &&
+                m_backup.bytes.empty()) {
+                log(devlist::ListRefusalText(path, why));
+                m_backup = {path, *now.bytes};
+            }
+            if (why == devlist::ListRefusal::None) m_carried += takeDisk(std::move(disk));
+            fleet::ListChange change{s.listStore.toBytes(), {}};
+            // Never replace the original while no copy of what it held exists.
+            for (Backup* b : {&m_backup, &m_pendingImport}) {
+                if (b->bytes.empty() || !samePath(b->path, path)) continue;
+                kept.push_back(b);
+                change.keepAside.push_back(b->bytes);
+            }
+            return change;
+        });
+    if (w.keptAside)
+        for (Backup* b : kept) b->bytes.clear();
+    m_seen = w.after;
+    if (w.status == fleet::ListRewrite::Status::Written) {
+        m_base = s.listStore;
+        m_edited.clear();
+        return true;
+    }
+    m_dialogs.error(cannotWriteText(w.failed.empty() ? path : w.failed));
     return false;
 }
 
-ListFiles::ResultWrite ListFiles::writeResult(const fleet::RecordIdentity& record,
-                                              const fleet::Outcome& outcome) {
+ListFiles::ResultWrite ListFiles::resultRecorded(const fleet::RecordIdentity& record,
+                                                 const fleet::Outcome& outcome,
+                                                 const fleet::ListWriter::Result& write) {
+    using Status = fleet::ListWriter::Status;
     WindowState& s = m_state;
-    warnOfSecondName(s.listFilePath);
-    bool onDisk = false;
-    if (!samePath(m_unreadable, s.listFilePath)) {
-        fleet::ListWriter::Result r = fleet::ListWriter(s.listFilePath).record(record, outcome);
-        if (r.status == fleet::ListWriter::Status::Gone) return ResultWrite::Gone;
-        onDisk = r.status == fleet::ListWriter::Status::Written;
-    }
-    // The list store takes the result too, so the save below writes the same values the file
-    // already holds, whatever the window holds unsaved.
+    if (write.status == Status::Gone) return ResultWrite::Gone;
     const int line = fleet::FindRecord(s.listStore, record);
-    if (line < 0 && !onDisk) return ResultWrite::Gone;
-    if (line >= 0) {
-        // The window numbers a record it writes by its position, as the record editor does.
-        std::string& held = s.listStore[static_cast<size_t>(line)];
-        const size_t mark = held.find(",F");
-        if (mark != std::string::npos) held = devlist::ZeroPad(line + 1, 3) + held.substr(mark);
-        held = fleet::ApplyOutcome(held, outcome);
+    if (write.status == Status::Failed) {
+        if (line < 0) return ResultWrite::Gone;
+        s.listStore[static_cast<size_t>(line)] = fleet::ResultLine(
+            s.listStore[static_cast<size_t>(line)], line, outcome, fleet::Numbering::ByPlace);
+        save();
+        return ResultWrite::Written;
     }
-    save();
+    // What the next save merges against holds the result as the file does, so the save neither
+    // takes the result for the operator's change nor writes the old values back over it.
+    const devlist::LineStore base = m_base;
+    if (const int at = fleet::FindRecord(m_base, record); at >= 0)
+        m_base[static_cast<size_t>(at)] = fleet::ResultLine(m_base[static_cast<size_t>(at)], at,
+                                                            outcome, fleet::Numbering::ByPlace);
+    // Nobody else wrote the file between the window's last look and the result: it is the file
+    // as the window knows it now. Otherwise what the others wrote comes in with the result, as
+    // it did with the window's own write.
+    const bool onlyThis = m_seen == write.before || m_seen == write.after;
+    if (onlyThis) m_seen = write.after;
+    if (line < 0) {
+        if (!onlyThis) takeIn();
+        return ResultWrite::Written;
+    }
+    const auto held = static_cast<size_t>(line);
+    const std::string before = s.listStore[held];
+    const bool viewIsList = s.viewStore.lines() == s.listStore.lines();
+    s.listStore[held] = fleet::ResultLine(before, line, outcome, fleet::Numbering::ByPlace);
+    if (m_pendingImport.path.empty())
+        s.viewStore = viewIsList ? s.listStore : MergeSave(s.viewStore, base, m_base).lines;
+    const long long n = devlist::ParseNumber(s.edit.numberLabel, 0);
+    if (n == line + 1 && s.listStore[held] != before)
+        FollowCarry(s.edit, before, s.listStore[held]);
+    if (!onlyThis) takeIn();
     return ResultWrite::Written;
 }
 

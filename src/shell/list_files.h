@@ -4,9 +4,9 @@
 // dropped are kept in a ".bak" copy beside the file before it is first replaced.
 //
 // A runner may write into the list file while the window has it open. Every write over the list
-// file in use therefore takes the lock a runner takes (fleet::ListLock), re-reads the file and
-// merges the window's lines with what it gained since the window last read or wrote it
-// (MergeSave) before writing them; a session's result is written as a runner writes it.
+// file in use therefore goes through the list's locked rewrite (fleet::RewriteList), whose merge
+// here is the window's lines merged with what the file gained since the window last read or wrote
+// it (MergeSave); a session's result is written by the run's list writer, as a runner's is.
 #pragma once
 
 #include <functional>
@@ -51,12 +51,16 @@ public:
     size_t takeCarried();
 
     enum class ResultWrite { Written, Gone };
-    // Writes a session's result into its record of the list file in use, found by the
-    // record's identity in the file as it is now, and changing only its result fields; then
-    // saves the list store, which so takes the result and whatever else the file gained. Gone:
-    // the record is no longer there, and nothing was written. A list file that cannot take it
-    // (missing, or no list any more) gets the list store with the result in it.
-    ResultWrite writeResult(const fleet::RecordIdentity& record, const fleet::Outcome& outcome);
+    // A session's result as the run's list writer left it in the list file in use (found by
+    // the record's identity, only its result fields changed): the list store, the working copy,
+    // the record editor and what the next save merges against follow it, without another write.
+    // Gone: the record is no longer there, and nothing was written. A list file that could not
+    // take it (missing, or no list any more) gets the list store with the result in it.
+    ResultWrite resultRecorded(const fleet::RecordIdentity& record, const fleet::Outcome& outcome,
+                               const fleet::ListWriter::Result& write);
+    // A list file with a second name (a hard link) is replaced under its one name by the first
+    // write; the operator is told so once, before it, and the write goes ahead.
+    void warnOfSecondName(const std::string& path);
     // The record editor rewrote line `line` of the list store from before to after: the next
     // save knows the record by what it held before, whatever the editor changed.
     void recordEdited(size_t line, const std::string& before, const std::string& after);
@@ -82,10 +86,9 @@ private:
     std::string writeQuietly(const std::string& path, const std::string& bytes);
     std::string keepBackup(Backup& backup);
     void log(const std::string& line);
-    // A list file with a second name (a hard link) is replaced under its one name by the first
-    // write; the operator is told so once, before it, and the write goes ahead.
-    void warnOfSecondName(const std::string& path);
     size_t takeDisk(devlist::LineStore disk);
+    // reload without handing on the count.
+    void takeIn();
     void explain(const std::string& path, const devlist::ListBuild& build);
 
     WindowState& m_state;

@@ -152,7 +152,7 @@ void SessionController::startSingle(SessionMode mode) {
     m_mode = mode;
     // A bulk run whose controls "戻る" unlocked ends here, and its progress line and report
     // with it.
-    m_run.reset();
+    dropRun();
     finishReport();
     s.statusText.clear();
     s.listEditShown = false;
@@ -193,7 +193,7 @@ void SessionController::startBulk(SessionMode mode) {
     if (!m_dialogs.confirm(question)) return;
     if (mode == SessionMode::BulkCheck) m_app.btnMask(kBusyMask);
     // A session left running by "戻る" no longer hands its result on.
-    m_run.reset();
+    dropRun();
     finishReport();
     m_report.begin(s.workFolderPath, m_clock.now());
     if (mode == SessionMode::BulkSend) {
@@ -203,6 +203,12 @@ void SessionController::startBulk(SessionMode mode) {
     m_mode = mode;
     m_sessionRow = 0;
     begin(records);
+}
+
+void SessionController::dropRun() {
+    if (m_run) m_run->finishWrites();
+    m_run.reset();
+    m_served.clear();
 }
 
 void SessionController::stop() {
@@ -226,22 +232,28 @@ void SessionController::begin(const std::vector<int>& records) {
     fleet::FleetOptions options;
     options.mode = m_mode;
     options.workFolder = s.workFolderPath;
-    options.recordResults = false;
     options.panel = &s.edit;
     options.pauseAfterLast = isBulk(m_mode);
+    options.pauseAfterRecord = true;
     options.keepTexts = true;
     m_runNext = 0;
     m_runTotal = devices.size();
     ++m_runs;
     fleet::FleetRun::Hooks hooks;
     hooks.deviceDone = [this](const fleet::DeviceResult& r) { deviceDone(r); };
+    hooks.recorded = [this](const fleet::FleetDevice& d, const fleet::ListWriter::Result& w) {
+        recorded(d, w);
+    };
     hooks.finished = [this] { finished(); };
     hooks.serving = [this](const fleet::FleetDevice& d) { return serving(d); };
     hooks.log = [this](const std::string& line) { log(line); };
     hooks.changed = [this] { sessionChanged(); };
     hooks.settings = [&o]() -> const fleet::RunSettings& { return o; };
+    if (!m_writer || m_writer->path() != s.listFilePath)
+        m_writer = std::make_unique<fleet::ListWriter>(s.listFilePath, fleet::Numbering::ByPlace);
+    m_app.listFiles().warnOfSecondName(s.listFilePath);
     m_run =
-        std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_unusedWriter,
+        std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_writer.get(),
                                           std::move(options), std::move(devices), std::move(hooks));
     m_run->start();
 }
@@ -292,9 +304,27 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
         s.edit.rec.message = message;
     }
     // Only the result fields of the record change: a save name of the record's own is kept, as
-    // the record editor keeps it, and whatever a runner wrote into the file meanwhile stays.
-    const int record = r.device.number - 1;
-    const bool recorded = m_app.listFiles().writeResult(r.device.identity, *r.outcome) !=
+    // the record editor keeps it, and whatever a runner wrote into the file meanwhile stays. The
+    // run's list writer writes it; the rest follows once it is in the list (recorded).
+    m_served.push_back({*r.outcome, r.row, std::move(r.transcript), message});
+    if (isSingle(m_mode)) return;
+    if (isBulk(m_mode)) {
+        s.editShown = false;
+        showProgress();
+        m_app.refreshWindow();
+        return;
+    }
+    m_run->stop();  // "停止": the run ends after this device, without a pause
+}
+
+void SessionController::recorded(const fleet::FleetDevice& device,
+                                 const fleet::ListWriter::Result& write) {
+    if (m_served.empty()) return;
+    WindowState& s = m_app.state();
+    Served done = std::move(m_served.front());
+    m_served.pop_front();
+    const int record = device.number - 1;
+    const bool recorded = m_app.listFiles().resultRecorded(device.identity, done.outcome, write) !=
                           ListFiles::ResultWrite::Gone;
     if (!recorded) {
         log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
@@ -302,9 +332,8 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
     }
     // A bulk run's served device goes into the run's report with the transcript of its session.
     if (m_report.active()) {
-        fleet::ReportRow row = r.row;
-        row.recorded = recorded;
-        m_report.add(std::move(row), std::move(r.transcript));
+        done.row.recorded = recorded;
+        m_report.add(std::move(done.row), std::move(done.transcript));
     }
 
     int selected = s.selectedRow;
@@ -312,7 +341,8 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
     m_app.selectRow(selected);
 
     if (isSingle(m_mode)) {
-        std::string result = "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + message;
+        std::string result =
+            "No." + devlist::ZeroPad(record + 1, 3) + text::sj(" 結果:") + done.message;
         log(result);
         m_dialogs.information(result);
         s.editShown = false;
@@ -322,12 +352,10 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
         return;
     }
     if (isBulk(m_mode)) {
-        s.editShown = false;
+        // The list view was built again, and its progress line with it.
         showProgress();
         m_app.refreshWindow();
-        return;
     }
-    m_run->stop();  // "停止": the run ends after this device, without a pause
 }
 
 // A send without its settings file would connect, stream nothing and end as a success: the

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +48,8 @@ public:
     // Changes whenever terminal() starts naming another session's text.
     uint64_t terminalId() const;
     void clearTerminal();  // "↑CLS"
+    // Results handed to the list write that have not come back yet.
+    size_t writesPending() const { return m_run ? m_run->writesPending() : 0; }
 
 private:
     void startSingle(session::SessionMode mode);
@@ -56,6 +59,9 @@ private:
     std::optional<int> serving(const fleet::FleetDevice& device);
     void deviceDone(const fleet::DeviceResult& result);
     void notServed(const fleet::DeviceResult& result);
+    void recorded(const fleet::FleetDevice& device, const fleet::ListWriter::Result& write);
+    // Ends the run in hand, its results taken into the list first.
+    void dropRun();
     void finished();
     void finishRun(bool summary);
     void finishReport();
@@ -70,8 +76,17 @@ private:
     platform::Clock& m_clock;
     platform::Network& m_network;
 
-    // The window records each result itself: the run's own writer is never used.
-    fleet::ListWriter m_unusedWriter{""};
+    // Writes the runs' results into the list file in use, off the loop, as a runner's do; it
+    // keeps what it read of the file from one run to the next.
+    std::unique_ptr<fleet::ListWriter> m_writer;
+    // What the window does with a result once it is in the list: in the order of the results.
+    struct Served {
+        fleet::Outcome outcome;
+        fleet::ReportRow row;
+        std::string transcript;
+        std::string message;
+    };
+    std::deque<Served> m_served;
     std::unique_ptr<fleet::FleetRun> m_run;
     session::BoundedText m_idleTerminal;  // shown before the first session
 

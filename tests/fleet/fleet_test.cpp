@@ -185,6 +185,31 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
               "001,F0000001,x,,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信"));
 }
 
+// The window numbers every record it writes by its place; a runner keeps the file's number unless
+// something before ",F" would shift the fields.
+TEST(ResultRule, NumbersARecordByPlaceOnlyWhereItsWriterDoes) {
+    using fleet::Numbering;
+    const Outcome ok{session::kResultOk, "", false, {}, {}, {}, "2024/05/06 07:08:09"};
+    const std::string tail = ",,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信");
+    struct Case {
+        const char* line;
+        Numbering numbering;
+        std::string expected;  // at place 1
+    } cases[] = {
+        {"003,F0000001,x", Numbering::KeepNumber, "003,F0000001,x" + tail},
+        {"003,F0000001,x", Numbering::ByPlace, "002,F0000001,x" + tail},
+        {"7,F0000001,x", Numbering::KeepNumber, "7,F0000001,x" + tail},
+        {"a,003,F0000001,x", Numbering::KeepNumber, "002,F0000001,x" + tail},
+        {"a,003,F0000001,x", Numbering::ByPlace, "002,F0000001,x" + tail},
+        {"003,G0000001,x", Numbering::KeepNumber,
+         "002,,,,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信")},
+        {"003,G0000001,x", Numbering::ByPlace,
+         "003,G0000001,x,,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fleet::ResultLine(c.line, 1, ok, c.numbering), c.expected) << c.line;
+}
+
 TEST(ResultRule, DeviceValuesCutAtCharacterBoundaries) {
     const std::string kana = text::sj("会議室");  // three two-byte characters
     struct Case {

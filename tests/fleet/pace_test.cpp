@@ -120,7 +120,7 @@ protected:
         ServedAtPace o;
         const uint32_t t0 = loop.tickCount();
         hooks.finished = [&] { o.finishedAt = loop.tickCount() - t0; };
-        fleet::FleetRun run(loop, clock, network, dialogs, writer, options, devices, hooks);
+        fleet::FleetRun run(loop, clock, network, dialogs, &writer, options, devices, hooks);
         run.start();
         // The list write runs on its own thread in real time: virtual time moves a millisecond
         // at a time and waits for the write, so its completion comes at its virtual moment.

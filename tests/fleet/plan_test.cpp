@@ -105,8 +105,9 @@ TEST(PlanRun, RecordsNothingInTheList) {
     for (int i = 1; i <= 3; ++i) {
         list.lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
                                ",127.0.0." + std::to_string(i) + ",80,23,,,,a,p,x.txt,,");
-        devices.push_back(
-            {i, list[static_cast<size_t>(i - 1)], {i - 1, list[static_cast<size_t>(i - 1)], nullptr}});
+        devices.push_back({i,
+                           list[static_cast<size_t>(i - 1)],
+                           {i - 1, list[static_cast<size_t>(i - 1)], nullptr}});
     }
     const std::string path = (dir / "list.csv").string();
     testsupport::writeBytes(path, list.toBytes());
@@ -115,15 +116,13 @@ TEST(PlanRun, RecordsNothingInTheList) {
     testsupport::FakeClock clock;
     testsupport::FakeNetwork network{loop};
     testsupport::SilentDialogs dialogs;
-    fleet::ListWriter writer(path);
     fleet::FleetOptions options;
     options.parallel = 2;
     options.workFolder = dir / "plan";
-    options.recordResults = false;
     bool finished = false;
     fleet::FleetRun::Hooks hooks;
     hooks.finished = [&finished] { finished = true; };
-    fleet::FleetRun run(loop, clock, network, dialogs, writer, options, devices, hooks);
+    fleet::FleetRun run(loop, clock, network, dialogs, nullptr, options, devices, hooks);
     run.start();
     loop.advance(40000);  // silent devices: each ends by its time-out
     EXPECT_TRUE(finished);

@@ -72,8 +72,16 @@ TEST_F(SpreadsheetList, ResultsNeverGoIntoAUtf8FileOrAHeaderRow) {
          {0, "001" + kHeader.substr(2), nullptr},
          fleet::ListWriter::Status::Gone,
          ""},
-        {"a header row by its bytes", headed, {0, kHeader, nullptr}, fleet::ListWriter::Status::Gone, ""},
-        {"the record after it", headed, {1, kRecord, nullptr}, fleet::ListWriter::Status::Written, ""},
+        {"a header row by its bytes",
+         headed,
+         {0, kHeader, nullptr},
+         fleet::ListWriter::Status::Gone,
+         ""},
+        {"the record after it",
+         headed,
+         {1, kRecord, nullptr},
+         fleet::ListWriter::Status::Written,
+         ""},
     };
     for (const auto& c : cases) {
         testsupport::writeBytes(m_path, c.file);

@@ -61,10 +61,8 @@ TEST(TextPool, SessionsOfARunDrawTheirTextsFromOnePool) {
         fleet::FleetOptions options;
         options.parallel = c.devices;
         options.workFolder = rig.dir;
-        options.recordResults = false;
         options.textBudgetBytes = c.budget;
-        fleet::ListWriter writer("");
-        fleet::FleetRun run(rig.loop, rig.clock, rig.net, rig.dialogs, writer, options, devices,
+        fleet::FleetRun run(rig.loop, rig.clock, rig.net, rig.dialogs, nullptr, options, devices,
                             {});
         run.start();
         rig.loop.runPending();

@@ -2,7 +2,9 @@
 // dialogue, and helpers to play them and let time run.
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "app_fixture.h"
 #include "devlist/fields.h"
@@ -74,10 +76,23 @@ protected:
             if (served && served->loginPauseActive()) m_loop.advance(session::kLoginPauseMs);
         }
     }
-    // Virtual time runs on until cond holds (checked every millisecond).
+    // Virtual time runs on until cond holds (checked every millisecond). The list writes run
+    // on their own thread in real time: each millisecond waits for the writes given meanwhile,
+    // so each result lands at the virtual moment it was recorded.
     bool runUntil(const std::function<bool()>& cond, uint32_t limitMs = 30000) {
-        for (uint32_t t = 0; t < limitMs && !cond(); ++t) m_loop.advance(1);
+        for (uint32_t t = 0; t < limitMs && !cond(); ++t) {
+            m_loop.advance(1);
+            settle();
+        }
         return cond();
+    }
+    void settle() {
+        if (!m_app || !m_app->sessions()) return;
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (ctl().writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            m_loop.runPending();
+        }
     }
     bool idle() { return !st().isEnabled(Control::Stop) && st().isEnabled(Control::BulkCheck); }
     std::string field(size_t line, int f) { return devlist::FieldGet(f, st().listStore[line]); }

@@ -1,5 +1,7 @@
 // The window beside a runner: both write one list file, with the operator editing in between,
 // and nothing either wrote is lost; and the report every bulk run leaves in the work folder.
+#include <optional>
+
 #include "fleet/list_writer.h"
 #include "platform/files.h"
 #include "session_fixture.h"
@@ -186,6 +188,64 @@ TEST_F(Sessions, AResultDuringListEditSurvivesTheEdit) {
         EXPECT_EQ(bytes.find("dev2") < bytes.find("dev1"), apply) << bytes;
         m_dialogs.clear();
     }
+}
+
+// The window's result reaches the file through the run's writer, and what the window merges its
+// next save against holds it: the save keeps the result, and does not put it back over a
+// runner's newer one either.
+TEST_F(Sessions, ASaveAfterTheWindowsResultNeitherLosesNorRevertsIt) {
+    for (bool runnerAfter : {false, true}) {
+        SCOPED_TRACE(runnerAfter ? "a runner's result after it" : "the window's alone");
+        startWith({unchecked(1, "dev1"), unchecked(2, "dev2"), unchecked(3, "dev3")});
+        m_app->selectRow(2);
+        m_dialogs.answer(true);
+        ctl().singleCheck();
+        ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+        EXPECT_EQ(ctl().writesPending(), 0u);
+        const std::string path = (m_dir / "list.csv").string();
+        if (runnerAfter) {
+            auto loaded = fleet::LoadList(path);
+            ASSERT_TRUE(loaded);
+            const auto now = std::make_shared<const devlist::LineStore>(loaded->raw);
+            ASSERT_EQ(
+                fleet::ListWriter(path)
+                    .record(fleet::IdentityOf(now, 2), runnerResult(session::kResultOk, "09:30:00"))
+                    .status,
+                fleet::ListWriter::Status::Written);
+        }
+        m_app->selectRow(0);
+        m_app->listEditor().editSelected();
+        st().edit.rec.deviceName = "renamed";
+        m_app->listEditor().saveRecord();
+        auto file = fleet::LoadList(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(devlist::FieldGet(devlist::kDeviceName, file->raw[0]), "renamed");
+        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, file->raw[2]),
+                  runnerAfter ? sj("#000 OK 正常送信") : "#404 NG Time Out");
+        EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, file->raw[2]),
+                  runnerAfter ? "RUNNER" : "V1.00");
+        m_dialogs.clear();
+    }
+}
+
+// The window's result waits for the list's lock on the writer's thread, not on the loop: the
+// loop runs on while another program holds the lock, and the result is in once it lets go.
+TEST_F(Sessions, TheWindowsResultWaitsForTheLockOffTheLoop) {
+    startWith({unchecked(1, "dev1"), unchecked(2, "dev2")});
+    const std::string before = listBytes();
+    std::optional<fleet::ListLock> held(std::in_place, (m_dir / "list.csv").string());
+    m_app->selectRow(1);
+    m_dialogs.answer(true);
+    ctl().singleCheck();
+    m_loop.advance(20000);  // past the time-out, the lock still held
+    EXPECT_EQ(ctl().writesPending(), 1u);
+    EXPECT_TRUE(infos().empty());
+    EXPECT_EQ(listBytes(), before);
+    held.reset();
+    ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
+    EXPECT_EQ(infos().back(), "No.002" + sj(" 結果:#404 NG Time Out"));
+    EXPECT_EQ(field(1, devlist::kMessage), "#404 NG Time Out");
+    EXPECT_NE(listBytes().find("#404 NG Time Out"), std::string::npos);
 }
 
 }  // namespace

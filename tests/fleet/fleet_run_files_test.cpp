@@ -1,0 +1,275 @@
+// The fleet run and the files its devices write: records that share a save name, each row's
+// files, a work folder that fails, and the name each record writes under.
+#include "fleet_run_fixture.h"
+
+namespace fleettest {
+namespace {
+
+// Records that name the same files (the same save name: a MAC address left at the default, or a
+// "保存名称" of their own) are served one after the other; the others side by side.
+TEST_F(FleetRunTest, RecordsSharingASaveNameNeverRunTogether) {
+    auto device = [](int no, const std::string& mac, const std::string& saveName = "") {
+        std::string line = "00" + std::to_string(no) + ",F0000001,d" + std::to_string(no) +
+                           ",127.0.0." + std::to_string(no) + ",80,23," + mac + ",,,a,p,x.txt,,";
+        if (!saveName.empty()) line += "," + saveName;
+        return line;
+    };
+    const std::string kDefault = "00:ee:80:00:00:00";
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        std::string order;  // the devices in the order their sessions started
+        int finishedAt;     // two workers; 5500 per device, 1000 between two of one worker
+    };
+    const Case cases[] = {
+        {"each its own",
+         {device(1, "00:ee:80:00:00:01"), device(2, "00:ee:80:00:00:02"),
+          device(3, "00:ee:80:00:00:03"), device(4, "00:ee:80:00:00:04")},
+         "1234",
+         2 * 5500 + 1000},
+        // A waiting worker takes the device as soon as its files are free.
+        {"all at the default MAC",
+         {device(1, kDefault), device(2, kDefault), device(3, kDefault), device(4, kDefault)},
+         "1234",
+         4 * 5500},
+        {"two with one save name of their own",
+         {device(1, "00:ee:80:00:00:01", "SITE"), device(2, "00:ee:80:00:00:02", "SITE"),
+          device(3, "00:ee:80:00:00:03"), device(4, "00:ee:80:00:00:04")},
+         "1324",
+         2 * 5500 + 1000},
+        {"a save name that is another's default",
+         {device(1, "00:ee:80:00:00:01"), device(2, kDefault, "QLX00ee80000001"),
+          device(3, "00:ee:80:00:00:03")},
+         "132",
+         2 * 5500 + 1000},
+    };
+    for (const auto& c : cases) {
+        auto list = std::make_shared<devlist::LineStore>(c.lines);
+        testsupport::writeBytes(m_list, list->toBytes());
+        std::vector<fleet::FleetDevice> devices;
+        for (size_t i = 0; i < list->size(); ++i)
+            devices.push_back({static_cast<int>(i) + 1, (*list)[i],
+                               fleet::IdentityOf(list, static_cast<int>(i))});
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        m_finishedAt = -1;
+        const size_t before = m_network.connections().size();
+        fleet::FleetOptions options;
+        options.parallel = 2;
+        options.workFolder = m_dir;
+        fleet::FleetRun::Hooks hooks;
+        // The last result is taken when the last device is done; its list write follows.
+        hooks.deviceDone = [this](const fleet::DeviceResult&) {
+            m_finishedAt = static_cast<int>(m_loop.tickCount());
+        };
+        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, &m_writer, options, devices,
+                            hooks);
+        run.start();
+        m_loop.advance(40000);
+        settle(run);
+        EXPECT_TRUE(run.finished()) << c.name;
+        std::string order;
+        for (size_t i = before; i < m_network.connections().size(); ++i)
+            order += m_network.connections()[i]->host().back();
+        EXPECT_EQ(order, c.order) << c.name;
+        EXPECT_EQ(m_finishedAt, c.finishedAt) << c.name;
+        EXPECT_EQ(run.rows().size(), c.lines.size()) << c.name;
+    }
+}
+
+// A device that answers writes its files while another record with its save name waits; the
+// other's row names no file of the first, and the first's row names its own.
+TEST_F(FleetRunTest, EachRowNamesTheFilesOfItsOwnSession) {
+    auto list = std::make_shared<devlist::LineStore>(std::vector<std::string>{
+        "001,F0000001,d1,127.0.0.1,80,23,00:ee:80:00:00:00,,,a,p,x.txt,,",
+        "002,F0000001,d2,127.0.0.2,80,23,00:ee:80:00:00:00,,,a,p,x.txt,,"});
+    testsupport::writeBytes(m_list, list->toBytes());
+    std::vector<fleet::FleetDevice> devices;
+    for (int i = 0; i < 2; ++i) devices.push_back({i + 1, (*list)[i], fleet::IdentityOf(list, i)});
+    m_writer = fleet::ListWriter(m_list);
+    fleet::FleetOptions options;
+    options.parallel = 2;
+    options.workFolder = m_dir;
+    fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, &m_writer, options, devices, {});
+    run.start();
+    m_loop.runPending();
+    testsupport::FakeConnection* answering = nullptr;
+    for (const auto& conn : m_network.connections())
+        if (conn->host() == "127.0.0.1") answering = conn.get();
+    ASSERT_TRUE(answering);
+    auto& first = *answering;
+    for (const std::string& chunk : checkAnswers()) {
+        first.deliver(chunk);
+        m_loop.runPending();
+        m_loop.advance(250);  // past the login pause
+    }
+    m_loop.advance(20000);
+    ASSERT_EQ(run.rows().size(), 2u);
+    const fleet::ReportRow& own = run.rows()[0];
+    EXPECT_EQ(own.number, 1);
+    EXPECT_EQ(own.files,
+              (std::vector<std::string>{"QLX00ee80000000q2.txt", "QLX001122334455l20.txt",
+                                        "QLX00ee80000000R1.txt"}));
+    EXPECT_EQ(run.rows()[1].number, 2);
+    EXPECT_TRUE(run.rows()[1].files.empty());
+    EXPECT_EQ(run.okCount(), 1);
+}
+
+// The work folder turns read-only between two devices: the second ends at once, not by its
+// time-out, and no third device is started.
+TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
+    const std::string original = testsupport::readBytes(m_list);
+    const fs::path work = m_dir / "work";
+    for (session::Pace pace : {session::Pace::Prescribed, session::Pace::Prompt}) {
+        SCOPED_TRACE(static_cast<int>(pace));
+        testsupport::writeBytes(m_list, original);
+        fs::remove_all(work);
+        fs::create_directories(work);
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        const size_t before = m_network.connections().size();
+        fleet::FleetOptions options;
+        options.settings.pace = pace;
+        options.workFolder = work;
+        auto run = makeRun(1, options);
+        run->start();
+        for (size_t device = 0; device < 2; ++device) {
+            for (int ms = 0; ms < 20000 && m_network.connections().size() <= before + device; ++ms)
+                advance(*run, 1);
+            ASSERT_EQ(m_network.connections().size(), before + device + 1);
+            if (device == 1) ::chmod(work.c_str(), 0555);
+            for (const std::string& chunk : checkAnswers()) {
+                m_network.connections()[before + device]->deliver(chunk);
+                m_loop.runPending();
+                advance(*run, 250);  // past the login pause
+            }
+        }
+        ASSERT_EQ(run->rows().size(), 2u);
+        EXPECT_LT(run->rows()[1].durationMs, session::kTimeoutDialogueMs);
+        advance(*run, 30000);
+        ::chmod(work.c_str(), 0755);
+        EXPECT_TRUE(run->finished());
+        EXPECT_EQ(m_network.connections().size(), before + 2);
+        EXPECT_EQ(messageOf(m_list, 0), text::sj("#000 OK 正常送信"));
+        EXPECT_EQ(messageOf(m_list, 1), "#508 NG File Save Error");
+        EXPECT_EQ(messageOf(m_list, 2), "");
+        ASSERT_TRUE(run->saveFailure());
+        EXPECT_EQ(run->saveFailure()->file, work / "QLX00ee80000002q2.txt");
+        EXPECT_EQ(run->saveFailure()->error, EACCES);
+    }
+}
+
+// The list changes under the run: each row says whether its result reached the list.
+TEST_F(FleetRunTest, EachRowSaysWhetherItsResultReachedTheList) {
+    const std::string original = testsupport::readBytes(m_list);
+    const std::string utf8 = "\xEF\xBB\xBF" + original;  // as a spreadsheet saves it
+    const std::string withoutSecond =
+        original.substr(0, original.find("002,")) + original.substr(original.find("003,"));
+    struct Case {
+        const char* what;
+        std::string list, recorded;  // the list once the first device answered; y/n per device
+        int recordedOk;
+    } cases[] = {
+        {"untouched", "", "yyyyy", 1},
+        {"replaced by a UTF-8 copy", utf8, "nnnnn", 0},
+        {"the second record deleted", withoutSecond, "ynyyy", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::writeBytes(m_list, original);
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        const size_t before = m_network.connections().size();
+        auto run = makeRun(5);
+        run->start();
+        m_loop.runPending();
+        for (const std::string& chunk : checkAnswers()) {
+            m_network.connections()[before]->deliver(chunk);
+            m_loop.runPending();
+            m_loop.advance(250);  // past the login pause
+        }
+        if (!c.list.empty()) testsupport::writeBytes(m_list, c.list);
+        advance(*run, 40000);
+        ASSERT_TRUE(run->finished());
+        std::string recorded(5, '?');
+        for (const fleet::ReportRow& row : run->rows()) {
+            ASSERT_TRUE(row.recorded);
+            recorded[static_cast<size_t>(row.number - 1)] = *row.recorded ? 'y' : 'n';
+        }
+        EXPECT_EQ(recorded, c.recorded);
+        EXPECT_EQ(run->unrecordedCount(),
+                  static_cast<size_t>(std::count(recorded.begin(), recorded.end(), 'n')));
+        EXPECT_EQ(run->recordedOkCount(), c.recordedOk);
+    }
+}
+
+// A record without a save name or MAC address writes under the one its device reports, else
+// under a name no other record has.
+TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName) {
+    auto device = [](int no, const std::string& mac, const std::string& saveName = "") {
+        return "00" + std::to_string(no) + ",F0000001,d,127.0.0." + std::to_string(no) + ",80,23," +
+               mac + ",,,a,p,x.txt,," + (saveName.empty() ? "" : "," + saveName);
+    };
+    auto files = [](const std::string& name, std::string log = "") {
+        if (log.empty()) log = name;
+        return std::vector<std::string>{name + "q2.txt", log + "l20.txt", name + "R1.txt"};
+    };
+    const std::string kMac1 = "00:11:22:33:44:01", kMac2 = "00:11:22:33:44:02";
+    struct Case {
+        std::vector<std::string> lines;
+        std::vector<std::string> reported;  // per record: its device's MAC address, or "refuse"
+        std::map<int, std::vector<std::string>> files;  // per record number
+    } cases[] = {
+        {{device(1, ""), device(2, ""), device(3, "")},
+         {kMac1, kMac2, "refuse"},
+         {{1, files("QLX001122334401")}, {2, files("QLX001122334402")}, {3, {}}}},
+        // A save name of its own, then the list's MAC address, go before the reported one.
+        {{device(1, "", "SITE"), device(2, "00:ee:80:00:00:02")},
+         {kMac1, kMac2},
+         {{1, files("SITE", "QLX001122334401")}, {2, files("QLX00ee80000002", "QLX001122334402")}}},
+        // Devices that report none; record 3's own name is "QLX-No001" but for letter case.
+        {{device(1, ""), device(2, ""), device(3, "", "qlx-no001")},
+         {"", "", kMac1},
+         {{1, files("QLX-No001_")},
+          {2, files("QLX-No002")},
+          {3, files("qlx-no001", "QLX001122334401")}}},
+        // The reported MAC address names files another device is writing at that moment.
+        {{device(1, kMac1), device(2, "")},
+         {kMac1, kMac1},
+         {{1, files("QLX001122334401")}, {2, files("QLX-No002")}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines[0]);
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        auto list = std::make_shared<const devlist::LineStore>(c.lines);
+        m_devices.clear();
+        for (int i = 0; i < static_cast<int>(c.lines.size()); ++i)
+            m_devices.push_back(
+                {i + 1, c.lines[static_cast<size_t>(i)], fleet::IdentityOf(list, i)});
+        fleet::FleetOptions options;
+        auto run = makeRun(static_cast<int>(c.lines.size()), options, false);
+        const size_t before = m_network.connections().size();
+        run->start();
+        m_loop.runPending();
+        ASSERT_EQ(m_network.connections().size() - before, c.lines.size());  // side by side
+        for (size_t k = 0; k < checkAnswers().size(); ++k) {
+            for (size_t i = 0; i < c.lines.size(); ++i) {
+                std::vector<std::string> chunks = checkAnswers();
+                chunks[4] = "?ifPhysAddress=" + c.reported[i] + "\r\nQLX> ";
+                if (c.reported[i] == "refuse") chunks = {"login Incorrect\r\n"};
+                if (k < chunks.size()) m_network.connections()[before + i]->deliver(chunks[k]);
+                m_loop.runPending();
+            }
+            m_loop.advance(250);  // past the login pause
+        }
+        m_loop.advance(20000);
+        ASSERT_TRUE(run->finished());
+        std::map<int, std::vector<std::string>> written;
+        for (const fleet::ReportRow& row : run->rows()) written[row.number] = row.files;
+        EXPECT_EQ(written, c.files);
+    }
+}
+
+}  // namespace
+}  // namespace fleettest
