@@ -29,6 +29,7 @@ void readSettings(const fleet::Profile& p, SettingsBoxes& b, bool& enlarged) {
     // Written by hand like "debug", and kept as found: the address the LAN search takes as
     // the PC's own.
     b.ownAddress = fleet::ReadText(p, Setting::OwnAddress);
+    b.history = fleet::ReadBool(p, Setting::History);
     enlarged = fleet::ReadText(p, Setting::Debug) == kHiddenModeCode;
 }
 
@@ -78,6 +79,7 @@ void writeSettings(fleet::Profile& p, const SettingsBoxes& b) {
             case Setting::Debug:
             case Setting::OwnAddress:
             case Setting::Pace:
+            case Setting::History:
                 break;  // put in by hand, kept as found
         }
     }

@@ -80,6 +80,7 @@ struct SettingsBoxes {
     bool write = fleet::DefaultBool(fleet::Setting::Write);  // "WRITE"
     bool cpuReset = fleet::DefaultBool(fleet::Setting::CpuReset);            // "CPURESET"
     std::string ownAddress{fleet::DefaultText(fleet::Setting::OwnAddress)};  // the search's own
+    bool history = fleet::DefaultBool(fleet::Setting::History);  // runs keep a settings history
 };
 
 struct WindowState {
