@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -235,13 +236,20 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
                         continue;
                 } else if (e) {
                     git_oid id;
-                    if (git_odb_hash(&id, f.bytes.data(), f.bytes.size(), GIT_OBJECT_BLOB) != 0)
+                    if (f.blob)
+                        git_oid_fromraw(&id, f.blob->bytes);
+                    else if (git_odb_hash(&id, f.bytes.data(), f.bytes.size(), GIT_OBJECT_BLOB) !=
+                             0)
                         return false;
                     if (git_oid_equal(&id, git_tree_entry_id(e))) continue;
                 }
                 git_oid blob;
-                if (git_blob_create_from_buffer(&blob, repo, f.bytes.data(), f.bytes.size()) != 0 ||
-                    git_treebuilder_insert(nullptr, b.get(), f.file.c_str(), &blob,
+                if (f.blob)
+                    git_oid_fromraw(&blob, f.blob->bytes);
+                else if (git_blob_create_from_buffer(&blob, repo, f.bytes.data(), f.bytes.size()) !=
+                         0)
+                    return false;
+                if (git_treebuilder_insert(nullptr, b.get(), f.file.c_str(), &blob,
                                            GIT_FILEMODE_BLOB) != 0)
                     return false;
                 labels.push_back(f.label);
@@ -290,6 +298,14 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
         std::this_thread::sleep_for(kRetryStep * (1 + attempt % 5));
     }
     return {false, 0, {}, "the branch stayed locked by another run"};
+}
+
+bool Store::writeBlob(const std::string& bytes, BlobId& id) {
+    git_oid oid;
+    if (git_blob_create_from_buffer(&oid, m_impl->repo, bytes.data(), bytes.size()) != 0)
+        return false;
+    std::memcpy(id.bytes, oid.id, sizeof id.bytes);
+    return true;
 }
 
 std::optional<std::string> Store::latest(const std::string& file) const {

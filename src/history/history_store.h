@@ -29,10 +29,18 @@ std::string StoredDump(std::string_view dump);
 // The dump without its first line: what the device holds, whoever and whenever it was read.
 std::string_view DumpBody(std::string_view stored);
 
+// An object's name in the repository (its 20-byte SHA-1).
+struct BlobId {
+    unsigned char bytes[20] = {};
+};
+
 struct FileVersion {
     std::string file;   // the name in the repository
-    std::string bytes;  // as StoredDump keeps it
+    std::string bytes;  // as StoredDump keeps it; unused when blob is set
     std::string label;  // what a commit message calls the device
+    // The content written already (Store::writeBlob), so that a run holds no dump until its
+    // commit.
+    std::optional<BlobId> blob{};
 };
 
 struct CommitInfo {
@@ -77,6 +85,10 @@ public:
     CommitResult commit(const std::vector<FileVersion>& before,
                         const std::vector<FileVersion>& after, const Message& message,
                         const std::string& user);
+
+    // Writes a file's content as an object of its own, for a later commit; false when it
+    // cannot. An unchanged dump names the object its last commit wrote, and writes nothing.
+    bool writeBlob(const std::string& bytes, BlobId& id);
 
     // The file's content at the head; nullopt when it holds none.
     std::optional<std::string> latest(const std::string& file) const;

@@ -33,21 +33,7 @@ void RunRecorder::commit(RunInfo run, std::function<void(const CommitResult&)> d
         m_asked = true;
     }
     m_thread->post(Job{{}, [this, run = std::move(run), done = std::move(done)] {
-                           CommitResult result;
-                           std::string error;
-                           if (!m_before.empty() || !m_after.empty()) {
-                               auto store = Store::open(m_repository, true, error);
-                               result = store ? store->commit(
-                                                    m_before, m_after,
-                                                    [&run](bool before,
-                                                           const std::vector<std::string>& labels) {
-                                                        return CommitMessage(run, before, labels);
-                                                    },
-                                                    m_user)
-                                              : CommitResult{false, 0, {}, error};
-                           }
-                           m_before.clear();
-                           m_after.clear();
+                           const CommitResult result = commitNow(run);
                            if (done) done(result);
                            {
                                std::lock_guard<std::mutex> lock(m_mutex);
@@ -58,15 +44,46 @@ void RunRecorder::commit(RunInfo run, std::function<void(const CommitResult&)> d
                        }});
 }
 
+CommitResult RunRecorder::commitNow(const RunInfo& run) {
+    CommitResult result;
+    auto message = [&run](bool before, const std::vector<std::string>& labels) {
+        return CommitMessage(run, before, labels);
+    };
+    if (!m_error.empty())
+        result = {false, 0, {}, m_error};
+    else if (m_store && (!m_before.empty() || !m_after.empty()))
+        result = m_store->commit(m_before, m_after, message, m_user);
+    m_before.clear();
+    m_after.clear();
+    m_store.reset();
+    return result;
+}
+
 void RunRecorder::handle(std::vector<Job>& jobs) {
     for (Job& job : jobs) {
-        if (job.commit) {
+        if (job.commit)
             job.commit();
-            continue;
+        else
+            take(job.dump);
+    }
+}
+
+void RunRecorder::take(fleet::RecordedDump& d) {
+    if (!m_error.empty()) return;
+    if (!m_store && !(m_store = Store::open(m_repository, true, m_error))) return;
+    if (!d.before.empty()) {
+        std::string before = StoredDump(d.before);
+        const std::optional<std::string> known = m_store->latest(d.file);
+        if (!known || DumpBody(*known) != DumpBody(before))
+            m_before.push_back({d.file, std::move(before), d.label});
+    }
+    if (!d.after.empty()) {
+        BlobId id;
+        if (!m_store->writeBlob(StoredDump(d.after), id)) {
+            m_error = "cannot write into " + m_repository.string();
+            return;
         }
-        fleet::RecordedDump& d = job.dump;
-        if (!d.before.empty()) m_before.push_back({d.file, StoredDump(d.before), d.label});
-        if (!d.after.empty()) m_after.push_back({d.file, StoredDump(d.after), std::move(d.label)});
+        m_after.push_back({d.file, {}, std::move(d.label), id});
     }
 }
 

@@ -49,10 +49,16 @@ private:
         std::function<void()> commit;  // set: the run is over
     };
     void handle(std::vector<Job>& jobs);
+    void take(fleet::RecordedDump& dump);
+    CommitResult commitNow(const RunInfo& run);
 
     std::filesystem::path m_repository;
     std::string m_user;
-    std::vector<FileVersion> m_before;  // the thread's alone
+    // The thread's alone. The dumps after are written into the repository as they come, so the
+    // run holds none of them; a dump before only when it differs from the device's last one.
+    std::unique_ptr<Store> m_store;
+    std::string m_error;  // the store could not be opened or written
+    std::vector<FileVersion> m_before;
     std::vector<FileVersion> m_after;
     mutable std::mutex m_mutex;
     bool m_asked = false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "history/device_history.h"
+#include "history/run_recorder.h"
 
 namespace {
 
@@ -193,6 +194,41 @@ TEST_F(HistoryStore, NoRepositoryIsMadeWhenOnlyReading) {
     std::ofstream(m_repo / "HEAD") << "garbage";
     EXPECT_FALSE(Store::open(m_repo, true, error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(HistoryStore, ARunsRecorderCommitsOnceWhatItsDevicesChanged) {
+    const std::string a1 = dump("1.0.0.0", "24/05/06 07:08:09");
+    const std::string a2 = dump("2.0.0.0", "24/05/06 07:09:09");
+    const history::RunInfo run{"send", "--all", 2, 2, 0};
+    {
+        history::RunRecorder first(m_repo, "op");
+        first.add({"A.txt", "No.001 dev1", "", a1});
+        first.add({"B.txt", "No.002 dev2", "", a1});
+        first.commit({"check", "--all", 2, 2, 0});
+        EXPECT_EQ(first.wait().commits, 1);
+    }
+    history::RunRecorder send(m_repo, "op");
+    // A's dump before is what the history knew; B was changed outside the program.
+    send.add({"A.txt", "No.001 dev1", a1, a2});
+    send.add({"B.txt", "No.002 dev2", dump("9.0.0.0"), a2});
+    send.commit(run);
+    const history::CommitResult r = send.wait();
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.commits, 2);
+    const auto log = open()->log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].message, history::CommitMessage(run, false, {"No.001 dev1", "No.002 dev2"}));
+    EXPECT_EQ(log[0].message,
+              "send --all: 2 selected, 2 ok, 0 failed\n\nchanged:\nNo.001 dev1\nNo.002 dev2\n");
+    EXPECT_EQ(log[1].message, history::CommitMessage(run, true, {"No.002 dev2"}));
+    EXPECT_EQ(fsck(), 0);
+
+    // A repository that cannot be made: the run's commit says so.
+    history::RunRecorder nowhere(m_dir / "file" / "history.git", "op");
+    std::ofstream(m_dir / "file") << "x";
+    nowhere.add({"A.txt", "No.001 dev1", "", a1});
+    nowhere.commit(run);
+    EXPECT_FALSE(nowhere.wait().ok);
 }
 
 }  // namespace
