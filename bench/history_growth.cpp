@@ -71,19 +71,22 @@ int main(int argc, char** argv) {
     for (int run = 0; run <= runs; ++run) {
         // Run 0 records every device; each later run changes `changing` devices, in turn.
         if (run > 0)
-            for (int k = 0; k < changing; ++k) ++version[static_cast<size_t>(((run - 1) * changing + k) % n)];
+            for (int k = 0; k < changing; ++k)
+                ++version[static_cast<size_t>(((run - 1) * changing + k) % n)];
         std::vector<history::FileVersion> after;
         after.reserve(static_cast<size_t>(n));
         for (int d = 0; d < n; ++d) {
             char mac[32];
             std::snprintf(mac, sizeof mac, "00:ee:80:00:%02x:%02x", d / 256, d % 256);
-            after.push_back({fleet::HistoryFileName(mac, ""), deviceDump(sample, d, version[static_cast<size_t>(d)]),
+            after.push_back({fleet::HistoryFileName(mac, ""),
+                             deviceDump(sample, d, version[static_cast<size_t>(d)]),
                              "No." + std::to_string(d + 1)});
         }
         const auto start = std::chrono::steady_clock::now();
         const auto r = store->commit({}, after, message, "bench");
         const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
         if (!r.ok) {
             std::fprintf(stderr, "history_growth: %s\n", r.error.c_str());
             return 1;
