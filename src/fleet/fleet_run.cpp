@@ -320,6 +320,15 @@ void FleetRun::sequencer(Worker& w) {
     row.files = ss.savedFiles();
     row.changed = SessionChanges(ss, m_options.workFolder, served.saveName, w.startFileTime);
     const ReportRow& kept = m_tally.add(std::move(row));
+    if (m_options.recorder) {
+        std::string after = ss.takeDump(false);
+        std::string before = ss.takeDump(true);
+        if (!after.empty() || !before.empty()) {
+            m_options.recorder->add({HistoryFileName(rec.macAddress, m_claims.uniqueName(w.index)),
+                                     "No." + devlist::ZeroPad(d.number, 3) + " " + kept.name,
+                                     std::move(before), std::move(after)});
+        }
+    }
 
     // The session stays open through the pause, but its texts go now: with many workers, the
     // texts of sessions that are over would otherwise hold the most memory of the run.

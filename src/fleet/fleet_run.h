@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "fleet/dump_recorder.h"
 #include "fleet/file_claims.h"
 #include "fleet/fleet_device.h"
 #include "fleet/list_write_queue.h"
@@ -65,6 +66,8 @@ struct FleetOptions {
     bool keepTexts = false;
     // The pool all sessions' texts draw from.
     size_t textBudgetBytes = kRunTextBudgetBytes;
+    // Takes every served device's dumps for the settings history; null: none kept.
+    DumpRecorder* recorder = nullptr;
 };
 
 struct DeviceResult {

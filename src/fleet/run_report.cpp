@@ -180,3 +180,24 @@ std::string TranscriptName(int number, const std::string& address) {
 }
 
 }  // namespace fleet
+
+namespace fleet {
+
+std::string CsvField(const std::string& raw) {
+    return csvField(raw);
+}
+
+std::string JsonString(const std::string& cp932) {
+    return jsonString(cp932);
+}
+
+std::string NamesColumn(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& name : names) {
+        if (!out.empty()) out += ';';
+        out += name.find_first_of(";\"") == std::string::npos ? name : doubleQuoted(name);
+    }
+    return out;
+}
+
+}  // namespace fleet

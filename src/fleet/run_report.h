@@ -77,4 +77,10 @@ std::filesystem::path TranscriptFolder(const std::filesystem::path& report);
 // "No017-127.0.0.18.txt", with anything a file name must not hold replaced.
 std::string TranscriptName(int number, const std::string& address);
 
+// For other reports of the same kind: a CSV field as the report writes it, a JSON string of
+// code page 932 text, and names ";"-joined as the Changed column joins them (without its count).
+std::string CsvField(const std::string& raw);
+std::string JsonString(const std::string& cp932);
+std::string NamesColumn(const std::vector<std::string>& names);
+
 }  // namespace fleet

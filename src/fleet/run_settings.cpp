@@ -36,6 +36,7 @@ RunSettings ReadRunSettings(const Profile& p) {
     s.cpuReset = ReadBool(p, Setting::CpuReset);
     s.ownAddress = ReadText(p, Setting::OwnAddress);
     s.pace = PaceNamed(ReadText(p, Setting::Pace)).value_or(session::Pace::Prescribed);
+    s.history = ReadBool(p, Setting::History);
     return s;
 }
 

@@ -32,6 +32,8 @@ struct RunSettings {
     std::string ownAddress{DefaultText(Setting::OwnAddress)};  // the LAN search's own address
     // "pace": the runner's alone; the window never writes it and keeps it as found.
     session::Pace pace = session::Pace::Prescribed;
+    // "history": each check and send records its dumps in the settings history.
+    bool history = DefaultBool(Setting::History);
 };
 
 // The one reader of what the window and the runner share of the settings file.

@@ -29,6 +29,7 @@ enum class Setting {
     Debug,           // "debug": put in by hand, never written
     OwnAddress,      // "ownip": put in by hand, never written
     Pace,            // "pace": the runner's dialogue pace, put in by hand, never written
+    History,         // "history": 0 keeps no settings history; put in by hand, never written
 };
 
 enum class SettingType { Text, Integer, Bool };
@@ -60,6 +61,7 @@ inline constexpr SettingKey kSettingKeys[] = {
     {Setting::Debug, "debug", SettingType::Text, "", 0, false},
     {Setting::OwnAddress, "ownip", SettingType::Text, "", 0, false},
     {Setting::Pace, "pace", SettingType::Text, "", 0, false},
+    {Setting::History, "history", SettingType::Bool, "", 1, false},
 };
 
 constexpr const SettingKey& KeyOf(Setting setting) {

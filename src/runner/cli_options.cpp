@@ -1,6 +1,8 @@
 #include "runner/cli_options.h"
 
 #include <charconv>
+#include <cstdio>
+#include <ctime>
 #include <string_view>
 
 #include "devlist/fields.h"
@@ -15,10 +17,13 @@ namespace {
 
 // The verbs an option belongs to, one bit each. An option of another verb is refused rather
 // than ignored: "check --apply" would otherwise look like it stored something.
-constexpr unsigned kCheck = 1, kSend = 2, kPlan = 4, kSearch = 8, kDiff = 16;
+constexpr unsigned kCheck = 1, kSend = 2, kPlan = 4, kSearch = 8, kDiff = 16, kHistory = 32,
+                   kDrift = 64;
 constexpr unsigned kServing = kCheck | kSend | kPlan;
+// The verbs that take a selection of records.
+constexpr unsigned kSelecting = kServing | kHistory | kDrift;
 // Where the window's files are: every verb reads them, so a script may pass one set to all.
-constexpr unsigned kEvery = kServing | kSearch | kDiff;
+constexpr unsigned kEvery = kServing | kSearch | kDiff | kHistory | kDrift;
 
 struct OptionScope {
     std::string_view option;
@@ -26,10 +31,22 @@ struct OptionScope {
 };
 
 constexpr OptionScope kScopes[] = {
-    {"--list", kEvery},         {"--ini", kEvery},        {"--work", kEvery},
-    {"--report", kServing},     {"--parallel", kServing}, {"--quiet", kServing},
-    {"-q", kServing},           {"--apply", kSearch},     {"--own-address", kSearch},
-    {"--pace", kCheck | kSend}, {"--read-only", kPlan},
+    {"--list", kEvery},
+    {"--ini", kEvery},
+    {"--work", kEvery},
+    {"--parallel", kServing},
+    {"--quiet", kServing},
+    {"-q", kServing},
+    {"--apply", kSearch},
+    {"--own-address", kSearch},
+    {"--pace", kCheck | kSend},
+    {"--read-only", kPlan},
+    {"--report", kServing | kHistory | kDrift},
+    {"--history", kCheck | kSend | kHistory | kDrift},
+    {"--no-history", kCheck | kSend},
+    {"--since", kHistory},
+    {"--at", kHistory},
+    {"--golden", kDrift},
 };
 
 unsigned bitOf(Verb verb) {
@@ -44,6 +61,10 @@ unsigned bitOf(Verb verb) {
             return kSearch;
         case Verb::Diff:
             return kDiff;
+        case Verb::History:
+            return kHistory;
+        case Verb::Drift:
+            return kDrift;
         case Verb::None:
             break;
     }
@@ -62,6 +83,10 @@ const char* nameOf(Verb verb) {
             return "search";
         case Verb::Diff:
             return "diff";
+        case Verb::History:
+            return "history";
+        case Verb::Drift:
+            return "drift";
         case Verb::None:
             break;
     }
@@ -70,7 +95,7 @@ const char* nameOf(Verb verb) {
 
 // True when `option` (a known one) belongs to `verb`; selection options serve the devices.
 bool belongsTo(std::string_view option, bool selection, Verb verb) {
-    unsigned verbs = selection ? kServing : kEvery;
+    unsigned verbs = selection ? kSelecting : kEvery;
     for (const auto& s : kScopes)
         if (s.option == option) verbs = s.verbs;
     return (verbs & bitOf(verb)) != 0;
@@ -83,11 +108,14 @@ const char* const kVersion = "qlx-setting-cli " QLX_VERSION "\n";
 const char* const kUsage =
     "Usage: qlx-setting-cli check|send [SELECTION] [--list FILE] [--ini FILE] [--work DIR]\n"
     "                       [--parallel N] [--report FILE.csv|FILE.json] [--quiet]\n"
-    "                       [--pace prescribed|prompt]\n"
+    "                       [--pace prescribed|prompt] [--history DIR] [--no-history]\n"
     "       qlx-setting-cli plan [SELECTION] [--list FILE] [--ini FILE] [--parallel N]\n"
     "                       [--report FILE.csv|FILE.json] [--quiet] [--read-only]\n"
     "       qlx-setting-cli search [--own-address A.B.C.D] [--apply] [--list FILE] [--ini FILE]\n"
     "       qlx-setting-cli diff NUMBER [--list FILE] [--ini FILE] [--work DIR]\n"
+    "       qlx-setting-cli history [SELECTION] [--since DATE] [--report FILE] [--history DIR]\n"
+    "       qlx-setting-cli history NUMBER --at DATE [--history DIR]\n"
+    "       qlx-setting-cli drift --golden FILE [SELECTION] [--report FILE] [--history DIR]\n"
     "       qlx-setting-cli --help | --version\n"
     "\n"
     "Serves the devices of the QLX device list without the window: the same dialogue, the\n"
@@ -130,6 +158,19 @@ const char* const kUsage =
     "                        NUMBER; 3 when a dump is missing, unreadable or older than the\n"
     "                        send (a check writes only \"q2\"), or whose first line names\n"
     "                        another record (see qlx-setting(5) on save names)\n"
+    "  history               the runs in which each selected device's settings changed, read\n"
+    "                        from the settings history (newest first), with the changes in\n"
+    "                        diff's words; --since DATE: only runs from then on. No device\n"
+    "                        is connected. --report: CSV or JSON, a row per run and device\n"
+    "  history NUMBER --at DATE\n"
+    "                        the dump record NUMBER's device held at DATE (YYYY-MM-DD\n"
+    "                        [HH:MM[:SS]]), byte for byte; exit 1 when the history has none\n"
+    "  drift --golden FILE   how each selected device's last dump in the history differs from\n"
+    "                        what the send file FILE would set, in plan's words:\n"
+    "                          would change NAME: OLD -> NEW\n"
+    "                        and \"no dump\" for a device the history has not seen. No\n"
+    "                        device is connected. Exit 0 nothing drifts, 1 something does.\n"
+    "                        --report: CSV (No,Name,Address,State,Count,Names) or JSON\n"
     "\n"
     "SELECTION (each option selects on its own; every further option narrows the set):\n"
     "  --checked             the records whose check mark is set (the default when no\n"
@@ -172,6 +213,11 @@ const char* const kUsage =
     "                        so prompt alone saves a third; with wait1=0 it saves the rest\n"
     "  --own-address A.B.C.D the address the search takes as this PC's own (else \"ownip\",\n"
     "                        else the host's address)\n"
+    "  --history DIR         the settings history (default: history.git in the work folder).\n"
+    "                        check and send record each device's dump there, one commit per\n"
+    "                        run that changed something; \"git -C DIR log -p\" reads it\n"
+    "  --no-history          record nothing in the history (also \"history=0\" in the\n"
+    "                        settings file)\n"
     "\n"
     "Progress goes to standard error, one line per device as it ends. Ctrl-C lets the\n"
     "devices in progress finish and records their results; a second Ctrl-C closes them.\n"
@@ -226,6 +272,23 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
             o.verb = Verb::Diff;
         } else if (i == 0 && arg == "plan") {
             o.verb = Verb::Plan;
+        } else if (i == 0 && (arg == "history" || arg == "drift")) {
+            o.verb = arg == "history" ? Verb::History : Verb::Drift;
+        } else if (o.verb == Verb::History && o.recordNumber == 0 && !arg.starts_with("-")) {
+            auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), o.recordNumber);
+            if (ec != std::errc() || end != arg.data() + arg.size() || o.recordNumber < 1 ||
+                o.recordNumber > devlist::kMaxRecords)
+                return fail(N_("history takes a record number, 1 to 999"));
+        } else if (arg == "--no-history") {
+            o.noHistory = true;
+        } else if (arg == "--since" || arg == "--at") {
+            if (!take()) return fail(N_("%1 needs a value"), {arg});
+            auto when = ParseDate(value, arg == "--at");
+            if (!when) return fail(N_("%1 takes a date: YYYY-MM-DD [HH:MM[:SS]]"), {arg});
+            (arg == "--at" ? o.at : o.since) = when;
+        } else if (arg == "--history" || arg == "--golden") {
+            if (!take() || value.empty()) return fail(N_("%1 needs a value"), {arg});
+            (arg == "--history" ? o.historyPath : o.golden) = value;
         } else if (o.verb == Verb::Diff && o.recordNumber == 0 && !arg.starts_with("-")) {
             auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), o.recordNumber);
             if (ec != std::errc() || end != arg.data() + arg.size() || o.recordNumber < 1 ||
@@ -290,9 +353,54 @@ CliOptions ParseCli(const std::vector<std::string>& args) {
         }
     }
     if (o.help || o.version) return o;
-    if (o.verb == Verb::None) return fail(N_("no verb given (check, send, plan, search or diff)"));
+    if (o.verb == Verb::None)
+        return fail(N_("no verb given (check, send, plan, search, diff, history or drift)"));
     if (o.verb == Verb::Diff && o.recordNumber == 0) return fail(N_("diff needs a record number"));
+    if (o.verb == Verb::History && o.at && o.recordNumber == 0)
+        return fail(N_("history --at needs a record number"));
+    if (o.verb == Verb::Drift && o.golden.empty()) return fail(N_("drift needs --golden FILE"));
     return o;
+}
+
+std::optional<int64_t> ParseDate(const std::string& text, bool endOfDay) {
+    struct tm t {};
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    char sep = 0;
+    int used = 0;
+    const char* s = text.c_str();
+    if (std::sscanf(s, "%4d-%2d-%2d%n", &year, &month, &day, &used) != 3 || used != 10)
+        return std::nullopt;
+    const bool dateOnly = text.size() == 10;
+    if (!dateOnly) {
+        int more = 0;
+        if (std::sscanf(s + 10, "%c%2d:%2d%n", &sep, &hour, &minute, &more) != 3 ||
+            (sep != ' ' && sep != 'T'))
+            return std::nullopt;
+        size_t at = 10 + static_cast<size_t>(more);
+        if (at < text.size()) {
+            int secs = 0;
+            if (std::sscanf(s + at, ":%2d%n", &second, &secs) != 1 ||
+                at + static_cast<size_t>(secs) != text.size())
+                return std::nullopt;
+        }
+    }
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+        return std::nullopt;
+    if (dateOnly && endOfDay) {
+        hour = 23;
+        minute = 59;
+        second = 59;
+    }
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    const time_t when = std::mktime(&t);
+    if (when == static_cast<time_t>(-1)) return std::nullopt;
+    return static_cast<int64_t>(when);
 }
 
 }  // namespace runner

@@ -1,6 +1,7 @@
 // The command line of qlx-setting-cli: one verb and its options.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@
 
 namespace runner {
 
-enum class Verb { None, Check, Send, Search, Diff, Plan };
+enum class Verb { None, Check, Send, Search, Diff, Plan, History, Drift };
 
 // The exit codes, as --help names them.
 constexpr int kExitOk = 0;
@@ -34,7 +35,12 @@ struct CliOptions {
     std::string ownAddress;             // search --own-address
     bool apply = false;                 // search --apply
     bool readOnly = false;              // plan --read-only
-    int recordNumber = 0;               // diff NUMBER
+    int recordNumber = 0;               // diff NUMBER, history NUMBER
+    std::string historyPath;            // --history, native; empty: history.git in the work folder
+    bool noHistory = false;             // --no-history
+    std::optional<int64_t> since;       // history --since, seconds since 1970
+    std::optional<int64_t> at;          // history --at
+    std::string golden;                 // drift --golden, native
     std::string error;                  // non-empty: a usage error
     // The same error as a message pattern (English, "%1" for each argument) and its
     // arguments, for the operator's language.
@@ -43,6 +49,11 @@ struct CliOptions {
 };
 
 CliOptions ParseCli(const std::vector<std::string>& args);
+
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (or with a "T"), local time; a
+// date alone means the end of that day when `endOfDay` (history --at), else its start. Seconds
+// since 1970, nullopt when it is no such date.
+std::optional<int64_t> ParseDate(const std::string& text, bool endOfDay);
 
 extern const char* const kUsage;
 extern const char* const kVersion;

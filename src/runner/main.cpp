@@ -10,6 +10,7 @@
 #include "platform/memory.h"
 #include "runner/cli_options.h"
 #include "runner/diff_command.h"
+#include "runner/history_command.h"
 #include "runner/messages.h"
 #include "runner/plan_command.h"
 #include "runner/run_command.h"
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
         return runner::kExitOk;
     }
     if (options.verb == runner::Verb::Diff) return runner::DiffCommand(options).run();
+    if (options.verb == runner::Verb::History) return runner::HistoryCommand(options).run();
+    if (options.verb == runner::Verb::Drift) return runner::DriftCommand(options).run();
     QCoreApplication app(argc, argv);
     if (options.verb == runner::Verb::Search) return runner::SearchCommand(options).run();
     if (options.verb == runner::Verb::Plan) return runner::PlanCommand(options).run();

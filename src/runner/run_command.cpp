@@ -13,9 +13,11 @@
 #include "fleet/run_record.h"
 #include "fleet/selection.h"
 #include "fleet/send_file.h"
+#include "history/run_recorder.h"
 #include "platform/files.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
+#include "runner/history_command.h"
 #include "runner/messages.h"
 #include "runner/run_files.h"
 #include "runner/run_texts.h"
@@ -72,6 +74,12 @@ int RunCommand::run() {
     fleet::FleetOptions options{
         o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
         files.settings, o.parallel, files.workFolder};
+    // The devices' dumps go into the settings history, committed once the run is over.
+    std::unique_ptr<history::RunRecorder> recorder;
+    if (files.settings.history && !o.noHistory) {
+        recorder = std::make_unique<history::RunRecorder>(HistoryRepository(o, files));
+        options.recorder = recorder.get();
+    }
     size_t done = 0;
     // Transcripts are written, and their memory let go, on a thread of their own: a slow disk
     // must not hold the dialogues on the loop.
@@ -109,6 +117,16 @@ int RunCommand::run() {
     const platform::LocalTime started = clock.now();
     ServeRun(interruptWatch, run, o.quiet, interrupts);
 
+    bool historyFailed = false;
+    if (recorder) {
+        recorder->commit({o.verb == Verb::Send ? "send" : "check",
+                          fleet::SelectionText(o.selection), total,
+                          static_cast<size_t>(run.okCount()), static_cast<size_t>(run.ngCount())});
+        if (const history::CommitResult r = recorder->wait(); !r.ok) {
+            historyFailed = true;
+            Complain(Fill(Tr("cannot record the settings history: %1"), {r.error}));
+        }
+    }
     bool reportFailed = false;
     if (record) {
         const fleet::RunSummary summary{o.verb == Verb::Send ? "send" : "check",
@@ -143,7 +161,8 @@ int RunCommand::run() {
         Complain(Fill(Tr("interrupted, %1 device(s) not served"), {std::to_string(total - done)}));
         return kExitInterrupted;
     }
-    if (run.writeFailures() > 0 || reportFailed || run.saveFailure()) return kExitFiles;
+    if (run.writeFailures() > 0 || reportFailed || run.saveFailure() || historyFailed)
+        return kExitFiles;
     if (run.ngCount() > 0 || run.goneCount() > 0) return kExitSomeFailed;
     return kExitOk;
 }

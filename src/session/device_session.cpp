@@ -293,6 +293,8 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
         "\r");
     std::shared_ptr<bool> alive = m_alive;
     if (!saveText(m_files.dumpName(before), m_deviceLog)) return *alive;
+    // A dump cut for memory is never kept as if it were whole.
+    if (!m_deviceLog.headCut()) m_dumps[before ? 0 : 1] = m_deviceLog.bytes();
     if (before) {
         m_linesLeft = static_cast<int>(m_sendStore.size());
         m_out.bareCr();

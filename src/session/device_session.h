@@ -73,6 +73,9 @@ public:
     // The work-folder files this session wrote, in the order written: what a report says it
     // left, whatever the folder holds by the time the report is made.
     const std::vector<std::string>& savedFiles() const { return m_files.saved(); }
+    // A dump the session saved whole, handed over once (the settings history keeps it);
+    // empty when it saved none. before: a send's dump before its settings.
+    std::string takeDump(bool before) { return std::move(m_dumps[before ? 0 : 1]); }
     // The file whose save ended the session (result kResultSaveFailed); nullopt otherwise.
     const std::optional<SaveFailure>& saveFailure() const { return m_files.failure(); }
     // A login chunk's 200 ms pause is running; its tests run when it ends. At the prompt pace:
@@ -125,7 +128,8 @@ private:
     // The name as the device reported it: ".sysName=" repeats it; the record keeps a cut copy.
     std::string m_reportedName;
     SessionFiles m_files;
-    Outbox m_out;  // after everything it sends through
+    std::string m_dumps[2];  // before, after
+    Outbox m_out;            // after everything it sends through
     devlist::EditPanel m_served;
     std::string m_host;
     int m_rowNumber = 0;

@@ -35,7 +35,10 @@ SessionController::SessionController(App& app, platform::EventLoop& loop,
                                      platform::Network& network)
     : m_app(app), m_loop(loop), m_dialogs(dialogs), m_clock(clock), m_network(network) {}
 
-SessionController::~SessionController() = default;
+SessionController::~SessionController() {
+    m_run.reset();
+    commitHistory();
+}
 
 uint64_t SessionController::terminalId() const {
     return (m_runs << 32) + (m_run ? m_run->sessionId() : 0);
@@ -236,6 +239,14 @@ void SessionController::begin(const std::vector<int>& records) {
     options.pauseAfterLast = isBulk(m_mode);
     options.pauseAfterRecord = true;
     options.keepTexts = true;
+    // The run this one replaces keeps what it recorded.
+    commitHistory();
+    std::erase_if(m_committing, [](const auto& r) { return r->idle(); });
+    if (o.history) {
+        m_recorder = std::make_unique<history::RunRecorder>(history::HistoryPath(s.workFolderPath));
+        options.recorder = m_recorder.get();
+        m_historyVerb = session::IsCheckMode(m_mode) ? "check" : "send";
+    }
     m_runNext = 0;
     m_runTotal = devices.size();
     ++m_runs;
@@ -244,7 +255,10 @@ void SessionController::begin(const std::vector<int>& records) {
     hooks.recorded = [this](const fleet::FleetDevice& d, const fleet::ListWriter::Result& w) {
         recorded(d, w);
     };
-    hooks.finished = [this] { finished(); };
+    hooks.finished = [this] {
+        commitHistory();
+        finished();
+    };
     hooks.serving = [this](const fleet::FleetDevice& d) { return serving(d); };
     hooks.log = [this](const std::string& line) { log(line); };
     hooks.changed = [this] { sessionChanged(); };
@@ -389,6 +403,13 @@ void SessionController::finished() {
     } else if (m_mode == SessionMode::Stopped) {
         finishRun(false);
     }
+}
+
+void SessionController::commitHistory() {
+    if (!m_recorder) return;
+    m_recorder->commit({m_historyVerb, "window", m_runTotal, static_cast<size_t>(m_okCount),
+                        static_cast<size_t>(m_ngCount)});
+    m_committing.push_back(std::move(m_recorder));
 }
 
 void SessionController::showProgress() {

@@ -15,6 +15,7 @@
 
 #include "fleet/fleet_run.h"
 #include "fleet/list_writer.h"
+#include "history/run_recorder.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/event_loop.h"
@@ -69,6 +70,8 @@ private:
     void log(const std::string& text);
     void sessionChanged();
     void showProgress();
+    // The run's dumps into the settings history, committed off the loop.
+    void commitHistory();
 
     App& m_app;
     platform::EventLoop& m_loop;
@@ -88,6 +91,10 @@ private:
     };
     std::deque<Served> m_served;
     std::unique_ptr<fleet::FleetRun> m_run;
+    std::unique_ptr<history::RunRecorder> m_recorder;  // the run's, until it is committed
+    // Earlier runs' recorders whose commit may still be going on; each waits for it as it goes.
+    std::vector<std::unique_ptr<history::RunRecorder>> m_committing;
+    std::string m_historyVerb;            // the recorded run's: "check" or "send"
     session::BoundedText m_idleTerminal;  // shown before the first session
 
     // What the window shows of the run; "停止" sets Stopped, which the run reads after the

@@ -67,6 +67,7 @@ void writeSettings(fleet::Profile& p, const SettingsBoxes& b) {
             case Setting::Debug:
             case Setting::OwnAddress:
             case Setting::Pace:
+            case Setting::History:
                 break;  // put in by hand, kept as found
         }
     }

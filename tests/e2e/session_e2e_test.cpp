@@ -46,11 +46,13 @@ protected:
         return startApp();
     }
     std::string saveName(const std::string& mac) { return "QLX" + devlist::MacDigits(mac); }
-    // The device files in the work folder; a bulk run's report and its folder ("run-...") apart.
+    // The device files in the work folder; a bulk run's report and its folder ("run-...") and
+    // the settings history apart.
     std::vector<std::string> dataFiles() {
         std::vector<std::string> out;
         for (const auto& e : fs::directory_iterator(dataDir()))
-            if (!e.path().filename().string().starts_with("run-"))
+            if (!e.path().filename().string().starts_with("run-") &&
+                e.path().filename() != "history.git")
                 out.push_back(e.path().filename());
         std::sort(out.begin(), out.end());
         return out;
@@ -170,6 +172,18 @@ TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
             dumpFile("//--- SEND DATA ", sj("受付") + std::to_string(no), ip, mac, device.dump()));
     }
     EXPECT_EQ(m_dialogs.shown().size(), 1u + 1u);  // the question and the summary
+
+    // The window records its runs in the settings history as the runner does; its commit is
+    // done once the window is gone.
+    m_app.reset();
+    std::string error;
+    auto store = history::Store::open(dataDir() / "history.git", false, error);
+    ASSERT_TRUE(store) << error;
+    const auto log = store->log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_TRUE(log[0].message.starts_with("check window: 3 selected, 2 ok, 1 failed"))
+        << log[0].message;
+    EXPECT_TRUE(store->latest(saveName("00:ee:80:e2:00:24") + ".txt"));
 }
 
 // Nothing answers: the session ends by its time-out (5 s), the result comes 0.5 s later.
@@ -242,7 +256,8 @@ TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
     ASSERT_TRUE(awaitInformation(1, 15000));
     EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
     for (const auto& f : allFiles()) {
-        bool inside = f.starts_with("bin/data/") && f.find('/', 9) == std::string::npos;
+        bool inside = (f.starts_with("bin/data/") && f.find('/', 9) == std::string::npos) ||
+                      f.starts_with("bin/data/history.git/");
         EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "list.csv.lock" ||
                     f == "bin/qlx-setting.Ini")
             << f;

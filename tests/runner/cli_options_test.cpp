@@ -50,6 +50,20 @@ TEST(RunnerCommandLine, EachVerbTakesItsOwnOptionsAndRefusesThoseOfAnother) {
         {{"diff", "--apply", "3"}, Verb::Diff, "--apply is not an option of diff"},
         {{"diff"}, Verb::Diff, "diff needs a record number"},
         {{"diff", "1000"}, Verb::Diff, "1 to 999"},
+        // history and drift: a selection, the files, the history; nothing of a run.
+        {{"check", "--history", "h.git", "--no-history"}, Verb::Check, ""},
+        {{"plan", "--no-history"}, Verb::Plan, "--no-history is not an option of plan"},
+        {{"history", "--all", "--since", "2026-01-02", "--report", "h.csv"}, Verb::History, ""},
+        {{"history", "3", "--at", "2026-01-02 10:11:12", "--history", "h.git"}, Verb::History, ""},
+        {{"history", "--at", "2026-01-02"}, Verb::History, "history --at needs a record number"},
+        {{"history", "--since", "yesterday"}, Verb::History, "--since takes a date"},
+        {{"history", "--since", "2026-13-01"}, Verb::History, "--since takes a date"},
+        {{"history", "--parallel", "2"}, Verb::History, "--parallel is not an option of history"},
+        {{"history", "--golden", "g"}, Verb::History, "--golden is not an option of history"},
+        {{"drift", "--golden", "g.txt", "--group", "1", "--report", "d.json"}, Verb::Drift, ""},
+        {{"drift", "--all"}, Verb::Drift, "drift needs --golden FILE"},
+        {{"drift", "--golden", "g", "--at", "2026-01-02"}, Verb::Drift, "--at is not an option"},
+        {{"drift", "--golden", "g", "--pace", "prompt"}, Verb::Drift, "--pace is not an option"},
         // Without a verb, or with one that is none.
         {{"--all"}, Verb::None, "no verb given"},
         {{"frobnicate"}, Verb::None, "unknown argument frobnicate"},
@@ -93,6 +107,16 @@ TEST(RunnerCommandLine, OptionsKeepTheirValues) {
     EXPECT_EQ(ParseCli({"diff", "12"}).recordNumber, 12);
     EXPECT_TRUE(ParseCli({"plan", "--read-only"}).readOnly);
     EXPECT_FALSE(ParseCli({"plan"}).readOnly);
+    const auto h = ParseCli({"history", "4", "--at", "2026-03-04", "--history", "h.git"});
+    EXPECT_EQ(h.recordNumber, 4);
+    EXPECT_EQ(h.historyPath, "h.git");
+    // A date alone: its end for --at (what the device held that day), its start for --since.
+    ASSERT_TRUE(h.at);
+    EXPECT_EQ(*h.at, *runner::ParseDate("2026-03-04 23:59:59", false));
+    EXPECT_EQ(*ParseCli({"history", "--since", "2026-03-04"}).since,
+              *runner::ParseDate("2026-03-04T00:00", false));
+    EXPECT_EQ(ParseCli({"drift", "--golden", "g.txt"}).golden, "g.txt");
+    EXPECT_TRUE(ParseCli({"send", "--no-history"}).noHistory);
 }
 
 }  // namespace
