@@ -53,6 +53,9 @@ FleetRun::FleetRun(platform::EventLoop& loop, platform::Clock& clock, platform::
       m_network(network),
       m_dialogs(dialogs),
       m_writes(writer ? std::make_unique<ListWriteQueue>(loop, *writer) : nullptr),
+      m_fileWriter(!options.saver && loop.takesWorkBackFromThreads()
+                       ? std::make_unique<DeviceFileWriter>(loop)
+                       : nullptr),
       m_options(std::move(options)),
       m_textPool(m_options.textBudgetBytes),
       m_devices(std::move(devices)),
@@ -217,6 +220,7 @@ void FleetRun::startNext(Worker& w) {
                                     &m_textPool};
     context.pace = m_options.settings.pace;
     context.saves = &m_saves;
+    context.saver = m_options.saver ? m_options.saver : m_fileWriter.get();
     context.uniqueSaveName = m_claims.uniqueName(index);
     context.claimSaveName = [this, worker, generation](const std::string& saveName) {
         return worker->generation == generation && m_claims.claim(worker->index, saveName);
@@ -373,7 +377,10 @@ void FleetRun::checkFinished() {
     }
     m_finished = true;
     // The sessions saved their files without an fsync each: one sync makes them all durable.
-    m_saves.finish(m_options.workFolder);
+    if (m_fileWriter)
+        m_fileWriter->finish(m_options.workFolder);
+    else
+        m_saves.finish(m_options.workFolder);
     if (m_hooks.finished && !m_quiet) m_hooks.finished();
 }
 

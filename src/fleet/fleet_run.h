@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "fleet/device_file_writer.h"
 #include "fleet/dump_recorder.h"
 #include "fleet/file_claims.h"
 #include "fleet/fleet_device.h"
@@ -68,6 +69,9 @@ struct FleetOptions {
     size_t textBudgetBytes = kRunTextBudgetBytes;
     // Takes every served device's dumps for the settings history; null: none kept.
     DumpRecorder* recorder = nullptr;
+    // Saves the device files instead of the run's own writer thread (which a loop on virtual
+    // time does not take work back from: the run then saves on the loop).
+    session::FileSaver* saver = nullptr;
 };
 
 struct DeviceResult {
@@ -171,7 +175,9 @@ private:
     platform::Network& m_network;
     platform::Dialogs& m_dialogs;
     std::unique_ptr<ListWriteQueue> m_writes;  // none when the run records no results
-    // The sessions' device files; it outlives the workers, whose sessions save through it.
+    // The sessions' device files, off the loop when it takes work back from threads, else on
+    // it; they outlive the workers, whose sessions save through them.
+    std::unique_ptr<DeviceFileWriter> m_fileWriter;
     platform::SaveBatch m_saves;
     FleetOptions m_options;
     // Outlives the workers, whose sessions' texts give back to it as they go.

@@ -33,6 +33,10 @@ public:
     // one thread in the order they were posted. Events still pending when the loop goes away
     // are dropped.
     virtual void post(std::function<void()> event) = 0;
+    // Whether a core may hand slow work (a run's file saves) to a thread of its own and take the
+    // results back through post. A loop on virtual time says no: a result would come back at a
+    // real moment its clock knows nothing of, so the core then does the work on the loop.
+    virtual bool takesWorkBackFromThreads() const { return true; }
 };
 
 // Waits n milliseconds while dispatching every event that arrives. Handlers run inside the

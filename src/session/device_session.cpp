@@ -2,9 +2,12 @@
 // device's text follows no message boundary, and a marker split over two chunks is simply not
 // seen (the session then ends by its time-out). The login pause is a timer, not a wait: a chunk
 // never waits inside its handler, so a device that talks without end cannot deepen the stack.
-// One place still lets other handlers run in the middle of a chunk, the error box of a file
-// that cannot be written; after it this object may be gone, so the alive token is checked
-// before any member is touched.
+// A file saved off the loop is a wait of its own: the step that follows it runs when its result
+// comes back, the chunks that come meanwhile are handled after it in the order they came (with
+// the login window as it was when they came), the time-out keeps running and the session's end
+// waits for the save. One place still lets other handlers run in the middle of a chunk, the error
+// box of a file that cannot be written; after it this object may be gone, so the alive token is
+// checked before any member is touched.
 #include "session/device_session.h"
 
 #include "devlist/fields.h"
@@ -60,6 +63,10 @@ void DeviceSession::start(const std::string& host, long long port, int rowNumber
     m_resetPending = resetPending;
     m_writePending = false;
     m_textCut = false;
+    m_saving = false;
+    m_held.clear();
+    m_heldBytes = 0;
+    m_readLater = false;
     m_ended = false;
     m_endPending = false;
     m_out.open();
@@ -108,12 +115,25 @@ void DeviceSession::onReadable() {
         onLoginPauseEnd();
         if (!*alive || m_out.closed()) return;
     }
+    if (m_saving && m_heldBytes >= kHeldWhileSavingBytes) {
+        m_readLater = true;
+        return;
+    }
     // The one copy of the chunk the session holds; what outlives this handler is bounded.
-    const std::string chunk = m_socket->receive();
+    std::string chunk = m_socket->receive();
     if (chunk.empty()) return;
+    const bool window = m_window.open();
+    if (m_saving) {
+        m_heldBytes += chunk.size();
+        m_held.push_back({std::move(chunk), window});
+        return;
+    }
+    handleChunk(chunk, window);
+}
+
+void DeviceSession::handleChunk(const std::string& chunk, bool window) {
     m_terminal.append(chunk);
     m_lastPacket = TextHead(chunk, kLastPacketBytes);
-    const bool window = m_window.open();
     m_window.reply().take(chunk, window);
     if (m_step != SessionStep::Login && window && !m_window.reply().inReply() &&
         refusedInLoginWindow(chunk)) {
@@ -292,7 +312,12 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
         m_files.header(before ? "//--- LOAD DATA " : "//--- SEND DATA ", m_ctx.panel.rec.listName) +
         "\r");
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(m_files.dumpName(before), m_deviceLog)) return *alive;
+    return saveText(m_files.dumpName(before), m_deviceLog,
+                    before ? &DeviceSession::dumpBeforeSaved : &DeviceSession::dumpAfterSaved) ||
+           *alive;
+}
+
+void DeviceSession::dumpSaved(bool before) {
     // A dump cut for memory is never kept as if it were whole.
     if (!m_deviceLog.headCut()) m_dumps[before ? 0 : 1] = m_deviceLog.bytes();
     if (before) {
@@ -305,7 +330,6 @@ bool DeviceSession::handleDump(const std::string& chunk, bool before) {
         m_out.command("log 20");
         m_step = SessionStep::ReadLog20;
     }
-    return true;
 }
 
 void DeviceSession::handleStream() {
@@ -330,7 +354,10 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     m_deviceLog.append(std::string_view(chunk).substr(0, at + kLog20TailBytes));
     m_deviceLog.insertTop(m_files.header("//--- LOG 20 DATA ", m_ctx.panel.saveName));
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(m_files.log20Name(), m_deviceLog)) return *alive;
+    return saveText(m_files.log20Name(), m_deviceLog, &DeviceSession::log20Saved) || *alive;
+}
+
+void DeviceSession::log20Saved() {
     m_step = SessionStep::SettlePrompt;
     setResult(kResultOk);
 
@@ -340,42 +367,93 @@ bool DeviceSession::handleLog20(const std::string& chunk) {
     if (closing.cpuReset) m_resetPending = true;
     for (const std::string& command : closing.commands) m_out.command(command);
     m_out.bareCr();
-    return true;
 }
 
 bool DeviceSession::handleClose() {
     m_step = SessionStep::Idle;
     std::shared_ptr<bool> alive = m_alive;
-    if (!saveText(m_files.commLogName(), m_terminal)) return *alive;
+    return saveText(m_files.commLogName(), m_terminal, &DeviceSession::commLogSaved) || *alive;
+}
+
+void DeviceSession::commLogSaved() {
     // The connection stays open: the device closes it after "q" or "CPURESET".
     m_timeout->stop();
     if (!m_ended) m_endPending = true;
-    return true;
 }
 
 // A text cut for memory is saved as it is, its first line saying so, and the session is a
-// failure from then on, whatever else goes well.
+// failure from then on, whatever else goes well. then follows once the file is written: at once
+// for a save on the loop, when its result comes back for one off the loop (true then).
 // False when the file could not be written: the session ends at once with a result that says
 // so, for a device whose files are lost must neither look served nor wait for its time-out, and
 // nothing more goes to it. The error box is modal and lets other handlers run, so the caller
 // checks its alive token afterwards.
-bool DeviceSession::saveText(const std::string& name, const BoundedText& text) {
+bool DeviceSession::saveText(const std::string& name, const BoundedText& text, Then then) {
     if (text.headCut()) {
         m_textCut = true;
         setResult(kResultTextCut);
     }
+    if (m_ctx.saver) {
+        m_saving = true;
+        m_files.save(
+            name, std::string(text.bytes()), m_alive,
+            [this, then](const std::optional<SaveFailure>& failure) { saved(failure, then); });
+        return true;
+    }
     const std::optional<SaveFailure> failure = m_files.write(name, text.bytes());
-    if (!failure) return true;
+    if (failure) {
+        saveFailed(*failure);
+        return false;
+    }
+    (this->*then)();
+    return true;
+}
+
+// False when this object is gone.
+bool DeviceSession::saveFailed(const SaveFailure& failure) {
     if (!m_ended) {
-        m_files.keep(*failure);
+        m_files.keep(failure);
         setResult(kResultSaveFailed);
         m_window.stopPause();
         m_out.close();
         m_timeout->stop();
         m_endPending = true;
     }
-    m_files.tell(*failure);
-    return false;
+    std::shared_ptr<bool> alive = m_alive;
+    m_files.tell(failure);
+    return *alive;
+}
+
+// A save's result, back on the loop. A session that timed out meanwhile stays timed out; a
+// failed save still ends it as one, since the run must know its files are lost.
+void DeviceSession::saved(const std::optional<SaveFailure>& failure, Then then) {
+    m_saving = false;
+    std::shared_ptr<bool> alive = m_alive;
+    if (failure) {
+        if (!saveFailed(*failure)) return;
+    } else if (!m_out.closed()) {
+        (this->*then)();
+    }
+    changed();
+    if (m_endPending) {
+        end();
+        if (!*alive) return;
+    }
+    while (!m_saving && !m_held.empty() && !m_out.closed()) {
+        HeldChunk held = std::move(m_held.front());
+        m_held.pop_front();
+        m_heldBytes -= held.bytes.size();
+        handleChunk(held.bytes, held.window);
+        if (!*alive) return;
+    }
+    if (m_out.closed()) {
+        m_held.clear();
+        m_heldBytes = 0;
+    }
+    if (!m_saving && m_readLater) {
+        m_readLater = false;
+        onReadable();
+    }
 }
 
 void DeviceSession::setResult(int result) {
@@ -385,6 +463,10 @@ void DeviceSession::setResult(int result) {
 
 // onEnded is the last thing done: its receiver may start work that outlives this object.
 void DeviceSession::end() {
+    if (m_saving) {
+        if (!m_ended) m_endPending = true;
+        return;
+    }
     m_endPending = false;
     if (m_ended) return;
     m_ended = true;

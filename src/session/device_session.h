@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,9 @@ constexpr uint32_t kTimeoutFirstMs = 5000;
 constexpr uint32_t kTimeoutDialogueMs = 10000;
 // What the last packet keeps of a chunk: its head, cut at a character boundary.
 constexpr size_t kLastPacketBytes = 4096;
+// What the session takes from the connection while a save is pending, at most; the rest waits
+// in the connection until the save is done.
+constexpr size_t kHeldWhileSavingBytes = size_t{256} << 10;
 
 class DeviceSession {
 public:
@@ -62,6 +66,9 @@ public:
     void clearResetPending() { m_resetPending = false; }
     bool writePending() const { return m_writePending; }
     bool timeoutActive() const { return m_timeout->isActive(); }
+    // A file is being saved off the loop: the dialogue's next step waits for its result, and so
+    // does the session's end.
+    bool savePending() const { return m_saving; }
     const devlist::LineStore& sendStore() const { return m_sendStore; }
     const BoundedText& terminal() const { return m_terminal; }
     const BoundedText& deviceLog() const { return m_deviceLog; }
@@ -89,6 +96,8 @@ private:
     void onReadable();
     void onTimeout();
     void onLoginPauseEnd();
+    // window: whether the login window was open when the chunk came.
+    void handleChunk(const std::string& chunk, bool window);
 
     void handleLogin(const std::string& chunk);
     void runLoginTests(const LoginTests& tests);
@@ -100,7 +109,16 @@ private:
     bool handleClose();
     void handleValue(const std::string& chunk);
     void handleStream();
-    bool saveText(const std::string& name, const BoundedText& text);
+    // What follows a save that went well.
+    using Then = void (DeviceSession::*)();
+    bool saveText(const std::string& name, const BoundedText& text, Then then);
+    bool saveFailed(const SaveFailure& failure);
+    void saved(const std::optional<SaveFailure>& failure, Then then);
+    void dumpBeforeSaved() { dumpSaved(true); }
+    void dumpAfterSaved() { dumpSaved(false); }
+    void dumpSaved(bool before);
+    void log20Saved();
+    void commLogSaved();
 
     void setResult(int result);
     void end();
@@ -121,6 +139,15 @@ private:
     bool m_resetPending = false;
     bool m_writePending = false;
     bool m_textCut = false;  // a file of this session holds a cut text
+    bool m_saving = false;
+    // What came while a save was pending, handled in order once it is done.
+    struct HeldChunk {
+        std::string bytes;
+        bool window = false;
+    };
+    std::deque<HeldChunk> m_held;
+    size_t m_heldBytes = 0;
+    bool m_readLater = false;  // the connection holds more than was taken
     devlist::LineStore m_sendStore;
     BoundedText m_deviceLog;
     BoundedText m_terminal;

@@ -28,6 +28,16 @@ struct SessionOptions {
     const bool& cpuReset;      // "CPURESET"
 };
 
+// Saves a session's files off the loop, in the order asked: a fleet run's writer thread. done
+// runs on the loop's thread at a later dispatch, never inside save, with 0 or the errno of the
+// failure; it is dropped when the saver goes first.
+class FileSaver {
+public:
+    virtual ~FileSaver() = default;
+    virtual void save(std::filesystem::path path, std::string bytes,
+                      std::function<void(int error)> done) = 0;
+};
+
 struct SessionContext {
     platform::EventLoop& loop;
     platform::Clock& clock;
@@ -55,6 +65,9 @@ struct SessionContext {
     // A fleet run's saves into its work folder, which it sweeps before its sessions and syncs
     // after them; none: each save on its own.
     platform::SaveBatch* saves = nullptr;
+    // Saves the files instead, off the loop: the dialogue waits for each save's result, and
+    // the session's end for its last (it comes before `saves`).
+    FileSaver* saver = nullptr;
     // For a record that names no files by itself: the name its files take when the device
     // reports no MAC address either (SaveNames::unique); empty: the bare names.
     std::string uniqueSaveName{};

@@ -38,7 +38,7 @@ std::string SessionFiles::commLogName() const {
     return CommLogName(m_ctx.panel.saveName);
 }
 
-std::optional<SaveFailure> SessionFiles::write(const std::string& name, const std::string& bytes) {
+std::optional<SaveFailure> SessionFiles::write(const std::string& name, std::string_view bytes) {
     std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
     if (m_ctx.saves ? m_ctx.saves->write(path, bytes)
                     : platform::writeFileAtomicNative(path, bytes)) {
@@ -47,6 +47,19 @@ std::optional<SaveFailure> SessionFiles::write(const std::string& name, const st
     }
     const int error = errno;
     return SaveFailure{std::move(path), error};
+}
+
+void SessionFiles::save(const std::string& name, std::string bytes, std::shared_ptr<bool> alive,
+                        std::function<void(std::optional<SaveFailure>)> done) {
+    std::filesystem::path path = platform::nativeIn(m_ctx.workFolder, name);
+    m_ctx.saver->save(
+        path, std::move(bytes),
+        [this, name, path, alive = std::move(alive), done = std::move(done)](int error) {
+            if (!*alive) return;
+            if (error != 0) return done(SaveFailure{path, error});
+            m_saved.push_back(name);
+            done(std::nullopt);
+        });
 }
 
 namespace {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,7 +45,11 @@ public:
     std::string commLogName() const;
 
     // Writes bytes under name into the work folder and lists it; else the file and the errno.
-    std::optional<SaveFailure> write(const std::string& name, const std::string& bytes);
+    std::optional<SaveFailure> write(const std::string& name, std::string_view bytes);
+    // The same through the context's saver, off the loop: done gets what write returns, unless
+    // the saver or the owner (alive false) is gone by then.
+    void save(const std::string& name, std::string bytes, std::shared_ptr<bool> alive,
+              std::function<void(std::optional<SaveFailure>)> done);
     // Keeps the failure that ends the session, for its report.
     void keep(const SaveFailure& failure) { m_failure = failure; }
     // Tells the operator in a modal box, which lets other handlers run.

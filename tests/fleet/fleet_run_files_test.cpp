@@ -1,6 +1,7 @@
 // The fleet run and the files its devices write: records that share a save name, each row's
 // files, a work folder that fails, and the name each record writes under.
 #include "fleet_run_fixture.h"
+#include "held_saver.h"
 
 namespace fleettest {
 namespace {
@@ -156,6 +157,52 @@ TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
         ASSERT_TRUE(run->saveFailure());
         EXPECT_EQ(run->saveFailure()->file, work / "QLX00ee80000002q2.txt");
         EXPECT_EQ(run->saveFailure()->error, EACCES);
+    }
+}
+
+// A device's save is slow (held off the loop) when the operator clicks "停止", or it fails: the
+// run waits for the save and the device's end, records its result and starts no other device.
+TEST_F(FleetRunTest, ARunWaitsForAPendingSaveAndStartsNoFurtherDevice) {
+    const std::string original = testsupport::readBytes(m_list);
+    for (bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "the save fails" : "stopped during the save");
+        testsupport::writeBytes(m_list, original);
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        m_finishedAt = -1;
+        const size_t before = m_network.connections().size();
+        testsupport::HeldSaver saver(m_loop);
+        fleet::FleetOptions options;
+        options.settings.pace = session::Pace::Prompt;
+        options.saver = &saver;
+        auto run = makeRun(1, options);
+        run->start();
+        ASSERT_EQ(m_network.connections().size(), before + 1);
+        bool first = true;
+        for (const std::string& chunk : checkAnswers()) {
+            m_network.connections()[before]->deliver(chunk);
+            m_loop.runPending();
+            advance(*run, 250);
+            if (saver.pending() == 0) continue;
+            if (first && !fails) {
+                run->stop();
+                advance(*run, 2000);
+                EXPECT_FALSE(run->finished());
+                EXPECT_TRUE(run->rows().empty());
+            }
+            saver.release(first && fails ? EACCES : 0);
+            first = false;
+            advance(*run, 250);
+        }
+        advance(*run, 30000);
+        EXPECT_TRUE(run->finished());
+        EXPECT_EQ(m_network.connections().size(), before + 1);
+        ASSERT_EQ(run->rows().size(), 1u);
+        EXPECT_EQ(messageOf(m_list, 0),
+                  fails ? "#508 NG File Save Error" : text::sj("#000 OK 正常送信"));
+        EXPECT_EQ(messageOf(m_list, 1), "");
+        EXPECT_EQ(run->saveFailure().has_value(), fails);
+        EXPECT_EQ(saver.pending(), 0u);
     }
 }
 

@@ -86,6 +86,7 @@ public:
                                     {},
                                     cap};
         ctx.pace = pace;
+        ctx.saver = saver;
         session = std::make_unique<session::DeviceSession>(std::move(ctx), net.createTcpSocket());
         return *session;
     }
@@ -133,6 +134,7 @@ public:
          write = false, cpuReset = false;
     SessionMode mode = SessionMode::SingleSend;
     session::Pace pace = session::Pace::Prescribed;
+    session::FileSaver* saver = nullptr;  // none: each file saved on the loop
     testsupport::FakeNetwork net{loop};
     fs::path dir;
     std::vector<std::string> logs;

@@ -28,6 +28,7 @@ public:
     // Queues an event to run at the next dispatch (from any thread), or at a later virtual time.
     void post(std::function<void()> event) override;
     void postAt(uint32_t atMs, std::function<void()> event);
+    bool takesWorkBackFromThreads() const override { return false; }
     // Moves time forward by ms, firing timers and timed events on the way.
     void advance(uint32_t ms);
     // Runs everything that is due now.
