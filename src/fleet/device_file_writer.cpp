@@ -37,7 +37,6 @@ bool DeviceFileWriter::finish(const std::filesystem::path& folder) {
 }
 
 void DeviceFileWriter::work(std::vector<Job>& batch) {
-    using Result = std::pair<std::function<void(int)>, int>;
     std::vector<Result> results;
     for (Job& job : batch) {
         if (job.synced) {
@@ -49,12 +48,29 @@ void DeviceFileWriter::work(std::vector<Job>& batch) {
         results.emplace_back(std::move(job.done), error);
     }
     if (results.empty()) return;
-    m_loop.post([alive = m_alive, results = std::move(results)] {
-        for (const Result& r : results) {
-            if (!*alive) return;
-            if (r.first) r.first(r.second);
-        }
+    {
+        std::lock_guard<std::mutex> lock(m_readyMutex);
+        for (Result& r : results) m_ready.push_back(std::move(r));
+        if (std::exchange(m_posted, true)) return;
+    }
+    m_loop.post([this, alive = m_alive] {
+        if (*alive) deliver();
     });
+}
+
+void DeviceFileWriter::deliver() {
+    std::vector<Result> ready;
+    {
+        std::lock_guard<std::mutex> lock(m_readyMutex);
+        ready.swap(m_ready);
+        m_posted = false;
+    }
+    // A result may drop the writer: the token tells, after each, whether it is still there.
+    const std::shared_ptr<bool> alive = m_alive;
+    for (const Result& r : ready) {
+        if (r.first) r.first(r.second);
+        if (!*alive) return;
+    }
 }
 
 }  // namespace fleet

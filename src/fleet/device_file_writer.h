@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,17 @@ public:
 
 private:
     struct Job;
+    using Result = std::pair<std::function<void(int)>, int>;
     void work(std::vector<Job>& batch);
+    void deliver();
 
     platform::EventLoop& m_loop;
     platform::SaveBatch m_batch;  // the thread's alone
+    // Results written and not yet handed back; one posted event at a time hands back all there
+    // are by then, so a busy run wakes the loop far less often than once per file.
+    std::mutex m_readyMutex;
+    std::vector<Result> m_ready;
+    bool m_posted = false;
     // Results posted to the loop check it, so that none runs after the writer is gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::unique_ptr<BatchThread<Job>> m_thread;  // last: goes first
