@@ -30,8 +30,15 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
               [this](int row) { selectRow(row); }}) {
     m_listFiles.setLogger([this](const std::string& line) { logMessage(line); });
     if (devices.network) {
-        m_sessions =
-            std::make_unique<SessionController>(*this, loop, dialogs, m_clock, *devices.network);
+        m_sessions = std::make_unique<SessionController>(
+            m_state, m_listFiles, m_listEditor, loop, dialogs, m_clock, *devices.network,
+            SessionController::Hooks{
+                [this] { notify(); }, [this](const std::string& line) { logMessage(line); },
+                [this](int mode) { btnMask(mode); },
+                [this](const std::string& word, ListSource source) { setListData(word, source); },
+                [this](int row) { selectRow(row); },
+                [this](int row) { return recordIndexOfRow(row); },
+                [this](int record) { return rowOfRecord(record); }});
     }
     if (devices.udp && devices.host) {
         m_lanSearch = std::make_unique<LanSearch>(
@@ -60,7 +67,11 @@ App::App(platform::EventLoop& loop, platform::Dialogs& dialogs, std::filesystem:
                             [this] { listLoad(); }});
 }
 
-App::~App() = default;
+// The run in hand refers to the state, the list files and the editor, which are members
+// declared after it and so would go first.
+App::~App() {
+    m_sessions.reset();
+}
 
 std::string App::programFolderText() const {
     auto folder = text::encode(m_programFolder.native());

@@ -4,9 +4,6 @@
 #include "devlist/fields.h"
 #include "fleet/fleet_run.h"
 #include "fleet/result_rule.h"
-#include "shell/app.h"
-#include "shell/list_files.h"
-#include "shell/run_summary.h"
 #include "text/cp932.h"
 
 namespace shell {
@@ -30,10 +27,18 @@ std::string recordLine(const WindowState& s, int record) {
 
 }  // namespace
 
-SessionController::SessionController(App& app, platform::EventLoop& loop,
+SessionController::SessionController(WindowState& state, ListFiles& listFiles,
+                                     ListEditor& listEditor, platform::EventLoop& loop,
                                      platform::Dialogs& dialogs, platform::Clock& clock,
-                                     platform::Network& network)
-    : m_app(app), m_loop(loop), m_dialogs(dialogs), m_clock(clock), m_network(network) {}
+                                     platform::Network& network, Hooks hooks)
+    : m_state(state),
+      m_listFiles(listFiles),
+      m_listEditor(listEditor),
+      m_loop(loop),
+      m_dialogs(dialogs),
+      m_clock(clock),
+      m_network(network),
+      m_hooks(std::move(hooks)) {}
 
 SessionController::~SessionController() {
     m_run.reset();
@@ -57,7 +62,7 @@ void SessionController::sessionChanged() {
     constexpr size_t kLogStoreBytes = size_t{1} << 20;
     constexpr size_t kLogStoreLines = 20000;
     constexpr uint32_t kFollowGapMs = 100;
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     const session::DeviceSession* served = current();
     if (served && s.enlargedLayout) {
         const session::BoundedText& log = served->deviceLog();
@@ -97,21 +102,21 @@ void SessionController::sessionChanged() {
         }
     }
     if (served) s.lastPacket = served->lastPacket();
-    m_app.refreshWindow();
+    m_hooks.showState();
 }
 
 void SessionController::clearTerminal() {
     if (m_run && m_run->session()) m_run->session()->clearTerminal();
     m_idleTerminal.clear();
-    m_app.refreshWindow();
+    m_hooks.showState();
 }
 
 void SessionController::log(const std::string& text) {
-    m_app.logMessage(text);
+    m_hooks.logMessage(text);
 }
 
 std::string SessionController::sendMethodCaption() const {
-    switch (m_app.state().settings.sendMethod) {
+    switch (m_state.settings.sendMethod) {
         case 0:
             return text::sj("共通");
         case 1:
@@ -132,13 +137,13 @@ void SessionController::singleSend() {
 }
 
 void SessionController::startSingle(SessionMode mode) {
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     m_okCount = 0;
     m_ngCount = 0;
     m_failures.clear();
     int row = s.selectedRow;
     if (row < 0) return;
-    int record = m_app.recordIndexOfRow(row);
+    int record = m_hooks.recordIndexOfRow(row);
     std::string line = recordLine(s, record);
     std::string question =
         "No." + devlist::ZeroPad(record + 1, 3) + " " + devlist::FieldGet(devlist::kListName, line);
@@ -147,7 +152,7 @@ void SessionController::startSingle(SessionMode mode) {
     } else {
         question += " " + sendMethodCaption() + text::sj("設定ファイルを送信しますか？");
     }
-    m_app.refreshWindow();
+    m_hooks.showState();
     if (!m_dialogs.confirm(question)) return;
     // The question kept the loop running: the row may be gone.
     row = s.selectedRow;
@@ -161,7 +166,7 @@ void SessionController::startSingle(SessionMode mode) {
     s.listEditShown = false;
     s.editShown = true;
     m_sessionRow = row;
-    begin({m_app.recordIndexOfRow(row)});
+    begin({m_hooks.recordIndexOfRow(row)});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -175,15 +180,15 @@ void SessionController::bulkSend() {
 }
 
 void SessionController::startBulk(SessionMode mode) {
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     m_okCount = 0;
     m_ngCount = 0;
     m_failures.clear();
     std::vector<int> records;
     for (size_t row = 0; row < s.listView.size(); ++row) {
-        m_app.listEditor().checkStatusSave(static_cast<int>(row));
+        m_listEditor.checkStatusSave(static_cast<int>(row));
         if (s.listView[row].checked)
-            records.push_back(m_app.recordIndexOfRow(static_cast<int>(row)));
+            records.push_back(m_hooks.recordIndexOfRow(static_cast<int>(row)));
     }
     if (records.empty()) return;
     std::string k = std::to_string(records.size());
@@ -192,16 +197,16 @@ void SessionController::startBulk(SessionMode mode) {
             ? text::sj("チェックされている ") + k + text::sj("台に設定確認を行いますか？")
             : text::sj("チェックされている ") + k + text::sj("台に") + sendMethodCaption() +
                   text::sj("設定ファイルを送信しますか？");
-    m_app.refreshWindow();
+    m_hooks.showState();
     if (!m_dialogs.confirm(question)) return;
-    if (mode == SessionMode::BulkCheck) m_app.btnMask(kBusyMask);
+    if (mode == SessionMode::BulkCheck) m_hooks.btnMask(kBusyMask);
     // A session left running by "戻る" no longer hands its result on.
     dropRun();
     finishReport();
     m_report.begin(s.workFolderPath, m_clock.now());
     if (mode == SessionMode::BulkSend) {
         for (size_t row = 0; row < s.listView.size(); ++row)
-            m_app.listEditor().checkStatusSave(static_cast<int>(row));
+            m_listEditor.checkStatusSave(static_cast<int>(row));
     }
     m_mode = mode;
     m_sessionRow = 0;
@@ -216,14 +221,14 @@ void SessionController::dropRun() {
 
 void SessionController::stop() {
     m_mode = SessionMode::Stopped;
-    m_app.refreshWindow();
+    m_hooks.showState();
 }
 
 // ---------------------------------------------------------------------------------------------
 // The run
 
 void SessionController::begin(const std::vector<int>& records) {
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     const auto list = std::make_shared<const devlist::LineStore>(s.listStore);
     std::vector<fleet::FleetDevice> devices;
     for (int record : records) {
@@ -265,7 +270,7 @@ void SessionController::begin(const std::vector<int>& records) {
     hooks.settings = [&o]() -> const fleet::RunSettings& { return o; };
     if (!m_writer || m_writer->path() != s.listFilePath)
         m_writer = std::make_unique<fleet::ListWriter>(s.listFilePath, fleet::Numbering::ByPlace);
-    m_app.listFiles().warnOfSecondName(s.listFilePath);
+    m_listFiles.warnOfSecondName(s.listFilePath);
     m_run =
         std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs, m_writer.get(),
                                           std::move(options), std::move(devices), std::move(hooks));
@@ -277,20 +282,20 @@ std::optional<int> SessionController::serving(const fleet::FleetDevice& device) 
     const int record = device.number - 1;
     if (isBulk(m_mode)) {
         ++m_runNext;
-        const int row = m_app.rowOfRecord(record);
+        const int row = m_hooks.rowOfRecord(record);
         if (row < 0) return std::nullopt;
         m_sessionRow = row;
-        m_app.selectRow(row);
-        m_app.listEditor().checkStatusSave(row);
+        m_hooks.selectRow(row);
+        m_listEditor.checkStatusSave(row);
     } else if (m_mode == SessionMode::Stopped) {
         // "停止" during the pause ends the run here, as it does during a session.
         m_run->stop();
         return std::nullopt;
     }
-    m_app.listEditor().editData(m_sessionRow);
+    m_listEditor.editData(m_sessionRow);
     m_servedRecord = record;
     if (isBulk(m_mode)) showProgress();
-    m_app.refreshWindow();
+    m_hooks.showState();
     return m_sessionRow + 1;
 }
 
@@ -299,7 +304,7 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
         notServed(r);
         return;
     }
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     const devlist::EditPanel& served = r.session->served();
     const std::optional<std::string> resultMessage = fleet::ResultMessage(*r.outcome);
     const std::string message = resultMessage.value_or(served.rec.message);
@@ -325,7 +330,7 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
     if (isBulk(m_mode)) {
         s.editShown = false;
         showProgress();
-        m_app.refreshWindow();
+        m_hooks.showState();
         return;
     }
     m_run->stop();  // "停止": the run ends after this device, without a pause
@@ -334,11 +339,11 @@ void SessionController::deviceDone(const fleet::DeviceResult& r) {
 void SessionController::recorded(const fleet::FleetDevice& device,
                                  const fleet::ListWriter::Result& write) {
     if (m_served.empty()) return;
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     Served done = std::move(m_served.front());
     m_served.pop_front();
     const int record = device.number - 1;
-    const bool recorded = m_app.listFiles().resultRecorded(device.identity, done.outcome, write) !=
+    const bool recorded = m_listFiles.resultRecorded(device.identity, done.outcome, write) !=
                           ListFiles::ResultWrite::Gone;
     if (!recorded) {
         log(text::sj("No.") + devlist::ZeroPad(record + 1, 3) +
@@ -351,8 +356,8 @@ void SessionController::recorded(const fleet::FleetDevice& device,
     }
 
     int selected = s.selectedRow;
-    m_app.setListData("", ListSource::ListStore);
-    m_app.selectRow(selected);
+    m_hooks.setListData("", ListSource::ListStore);
+    m_hooks.selectRow(selected);
 
     if (isSingle(m_mode)) {
         std::string result =
@@ -360,15 +365,15 @@ void SessionController::recorded(const fleet::FleetDevice& device,
         log(result);
         m_dialogs.information(result);
         s.editShown = false;
-        m_app.btnMask(kIdleMask);
-        m_app.selectRow(-1);
-        m_app.refreshWindow();
+        m_hooks.btnMask(kIdleMask);
+        m_hooks.selectRow(-1);
+        m_hooks.showState();
         return;
     }
     if (isBulk(m_mode)) {
         // The list view was built again, and its progress line with it.
         showProgress();
-        m_app.refreshWindow();
+        m_hooks.showState();
     }
 }
 
@@ -376,7 +381,7 @@ void SessionController::recorded(const fleet::FleetDevice& device,
 // device is not connected at all. A single run says so in its error box; a bulk run notes it
 // in the log and its report, counts it as a failure and goes on with the next device.
 void SessionController::notServed(const fleet::DeviceResult& r) {
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     const std::string& reason = r.row.message;
     if (isBulk(m_mode)) {
         ++m_ngCount;
@@ -392,9 +397,9 @@ void SessionController::notServed(const fleet::DeviceResult& r) {
     }
     m_dialogs.error(reason);
     s.editShown = false;
-    m_app.btnMask(kIdleMask);
-    m_app.selectRow(-1);
-    m_app.refreshWindow();
+    m_hooks.btnMask(kIdleMask);
+    m_hooks.selectRow(-1);
+    m_hooks.showState();
 }
 
 void SessionController::finished() {
@@ -413,7 +418,7 @@ void SessionController::commitHistory() {
 }
 
 void SessionController::showProgress() {
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     const std::string line = recordLine(s, m_servedRecord);
     s.statusText = text::sj(" 一斉接続 ") + std::to_string(m_runNext) + "/" +
                    std::to_string(m_runTotal) + text::sj("台目 No.") +
@@ -427,13 +432,13 @@ void SessionController::finishReport() {
 }
 
 void SessionController::finishRun(bool summary) {
-    WindowState& s = m_app.state();
+    WindowState& s = m_state;
     finishReport();
     m_runNext = 0;
     m_runTotal = 0;
     s.statusText.clear();
-    m_app.btnMask(kIdleMask);
-    m_app.selectRow(-1);
+    m_hooks.btnMask(kIdleMask);
+    m_hooks.selectRow(-1);
     s.editShown = false;
     if (summary) {
         const std::vector<std::string> lines = BulkSummaryLines(m_okCount, m_ngCount, m_failures);
@@ -446,7 +451,7 @@ void SessionController::finishRun(bool summary) {
         log(logged);
         m_dialogs.information(shown);
     }
-    m_app.refreshWindow();
+    m_hooks.showState();
 }
 
 }  // namespace shell

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,16 +23,30 @@
 #include "platform/tcp_socket.h"
 #include "session/device_session.h"
 #include "shell/bulk_report.h"
+#include "shell/list_editor.h"
+#include "shell/list_files.h"
 #include "shell/run_summary.h"
+#include "shell/window_state.h"
 
 namespace shell {
 
-class App;
-
 class SessionController {
 public:
-    SessionController(App& app, platform::EventLoop& loop, platform::Dialogs& dialogs,
-                      platform::Clock& clock, platform::Network& network);
+    // What stays the window's: its list view, masks and log.
+    struct Hooks {
+        std::function<void()> showState;                     // the window should show the state now
+        std::function<void(const std::string&)> logMessage;  // a communication-log line
+        std::function<void(int mode)> btnMask;
+        std::function<void(const std::string& filterWord, ListSource source)> setListData;
+        std::function<void(int row)> selectRow;  // -1: none
+        // The record line shown in a row, and the row that shows a record line; -1 when none.
+        std::function<int(int row)> recordIndexOfRow;
+        std::function<int(int record)> rowOfRecord;
+    };
+
+    SessionController(WindowState& state, ListFiles& listFiles, ListEditor& listEditor,
+                      platform::EventLoop& loop, platform::Dialogs& dialogs, platform::Clock& clock,
+                      platform::Network& network, Hooks hooks);
     ~SessionController();
 
     void singleCheck();  // "設定確認" (個別接続)
@@ -73,11 +88,14 @@ private:
     // The run's dumps into the settings history, committed off the loop.
     void commitHistory();
 
-    App& m_app;
+    WindowState& m_state;
+    ListFiles& m_listFiles;
+    ListEditor& m_listEditor;
     platform::EventLoop& m_loop;
     platform::Dialogs& m_dialogs;
     platform::Clock& m_clock;
     platform::Network& m_network;
+    Hooks m_hooks;
 
     // Writes the runs' results into the list file in use, off the loop, as a runner's do; it
     // keeps what it read of the file from one run to the next.
