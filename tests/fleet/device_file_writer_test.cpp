@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fake_event_loop.h"
@@ -35,11 +33,7 @@ TEST(DeviceFileWriter, SavesOffTheLoopAndAnswersThroughItInOrder) {
             writer.save(dir / name, bytes,
                         [&done, name](int error) { done.emplace_back(name, error); });
         EXPECT_TRUE(done.empty());  // never inside save
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (done.size() < saves.size() && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-            loop.runPending();
-        }
+        loop.waitFor([&] { return done.size() == saves.size(); });
         EXPECT_TRUE(writer.finish(dir.path()));
     }
     const std::vector<std::pair<std::string, int>> expected = {

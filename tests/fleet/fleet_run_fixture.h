@@ -90,11 +90,7 @@ protected:
         }
     }
     void settle(fleet::FleetRun& run) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (run.writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-            m_loop.runPending();
-        }
+        m_loop.waitFor([&] { return run.writesPending() == 0; });
     }
     // The device answers chunk by chunk, each past the login pause; with run, virtual time waits
     // for the list writes.

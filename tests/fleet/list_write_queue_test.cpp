@@ -66,11 +66,7 @@ TEST(ListWriteQueue, ResultsThatWaitedForTheLockGoInOneRewriteInOrder) {
         EXPECT_EQ(queue.pending(), 3u);
         EXPECT_EQ(testsupport::readBytes(path), lines.toBytes());
         lock.reset();
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (queue.pending() > 0 && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            loop.runPending();
-        }
+        loop.waitFor([&] { return queue.pending() == 0; });
         // The first result may have reached the lock alone; the two behind it went together.
         EXPECT_LE(queue.batches(), 2);
     }
@@ -178,13 +174,7 @@ TEST(ListWriteQueue, GathersResultsBetweenRewritesAndLosesNone) {
                              });
                 if (i % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            if (!c.dropAtOnce) {
-                const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                while (queue.pending() > 0 && std::chrono::steady_clock::now() < limit) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                    loop.runPending();
-                }
-            }
+            if (!c.dropAtOnce) loop.waitFor([&] { return queue.pending() == 0; });
             batches = queue.batches();
         }
         if (!c.dropAtOnce) {
