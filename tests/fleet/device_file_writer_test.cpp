@@ -1,18 +1,16 @@
 // The run's writer thread for device files, in real time: results come back only through the
 // loop, in the order the saves were asked, and finish leaves the folder with its files alone.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fake_event_loop.h"
 #include "file_bytes.h"
 #include "fleet/device_file_writer.h"
+#include "scratch_dir.h"
 
 namespace fleettest {
 namespace {
@@ -20,9 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(DeviceFileWriter, SavesOffTheLoopAndAnswersThroughItInOrder) {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("dfw_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testsupport::ScratchDir dir;
     testsupport::writeBytes((dir / "b.txt").string(), "old");  // replaced, through the spare
     testsupport::FakeEventLoop loop;
     std::vector<std::pair<std::string, int>> done;
@@ -37,12 +33,8 @@ TEST(DeviceFileWriter, SavesOffTheLoopAndAnswersThroughItInOrder) {
             writer.save(dir / name, bytes,
                         [&done, name](int error) { done.emplace_back(name, error); });
         EXPECT_TRUE(done.empty());  // never inside save
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (done.size() < saves.size() && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-            loop.runPending();
-        }
-        EXPECT_TRUE(writer.finish(dir));
+        loop.waitFor([&] { return done.size() == saves.size(); });
+        EXPECT_TRUE(writer.finish(dir.path()));
     }
     const std::vector<std::pair<std::string, int>> expected = {
         {"a.txt", 0}, {"b.txt", 0}, {"missing/c.txt", ENOENT}, {"b.txt", 0}};
@@ -50,9 +42,8 @@ TEST(DeviceFileWriter, SavesOffTheLoopAndAnswersThroughItInOrder) {
     EXPECT_EQ(testsupport::readBytes((dir / "a.txt").string()), std::string("\x82\xa0\r\n", 4));
     EXPECT_EQ(testsupport::readBytes((dir / "b.txt").string()), "newer");
     size_t entries = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++entries;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
     EXPECT_EQ(entries, 2u);  // no spare or temporary file left
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -9,111 +9,72 @@ namespace {
 // Records that name the same files (the same save name: a MAC address left at the default, or a
 // "保存名称" of their own) are served one after the other; the others side by side.
 TEST_F(FleetRunTest, RecordsSharingASaveNameNeverRunTogether) {
-    auto device = [](int no, const std::string& mac, const std::string& saveName = "") {
-        std::string line = "00" + std::to_string(no) + ",F0000001,d" + std::to_string(no) +
-                           ",127.0.0." + std::to_string(no) + ",80,23," + mac + ",,,a,p,x.txt,,";
-        if (!saveName.empty()) line += "," + saveName;
-        return line;
-    };
     const std::string kDefault = "00:ee:80:00:00:00";
     struct Case {
         const char* name;
         std::vector<std::string> lines;
         std::string order;  // the devices in the order their sessions started
         int finishedAt;     // two workers; 5500 per device, 1000 between two of one worker
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"each its own",
-         {device(1, "00:ee:80:00:00:01"), device(2, "00:ee:80:00:00:02"),
-          device(3, "00:ee:80:00:00:03"), device(4, "00:ee:80:00:00:04")},
+         {record(1, "00:ee:80:00:00:01"), record(2, "00:ee:80:00:00:02"),
+          record(3, "00:ee:80:00:00:03"), record(4, "00:ee:80:00:00:04")},
          "1234",
          2 * 5500 + 1000},
         // A waiting worker takes the device as soon as its files are free.
         {"all at the default MAC",
-         {device(1, kDefault), device(2, kDefault), device(3, kDefault), device(4, kDefault)},
+         {record(1, kDefault), record(2, kDefault), record(3, kDefault), record(4, kDefault)},
          "1234",
          4 * 5500},
         {"two with one save name of their own",
-         {device(1, "00:ee:80:00:00:01", "SITE"), device(2, "00:ee:80:00:00:02", "SITE"),
-          device(3, "00:ee:80:00:00:03"), device(4, "00:ee:80:00:00:04")},
+         {record(1, "00:ee:80:00:00:01", "SITE"), record(2, "00:ee:80:00:00:02", "SITE"),
+          record(3, "00:ee:80:00:00:03"), record(4, "00:ee:80:00:00:04")},
          "1324",
          2 * 5500 + 1000},
         {"a save name that is another's default",
-         {device(1, "00:ee:80:00:00:01"), device(2, kDefault, "QLX00ee80000001"),
-          device(3, "00:ee:80:00:00:03")},
+         {record(1, "00:ee:80:00:00:01"), record(2, kDefault, "QLX00ee80000001"),
+          record(3, "00:ee:80:00:00:03")},
          "132",
          2 * 5500 + 1000},
     };
     for (const auto& c : cases) {
-        auto list = std::make_shared<devlist::LineStore>(c.lines);
-        testsupport::writeBytes(m_list, list->toBytes());
-        std::vector<fleet::FleetDevice> devices;
-        for (size_t i = 0; i < list->size(); ++i)
-            devices.push_back({static_cast<int>(i) + 1, (*list)[i],
-                               fleet::IdentityOf(list, static_cast<int>(i))});
-        m_writer = fleet::ListWriter(m_list);
-        m_loop.setNow(0);
-        m_finishedAt = -1;
-        const size_t before = m_network.connections().size();
-        fleet::FleetOptions options;
-        options.parallel = 2;
-        options.workFolder = m_dir;
-        fleet::FleetRun::Hooks hooks;
-        // The last result is taken when the last device is done; its list write follows.
-        hooks.deviceDone = [this](const fleet::DeviceResult&) {
-            m_finishedAt = static_cast<int>(m_loop.tickCount());
-        };
-        fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, &m_writer, options, devices,
-                            hooks);
-        run.start();
-        m_loop.advance(40000);
-        settle(run);
-        EXPECT_TRUE(run.finished()) << c.name;
+        SCOPED_TRACE(c.name);
+        useList(c.lines);
+        const size_t before = fresh();
+        auto run = makeRun(2);
+        run->start();
+        advance(*run, 40000);
+        EXPECT_TRUE(run->finished());
         std::string order;
         for (size_t i = before; i < m_network.connections().size(); ++i)
             order += m_network.connections()[i]->host().back();
-        EXPECT_EQ(order, c.order) << c.name;
-        EXPECT_EQ(m_finishedAt, c.finishedAt) << c.name;
-        EXPECT_EQ(run.rows().size(), c.lines.size()) << c.name;
+        EXPECT_EQ(order, c.order);
+        EXPECT_EQ(m_finishedAt, c.finishedAt);
+        EXPECT_EQ(run->rows().size(), c.lines.size());
     }
 }
 
 // A device that answers writes its files while another record with its save name waits; the
 // other's row names no file of the first, and the first's row names its own.
 TEST_F(FleetRunTest, EachRowNamesTheFilesOfItsOwnSession) {
-    auto list = std::make_shared<devlist::LineStore>(std::vector<std::string>{
-        "001,F0000001,d1,127.0.0.1,80,23,00:ee:80:00:00:00,,,a,p,x.txt,,",
-        "002,F0000001,d2,127.0.0.2,80,23,00:ee:80:00:00:00,,,a,p,x.txt,,"});
-    testsupport::writeBytes(m_list, list->toBytes());
-    std::vector<fleet::FleetDevice> devices;
-    for (int i = 0; i < 2; ++i) devices.push_back({i + 1, (*list)[i], fleet::IdentityOf(list, i)});
-    m_writer = fleet::ListWriter(m_list);
-    fleet::FleetOptions options;
-    options.parallel = 2;
-    options.workFolder = m_dir;
-    fleet::FleetRun run(m_loop, m_clock, m_network, m_dialogs, &m_writer, options, devices, {});
-    run.start();
+    useList({record(1, "00:ee:80:00:00:00"), record(2, "00:ee:80:00:00:00")});
+    fresh();
+    auto run = makeRun(2);
+    run->start();
     m_loop.runPending();
-    testsupport::FakeConnection* answering = nullptr;
-    for (const auto& conn : m_network.connections())
-        if (conn->host() == "127.0.0.1") answering = conn.get();
-    ASSERT_TRUE(answering);
-    auto& first = *answering;
-    for (const std::string& chunk : checkAnswers()) {
-        first.deliver(chunk);
-        m_loop.runPending();
-        m_loop.advance(250);  // past the login pause
-    }
+    ASSERT_EQ(m_network.connections().size(), 1u);  // the other waits for the files
+    ASSERT_EQ(m_network.connections()[0]->host(), "127.0.0.1");
+    play(*m_network.connections()[0], checkAnswers());
     m_loop.advance(20000);
-    ASSERT_EQ(run.rows().size(), 2u);
-    const fleet::ReportRow& own = run.rows()[0];
+    ASSERT_EQ(run->rows().size(), 2u);
+    const fleet::ReportRow& own = run->rows()[0];
     EXPECT_EQ(own.number, 1);
     EXPECT_EQ(own.files,
               (std::vector<std::string>{"QLX00ee80000000q2.txt", "QLX001122334455l20.txt",
                                         "QLX00ee80000000R1.txt"}));
-    EXPECT_EQ(run.rows()[1].number, 2);
-    EXPECT_TRUE(run.rows()[1].files.empty());
-    EXPECT_EQ(run.okCount(), 1);
+    EXPECT_EQ(run->rows()[1].number, 2);
+    EXPECT_TRUE(run->rows()[1].files.empty());
+    EXPECT_EQ(run->okCount(), 1);
 }
 
 // The work folder turns read-only between two devices: the second ends at once, not by its
@@ -126,9 +87,7 @@ TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
         testsupport::writeBytes(m_list, original);
         fs::remove_all(work);
         fs::create_directories(work);
-        m_writer = fleet::ListWriter(m_list);
-        m_loop.setNow(0);
-        const size_t before = m_network.connections().size();
+        const size_t before = fresh();
         fleet::FleetOptions options;
         options.settings.pace = pace;
         options.workFolder = work;
@@ -139,11 +98,7 @@ TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
                 advance(*run, 1);
             ASSERT_EQ(m_network.connections().size(), before + device + 1);
             if (device == 1) ::chmod(work.c_str(), 0555);
-            for (const std::string& chunk : checkAnswers()) {
-                m_network.connections()[before + device]->deliver(chunk);
-                m_loop.runPending();
-                advance(*run, 250);  // past the login pause
-            }
+            play(*m_network.connections()[before + device], checkAnswers(), run.get());
         }
         ASSERT_EQ(run->rows().size(), 2u);
         EXPECT_LT(run->rows()[1].durationMs, session::kTimeoutDialogueMs);
@@ -160,50 +115,42 @@ TEST_F(FleetRunTest, AFailedSaveEndsItsDeviceAtOnceAndStartsNoOther) {
     }
 }
 
-// A device's save is slow (held off the loop) when the operator clicks "停止", or it fails: the
-// run waits for the save and the device's end, records its result and starts no other device.
-TEST_F(FleetRunTest, ARunWaitsForAPendingSaveAndStartsNoFurtherDevice) {
-    const std::string original = testsupport::readBytes(m_list);
-    for (bool fails : {false, true}) {
-        SCOPED_TRACE(fails ? "the save fails" : "stopped during the save");
-        testsupport::writeBytes(m_list, original);
-        m_writer = fleet::ListWriter(m_list);
-        m_loop.setNow(0);
-        m_finishedAt = -1;
-        const size_t before = m_network.connections().size();
-        testsupport::HeldSaver saver(m_loop);
-        fleet::FleetOptions options;
-        options.settings.pace = session::Pace::Prompt;
-        options.saver = &saver;
-        auto run = makeRun(1, options);
-        run->start();
-        ASSERT_EQ(m_network.connections().size(), before + 1);
-        bool first = true;
-        for (const std::string& chunk : checkAnswers()) {
-            m_network.connections()[before]->deliver(chunk);
-            m_loop.runPending();
-            advance(*run, 250);
-            if (saver.pending() == 0) continue;
-            if (first && !fails) {
-                run->stop();
-                advance(*run, 2000);
-                EXPECT_FALSE(run->finished());
-                EXPECT_TRUE(run->rows().empty());
-            }
-            saver.release(first && fails ? EACCES : 0);
-            first = false;
-            advance(*run, 250);
+// A device's save is slow (held off the loop) when the operator clicks "停止": the run waits for
+// the save and the device's end, records its result and starts no other device.
+TEST_F(FleetRunTest, AStoppedRunWaitsForAPendingSaveAndStartsNoFurtherDevice) {
+    const size_t before = fresh();
+    testsupport::HeldSaver saver(m_loop);
+    fleet::FleetOptions options;
+    options.settings.pace = session::Pace::Prompt;
+    options.saver = &saver;
+    auto run = makeRun(1, options);
+    run->start();
+    ASSERT_EQ(m_network.connections().size(), before + 1);
+    bool stopped = false;
+    for (const std::string& chunk : checkAnswers()) {
+        m_network.connections()[before]->deliver(chunk);
+        m_loop.runPending();
+        advance(*run, 250);
+        if (saver.pending() == 0) continue;
+        if (!stopped) {
+            run->stop();
+            advance(*run, 2000);
+            EXPECT_FALSE(run->finished());
+            EXPECT_TRUE(run->rows().empty());
+            stopped = true;
         }
-        advance(*run, 30000);
-        EXPECT_TRUE(run->finished());
-        EXPECT_EQ(m_network.connections().size(), before + 1);
-        ASSERT_EQ(run->rows().size(), 1u);
-        EXPECT_EQ(messageOf(m_list, 0),
-                  fails ? "#508 NG File Save Error" : text::sj("#000 OK 正常送信"));
-        EXPECT_EQ(messageOf(m_list, 1), "");
-        EXPECT_EQ(run->saveFailure().has_value(), fails);
-        EXPECT_EQ(saver.pending(), 0u);
+        saver.release();
+        advance(*run, 250);
     }
+    advance(*run, 30000);
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(run->finished());
+    EXPECT_EQ(m_network.connections().size(), before + 1);
+    ASSERT_EQ(run->rows().size(), 1u);
+    EXPECT_EQ(messageOf(m_list, 0), text::sj("#000 OK 正常送信"));
+    EXPECT_EQ(messageOf(m_list, 1), "");
+    EXPECT_FALSE(run->saveFailure());
+    EXPECT_EQ(saver.pending(), 0u);
 }
 
 // The list changes under the run: each row says whether its result reached the list.
@@ -224,17 +171,11 @@ TEST_F(FleetRunTest, EachRowSaysWhetherItsResultReachedTheList) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         testsupport::writeBytes(m_list, original);
-        m_writer = fleet::ListWriter(m_list);
-        m_loop.setNow(0);
-        const size_t before = m_network.connections().size();
+        const size_t before = fresh();
         auto run = makeRun(5);
         run->start();
         m_loop.runPending();
-        for (const std::string& chunk : checkAnswers()) {
-            m_network.connections()[before]->deliver(chunk);
-            m_loop.runPending();
-            m_loop.advance(250);  // past the login pause
-        }
+        play(*m_network.connections()[before], checkAnswers());
         if (!c.list.empty()) testsupport::writeBytes(m_list, c.list);
         advance(*run, 40000);
         ASSERT_TRUE(run->finished());
@@ -253,10 +194,6 @@ TEST_F(FleetRunTest, EachRowSaysWhetherItsResultReachedTheList) {
 // A record without a save name or MAC address writes under the one its device reports, else
 // under a name no other record has.
 TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName) {
-    auto device = [](int no, const std::string& mac, const std::string& saveName = "") {
-        return "00" + std::to_string(no) + ",F0000001,d,127.0.0." + std::to_string(no) + ",80,23," +
-               mac + ",,,a,p,x.txt,," + (saveName.empty() ? "" : "," + saveName);
-    };
     auto files = [](const std::string& name, std::string log = "") {
         if (log.empty()) log = name;
         return std::vector<std::string>{name + "q2.txt", log + "l20.txt", name + "R1.txt"};
@@ -267,21 +204,21 @@ TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName)
         std::vector<std::string> reported;  // per record: its device's MAC address, or "refuse"
         std::map<int, std::vector<std::string>> files;  // per record number
     } cases[] = {
-        {{device(1, ""), device(2, ""), device(3, "")},
+        {{record(1, ""), record(2, ""), record(3, "")},
          {kMac1, kMac2, "refuse"},
          {{1, files("QLX001122334401")}, {2, files("QLX001122334402")}, {3, {}}}},
         // A save name of its own, then the list's MAC address, go before the reported one.
-        {{device(1, "", "SITE"), device(2, "00:ee:80:00:00:02")},
+        {{record(1, "", "SITE"), record(2, "00:ee:80:00:00:02")},
          {kMac1, kMac2},
          {{1, files("SITE", "QLX001122334401")}, {2, files("QLX00ee80000002", "QLX001122334402")}}},
         // Devices that report none; record 3's own name is "QLX-No001" but for letter case.
-        {{device(1, ""), device(2, ""), device(3, "", "qlx-no001")},
+        {{record(1, ""), record(2, ""), record(3, "", "qlx-no001")},
          {"", "", kMac1},
          {{1, files("QLX-No001_")},
           {2, files("QLX-No002")},
           {3, files("qlx-no001", "QLX001122334401")}}},
         // The reported MAC address names files another device is writing at that moment.
-        {{device(1, kMac1), device(2, "")},
+        {{record(1, kMac1), record(2, "")},
          {kMac1, kMac1},
          {{1, files("QLX001122334401")}, {2, files("QLX-No002")}}},
     };
@@ -289,13 +226,8 @@ TEST_F(FleetRunTest, EachRecordWritesUnderItsOwnTheListsTheDevicesOrAUniqueName)
         SCOPED_TRACE(c.lines[0]);
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
-        auto list = std::make_shared<const devlist::LineStore>(c.lines);
-        m_devices.clear();
-        for (int i = 0; i < static_cast<int>(c.lines.size()); ++i)
-            m_devices.push_back(
-                {i + 1, c.lines[static_cast<size_t>(i)], fleet::IdentityOf(list, i)});
-        fleet::FleetOptions options;
-        auto run = makeRun(static_cast<int>(c.lines.size()), options, false);
+        useList(c.lines);
+        auto run = makeRun(static_cast<int>(c.lines.size()), {}, false);
         const size_t before = m_network.connections().size();
         run->start();
         m_loop.runPending();

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +24,7 @@
 #include "fake_tcp_socket.h"
 #include "file_bytes.h"
 #include "fleet/fleet_run.h"
+#include "scratch_dir.h"
 #include "silent_dialogs.h"
 #include "text/cp932.h"
 
@@ -35,27 +35,39 @@ namespace fs = std::filesystem;
 class FleetRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::path(::testing::TempDir()) / ("fleet_run_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        auto list = std::make_shared<devlist::LineStore>();
-        for (int i = 1; i <= 5; ++i) {
-            // Each its own MAC address, so each its own save name for its files.
-            list->lines().push_back("00" + std::to_string(i) + ",F0000001,d" + std::to_string(i) +
-                                    ",127.0.0." + std::to_string(i) + ",80,23,00:ee:80:00:00:0" +
-                                    std::to_string(i) + ",,,a,p,x.txt,,");
-        }
+        // Each its own MAC address, so each its own save name for its files.
+        std::vector<std::string> lines;
         for (int i = 1; i <= 5; ++i)
-            m_devices.push_back(
-                {i, (*list)[static_cast<size_t>(i - 1)], fleet::IdentityOf(list, i - 1)});
-        const devlist::LineStore& lines = *list;
-        m_list = (m_dir / "list.csv").string();
-        testsupport::writeBytes(m_list, lines.toBytes());
+            lines.push_back(record(i, "00:ee:80:00:00:0" + std::to_string(i)));
+        useList(lines);
     }
-    void TearDown() override { fs::remove_all(m_dir); }
+
+    static std::string record(int no, const std::string& mac, const std::string& saveName = "") {
+        const std::string n = std::to_string(no);
+        return "00" + n + ",F0000001,d" + n + ",127.0.0." + n + ",80,23," + mac + ",,,a,p,x.txt,," +
+               (saveName.empty() ? "" : "," + saveName);
+    }
+    // The run's devices and the list file are these records.
+    void useList(const std::vector<std::string>& lines) {
+        auto list = std::make_shared<const devlist::LineStore>(lines);
+        m_devices.clear();
+        for (size_t i = 0; i < lines.size(); ++i)
+            m_devices.push_back(
+                {static_cast<int>(i) + 1, lines[i], fleet::IdentityOf(list, static_cast<int>(i))});
+        testsupport::writeBytes(m_list, list->toBytes());
+    }
+    // A case of its own: a writer that knows nothing yet, time at 0, nothing finished; gives the
+    // number of connections before it.
+    size_t fresh() {
+        m_writer = fleet::ListWriter(m_list);
+        m_loop.setNow(0);
+        m_finishedAt = -1;
+        m_results.clear();
+        return m_network.connections().size();
+    }
 
     std::unique_ptr<fleet::FleetRun> makeRun(int parallel, fleet::FleetOptions options = {},
-                                             bool record = true) {
+                                             bool toList = true) {
         options.parallel = parallel;
         if (options.workFolder.empty()) options.workFolder = m_dir;
         fleet::FleetRun::Hooks hooks;
@@ -64,7 +76,7 @@ protected:
             m_results.push_back(r.row.message);
         };
         return std::make_unique<fleet::FleetRun>(m_loop, m_clock, m_network, m_dialogs,
-                                                 record ? &m_writer : nullptr, options, m_devices,
+                                                 toList ? &m_writer : nullptr, options, m_devices,
                                                  hooks);
     }
 
@@ -78,15 +90,22 @@ protected:
         }
     }
     void settle(fleet::FleetRun& run) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (run.writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        m_loop.waitFor([&] { return run.writesPending() == 0; });
+    }
+    // The device answers chunk by chunk, each past the login pause; with run, virtual time waits
+    // for the list writes.
+    void play(testsupport::FakeConnection& conn, const std::vector<std::string>& chunks,
+              fleet::FleetRun* run = nullptr) {
+        for (const std::string& chunk : chunks) {
+            conn.deliver(chunk);
             m_loop.runPending();
+            run ? advance(*run, 250) : m_loop.advance(250);
         }
     }
 
-    fs::path m_dir;
-    std::string m_list;
+    testsupport::ScratchDir m_scratch;
+    fs::path m_dir = m_scratch.path();
+    std::string m_list = (m_dir / "list.csv").string();
     std::vector<fleet::FleetDevice> m_devices;
     testsupport::FakeEventLoop m_loop;
     testsupport::FakeClock m_clock;

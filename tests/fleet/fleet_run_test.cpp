@@ -11,9 +11,7 @@ TEST_F(FleetRunTest, WorkersServeInRoundsWithTheirOwnPause) {
         int finishedAt;  // 5500 per device, 1000 between two devices of one worker
     } cases[] = {{1, 5 * 5500 + 4 * 1000}, {2, 3 * 5500 + 2 * 1000}, {5, 5500}, {128, 5500}};
     for (const auto& c : cases) {
-        m_writer = fleet::ListWriter(m_list);
-        m_finishedAt = -1;
-        m_loop.setNow(0);
+        fresh();
         auto run = makeRun(c.parallel);
         run->start();
         advance(*run, 40000);
@@ -39,10 +37,7 @@ TEST_F(FleetRunTest, StopLetsRunningDevicesFinishAbortClosesThem) {
         {"abort during the dialogues", 1000, true, 1000, 0},
     };
     for (const auto& c : cases) {
-        m_writer = fleet::ListWriter(m_list);
-        m_finishedAt = -1;
-        m_loop.setNow(0);
-        const size_t before = m_network.connections().size();
+        const size_t before = fresh();
         auto run = makeRun(2);
         run->start();
         advance(*run, static_cast<uint32_t>(c.at));
@@ -72,9 +67,7 @@ TEST_F(FleetRunTest, ASlowListWriteNeverHoldsTheDialogues) {
         const std::string padding(c.padBytes, 'x');
         if (c.padBytes > 0)
             testsupport::writeBytes(m_list, testsupport::readBytes(m_list) + padding + "\r\n");
-        m_results.clear();
-        m_writer = fleet::ListWriter(m_list);
-        m_loop.setNow(0);
+        fresh();
         std::atomic<bool> release{false};
         std::thread holder;
         std::atomic<bool> held{false};
@@ -132,9 +125,7 @@ TEST_F(FleetRunTest, TheWindowsHooksSteerTheOneWorker) {
         {"dropped at its first result", Act::DropAtFirstResult, false, -1, 1},
     };
     for (const auto& c : cases) {
-        m_finishedAt = -1;
-        m_loop.setNow(0);
-        const size_t before = m_network.connections().size();
+        const size_t before = fresh();
         fleet::FleetOptions options;
         options.pauseAfterLast = c.pauseAfterLast;
         options.keepTexts = true;

@@ -201,10 +201,8 @@ TEST(ResultRule, NumbersARecordByPlaceOnlyWhereItsWriterDoes) {
         {"7,F0000001,x", Numbering::KeepNumber, "7,F0000001,x" + tail},
         {"a,003,F0000001,x", Numbering::KeepNumber, "002,F0000001,x" + tail},
         {"a,003,F0000001,x", Numbering::ByPlace, "002,F0000001,x" + tail},
-        {"003,G0000001,x", Numbering::KeepNumber,
-         "002,,,,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信")},
-        {"003,G0000001,x", Numbering::ByPlace,
-         "003,G0000001,x,,,,,,,,,,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信")},
+        {"003,G0000001,x", Numbering::KeepNumber, "002,," + tail},
+        {"003,G0000001,x", Numbering::ByPlace, "003,G0000001,x" + tail},
     };
     for (const auto& c : cases)
         EXPECT_EQ(fleet::ResultLine(c.line, 1, ok, c.numbering), c.expected) << c.line;

@@ -3,7 +3,6 @@
 // drops are in their copy before the file is replaced.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -11,6 +10,7 @@
 
 #include "file_bytes.h"
 #include "fleet/list_rewrite.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -49,11 +49,9 @@ TEST(ListRewrite, KeepsEveryGuardWhateverTheMerge) {
         {"a file still as known is not read", At::File, false, LockRule::Required, true, true, "",
          ListRewrite::Status::Written, "new", true},
     };
-    const fs::path dir = fs::path(::testing::TempDir()) / ("rewrite_" + std::to_string(::getpid()));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        const testsupport::ScratchDir dir;
         const fs::path list = dir / "list.csv";
         if (c.at == At::File) testsupport::writeBytes(list, "old");
         if (c.at == At::Folder) fs::create_directory(list);
@@ -93,7 +91,6 @@ TEST(ListRewrite, KeepsEveryGuardWhateverTheMerge) {
             EXPECT_EQ(testsupport::readBytes(dir / "list.csv.bak"), c.keepAside);
         }
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

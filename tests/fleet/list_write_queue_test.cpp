@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -18,6 +17,7 @@
 #include "fake_event_loop.h"
 #include "file_bytes.h"
 #include "fleet/list_write_queue.h"
+#include "scratch_dir.h"
 #include "session/session_state.h"
 
 namespace {
@@ -30,9 +30,7 @@ std::string record(int no) {
 }
 
 TEST(ListWriteQueue, ResultsThatWaitedForTheLockGoInOneRewriteInOrder) {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("lwq_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testsupport::ScratchDir dir;
     const std::string path = (dir / "list.csv").string();
     devlist::LineStore lines(std::vector<std::string>{record(1), record(2), record(3)});
     testsupport::writeBytes(path, lines.toBytes());
@@ -68,11 +66,7 @@ TEST(ListWriteQueue, ResultsThatWaitedForTheLockGoInOneRewriteInOrder) {
         EXPECT_EQ(queue.pending(), 3u);
         EXPECT_EQ(testsupport::readBytes(path), lines.toBytes());
         lock.reset();
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (queue.pending() > 0 && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            loop.runPending();
-        }
+        loop.waitFor([&] { return queue.pending() == 0; });
         // The first result may have reached the lock alone; the two behind it went together.
         EXPECT_LE(queue.batches(), 2);
     }
@@ -84,16 +78,13 @@ TEST(ListWriteQueue, ResultsThatWaitedForTheLockGoInOneRewriteInOrder) {
     auto after = devlist::LineStore::fromFileBytes(testsupport::readBytes(path));
     EXPECT_EQ(devlist::FieldGet(devlist::kMessage, after[2]), "#404 NG Time Out");
     EXPECT_EQ(devlist::FieldGet(devlist::kLastSend, after[0]), "2026/12/08 07:00:00");
-    fs::remove_all(dir);
 }
 
 // The writer re-reads the file only when someone else wrote it since it last read or wrote it,
 // however that write looks: a replacement, a write in place of the same size whose modification
 // time was set back (within the same second), or nothing at all.
 TEST(ListWriter, ReadsTheFileAgainOnlyWhenAnotherWriterChangedIt) {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("lwc_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testsupport::ScratchDir dir;
     const std::string path = (dir / "list.csv").string();
     const devlist::LineStore lines(std::vector<std::string>{record(1), record(2), record(3)});
     auto nameOn = [&](int line, char c) {
@@ -149,15 +140,12 @@ TEST(ListWriter, ReadsTheFileAgainOnlyWhenAnotherWriterChangedIt) {
         EXPECT_EQ(after[1], before[1]);
         EXPECT_EQ(devlist::FieldGet(devlist::kLastSend, after[2]), o.lastSend);
     }
-    fs::remove_all(dir);
 }
 
 // Results that come faster than the gap are gathered into few rewrites, none lost or out of
 // order, and the queue going away still writes every result given.
 TEST(ListWriteQueue, GathersResultsBetweenRewritesAndLosesNone) {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("lwg_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testsupport::ScratchDir dir;
     const std::string path = (dir / "list.csv").string();
     constexpr int kRecords = 60;
     devlist::LineStore lines;
@@ -186,13 +174,7 @@ TEST(ListWriteQueue, GathersResultsBetweenRewritesAndLosesNone) {
                              });
                 if (i % 10 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            if (!c.dropAtOnce) {
-                const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                while (queue.pending() > 0 && std::chrono::steady_clock::now() < limit) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                    loop.runPending();
-                }
-            }
+            if (!c.dropAtOnce) loop.waitFor([&] { return queue.pending() == 0; });
             batches = queue.batches();
         }
         if (!c.dropAtOnce) {
@@ -206,7 +188,6 @@ TEST(ListWriteQueue, GathersResultsBetweenRewritesAndLosesNone) {
             EXPECT_EQ(devlist::FieldGet(devlist::kLastSend, after[static_cast<size_t>(i)]),
                       "2026/12/08 07:00:" + devlist::ZeroPad(i % 60, 2));
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

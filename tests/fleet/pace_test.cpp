@@ -8,12 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "devlist/line_store.h"
@@ -126,11 +124,7 @@ protected:
         // at a time and waits for the write, so its completion comes at its virtual moment.
         for (int ms = 0; ms < 60000 && !run.finished(); ++ms) {
             loop.advance(1);
-            const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (run.writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-                loop.runPending();
-            }
+            loop.waitFor([&] { return run.writesPending() == 0; });
         }
         EXPECT_TRUE(run.finished());
 

@@ -14,6 +14,7 @@
 
 #include "file_bytes.h"
 #include "fleet/run_record.h"
+#include "scratch_dir.h"
 #include "text/cp932.h"
 
 namespace {
@@ -22,18 +23,6 @@ namespace fs = std::filesystem;
 using fleet::RunRecord;
 using testsupport::readBytes;
 using testsupport::writeBytes;
-
-struct Scratch {
-    fs::path dir;
-    Scratch() {
-        char tmpl[] = "/tmp/qlx-record-XXXXXX";
-        dir = ::mkdtemp(tmpl);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-};
 
 fleet::ReportRow row(int number, const std::string& name, const std::string& message,
                      std::optional<bool> recorded) {
@@ -72,20 +61,20 @@ TEST(RunRecord, AReportNameNeverTakesAnEarlierRunsFileOrFolder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Scratch s;
-        for (const auto& f : c.files) writeBytes(s.dir / f, "earlier");
-        for (const auto& f : c.folders) fs::create_directory(s.dir / f);
+        const testsupport::ScratchDir s;
+        for (const auto& f : c.files) writeBytes(s / f, "earlier");
+        for (const auto& f : c.folders) fs::create_directory(s / f);
         if (std::string(c.what) == "a dangling link")
-            fs::create_symlink(s.dir / "nowhere", s.dir / "run-20261207-090503.csv");
+            fs::create_symlink(s / "nowhere", s / "run-20261207-090503.csv");
         if (std::string(c.what) == "every name") {
-            writeBytes(s.dir / "run-20261207-090503.csv", "");
+            writeBytes(s / "run-20261207-090503.csv", "");
             for (int n = 2; n <= 999; ++n)
-                writeBytes(s.dir / ("run-20261207-090503-" + std::to_string(n) + ".csv"), "");
+                writeBytes(s / ("run-20261207-090503-" + std::to_string(n) + ".csv"), "");
         }
-        const auto free = fleet::FreeRunReport(s.dir, kStart);
+        const auto free = fleet::FreeRunReport(s.path(), kStart);
         EXPECT_EQ(free ? free->filename().string() : "", c.expected);
-        EXPECT_EQ(fleet::RunReportName(s.dir, kStart), s.dir / "run-20261207-090503.csv");
-        for (const auto& f : c.files) EXPECT_EQ(readBytes(s.dir / f), "earlier");
+        EXPECT_EQ(fleet::RunReportName(s.path(), kStart), s / "run-20261207-090503.csv");
+        for (const auto& f : c.files) EXPECT_EQ(readBytes(s / f), "earlier");
     }
 }
 
@@ -106,8 +95,8 @@ TEST(RunRecord, TheReportHoldsItsRowsBytesHoweverWritten) {
                 const bool json = std::string(name).ends_with("json");
                 if (json && how == RunRecord::Rows::AsTheyCome) continue;  // always a CSV
                 SCOPED_TRACE(std::string(name) + " " + std::to_string(rows.size()));
-                Scratch s;
-                RunRecord record(s.dir / name, s.dir / "r", how);
+                const testsupport::ScratchDir s;
+                RunRecord record(s / name, s / "r", how);
                 record.open();
                 for (const auto& r : rows) {
                     record.transcript(r.number, r.address, "terminal of " + r.name);
@@ -116,17 +105,17 @@ TEST(RunRecord, TheReportHoldsItsRowsBytesHoweverWritten) {
                 record.finish(summary, rows);
                 EXPECT_FALSE(record.reportFailed());
                 EXPECT_FALSE(record.transcriptFailed());
-                EXPECT_EQ(readBytes(s.dir / name),
+                EXPECT_EQ(readBytes(s / name),
                           json ? fleet::ReportJson(summary, rows) : fleet::ReportCsv(rows));
                 for (const auto& r : rows) {
-                    EXPECT_EQ(readBytes(s.dir / "r" / fleet::TranscriptName(r.number, r.address)),
+                    EXPECT_EQ(readBytes(s / "r" / fleet::TranscriptName(r.number, r.address)),
                               "terminal of " + r.name);
                 }
                 // Nothing but the transcripts: no save left a temporary file. A run that served
                 // nothing makes no folder.
-                EXPECT_EQ(fs::exists(s.dir / "r"), !rows.empty());
+                EXPECT_EQ(fs::exists(s / "r"), !rows.empty());
                 if (!rows.empty()) {
-                    EXPECT_EQ(std::distance(fs::directory_iterator(s.dir / "r"), {}),
+                    EXPECT_EQ(std::distance(fs::directory_iterator(s / "r"), {}),
                               static_cast<long>(rows.size()));
                 }
             }
@@ -136,14 +125,14 @@ TEST(RunRecord, TheReportHoldsItsRowsBytesHoweverWritten) {
 
 // The window's run killed after two devices still has their rows, without any end.
 TEST(RunRecord, ARunKilledKeepsTheRowsItServed) {
-    Scratch s;
-    const fs::path report = s.dir / "run.csv";
+    const testsupport::ScratchDir s;
+    const fs::path report = s / "run.csv";
     const std::vector<fleet::ReportRow> served = {row(1, "a", "#000 OK", true),
                                                   row(2, "b", "#404 NG Time Out", true)};
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        RunRecord record(report, s.dir / "run", RunRecord::Rows::AsTheyCome);
+        RunRecord record(report, s / "run", RunRecord::Rows::AsTheyCome);
         record.open();
         for (const auto& r : served) {
             record.transcript(r.number, r.address, "t");
@@ -174,22 +163,22 @@ TEST(RunRecord, WhatCouldNotBeWrittenIsTold) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Scratch s;
+        const testsupport::ScratchDir s;
         const std::string what = c.what;
-        if (what.starts_with("a file")) writeBytes(s.dir / "run", "in the way");
-        if (what.starts_with("a link")) fs::create_symlink(s.dir / "elsewhere", s.dir / "run.csv");
-        if (what.starts_with("an earlier")) writeBytes(s.dir / "run.csv", "earlier");
-        RunRecord record(s.dir / "run.csv", s.dir / "run", RunRecord::Rows::AsTheyCome);
+        if (what.starts_with("a file")) writeBytes(s / "run", "in the way");
+        if (what.starts_with("a link")) fs::create_symlink(s / "elsewhere", s / "run.csv");
+        if (what.starts_with("an earlier")) writeBytes(s / "run.csv", "earlier");
+        RunRecord record(s / "run.csv", s / "run", RunRecord::Rows::AsTheyCome);
         record.open();
         record.transcript(1, "127.0.0.2", "t");
         record.row(row(1, "a", "#000 OK", true));
         record.finish();
         EXPECT_EQ(record.reportFailed(), c.reportFailed);
         EXPECT_EQ(record.transcriptFailed(), c.transcriptFailed);
-        EXPECT_EQ(record.firstFailure(), s.dir / c.first);
-        EXPECT_FALSE(fs::exists(s.dir / "elsewhere"));  // never written through the link
+        EXPECT_EQ(record.firstFailure(), s / c.first);
+        EXPECT_FALSE(fs::exists(s / "elsewhere"));  // never written through the link
         if (what.starts_with("an earlier")) {
-            EXPECT_EQ(readBytes(s.dir / "run.csv"), "earlier");
+            EXPECT_EQ(readBytes(s / "run.csv"), "earlier");
         }
     }
 }
@@ -198,14 +187,14 @@ TEST(RunRecord, WhatCouldNotBeWrittenIsTold) {
 // at a transcript's name is replaced and never written through, and the earlier transcripts
 // are replaced.
 TEST(RunRecord, TranscriptsReplaceWhatAnEarlierRunLeft) {
-    Scratch s;
-    const fs::path folder = s.dir / "run";
+    const testsupport::ScratchDir s;
+    const fs::path folder = s / "run";
     fs::create_directory(folder);
     writeBytes(folder / "No001-127.0.0.2.txt", "earlier");
     writeBytes(folder / "No001-127.0.0.2.txt.qlxsave-1-2", "killed");
-    writeBytes(s.dir / "target", "untouched");
-    fs::create_symlink(s.dir / "target", folder / "No002-127.0.0.3.txt");
-    RunRecord record(s.dir / "run.json", folder, RunRecord::Rows::AtEnd);
+    writeBytes(s / "target", "untouched");
+    fs::create_symlink(s / "target", folder / "No002-127.0.0.3.txt");
+    RunRecord record(s / "run.json", folder, RunRecord::Rows::AtEnd);
     record.transcript(1, "127.0.0.2", "one");
     record.transcript(2, "127.0.0.3", "two");
     record.finish({}, {});
@@ -213,7 +202,7 @@ TEST(RunRecord, TranscriptsReplaceWhatAnEarlierRunLeft) {
     EXPECT_EQ(readBytes(folder / "No001-127.0.0.2.txt"), "one");
     EXPECT_EQ(readBytes(folder / "No002-127.0.0.3.txt"), "two");
     EXPECT_FALSE(fs::is_symlink(folder / "No002-127.0.0.3.txt"));
-    EXPECT_EQ(readBytes(s.dir / "target"), "untouched");
+    EXPECT_EQ(readBytes(s / "target"), "untouched");
     EXPECT_FALSE(fs::exists(folder / "No001-127.0.0.2.txt.qlxsave-1-2"));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 2);
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "fake_clock.h"
 #include "fake_event_loop.h"
 #include "fake_tcp_socket.h"
+#include "scratch_dir.h"
 #include "scripted_dialogs.h"
 #include "session/device_session.h"
 
@@ -48,21 +48,11 @@ inline std::vector<std::string> sendTranscript() {
 class Rig {
 public:
     Rig() {
-        // In memory where there is such a folder: every file write syncs, and the split test
-        // writes thousands.
-        std::string tmpl = fs::is_directory("/dev/shm") ? "/dev/shm/qlx-session-XXXXXX"
-                                                        : "/tmp/qlx-session-XXXXXX";
-        dir = mkdtemp(tmpl.data());
         auto& r = panel.rec;
         r.listName = "room";
         r.ipAddress = "127.0.0.5";
         r.macAddress = "00:ee:80:00:00:01";
         panel.saveName = "QLX00ee80000001";
-    }
-    ~Rig() {
-        session.reset();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
 
     // work: the work folder (default: dir); cap: what the session's texts keep.
@@ -136,7 +126,10 @@ public:
     session::Pace pace = session::Pace::Prescribed;
     session::FileSaver* saver = nullptr;  // none: each file saved on the loop
     testsupport::FakeNetwork net{loop};
-    fs::path dir;
+    // In memory where there is such a folder: every file write syncs, and the split test
+    // writes thousands.
+    testsupport::ScratchDir scratch{fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp"};
+    fs::path dir = scratch.path();
     std::vector<std::string> logs;
     int ended = 0;
     std::unique_ptr<session::DeviceSession> session;

@@ -13,6 +13,7 @@
 #include "fake_event_loop.h"
 #include "file_bytes.h"
 #include "platform/files.h"
+#include "scratch_dir.h"
 #include "scripted_dialogs.h"
 #include "shell/app.h"
 #include "text/cp932.h"
@@ -37,17 +38,11 @@ inline std::string rec(int no, const std::string& flags, const std::string& name
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/qlx-apptest-XXXXXX";
-        m_dir = mkdtemp(tmpl);
         fs::create_directories(m_dir / "bin");
         m_oldCwd = fs::current_path();
         fs::current_path(m_dir);
     }
-    void TearDown() override {
-        fs::current_path(m_oldCwd);
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
+    void TearDown() override { fs::current_path(m_oldCwd); }
 
     void writeList(const std::vector<std::string>& lines) {
         std::string bytes;
@@ -65,7 +60,8 @@ protected:
     }
     shell::WindowState& st() { return m_app->state(); }
 
-    fs::path m_dir;
+    testsupport::ScratchDir m_scratch;
+    fs::path m_dir = m_scratch.path();
     fs::path m_oldCwd;
     testsupport::FakeEventLoop m_loop;
     testsupport::ScriptedDialogs m_dialogs;

@@ -1,12 +1,12 @@
 // The choosers, viewers and web-page hand-off against a fake desktop and a real work folder.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "fake_desktop.h"
+#include "scratch_dir.h"
 #include "scripted_dialogs.h"
 #include "shell/desktop_actions.h"
 #include "text/cp932.h"
@@ -37,8 +37,6 @@ class DesktopActionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_actions.setLogger([this](const std::string& line) { m_log.push_back(line); });
-        char tmpl[] = "/tmp/qlx-desktop-XXXXXX";
-        m_dir = mkdtemp(tmpl);
         // A work folder with a Japanese name: the state holds it in code page 932.
         m_work = m_dir / fs::path("作業");
         fs::create_directories(m_work);
@@ -49,17 +47,14 @@ protected:
         m_state.listStore.append(record("002", "name", "127.0.0.5", "8080") + ",QLX-No001");
         m_state.listView = {{"001 first"}, {"002 name"}};
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
     fs::path touch(const std::string& cp932Name) {
         fs::path p = m_work / text::toPath(cp932Name);
         std::ofstream(p) << "x";
         return p;
     }
 
-    fs::path m_dir, m_work;
+    testsupport::ScratchDir m_dir;
+    fs::path m_work;
     shell::WindowState m_state;
     DialogsWithEvents m_dialogs;
     testsupport::FakeDesktop m_desktop;

@@ -2,9 +2,7 @@
 // dialogue, and helpers to play them and let time run.
 #pragma once
 
-#include <chrono>
 #include <functional>
-#include <thread>
 
 #include "app_fixture.h"
 #include "devlist/fields.h"
@@ -87,12 +85,7 @@ protected:
         return cond();
     }
     void settle() {
-        if (!m_app || !m_app->sessions()) return;
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (ctl().writesPending() > 0 && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-            m_loop.runPending();
-        }
+        if (m_app && m_app->sessions()) m_loop.waitFor([&] { return ctl().writesPending() == 0; });
     }
     bool idle() { return !st().isEnabled(Control::Stop) && st().isEnabled(Control::BulkCheck); }
     std::string field(size_t line, int f) { return devlist::FieldGet(f, st().listStore[line]); }

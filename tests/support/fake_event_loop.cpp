@@ -1,6 +1,8 @@
 #include "fake_event_loop.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace testsupport {
 
@@ -142,6 +144,15 @@ void FakeEventLoop::processEvents(uint32_t maxSleepMs) {
     uint32_t until = m_now + std::max<uint32_t>(maxSleepMs, 1);
     if (!fireNextDue(until)) m_now = until;
     runPending();
+}
+
+bool FakeEventLoop::waitFor(const std::function<bool()>& done) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        runPending();
+    }
+    return done();
 }
 
 void FakeEventLoop::advance(uint32_t ms) {

@@ -33,6 +33,9 @@ public:
     void advance(uint32_t ms);
     // Runs everything that is due now.
     void runPending();
+    // Runs what other threads post, in real time, until done holds or 20 s went by (a stalled
+    // thread then fails the test's own checks rather than hang it); virtual time stands still.
+    bool waitFor(const std::function<bool()>& done);
     void setNow(uint32_t now) { m_now = now; }
     int dispatchRounds() const { return m_rounds; }
     // How deeply waits (processEvents) are nested now, and the most seen since the last reset.
