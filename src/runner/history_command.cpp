@@ -93,21 +93,7 @@ int HistoryCommand::body() {
     auto store = openStore(terminal(), HistoryRepository(o, m_files), unreadable);
     if (unreadable) return kExitFiles;
 
-    const session::SaveNames names(m_list->records);
-    std::vector<history::DeviceHistory> out;
-    std::vector<std::string> wanted;
-    for (const fleet::FleetDevice& d : m_devices) {
-        out.push_back({d.number,
-                       devlist::FieldGet(devlist::kListName, d.record),
-                       devlist::FieldGet(devlist::kIpAddress, d.record),
-                       fileOf(names, d.record, d.number),
-                       {}});
-        wanted.push_back(out.back().file);
-    }
-    if (store) {
-        const auto revisions = store->revisions(wanted, o.since.value_or(0));
-        for (size_t i = 0; i < out.size(); ++i) out[i].entries = history::EntriesOf(revisions[i]);
-    }
+    const std::vector<history::DeviceHistory> out = histories(store.get());
     for (const auto& d : out) printLines(terminal(), history::HistoryLines(d));
     const bool outputFailed = terminal().outputFailed();
     bool reportOk = true;
@@ -119,6 +105,24 @@ int HistoryCommand::body() {
                 : history::HistoryCsv(out));
     }
     return outputFailed || !reportOk ? kExitFiles : kExitOk;
+}
+
+std::vector<history::DeviceHistory> HistoryCommand::histories(const history::Store* store) const {
+    const session::SaveNames names(m_list->records);
+    std::vector<history::DeviceHistory> out;
+    std::vector<std::string> wanted;
+    for (const fleet::FleetDevice& d : m_devices) {
+        out.push_back({d.number,
+                       devlist::FieldGet(devlist::kListName, d.record),
+                       devlist::FieldGet(devlist::kIpAddress, d.record),
+                       fileOf(names, d.record, d.number),
+                       {}});
+        wanted.push_back(out.back().file);
+    }
+    if (!store) return out;
+    const auto revisions = store->revisions(wanted, m_options.since.value_or(0));
+    for (size_t i = 0; i < out.size(); ++i) out[i].entries = history::EntriesOf(revisions[i]);
+    return out;
 }
 
 int DriftCommand::body() {
@@ -145,16 +149,19 @@ int DriftCommand::body() {
     say(Fill(Tr("drift: %1 device(s), %2 drifted, %3 with no dump yet"),
              {std::to_string(rows.size()), std::to_string(drifted),
               std::to_string(count(history::DriftRow::State::NoDump))}));
-    bool reportOk = true;
-    if (!o.reportFile.empty()) {
-        const history::DriftSummary summary{fleet::SelectionText(o.selection), o.golden, m_started,
-                                            m_context.clock.now(), QLX_VERSION};
-        reportOk = writeReport(terminal(), o.reportFile,
-                               fleet::IsJsonReport(o.reportFile) ? history::DriftJson(summary, rows)
-                                                                 : history::DriftCsv(rows));
-    }
+    const bool reportOk = writeDriftReport(rows);
     if (outputFailed || !reportOk) return kExitFiles;
     return drifted > 0 ? kExitSomeFailed : kExitOk;
+}
+
+bool DriftCommand::writeDriftReport(const std::vector<history::DriftRow>& rows) const {
+    const CliOptions& o = m_options;
+    if (o.reportFile.empty()) return true;
+    const history::DriftSummary summary{fleet::SelectionText(o.selection), o.golden, m_started,
+                                        m_context.clock.now(), QLX_VERSION};
+    return writeReport(terminal(), o.reportFile,
+                       fleet::IsJsonReport(o.reportFile) ? history::DriftJson(summary, rows)
+                                                         : history::DriftCsv(rows));
 }
 
 std::vector<history::DriftRow> DriftCommand::driftRows(const history::Store* store,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "history/device_history.h"
 #include "history/drift.h"
 #include "history/history_store.h"
 #include "runner/command.h"
@@ -25,6 +26,8 @@ private:
     Prologue prologue() const override { return {false, ListUse::Noted, !m_options.at}; }
     int body() override;
     int printAt();
+    // Each selected device's runs, from the store (none without one).
+    std::vector<history::DeviceHistory> histories(const history::Store* store) const;
 };
 
 class DriftCommand : public Command {
@@ -38,6 +41,7 @@ private:
     // Each selected device's row, printed as it is made.
     std::vector<history::DriftRow> driftRows(const history::Store* store,
                                              const std::vector<std::string>& golden);
+    bool writeDriftReport(const std::vector<history::DriftRow>& rows) const;
 };
 
 }  // namespace runner

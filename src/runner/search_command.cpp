@@ -169,6 +169,11 @@ int SearchCommand::store(const devlist::LineStore& records) {
             }
             return change;
         });
+    return sayStored(w, lost, stored);
+}
+
+int SearchCommand::sayStored(const fleet::ListRewrite& w, size_t lost, size_t stored) const {
+    const std::string& listFile = m_files.listFile;
     if (!w.keptNames.empty())
         say(Fill(Tr("kept the list as it was in %1: %2 line(s) of it are not in the stored list"),
                  {Shown(w.keptNames.front()), std::to_string(lost)}));

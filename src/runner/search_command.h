@@ -9,6 +9,7 @@
 
 #include "devlist/line_store.h"
 #include "discovery/registration.h"
+#include "fleet/list_writer.h"
 #include "runner/command.h"
 
 namespace runner {
@@ -30,6 +31,8 @@ private:
     void printMerge(const devlist::LineStore& before, const discovery::MergeResult& merged) const;
     // The list as it is now, merged once more under the lock.
     int store(const devlist::LineStore& records);
+    // What the rewrite did, said; the exit code.
+    int sayStored(const fleet::ListRewrite& rewrite, size_t lost, size_t stored) const;
 };
 
 }  // namespace runner
