@@ -43,16 +43,6 @@ protected:
         ::unsetenv("TMPDIR");
         VerbTest::TearDown();
     }
-    using VerbTest::runner;
-    // work: the work folder; tmp: the temporary folder the verb is given, if any.
-    Result runner(std::vector<std::string> args, const std::string& work, const fs::path& tmp) {
-        if (!tmp.empty()) ::setenv("TMPDIR", tmp.c_str(), 1);
-        args.insert(args.end(), {"--work", work});
-        Result r = runner(args);
-        ::unsetenv("TMPDIR");
-        return r;
-    }
-
     // The names of each record's "changed" in a JSON report, without their ".".
     std::map<int, Names> reportedNames(const std::string& report) {
         std::map<int, Names> out;
@@ -170,14 +160,15 @@ TEST_F(PlanVerb, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
     fs::create_directories(m_dir / "data");
     fs::create_directories(tmp / "qlx-plan-Kd93xQ");
     writeBytes(m_dir / "data" / dump, "the last send's dump\r\n");
+    ::setenv("TMPDIR", tmp.c_str(), 1);               // the temporary folder the verb is given
     writeBytes(tmp / "qlx-plan-Kd93xQ" / dump, "x");  // a killed plan's
     struct Case {
         std::string work, report;  // no report: a scratch folder
     } cases[] = {{"data", "data.json"}, {"new/", "new.json"}, {"data", ""}};
     for (const auto& c : cases) {
-        std::vector<std::string> args = {"plan", "--all"};
+        std::vector<std::string> args = {"plan", "--all", "--work", c.work};
         if (!c.report.empty()) args.insert(args.end(), {"--report", c.report});
-        Result r = runner(args, c.work, tmp);
+        Result r = runner(args);
         EXPECT_EQ(r.code, 0) << r.errors;
         EXPECT_EQ(fs::exists(m_dir / (c.report + ".d") / dump), !c.report.empty());
         EXPECT_TRUE(fs::is_empty(tmp));

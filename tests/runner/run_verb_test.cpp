@@ -5,39 +5,20 @@
 
 #include <algorithm>
 
+#include "runner_records.h"
 #include "verb_fixture.h"
 
 namespace verbtest {
 namespace {
 
-// net: "127.0.N.", as the simulated devices are addressed.
-std::string rec(const std::string& net, int no, const std::string& name, int host) {
-    char num[8];
-    std::snprintf(num, sizeof num, "%03d", no);
-    return std::string(num) + ",F0000001," + name + "," + net + std::to_string(host) +
-           ",80,2391,00:EE:80:00:00:" + std::to_string(host) + ",,,admin,plume,defalt.txt,,";
-}
-
-// The MAC address the device would report on 127.0.0.x, whatever its range: a send records it,
-// and the save name (the dump files' names) follows it.
-std::string withMac(const std::string& device) {
-    if (device.find("mac=") != std::string::npos) return device;
-    const std::string address = device.substr(0, device.find(','));
-    const int host = std::stoi(address.substr(address.rfind('.') + 1));
-    char mac[32];
-    std::snprintf(mac, sizeof mac, ",mac=00:EE:80:00:00:%02X", host);
-    return device + mac;
-}
-
 class RunVerb : public VerbTest {
 protected:
-    void fleet(const std::vector<std::string>& specs) {
-        std::vector<std::string> all;
-        for (const auto& s : specs) all.push_back(withMac(s));
-        devices(all);
+    void fleet(std::vector<std::string> specs) {
+        for (auto& s : specs) s = testsupport::withMac(s);
+        devices(specs);
     }
     std::string rec(int no, const std::string& name, int host) const {
-        return verbtest::rec("127.0.0.", no, name, host);
+        return testsupport::runnerRecord("127.0.0.", no, name, host);
     }
 };
 
@@ -157,18 +138,6 @@ TEST_F(RunVerb, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
     served.replace(served.find("defalt.txt"), 10, "own.txt");
     skipped.replace(skipped.find("defalt.txt"), 10, "gone.txt");
 
-    // The common file missing, or none named: refused before any device is connected.
-    for (const char* common : {"file2=nope.txt\r\n", ""}) {
-        writeBytes("s.Ini", std::string("[setting]\r\nwait1=0\r\n") + common);
-        writeList({served, skipped});
-        const std::string before = readBytes("list.csv");
-        Result r = runner({"send", "--all"});
-        EXPECT_EQ(r.code, 3) << r.errors;
-        EXPECT_NE(r.errors.find("send file"), std::string::npos) << r.errors;
-        EXPECT_EQ(readBytes("list.csv"), before);
-    }
-    EXPECT_TRUE(m_network.connections().empty());
-
     // A record's own file missing: the others are served, its line stays, its row says why.
     writeBytes("s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
     writeList({served, skipped});
@@ -183,6 +152,7 @@ TEST_F(RunVerb, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
         << r.errors;
 }
 
+// Nothing is connected when a place to write is unusable or the common send file is missing.
 TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     // Nobody answers there: a device that was served would end as a time-out in the list.
     writeBytes("afile", "x");
@@ -197,6 +167,7 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
         int code;
         Obstacle obstacle = kNone;
         const char* said = "";
+        const char* settings = "";  // after "wait1=0"
     } cases[] = {
         {{"--work", "afile"}, 3},
         {{"--work", "afile/sub"}, 3},
@@ -210,9 +181,13 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
         {{"--work", "work"}, 3, kFifoLock, "list.csv.lock is not a plain file"},
         {{"--work", "work"}, 3, kHardLink, "has 2 names (hard links)"},
         {{"search", "--apply", "--own-address", "127.0.0.1"}, 3, kHardLink, "has 2 names"},
+        // The common send file missing, or none named.
+        {{"send", "--all"}, 3, kNone, "send file nope.txt", "file2=nope.txt\r\n"},
+        {{"send", "--all"}, 3, kNone, "send file"},
     };
     for (const auto& c : cases) {
         fs::remove("other.csv");
+        writeBytes("s.Ini", std::string("[setting]\r\nwait1=0\r\n") + c.settings);
         writeList({rec(1, "nobody", 99)});
         fs::remove("list.csv.lock");
         if (c.obstacle == kFifoLock) ::mkfifo("list.csv.lock", 0600);
