@@ -53,7 +53,7 @@ protected:
     // The closing complaints a run and a plan share; kExitInterrupted after an interrupt, else
     // kExitOk.
     int sayStops(const fleet::FleetRun& run, size_t notServed) const;
-    // The settings lines of the dialogues' boxes, on the error stream.
+    // A dialogue's boxes, as lines on the error stream.
     std::function<void(const std::string&)> boxLine() const;
 
     const CliOptions& m_options;

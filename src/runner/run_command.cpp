@@ -41,7 +41,8 @@ int RunCommand::body() {
     if (int refused = refuseEarly(); refused != kExitOk) return refused;
     fleet::HeadlessDialogs dialogs(boxLine());
     fleet::ListWriter writer(m_files.listFile);
-    fleet::FleetOptions options = fleetOptions();
+    openRecords();
+    const fleet::FleetOptions options = fleetOptions();
     m_total = m_devices.size();
     fleet::FleetRun run(m_context.loop, m_context.clock, m_context.network, dialogs, &writer,
                         options, std::move(m_devices), hooks());
@@ -78,20 +79,23 @@ int RunCommand::refuseEarly() {
     return kExitOk;
 }
 
-fleet::FleetOptions RunCommand::fleetOptions() {
+void RunCommand::openRecords() {
     const CliOptions& o = m_options;
-    fleet::FleetOptions options{
-        o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
-        m_files.settings, o.parallel, m_files.workFolder};
     // The devices' dumps go into the settings history, committed once the run is over.
-    if (m_files.settings.history && !o.noHistory) {
+    if (m_files.settings.history && !o.noHistory)
         m_recorder = std::make_unique<history::RunRecorder>(HistoryRepository(o, m_files));
-        options.recorder = m_recorder.get();
-    }
     // Transcripts are written, and their memory let go, on a thread of their own: a slow disk
     // must not hold the dialogues on the loop.
     if (!o.reportFile.empty())
         m_record.emplace(o.reportFile, m_transcripts, fleet::RunRecord::Rows::AtEnd);
+}
+
+fleet::FleetOptions RunCommand::fleetOptions() const {
+    const CliOptions& o = m_options;
+    fleet::FleetOptions options{
+        o.verb == Verb::Send ? session::SessionMode::BulkSend : session::SessionMode::BulkCheck,
+        m_files.settings, o.parallel, m_files.workFolder};
+    options.recorder = m_recorder.get();
     return options;
 }
 

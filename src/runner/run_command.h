@@ -24,7 +24,9 @@ private:
     // What must hold before the first device: places to write, the common send file, the
     // transcripts' folder.
     int refuseEarly();
-    fleet::FleetOptions fleetOptions();
+    // The settings history and the report the run records into, as asked.
+    void openRecords();
+    fleet::FleetOptions fleetOptions() const;
     fleet::FleetRun::Hooks hooks();
     void showProgress(const fleet::DeviceResult& result);
     // False after saying why the history or the report could not be written.
