@@ -47,22 +47,20 @@ int Command::loadList(ListUse use) {
 
 void Command::serveRun(fleet::FleetRun& run) {
     run.start();
-    m_context.serving.serve([&run] { return run.finished(); },
-                            [this, &run] {
-                                if (++m_interrupts == 1) {
-                                    if (!m_options.quiet)
-                                        complain(Tr("stopping after the devices in progress"));
-                                    run.stop();
-                                    return;
-                                }
-                                run.abort();
-                                // Say why the program still waits: another program may be
-                                // holding the list's lock.
-                                if (run.writesPending() > 0)
-                                    complain(Fill(Tr("recording %1 result(s) in the list before "
-                                                     "exiting"),
-                                                  {std::to_string(run.writesPending())}));
-                            });
+    m_context.serving.serve([&run] { return run.finished(); }, [this, &run] { interrupted(run); });
+}
+
+void Command::interrupted(fleet::FleetRun& run) {
+    if (++m_interrupts == 1) {
+        if (!m_options.quiet) complain(Tr("stopping after the devices in progress"));
+        run.stop();
+        return;
+    }
+    run.abort();
+    // Say why the program still waits: another program may be holding the list's lock.
+    if (run.writesPending() > 0)
+        complain(Fill(Tr("recording %1 result(s) in the list before exiting"),
+                      {std::to_string(run.writesPending())}));
 }
 
 std::function<void()> Command::finishedHook() {

@@ -66,6 +66,7 @@ protected:
 
 private:
     int openFiles();
+    void interrupted(fleet::FleetRun& run);
     int loadList(ListUse use);
 };
 
