@@ -1,7 +1,5 @@
 #include "runner/diff_command.h"
 
-#include <cstdio>
-
 #include "devlist/edit_panel.h"
 #include "devlist/fields.h"
 #include "fleet/dump_diff.h"
@@ -14,21 +12,12 @@
 
 namespace runner {
 
-int DiffCommand::run() {
+int DiffCommand::body() {
     const CliOptions& o = m_options;
-    RunFiles files = LocateRunFiles(o);
-    if (!files.error.empty()) {
-        Complain(files.error);
-        return kExitFiles;
-    }
-    auto list = fleet::LoadList(files.listFile);
-    if (!list) {
-        SayListUnreadable(files.listFile);
-        return kExitFiles;
-    }
+    const fleet::LoadedList* list = &*m_list;
     const auto index = static_cast<size_t>(o.recordNumber - 1);
     if (index >= list->records.size()) {
-        Complain(Fill(Tr("the list has no record %1 (it holds %2)"),
+        complain(Fill(Tr("the list has no record %1 (it holds %2)"),
                       {std::to_string(o.recordNumber), std::to_string(list->records.size())}));
         return kExitUsage;
     }
@@ -38,17 +27,16 @@ int DiffCommand::run() {
     devlist::EditData(panel, static_cast<int>(index), list->records);
     const std::string saveName =
         session::SaveNames(list->records).of(list->records[index], o.recordNumber);
-    fleet::SendDumps dumps = fleet::ReadSendDumps(files.workFolder, saveName, &panel.rec);
+    fleet::SendDumps dumps = fleet::ReadSendDumps(m_files.workFolder, saveName, &panel.rec);
     const std::string no = "No." + devlist::ZeroPad(o.recordNumber, 3) + ": ";
     if (dumps.problem) {
-        Complain(no + DumpProblemShown(dumps.problem));
+        complain(no + DumpProblemShown(dumps.problem));
         return kExitFiles;
     }
-    if (dumps.notice) Complain(no + DumpProblemShown(dumps.notice));
+    if (dumps.notice) complain(no + DumpProblemShown(dumps.notice));
     for (const std::string& line : fleet::DiffLines(fleet::CompareDumps(dumps.before, dumps.after)))
-        std::printf("%s\n", Shown(line).c_str());
-    std::fflush(stdout);
-    return std::ferror(stdout) ? kExitFiles : kExitOk;
+        terminal().print(Shown(line));
+    return terminal().outputFailed() ? kExitFiles : kExitOk;
 }
 
 }  // namespace runner

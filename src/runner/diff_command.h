@@ -2,17 +2,17 @@
 // in the work folder, printed for the terminal.
 #pragma once
 
-#include "runner/cli_options.h"
+#include "runner/command.h"
 
 namespace runner {
 
-class DiffCommand {
+class DiffCommand : public Command {
 public:
-    explicit DiffCommand(const CliOptions& options) : m_options(options) {}
-    int run();  // the exit code; needs no event loop
+    using Command::Command;
 
 private:
-    const CliOptions& m_options;
+    Prologue prologue() const override { return {false, ListUse::Quiet, false}; }
+    int body() override;
 };
 
 }  // namespace runner

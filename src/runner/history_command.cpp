@@ -1,5 +1,6 @@
 #include "runner/history_command.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "devlist/fields.h"
@@ -26,48 +27,31 @@ std::string fileOf(const session::SaveNames& names, const std::string& record, i
 }
 
 // The store, or null: no history yet (said, when `say`), or one that cannot be read.
-std::unique_ptr<history::Store> openStore(const std::filesystem::path& path, bool& unreadable) {
+std::unique_ptr<history::Store> openStore(const Terminal& t, const std::filesystem::path& path,
+                                          bool& unreadable) {
     std::string error;
     std::error_code ec;
     unreadable = false;
     if (!std::filesystem::exists(path, ec)) {
-        Complain(Fill(Tr("no settings history at %1 yet"), {path.string()}));
+        t.complain(Fill(Tr("no settings history at %1 yet"), {path.string()}));
         return nullptr;
     }
     auto store = history::Store::open(path, false, error);
     if (!store) {
-        Complain(Fill(Tr("cannot read the settings history: %1"), {error}));
+        t.complain(Fill(Tr("cannot read the settings history: %1"), {error}));
         unreadable = true;
     }
     return store;
 }
 
-bool printLines(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) std::printf("%s\n", Shown(line).c_str());
-    return true;
+void printLines(const Terminal& t, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) t.print(Shown(line));
 }
 
-bool writeReport(const std::string& path, const std::string& bytes) {
+bool writeReport(const Terminal& t, const std::string& path, const std::string& bytes) {
     if (path.empty() || platform::writeFileAtomicNative(path, bytes)) return true;
-    Complain(Fill(Tr("cannot write the report %1"), {path}));
+    t.complain(Fill(Tr("cannot write the report %1"), {path}));
     return false;
-}
-
-// The files and the list as a run reads them; kExitOk or the exit code after saying why not.
-int loadList(const CliOptions& o, RunFiles& files, std::optional<fleet::LoadedList>& list) {
-    files = LocateRunFiles(o);
-    if (!files.error.empty()) {
-        Complain(files.error);
-        return kExitFiles;
-    }
-    if (!o.reportFile.empty()) {
-        if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
-            Complain(clash);
-            return kExitUsage;
-        }
-    }
-    list = LoadRunList(files);
-    return list ? kExitOk : kExitFiles;
 }
 
 }  // namespace
@@ -77,65 +61,45 @@ std::filesystem::path HistoryRepository(const CliOptions& o, const RunFiles& fil
                                  : std::filesystem::path(o.historyPath);
 }
 
-int HistoryCommand::printAt(const RunFiles& files, const fleet::LoadedList& list) {
+int HistoryCommand::printAt() {
     const CliOptions& o = m_options;
+    const fleet::LoadedList& list = *m_list;
     const auto index = static_cast<size_t>(o.recordNumber - 1);
     if (index >= list.records.size()) {
-        Complain(Fill(Tr("the list has no record %1 (it holds %2)"),
+        complain(Fill(Tr("the list has no record %1 (it holds %2)"),
                       {std::to_string(o.recordNumber), std::to_string(list.records.size())}));
         return kExitUsage;
     }
     bool unreadable = false;
-    auto store = openStore(HistoryRepository(o, files), unreadable);
+    auto store = openStore(terminal(), HistoryRepository(o, m_files), unreadable);
     if (!store) return unreadable ? kExitFiles : kExitSomeFailed;
     const std::string file =
         fileOf(session::SaveNames(list.records), list.records[index], o.recordNumber);
     const std::optional<std::string> dump = store->at(file, *o.at);
     if (!dump) {
-        Complain(Fill(Tr("No.%1 has no dump in the settings history by then"),
+        complain(Fill(Tr("No.%1 has no dump in the settings history by then"),
                       {devlist::ZeroPad(o.recordNumber, 3)}));
         return kExitSomeFailed;
     }
     // Byte for byte, as the history holds it: redirected, it is the dump file again.
-    std::fwrite(dump->data(), 1, dump->size(), stdout);
-    std::fflush(stdout);
-    return std::ferror(stdout) ? kExitFiles : kExitOk;
+    terminal().write(*dump);
+    return terminal().outputFailed() ? kExitFiles : kExitOk;
 }
 
-int HistoryCommand::run() {
+int HistoryCommand::body() {
     const CliOptions& o = m_options;
-    RunFiles files;
-    std::optional<fleet::LoadedList> list;
-    if (int refused = loadList(o, files, list); refused != kExitOk) return refused;
-    if (o.at) return printAt(files, *list);
-    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
-    if (devices.empty()) return kExitUsage;
+    if (o.at) return printAt();
     bool unreadable = false;
-    auto store = openStore(HistoryRepository(o, files), unreadable);
+    auto store = openStore(terminal(), HistoryRepository(o, m_files), unreadable);
     if (unreadable) return kExitFiles;
 
-    const session::SaveNames names(list->records);
-    std::vector<history::DeviceHistory> out;
-    std::vector<std::string> wanted;
-    for (const fleet::FleetDevice& d : devices) {
-        out.push_back({d.number,
-                       devlist::FieldGet(devlist::kListName, d.record),
-                       devlist::FieldGet(devlist::kIpAddress, d.record),
-                       fileOf(names, d.record, d.number),
-                       {}});
-        wanted.push_back(out.back().file);
-    }
-    if (store) {
-        const auto revisions = store->revisions(wanted, o.since.value_or(0));
-        for (size_t i = 0; i < out.size(); ++i) out[i].entries = history::EntriesOf(revisions[i]);
-    }
-    for (const auto& d : out) printLines(history::HistoryLines(d));
-    std::fflush(stdout);
-    const bool outputFailed = std::ferror(stdout) != 0;
+    const std::vector<history::DeviceHistory> out = histories(store.get());
+    for (const auto& d : out) printLines(terminal(), history::HistoryLines(d));
+    const bool outputFailed = terminal().outputFailed();
     bool reportOk = true;
     if (!o.reportFile.empty()) {
         reportOk = writeReport(
-            o.reportFile,
+            terminal(), o.reportFile,
             fleet::IsJsonReport(o.reportFile)
                 ? history::HistoryJson(fleet::SelectionText(o.selection), out, QLX_VERSION)
                 : history::HistoryCsv(out));
@@ -143,59 +107,79 @@ int HistoryCommand::run() {
     return outputFailed || !reportOk ? kExitFiles : kExitOk;
 }
 
-int DriftCommand::run() {
+std::vector<history::DeviceHistory> HistoryCommand::histories(const history::Store* store) const {
+    const session::SaveNames names(m_list->records);
+    std::vector<history::DeviceHistory> out;
+    std::vector<std::string> wanted;
+    for (const fleet::FleetDevice& d : m_devices) {
+        out.push_back({d.number,
+                       devlist::FieldGet(devlist::kListName, d.record),
+                       devlist::FieldGet(devlist::kIpAddress, d.record),
+                       fileOf(names, d.record, d.number),
+                       {}});
+        wanted.push_back(out.back().file);
+    }
+    if (!store) return out;
+    const auto revisions = store->revisions(wanted, m_options.since.value_or(0));
+    for (size_t i = 0; i < out.size(); ++i) out[i].entries = history::EntriesOf(revisions[i]);
+    return out;
+}
+
+int DriftCommand::body() {
     const CliOptions& o = m_options;
-    platform::SystemClock clock;
-    const platform::LocalTime started = clock.now();
-    RunFiles files;
-    std::optional<fleet::LoadedList> list;
-    if (int refused = loadList(o, files, list); refused != kExitOk) return refused;
-    std::vector<fleet::FleetDevice> devices = SelectDevices(o, *list);
-    if (devices.empty()) return kExitUsage;
     // The send file's lines, as a send would stream them.
     const std::optional<std::string> goldenPath = text::encode(o.golden);
     const fleet::SendFileLoad golden =
         goldenPath ? fleet::LoadSendFile(*goldenPath, false) : fleet::SendFileLoad{{}, "?"};
     if (!golden.missing.empty()) {
-        Complain(Fill(Tr("send file %1 is not found."), {o.golden}));
+        complain(Fill(Tr("send file %1 is not found."), {o.golden}));
         return kExitFiles;
     }
     bool unreadable = false;
-    auto store = openStore(HistoryRepository(o, files), unreadable);
+    auto store = openStore(terminal(), HistoryRepository(o, m_files), unreadable);
     if (unreadable) return kExitFiles;
 
-    const session::SaveNames names(list->records);
-    const std::vector<std::string>& lines = golden.lines.lines.lines();
+    const std::vector<history::DriftRow> rows = driftRows(store.get(), golden.lines.lines.lines());
+    const bool outputFailed = terminal().outputFailed();
+    const auto count = [&rows](history::DriftRow::State state) {
+        return std::count_if(rows.begin(), rows.end(),
+                             [state](const history::DriftRow& r) { return r.state == state; });
+    };
+    const auto drifted = count(history::DriftRow::State::Drifted);
+    say(Fill(Tr("drift: %1 device(s), %2 drifted, %3 with no dump yet"),
+             {std::to_string(rows.size()), std::to_string(drifted),
+              std::to_string(count(history::DriftRow::State::NoDump))}));
+    const bool reportOk = writeDriftReport(rows);
+    if (outputFailed || !reportOk) return kExitFiles;
+    return drifted > 0 ? kExitSomeFailed : kExitOk;
+}
+
+bool DriftCommand::writeDriftReport(const std::vector<history::DriftRow>& rows) const {
+    const CliOptions& o = m_options;
+    if (o.reportFile.empty()) return true;
+    const history::DriftSummary summary{fleet::SelectionText(o.selection), o.golden, m_started,
+                                        m_context.clock.now(), QLX_VERSION};
+    return writeReport(terminal(), o.reportFile,
+                       fleet::IsJsonReport(o.reportFile) ? history::DriftJson(summary, rows)
+                                                         : history::DriftCsv(rows));
+}
+
+std::vector<history::DriftRow> DriftCommand::driftRows(const history::Store* store,
+                                                       const std::vector<std::string>& golden) {
+    const session::SaveNames names(m_list->records);
     std::vector<history::DriftRow> rows;
-    size_t drifted = 0, noDump = 0;
-    for (const fleet::FleetDevice& d : devices) {
+    for (const fleet::FleetDevice& d : m_devices) {
         std::optional<std::string> dump;
         if (store) dump = store->latest(fileOf(names, d.record, d.number));
         rows.push_back(history::DriftOf(d.number, devlist::FieldGet(devlist::kListName, d.record),
                                         devlist::FieldGet(devlist::kIpAddress, d.record), dump,
-                                        lines));
+                                        golden));
         const history::DriftRow& r = rows.back();
-        drifted += r.state == history::DriftRow::State::Drifted;
-        noDump += r.state == history::DriftRow::State::NoDump;
-        std::printf("%s\n", Shown("No." + devlist::ZeroPad(r.number, 3) + " " + r.name + " " +
-                                  r.address + " " + history::StateName(r.state))
-                                .c_str());
-        for (const std::string& c : r.changes) std::printf("  %s\n", Shown(c).c_str());
+        terminal().print(Shown("No." + devlist::ZeroPad(r.number, 3) + " " + r.name + " " +
+                               r.address + " " + history::StateName(r.state)));
+        for (const std::string& c : r.changes) terminal().print("  " + Shown(c));
     }
-    std::fflush(stdout);
-    const bool outputFailed = std::ferror(stdout) != 0;
-    Say(Fill(Tr("drift: %1 device(s), %2 drifted, %3 with no dump yet"),
-             {std::to_string(rows.size()), std::to_string(drifted), std::to_string(noDump)}));
-    bool reportOk = true;
-    if (!o.reportFile.empty()) {
-        const history::DriftSummary summary{fleet::SelectionText(o.selection), o.golden, started,
-                                            clock.now(), QLX_VERSION};
-        reportOk = writeReport(o.reportFile, fleet::IsJsonReport(o.reportFile)
-                                                 ? history::DriftJson(summary, rows)
-                                                 : history::DriftCsv(rows));
-    }
-    if (outputFailed || !reportOk) return kExitFiles;
-    return drifted > 0 ? kExitSomeFailed : kExitOk;
+    return rows;
 }
 
 }  // namespace runner

@@ -4,33 +4,44 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
-#include "runner/cli_options.h"
-#include "runner/run_files.h"
+#include "history/device_history.h"
+#include "history/drift.h"
+#include "history/history_store.h"
+#include "runner/command.h"
 
 namespace runner {
 
 // --history, else history.git in the work folder.
 std::filesystem::path HistoryRepository(const CliOptions& options, const RunFiles& files);
 
-class HistoryCommand {
+class HistoryCommand : public Command {
 public:
-    explicit HistoryCommand(const CliOptions& options) : m_options(options) {}
-    int run();
+    using Command::Command;
 
 private:
-    int printAt(const RunFiles& files, const fleet::LoadedList& list);
-    const CliOptions& m_options;
+    Prologue prologue() const override { return {false, ListUse::Noted, !m_options.at}; }
+    int body() override;
+    int printAt();
+    // Each selected device's runs, from the store (none without one).
+    std::vector<history::DeviceHistory> histories(const history::Store* store) const;
 };
 
-class DriftCommand {
+class DriftCommand : public Command {
 public:
-    explicit DriftCommand(const CliOptions& options) : m_options(options) {}
-    // Exit 0 nothing drifts, 1 something does, 2 usage, 3 files.
-    int run();
+    using Command::Command;
 
 private:
-    const CliOptions& m_options;
+    Prologue prologue() const override { return {false, ListUse::Noted, true}; }
+    // Exit 0 nothing drifts, 1 something does, 2 usage, 3 files.
+    int body() override;
+    // Each selected device's row, printed as it is made.
+    std::vector<history::DriftRow> driftRows(const history::Store* store,
+                                             const std::vector<std::string>& golden);
+    bool writeDriftReport(const std::vector<history::DriftRow>& rows) const;
 };
 
 }  // namespace runner

@@ -4,17 +4,34 @@
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/memory.h"
+#include "platform/qt/qt_event_loop.h"
+#include "platform/qt/qt_host_address.h"
+#include "platform/qt/qt_tcp_socket.h"
+#include "platform/qt/qt_udp_socket.h"
 #include "runner/cli_options.h"
-#include "runner/diff_command.h"
-#include "runner/history_command.h"
 #include "runner/messages.h"
-#include "runner/plan_command.h"
-#include "runner/run_command.h"
-#include "runner/search_command.h"
+#include "runner/process_serving.h"
+#include "runner/verbs.h"
+
+namespace {
+
+// The verbs that serve devices: an interrupt stops them after the devices in progress.
+bool servesDevices(runner::Verb verb) {
+    return verb == runner::Verb::Check || verb == runner::Verb::Send || verb == runner::Verb::Plan;
+}
+
+// The verbs that wait on the Qt loop.
+bool usesLoop(runner::Verb verb) {
+    return servesDevices(verb) || verb == runner::Verb::Search;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // A reader of the progress that went away (a closed pipe) must not end a run half done: a
@@ -43,11 +60,18 @@ int main(int argc, char** argv) {
         std::fputs(runner::kVersion, stdout);
         return runner::kExitOk;
     }
-    if (options.verb == runner::Verb::Diff) return runner::DiffCommand(options).run();
-    if (options.verb == runner::Verb::History) return runner::HistoryCommand(options).run();
-    if (options.verb == runner::Verb::Drift) return runner::DriftCommand(options).run();
-    QCoreApplication app(argc, argv);
-    if (options.verb == runner::Verb::Search) return runner::SearchCommand(options).run();
-    if (options.verb == runner::Verb::Plan) return runner::PlanCommand(options).run();
-    return runner::RunCommand(options).run();
+    std::unique_ptr<QCoreApplication> app;
+    if (usesLoop(options.verb)) app = std::make_unique<QCoreApplication>(argc, argv);
+    // Before any thread starts, so that none takes the signals.
+    std::optional<runner::SignalWatch> interrupts;
+    if (servesDevices(options.verb)) interrupts.emplace();
+    platform::qt::QtEventLoop loop;
+    platform::qt::QtNetwork network;
+    platform::qt::QtUdpFactory udp;
+    platform::qt::QtHostAddress host;
+    platform::SystemClock clock;
+    runner::Terminal terminal(stdout, stderr);
+    runner::ProcessServing serving(interrupts ? &*interrupts : nullptr);
+    runner::Context context{loop, network, udp, host, clock, terminal, serving};
+    return runner::RunVerb(options, context);
 }

@@ -1,7 +1,5 @@
 #include "runner/run_files.h"
 
-#include <QCoreApplication>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +10,6 @@
 #include "fleet/record_identity.h"
 #include "fleet/selection.h"
 #include "platform/files.h"
-#include "platform/scratch_folder.h"
 #include "runner/messages.h"
 #include "runner/run_texts.h"
 #include "text/cp932.h"
@@ -107,17 +104,18 @@ std::string UnusablePlace(const RunFiles& files, const fs::path& report) {
     return {};
 }
 
-std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files) {
+std::optional<fleet::LoadedList> LoadRunList(const Terminal& t, const RunFiles& files) {
     auto list = fleet::LoadList(files.listFile);
     if (!list) {
-        SayListUnreadable(files.listFile);
+        SayListUnreadable(t, files.listFile);
         return std::nullopt;
     }
-    SayLoadNotes(files.listFile, devlist::BuildListRecords(list->raw));
+    SayLoadNotes(t, files.listFile, devlist::BuildListRecords(list->raw));
     return list;
 }
 
-std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& o, const fleet::LoadedList& list) {
+std::vector<fleet::FleetDevice> SelectDevices(const Terminal& t, const CliOptions& o,
+                                              const fleet::LoadedList& list) {
     std::vector<fleet::FleetDevice> devices;
     // Every identity refers to the list as loaded, which tells a record from its twins.
     const auto start = std::make_shared<const devlist::LineStore>(list.raw);
@@ -128,42 +126,8 @@ std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& o, const fleet::
     }
     // An empty selection is a mistake in the command line, not a run that went well.
     if (devices.empty())
-        Complain(NothingSelected(fleet::WhyNothingSelected(o.selection, list.records)));
+        t.complain(NothingSelected(fleet::WhyNothingSelected(o.selection, list.records)));
     return devices;
-}
-
-int PrepareRun(const CliOptions& o, RunFiles& files, std::vector<fleet::FleetDevice>& devices) {
-    platform::sweepScratchFolders(platform::temporaryFolder(), kPlanScratchPrefix);
-    files = LocateRunFiles(o);
-    if (!files.error.empty()) {
-        Complain(files.error);
-        return kExitFiles;
-    }
-    if (std::string clash = ReportClash(o.reportFile, files); !clash.empty()) {
-        Complain(clash);
-        return kExitUsage;
-    }
-    auto list = LoadRunList(files);
-    if (!list) return kExitFiles;
-    devices = SelectDevices(o, *list);
-    return devices.empty() ? kExitUsage : kExitOk;
-}
-
-void ServeRun(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts) {
-    watch.watch([&run, quiet, &interrupts] {
-        if (++interrupts == 1) {
-            if (!quiet) Complain(Tr("stopping after the devices in progress"));
-            run.stop();
-            return;
-        }
-        run.abort();
-        // Say why the program still waits: another program may be holding the list's lock.
-        if (run.writesPending() > 0)
-            Complain(Fill(Tr("recording %1 result(s) in the list before exiting"),
-                          {std::to_string(run.writesPending())}));
-    });
-    run.start();
-    if (!run.finished()) QCoreApplication::exec();
 }
 
 }  // namespace runner

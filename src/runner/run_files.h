@@ -11,7 +11,6 @@
 #include "fleet/list_writer.h"
 #include "fleet/run_settings.h"
 #include "runner/cli_options.h"
-#include "runner/signal_watch.h"
 #include "runner/terminal.h"
 
 namespace runner {
@@ -43,22 +42,11 @@ std::string SecondNameProblem(const RunFiles& files);
 std::string UnusablePlace(const RunFiles& files, const std::filesystem::path& report);
 
 // The list as a run reads it at its start; nullopt after saying why it is no list.
-std::optional<fleet::LoadedList> LoadRunList(const RunFiles& files);
+std::optional<fleet::LoadedList> LoadRunList(const Terminal& terminal, const RunFiles& files);
 
 // The records the command line selects, each with its identity in the list as loaded; empty
 // after saying that nothing was selected (a usage error).
-std::vector<fleet::FleetDevice> SelectDevices(const CliOptions& options,
+std::vector<fleet::FleetDevice> SelectDevices(const Terminal& terminal, const CliOptions& options,
                                               const fleet::LoadedList& list);
-
-// The start the run verbs share: the files, a report that would replace one of them, the list and
-// the selection. kExitOk with files and devices filled, or the exit code after saying why not.
-int PrepareRun(const CliOptions& options, RunFiles& files,
-               std::vector<fleet::FleetDevice>& devices);
-
-// Starts the run and serves it on the loop until it has finished. Ctrl-C and its kin: the first
-// stops the run after the devices in progress, a second closes their connections; the results
-// already taken are still written. `interrupts` counts them, and stays the caller's, since a
-// signal may still come while the caller writes its files.
-void ServeRun(SignalWatch& watch, fleet::FleetRun& run, bool quiet, int& interrupts);
 
 }  // namespace runner

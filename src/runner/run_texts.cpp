@@ -33,38 +33,38 @@ std::string ReasonUnreadable(const std::filesystem::path& path) {
     return SystemReason(EIO);
 }
 
-void SayListUnreadable(const std::string& listFile) {
+void SayListUnreadable(const Terminal& t, const std::string& listFile) {
     const std::string shown = Shown(listFile);
     const auto bytes = platform::readFile(listFile);
     if (!bytes) {
-        Complain(Fill(Tr("cannot read the device list %1: %2"),
-                      {shown, ReasonUnreadable(text::toPath(listFile))}));
+        t.complain(Fill(Tr("cannot read the device list %1: %2"),
+                        {shown, ReasonUnreadable(text::toPath(listFile))}));
         return;
     }
     const auto build = devlist::BuildListRecords(devlist::LineStore::fromFileBytes(*bytes));
     switch (build.refusal) {
         case devlist::ListRefusal::Empty:
-            Complain(Fill(Tr("%1 holds no device lines."), {shown}));
+            t.complain(Fill(Tr("%1 holds no device lines."), {shown}));
             return;
         case devlist::ListRefusal::Utf8:
-            Complain(Fill(Tr("%1 is saved as UTF-8: it is not read as a list (and no result is "
-                             "written into it). From a spreadsheet, save it as CSV in Shift-JIS, "
-                             "without a header row and without quotes around the cells."),
-                          {shown}));
+            t.complain(Fill(Tr("%1 is saved as UTF-8: it is not read as a list (and no result is "
+                               "written into it). From a spreadsheet, save it as CSV in Shift-JIS, "
+                               "without a header row and without quotes around the cells."),
+                            {shown}));
             return;
         case devlist::ListRefusal::NoRecordMark:
         case devlist::ListRefusal::None:
             break;
     }
-    Complain(Fill(Tr("%1 cannot be read as a list file: its first line needs the number, a comma "
-                     "and the flag F within its first 10 bytes (e.g. 001,F0000000,...). From a "
-                     "spreadsheet, save it as CSV in Shift-JIS, without a header row and without "
-                     "quotes around the cells."),
-                  {shown}));
+    t.complain(Fill(Tr("%1 cannot be read as a list file: its first line needs the number, a comma "
+                       "and the flag F within its first 10 bytes (e.g. 001,F0000000,...). From a "
+                       "spreadsheet, save it as CSV in Shift-JIS, without a header row and without "
+                       "quotes around the cells."),
+                    {shown}));
 }
 
-void SayBox(const std::string& text) {
-    if (!session::IsSaveFailureBox(text)) Say(Shown(text));
+void SayBox(const Terminal& t, const std::string& text) {
+    if (!session::IsSaveFailureBox(text)) t.say(Shown(text));
 }
 
 namespace {
@@ -82,29 +82,29 @@ std::pair<std::string, std::string> namedLines(const std::vector<int>& lines) {
 
 }  // namespace
 
-void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build) {
+void SayLoadNotes(const Terminal& t, const std::string& listFile, const devlist::ListBuild& build) {
     const std::string shown = Shown(listFile);
     if (!build.unnumbered.empty()) {
         const auto [named, more] = namedLines(build.unnumbered);
-        Say(Fill(Tr("%1: line(s) %2%3 have no number in the number field (a heading row?): they "
-                    "are not devices."),
-                 {shown, named, more}));
+        t.say(Fill(Tr("%1: line(s) %2%3 have no number in the number field (a heading row?): they "
+                      "are not devices."),
+                   {shown, named, more}));
     }
     if (!build.shortNumbered.empty()) {
         const auto [named, more] = namedLines(build.shortNumbered);
-        Say(Fill(Tr("%1: line(s) %2%3 have a number that is not three digits (1 for 001). A "
-                    "spreadsheet seems to have opened the columns as numbers and saved them, and "
-                    "the leading zeros of user IDs and passwords may be lost too (123 for 0123). "
-                    "The list is read as it is. How to keep the columns as text: \"For "
-                    "spreadsheet users\" in docs/files.md (installed: man 5 qlx-setting)."),
-                 {shown, named, more}));
+        t.say(Fill(Tr("%1: line(s) %2%3 have a number that is not three digits (1 for 001). A "
+                      "spreadsheet seems to have opened the columns as numbers and saved them, and "
+                      "the leading zeros of user IDs and passwords may be lost too (123 for 0123). "
+                      "The list is read as it is. How to keep the columns as text: \"For "
+                      "spreadsheet users\" in docs/files.md (installed: man 5 qlx-setting)."),
+                   {shown, named, more}));
     }
     if (!build.cut.empty()) {
         const auto [named, more] = namedLines(build.cut);
-        Say(Fill(Tr("%1: line(s) %2%3 run past 255 bytes from the F: what follows (such as the "
-                    "last send and the message at the end) is not read. Shorten the name or the "
-                    "path of the send file."),
-                 {shown, named, more}));
+        t.say(Fill(Tr("%1: line(s) %2%3 run past 255 bytes from the F: what follows (such as the "
+                      "last send and the message at the end) is not read. Shorten the name or the "
+                      "path of the send file."),
+                   {shown, named, more}));
     }
 }
 

@@ -10,6 +10,7 @@
 #include "fleet/empty_selection.h"
 #include "fleet/fleet_run.h"
 #include "fleet/run_settings.h"
+#include "runner/terminal.h"
 
 namespace runner {
 
@@ -21,7 +22,7 @@ std::string ReasonUnreadable(const std::filesystem::path& path);
 
 // Says on standard error why the device list at listFile (code page 932) was not loaded: the
 // system's reason when it cannot be read, else what keeps its contents from being a list.
-void SayListUnreadable(const std::string& listFile);
+void SayListUnreadable(const Terminal& terminal, const std::string& listFile);
 
 // A device's result as its progress line shows it: the list's fixed result texts in the
 // operator's language (the list and the report keep them as stored); a device's own words and
@@ -29,11 +30,12 @@ void SayListUnreadable(const std::string& listFile);
 std::string ResultShown(const fleet::DeviceResult& result, const fleet::RunSettings& settings);
 
 // Says on standard error what the load of listFile left out or suspects (devlist::LoadNotes).
-void SayLoadNotes(const std::string& listFile, const devlist::ListBuild& build);
+void SayLoadNotes(const Terminal& terminal, const std::string& listFile,
+                  const devlist::ListBuild& build);
 
 // A box a session shows, as a line on standard error. The box of a failed save is left out:
 // the run's closing line says it in the operator's language, the box only in the window's.
-void SayBox(const std::string& text);
+void SayBox(const Terminal& terminal, const std::string& text);
 
 // What keeps a record's dumps from being compared, or what to know about them.
 std::string DumpProblemShown(const fleet::DumpProblem& problem);

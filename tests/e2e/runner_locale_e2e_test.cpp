@@ -3,17 +3,13 @@
 // the report's fields and keys) is the same under both.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "devlist/line_store.h"
-#include "devsim_process.h"
-#include "file_bytes.h"
+#include "runner_fixture.h"
 
 namespace {
 
@@ -27,12 +23,6 @@ std::string localeRec(int no, const std::string& name, int host) {
     return "00" + std::to_string(no) + ",F0000001," + name + ",127.0.95." + std::to_string(host) +
            ",80," + std::to_string(kLocalePort) + ",,,,admin,plume,defalt.txt,,";
 }
-
-struct LocaleResult {
-    int code = -1;
-    std::string errors;
-    std::string report;
-};
 
 bool allAscii(const std::string& line) {
     for (unsigned char c : line)
@@ -53,49 +43,27 @@ std::string scriptFields(const std::string& json) {
     return std::regex_replace(json, times, "\"$1\": T");
 }
 
-class RunnerLocaleE2e : public ::testing::Test {
+class RunnerLocaleE2e : public e2e::RunnerProcessTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/qlx-locale-XXXXXX";
-        m_dir = mkdtemp(tmpl);
-        writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\n");
-        writeBytes(
-            m_dir / "list.csv",
-            devlist::LineStore({localeRec(1, "fine", 81), localeRec(2, "refuse", 82)}).toBytes());
+        RunnerProcessTest::SetUp();
+        m_files = false;  // each case names its list
+        writeList({localeRec(1, "fine", 81), localeRec(2, "refuse", 82)});
         // A spreadsheet's heading row above the records: a note on every load.
         writeBytes(m_dir / "head.csv",
                    devlist::LineStore({"No,Flags,Name", localeRec(2, "fine", 81)}).toBytes());
-        ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kLocalePort), "--device",
-                                 "127.0.95.81", "--device", "127.0.95.82,fault=wrong-password"},
-                                2))
-            << m_sim.errors();
-    }
-    void TearDown() override {
-        m_sim.stop();
-        fs::remove_all(m_dir);
+        startSim({"--no-search", "--port", std::to_string(kLocalePort), "--device", "127.0.95.81",
+                  "--device", "127.0.95.82,fault=wrong-password"},
+                 2);
     }
 
-    LocaleResult run(const std::string& locale, const std::vector<std::string>& args) {
-        QStringList list;
-        for (const auto& a : args) list << QString::fromStdString(a);
-        QProcess p;
-        p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LC_ALL"), QString::fromStdString(locale));
-        p.setProcessEnvironment(env);
+    // The run under the locale; its output holds the report as scripts read it.
+    e2e::RunnerResult run(const std::string& locale, const std::vector<std::string>& args) {
         fs::remove(m_dir / "r.json");
-        p.start(QStringLiteral(QLX_RUNNER_PATH), list);
-        LocaleResult r;
-        if (!p.waitForStarted(5000)) return r;
-        p.waitForFinished(60000);
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.errors = p.readAllStandardError().toStdString();
-        if (fs::exists(m_dir / "r.json")) r.report = scriptFields(readBytes(m_dir / "r.json"));
+        e2e::RunnerResult r = runner(args, {{"LC_ALL", locale}});
+        r.output = fs::exists(m_dir / "r.json") ? scriptFields(readBytes(m_dir / "r.json")) : "";
         return r;
     }
-
-    fs::path m_dir;
-    e2e::DevSim m_sim;
 };
 
 TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
@@ -151,12 +119,12 @@ TEST_F(RunnerLocaleE2e, TheLocaleChoosesTheLanguageNeverWhatScriptsRead) {
             fs::remove(m_dir / c.folder);  // a dump an earlier case wrote
             fs::create_directories(m_dir / c.folder);
         }
-        const LocaleResult english = run("C", args);
-        const LocaleResult japanese = run("ja_JP.UTF-8", args);
+        const e2e::RunnerResult english = run("C", args);
+        const e2e::RunnerResult japanese = run("ja_JP.UTF-8", args);
         if (!c.folder.empty()) fs::remove(m_dir / c.folder);
         EXPECT_EQ(english.code, c.code) << what << "\n" << english.errors;
         EXPECT_EQ(japanese.code, c.code) << what << "\n" << japanese.errors;
-        EXPECT_EQ(japanese.report, english.report) << what;
+        EXPECT_EQ(japanese.output, english.output) << what;
         EXPECT_NE(english.errors.find(c.english), std::string::npos) << english.errors;
         EXPECT_NE(japanese.errors.find(c.japanese), std::string::npos) << japanese.errors;
         for (const std::string& line : splitLines(english.errors))

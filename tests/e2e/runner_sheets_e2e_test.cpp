@@ -3,16 +3,12 @@
 // search --apply keeps what the stored list leaves out.
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "devlist/fields.h"
-#include "devlist/line_store.h"
-#include "devsim_process.h"
-#include "file_bytes.h"
+#include "runner_fixture.h"
 #include "text/cp932.h"
 
 namespace {
@@ -26,48 +22,13 @@ const std::string kHeader =
     "No,Flags,ListName,IpAddress,HttpPort,TelnetPort,MacAddress,ModelVersion,DeviceName,UserId,"
     "Password,SendFile,LastSend,Message";
 
-struct SheetsResult {
-    int code = -1;
-    std::string errors;  // standard error, UTF-8
-    std::string output;  // standard output, UTF-8
-};
-
-class RunnerSheetsE2e : public ::testing::Test {
+// The operator of a list from a Japanese spreadsheet reads the window's words.
+class RunnerSheetsE2e : public e2e::RunnerProcessTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qlx-sheets-XXXXXX";
-        m_dir = mkdtemp(tmpl);
-        writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\n");
-    }
-    void TearDown() override {
-        m_sim.stop();
-        fs::remove_all(m_dir);
-    }
     std::string list() { return readBytes(m_dir / "list.csv"); }
-
-    SheetsResult runner(std::vector<std::string> args) {
-        QStringList list;
-        for (const auto& a : args) list << QString::fromStdString(a);
-        for (const char* a : {"--list", "list.csv", "--ini", "s.Ini", "--work", "work"})
-            list << QString::fromUtf8(a);
-        QProcess p;
-        p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
-        // The operator of a list from a Japanese spreadsheet reads the window's words.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("ja_JP.UTF-8"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(QLX_RUNNER_PATH), list);
-        SheetsResult r;
-        if (!p.waitForStarted(5000)) return r;
-        p.waitForFinished(60000);
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.errors = p.readAllStandardError().toStdString();
-        r.output = p.readAllStandardOutput().toStdString();
-        return r;
+    e2e::RunnerResult runner(const std::vector<std::string>& args) {
+        return RunnerProcessTest::runner(args, {{"LC_ALL", "ja_JP.UTF-8"}});
     }
-
-    fs::path m_dir;
-    e2e::DevSim m_sim;
 };
 
 size_t count(const std::string& text, const std::string& part) {
@@ -102,7 +63,7 @@ TEST_F(RunnerSheetsE2e, RefusesWhatIsNoListAndNeverServesAHeaderRow) {
     };
     for (const auto& c : cases) {
         writeBytes(m_dir / "list.csv", c.file);
-        SheetsResult r = runner({"check", "--all"});
+        e2e::RunnerResult r = runner({"check", "--all"});
         EXPECT_EQ(r.code, c.code) << c.what << "\n" << r.errors;
         EXPECT_EQ(count(r.errors, c.told), 1u) << c.what << "\n" << r.errors;
         const devlist::LineStore before = devlist::LineStore::fromFileBytes(c.file);
@@ -129,7 +90,7 @@ TEST_F(RunnerSheetsE2e, SearchApplyKeepsWhatTheStoredListLeavesOut) {
         "001,F0000000,kept,127.0.0.96,80,23,00:EE:80:E2:30:96,,,admin,"
         "plume,defalt.txt,,\r\n# a note of the operator\r\n";
     writeBytes(m_dir / "list.csv", original);
-    SheetsResult r = runner({"search", "--own-address", "127.0.0.1", "--apply"});
+    e2e::RunnerResult r = runner({"search", "--own-address", "127.0.0.1", "--apply"});
     ASSERT_EQ(r.code, 0) << r.errors;
     EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
     EXPECT_NE(r.errors.find("list.csv.bak に残しました。そのうち1行は保存したリストにありません。"),
@@ -163,7 +124,7 @@ TEST_F(RunnerSheetsE2e, AFirstSendWithoutMacAddressesLeavesEachRecordItsOwnFiles
     writeBytes(m_dir / "list.csv", lines);
     writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfile2=change.txt\r\n");
     writeBytes(m_dir / "change.txt", ".ntpServer=127.0.0.1\r\nunset .trapHost\r\n");
-    SheetsResult send = runner({"send", "--all", "--parallel", "3", "--report", "send.csv"});
+    e2e::RunnerResult send = runner({"send", "--all", "--parallel", "3", "--report", "send.csv"});
     EXPECT_EQ(send.code, 1) << send.errors;  // the refusal
     const std::string report = readBytes(m_dir / "send.csv");
     EXPECT_EQ(count(report, ",2: .ntpServer;.trapHost,yes\r\n"), 1u) << report;
@@ -175,7 +136,7 @@ TEST_F(RunnerSheetsE2e, AFirstSendWithoutMacAddressesLeavesEachRecordItsOwnFiles
         {"3", "added   .ntpServer: 127.0.0.1\n"},
     };
     for (const auto& [record, part] : shown) {
-        SheetsResult diff = runner({"diff", record});
+        e2e::RunnerResult diff = runner({"diff", record});
         EXPECT_EQ(diff.code, record == "2" ? 3 : 0) << record << ": " << diff.errors;
         EXPECT_NE((diff.output + diff.errors).find(part), std::string::npos)
             << record << ": " << diff.output << diff.errors;

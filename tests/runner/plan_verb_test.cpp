@@ -1,33 +1,20 @@
-// qlx-setting-cli plan against qlx-devsim on loopback: over a fleet whose records have settings
-// files of their own, the names plan says would change or be added are exactly those that send
-// followed by diff reports, device for device; a plan records nothing and leaves the work
-// folder alone, and after the send it finds nothing left to change.
-#include <gtest/gtest.h>
-
+// plan in-process against simulated devices: over a fleet whose records have settings files of
+// their own, the names plan says would change or be added are exactly those that send followed
+// by diff reports, device for device; a plan records nothing and leaves the work folder alone,
+// and after the send it finds nothing left to change.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <algorithm>
-#include <filesystem>
 #include <map>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "devlist/line_store.h"
-#include "devsim_process.h"
-#include "file_bytes.h"
+#include "verb_fixture.h"
 
+namespace verbtest {
 namespace {
 
-namespace fs = std::filesystem;
-using testsupport::readBytes;
-using testsupport::writeBytes;
 using Names = std::set<std::string>;
 
-constexpr int kPlanPort = 2417;
 constexpr int kFirstHost = 141;
 
 // A record whose MAC address is the one the simulated device reports, so that its save name
@@ -35,8 +22,8 @@ constexpr int kFirstHost = 141;
 std::string rec(int no, int host, const std::string& sendFile) {
     char line[160];
     std::snprintf(line, sizeof line,
-                  "%03d,F0000001,dev%d,127.0.60.%d,80,%d,00:EE:80:00:00:%02X,,,admin,plume,%s,,",
-                  no, no, host, kPlanPort, host, sendFile.c_str());
+                  "%03d,F0000001,dev%d,127.0.60.%d,80,2417,00:EE:80:00:00:%02X,,,admin,plume,%s,,",
+                  no, no, host, host, sendFile.c_str());
     return line;
 }
 
@@ -45,54 +32,21 @@ std::string bare(std::string name) {
     return name;
 }
 
-class PlanE2e : public ::testing::Test {
+class PlanVerb : public VerbTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/qlx-plan-e2e-XXXXXX";
-        m_dir = mkdtemp(tmpl);
+        VerbTest::SetUp();
         // Each record is sent its own file ("fselect=1").
-        writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
+        writeBytes("s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
     }
     void TearDown() override {
-        m_sim.stop();
-        fs::remove_all(m_dir);
+        ::unsetenv("TMPDIR");
+        VerbTest::TearDown();
     }
-
-    struct Result {
-        int code = -1;
-        std::string errors, output;
-    };
-    // work: the work folder; tmp: the temporary folder the program is given, if any.
-    Result runner(std::vector<std::string> args, const std::string& work = "work",
-                  const fs::path& tmp = {}) {
-        QStringList list;
-        for (const auto& a : args) list << QString::fromStdString(a);
-        list << "--list"
-             << "list.csv"
-             << "--ini"
-             << "s.Ini"
-             << "--work" << QString::fromStdString(work);
-        QProcess p;
-        p.setWorkingDirectory(QString::fromStdString(m_dir.string()));
-        if (!tmp.empty()) {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("TMPDIR", QString::fromStdString(tmp.string()));
-            p.setProcessEnvironment(env);
-        }
-        p.start(QStringLiteral(QLX_RUNNER_PATH), list);
-        Result r;
-        if (!p.waitForStarted(5000)) return r;
-        p.waitForFinished(60000);
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.errors = p.readAllStandardError().toStdString();
-        r.output = p.readAllStandardOutput().toStdString();
-        return r;
-    }
-
     // The names of each record's "changed" in a JSON report, without their ".".
     std::map<int, Names> reportedNames(const std::string& report) {
         std::map<int, Names> out;
-        const QByteArray bytes = QByteArray::fromStdString(readBytes(m_dir / report));
+        const QByteArray bytes = QByteArray::fromStdString(readBytes(report));
         // One object: the run, and its devices.
         const QJsonArray rows = QJsonDocument::fromJson(bytes).object()["devices"].toArray();
         for (const auto& row : rows) {
@@ -121,12 +75,9 @@ protected:
         }
         return names;
     }
-
-    fs::path m_dir;
-    e2e::DevSim m_sim;
 };
 
-TEST_F(PlanE2e, PredictsWhatSendThenDiffReportsDeviceForDevice) {
+TEST_F(PlanVerb, PredictsWhatSendThenDiffReportsDeviceForDevice) {
     std::vector<std::string> devices;
     for (const char* extra : {"", ",var.ntpServer=127.0.0.1", ",var.trapHost=10.0.0.1", "", "",
                               ",name=hall", ",fault=wrong-password"}) {
@@ -136,9 +87,7 @@ TEST_F(PlanE2e, PredictsWhatSendThenDiffReportsDeviceForDevice) {
         std::snprintf(mac, sizeof mac, ",mac=00:EE:80:00:00:%02X", host);
         devices.push_back("127.0.60." + std::to_string(host) + mac + extra);
     }
-    std::vector<std::string> args = {"--no-search", "--port", std::to_string(kPlanPort)};
-    for (const auto& d : devices) args.insert(args.end(), {"--device", d});
-    ASSERT_TRUE(m_sim.start(args, static_cast<int>(devices.size()))) << m_sim.errors();
+    VerbTest::devices(devices);
 
     writeBytes(m_dir / "mask.txt", ".ipAdEntNetMask=255.255.0.0\r\n.ntpServer=127.0.0.1\r\n");
     writeBytes(m_dir / "mixed.txt",
@@ -200,11 +149,8 @@ TEST_F(PlanE2e, PredictsWhatSendThenDiffReportsDeviceForDevice) {
 // The window's work folder "data" with a report "data.json" beside it: the plan's files go into
 // a folder of their own, a work folder is neither written nor made, and a plan without a report
 // leaves no scratch folder and removes the one a killed plan left.
-TEST_F(PlanE2e, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
-    ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kPlanPort), "--device",
-                             "127.0.61.150,mac=00:EE:80:00:00:96"},
-                            1))
-        << m_sim.errors();
+TEST_F(PlanVerb, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
+    devices({"127.0.61.150,mac=00:EE:80:00:00:96"});
     writeBytes(m_dir / "mask.txt", ".ipAdEntNetMask=255.255.0.0\r\n");
     std::string line = rec(1, 150, "mask.txt");
     line.replace(line.find("127.0.60."), 9, "127.0.61.");
@@ -214,14 +160,15 @@ TEST_F(PlanE2e, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
     fs::create_directories(m_dir / "data");
     fs::create_directories(tmp / "qlx-plan-Kd93xQ");
     writeBytes(m_dir / "data" / dump, "the last send's dump\r\n");
+    ::setenv("TMPDIR", tmp.c_str(), 1);               // the temporary folder the verb is given
     writeBytes(tmp / "qlx-plan-Kd93xQ" / dump, "x");  // a killed plan's
     struct Case {
         std::string work, report;  // no report: a scratch folder
     } cases[] = {{"data", "data.json"}, {"new/", "new.json"}, {"data", ""}};
     for (const auto& c : cases) {
-        std::vector<std::string> args = {"plan", "--all"};
+        std::vector<std::string> args = {"plan", "--all", "--work", c.work};
         if (!c.report.empty()) args.insert(args.end(), {"--report", c.report});
-        Result r = runner(args, c.work, tmp);
+        Result r = runner(args);
         EXPECT_EQ(r.code, 0) << r.errors;
         EXPECT_EQ(fs::exists(m_dir / (c.report + ".d") / dump), !c.report.empty());
         EXPECT_TRUE(fs::is_empty(tmp));
@@ -234,12 +181,9 @@ TEST_F(PlanE2e, WritesNothingIntoTheWorkFolderAndLeavesNoScratchFolder) {
 // A reading only is what a check that must change nothing runs: a record whose send file is
 // missing fails a plan of the send, never the reading; a refusing device still fails it, and the
 // report's rows say which device was ok.
-TEST_F(PlanE2e, ReadOnlyNeedsNoSendFileYetFailsARefusingDevice) {
-    ASSERT_TRUE(m_sim.start({"--no-search", "--port", std::to_string(kPlanPort), "--device",
-                             "127.0.60.151,mac=00:EE:80:00:00:97", "--device",
-                             "127.0.60.152,mac=00:EE:80:00:00:98,fault=wrong-password"},
-                            2))
-        << m_sim.errors();
+TEST_F(PlanVerb, ReadOnlyNeedsNoSendFileYetFailsARefusingDevice) {
+    devices({"127.0.60.151,mac=00:EE:80:00:00:97",
+             "127.0.60.152,mac=00:EE:80:00:00:98,fault=wrong-password"});
     writeBytes(m_dir / "list.csv",
                devlist::LineStore({rec(1, 151, "gone.txt"), rec(2, 152, "gone.txt")}).toBytes());
     struct Case {
@@ -276,3 +220,4 @@ TEST_F(PlanE2e, ReadOnlyNeedsNoSendFileYetFailsARefusingDevice) {
 }
 
 }  // namespace
+}  // namespace verbtest
