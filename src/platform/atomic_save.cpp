@@ -176,43 +176,43 @@ namespace {
 // Whether the name still stands for the open file: a name in a folder others may write can be
 // swapped for a link or another file at any moment, and the rename that ends a save moves
 // whatever the name holds by then.
-bool stillNames(int fd, const fs::path& name, struct stat& held) {
-    struct stat named {};
+bool stillNames(int fd, const fs::path& name) {
+    struct stat held {
+    }, named{};
     return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 &&
            S_ISREG(named.st_mode) && sameFile(held, named);
 }
 
-bool stillNames(int fd, const fs::path& name) {
-    struct stat held {};
-    return stillNames(fd, name, held);
-}
-
 // The batch's spare for a save into folder, and what fstat says of it; -1 when it has none
-// there, or when its name no longer stands for it or it has gained another name (the spare is
-// then let go, and whatever holds the name stays). It still holds the bytes of the file it
-// replaced: the save writes over them and cuts it to its own length, since emptying a file
-// first makes some file systems write it out at once when it is closed.
-int takeSpare(SaveBatch::Spare& spare, const fs::path& folder, fs::path& name, struct stat& held) {
+// there, or when it is no plain file of this user's with this one name, since the save writes
+// into it. A spare whose name stands for another file by now is let go and whatever holds the
+// name stays; one that is unfit under its own name is let go under that name (its other names
+// keep it). It still holds the bytes of the file it replaced: the save writes over them and cuts
+// it to its own length, since emptying a file first makes some file systems write it out at
+// once when it is closed.
+int takeSpare(SaveBatch::Spare& spare, const SaveBatch::Known& known, const fs::path& folder,
+              fs::path& name, struct stat& held) {
     if (spare.fd < 0 || spare.name.parent_path() != folder) return -1;
     const int fd = std::exchange(spare.fd, -1);
     name = std::move(spare.name);
-    if (stillNames(fd, name, held) && held.st_nlink == 1) return fd;
+    struct stat named {};
+    if (::fstat(fd, &held) != 0 || ::lstat(name.c_str(), &named) != 0 || !sameFile(held, named)) {
+        ::close(fd);
+        return -1;
+    }
+    if (S_ISREG(held.st_mode) && held.st_nlink == 1 && static_cast<long>(held.st_uid) == known.euid)
+        return fd;
+    ::unlink(name.c_str());
     ::close(fd);
     return -1;
 }
 
-// After an exchange the spare's name holds the replaced file. It becomes the next spare only
-// when it is a plain file of this user's with no other name, since the next save writes into
-// it; anything else is let go under that name (the replaced file's other names keep it).
-void keepSpare(SaveBatch::Spare& spare, SaveBatch::Known& known, const fs::path& name) {
-    learn(known);
+// After an exchange the spare's name holds the replaced file, kept open and locked (so that no
+// sweep takes it for a killed save's) for the next save, which looks at it before it writes
+// into it; one that cannot be held is let go under that name.
+void keepSpare(SaveBatch::Spare& spare, const fs::path& name) {
     const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    struct stat held {
-    }, named{};
-    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-        S_ISREG(held.st_mode) && held.st_nlink == 1 &&
-        static_cast<long>(held.st_uid) == known.euid && ::lstat(name.c_str(), &named) == 0 &&
-        sameFile(held, named)) {
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         spare.fd = fd;
         spare.name = name;
         return;
@@ -221,21 +221,25 @@ void keepSpare(SaveBatch::Spare& spare, SaveBatch::Known& known, const fs::path&
     if (fd >= 0) ::close(fd);
 }
 
+// The spare's name goes only while it still stands for the spare.
 void dropSpare(SaveBatch::Spare& spare) {
     if (spare.fd < 0) return;
-    ::unlink(spare.name.c_str());
+    if (stillNames(spare.fd, spare.name)) ::unlink(spare.name.c_str());
     ::close(spare.fd);
     spare.fd = -1;
 }
 
-// The outcome of one try of a save: done (or failed for good), or its temporary file's name was
-// taken from it before the rename and the save is tried once more with a new one.
-enum class Try { Done, NameTaken };
+// The outcome of one try of a save: done (or failed for good); its temporary file's name was
+// taken from it before the rename and the save is tried once more with a new one; or it failed
+// while it trusted what it had learnt before, and is tried once more looking at everything.
+enum class Try { Done, NameTaken, Unsure };
 
 // Whether the user may make files in folder; false sets errno. A batch looks at the folder at
 // every save, which a folder turned read-only or swapped for another during a run must fail,
-// but asks whether the user may write it only when the look finds a change.
+// but asks whether the user may write it only when the look finds a change; one that looks when
+// asked trusts a look that found the folder writable until it is asked again.
 bool folderTakesFiles(const fs::path& folder, SaveBatch::Known* known) {
+    if (known && known->trusted && known->folder == folder) return true;
     struct stat dir {};
     if (::stat(folder.c_str(), &dir) != 0) return false;
     auto same = [&dir](const SaveBatch::Known& k) {
@@ -243,6 +247,7 @@ bool folderTakesFiles(const fs::path& folder, SaveBatch::Known* known) {
                k.uid == dir.st_uid && k.gid == dir.st_gid;
     };
     if (known && known->folder == folder && same(*known)) {
+        known->trusted = known->lookWhenAsked && known->writable;
         errno = known->error;
         return known->writable;
     }
@@ -256,14 +261,30 @@ bool folderTakesFiles(const fs::path& folder, SaveBatch::Known* known) {
         known->gid = dir.st_gid;
         known->writable = writable;
         known->error = writable ? 0 : errno;
+        known->trusted = known->lookWhenAsked && writable;
     }
     return writable;
 }
 
-// spare and known: null for a save on its own, which scans for leftovers and fsyncs. False
-// sets errno.
+// Whether the user may write the file that stands at a name. A batch that is not careful takes
+// the mode bits' word for a file of its own user's, or any for a privileged process: where the
+// system still refuses (a read-only mount, an unchangeable file), the exchange or rename fails
+// and the careful try asks.
+bool mayReplace(const fs::path& target, const struct stat& old, SaveBatch::Known* known,
+                bool careful) {
+    if (!careful && known && (old.st_mode & 0222) != 0) {
+        learn(*known);
+        if (known->euid == 0 ||
+            (static_cast<long>(old.st_uid) == known->euid && (old.st_mode & S_IWUSR) != 0))
+            return true;
+    }
+    return userMayWrite(target, old);
+}
+
+// spare and known: null for a save on its own, which scans for leftovers and fsyncs. A try that
+// is not careful trusts what the batch learnt before and fails as Unsure. False sets errno.
 Try trySave(const fs::path& path, std::string_view bytes, Links links, Access newFile,
-            SaveBatch::Spare* spare, SaveBatch::Known* known, bool& ok) {
+            SaveBatch::Spare* spare, SaveBatch::Known* known, bool careful, bool& ok) {
     ok = false;
     if (path.empty()) {
         errno = ENOENT;
@@ -290,19 +311,21 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
         errno = EINVAL;
         return Try::Done;
     }
-    if (exists && !userMayWrite(target, old)) return Try::Done;
+    if (exists && !mayReplace(target, old, known, careful)) return Try::Done;
 
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
+    if (careful && known) known->trusted = false;
     const bool folderWritable = folderTakesFiles(folder, known);
     const int folderError = folderWritable ? 0 : errno;
     if (folderWritable && !spare) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
     struct stat held {};
-    int fd = folderWritable && exists && spare ? takeSpare(*spare, folder, tmp, held) : -1;
+    int fd = folderWritable && exists && spare ? takeSpare(*spare, *known, folder, tmp, held) : -1;
     if (fd < 0 && folderWritable) fd = createTemporary(target, tmp, mode, known, held);
     if (fd < 0) {
+        if (!careful) return Try::Unsure;
         if (!folderWritable) errno = folderError;
         if (exists) ok = writeInPlace(target, bytes, links);
         return Try::Done;
@@ -310,6 +333,7 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
     if (exists && !takeOver(fd, old, held)) {
         ::unlink(tmp.c_str());
         ::close(fd);
+        if (!careful) return Try::Unsure;
         ok = writeInPlace(target, bytes, links);
         return Try::Done;
     }
@@ -319,7 +343,10 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
     int error = ok ? 0 : errno;
     // A temporary name that stands for another file by now is left to whoever took it: renamed,
     // it would put their link or file at the target and lose these bytes.
-    if (ok && !stillNames(fd, tmp)) {
+    // What the name holds is compared with what fstat said of the open file before the write.
+    struct stat atTmp {};
+    if (ok &&
+        !(::lstat(tmp.c_str(), &atTmp) == 0 && S_ISREG(atTmp.st_mode) && sameFile(held, atTmp))) {
         ::close(fd);
         ok = false;
         return Try::NameTaken;
@@ -337,18 +364,29 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
         ok = false;
         error = errno;
     }
-    if (exchanged) keepSpare(*spare, *known, tmp);
+    if (exchanged) keepSpare(*spare, tmp);
     if (!ok) errno = error;
-    return Try::Done;
+    return ok || careful ? Try::Done : Try::Unsure;
 }
 
 bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Access newFile,
                 SaveBatch::Spare* spare, SaveBatch::Known* known) {
     bool ok = false;
-    if (trySave(path, bytes, links, newFile, spare, known, ok) == Try::Done) return ok;
-    // Once more with a temporary file of its own; a name taken again fails the save.
-    if (trySave(path, bytes, links, newFile, spare, known, ok) == Try::Done) return ok;
-    return failWith(EEXIST);
+    // A save on its own trusts nothing it learnt before; a batch's is careful only on its
+    // second try. A name taken twice fails the save.
+    bool careful = known == nullptr;
+    for (int taken = 0;;) {
+        switch (trySave(path, bytes, links, newFile, spare, known, careful, ok)) {
+            case Try::Done:
+                return ok;
+            case Try::Unsure:
+                careful = true;
+                break;
+            case Try::NameTaken:
+                if (++taken == 2) return failWith(EEXIST);
+                break;
+        }
+    }
 }
 
 }  // namespace
@@ -360,6 +398,14 @@ bool writeFileAtomicNative(const fs::path& path, std::string_view bytes, Links l
 
 SaveBatch::~SaveBatch() {
     dropSpare(m_spare);
+}
+
+SaveBatch::SaveBatch(Looks looks) {
+    m_known.lookWhenAsked = looks == Looks::WhenAsked;
+}
+
+void SaveBatch::lookAgain() {
+    m_known.trusted = false;
 }
 
 bool SaveBatch::write(const fs::path& path, std::string_view bytes, Links links, Access newFile) {
