@@ -337,9 +337,13 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
         ok = writeInPlace(target, bytes, links);
         return Try::Done;
     }
-    // The lock on the temporary file is held until it has its final name.
+    // The lock on the temporary file is held until it has its final name. A spare no longer than
+    // the new bytes (held: its fstat before the write) is covered by them whole; a longer one is
+    // cut to their length.
+    const bool covered = static_cast<unsigned long long>(held.st_size) <= bytes.size();
     ok = writeAll(fd, bytes) &&
-         (spare ? ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 : ::fsync(fd) == 0);
+         (spare ? covered || ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0
+                : ::fsync(fd) == 0);
     int error = ok ? 0 : errno;
     // A temporary name that stands for another file by now is left to whoever took it: renamed,
     // it would put their link or file at the target and lose these bytes.
