@@ -38,6 +38,9 @@ bool DeviceFileWriter::finish(const std::filesystem::path& folder) {
 
 void DeviceFileWriter::work(std::vector<Job>& batch) {
     std::vector<Result> results;
+    // Every save of the round was asked before this look: one asked after the folder turned
+    // read-only sees it.
+    m_batch.lookAgain();
     for (Job& job : batch) {
         if (job.synced) {
             job.synced->set_value(m_batch.finish(job.path));

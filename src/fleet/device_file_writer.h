@@ -39,7 +39,7 @@ private:
     void deliver();
 
     platform::EventLoop& m_loop;
-    platform::SaveBatch m_batch;  // the thread's alone
+    platform::SaveBatch m_batch{platform::SaveBatch::Looks::WhenAsked};  // the thread's alone
     // Results written and not yet handed back; one posted event at a time hands back all there
     // are by then, so a busy run wakes the loop far less often than once per file.
     std::mutex m_readyMutex;

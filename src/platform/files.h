@@ -83,13 +83,20 @@ public:
         std::filesystem::path folder;
         unsigned long long dev = 0, ino = 0, mode = 0, uid = 0, gid = 0;  // the folder's
         bool writable = false;
-        int error = 0;  // why not
-        long pid = 0;   // 0: not learnt yet
+        int error = 0;               // why not
+        bool lookWhenAsked = false;  // Looks::WhenAsked
+        bool trusted = false;        // the last look stands until lookAgain()
+        long pid = 0;                // 0: not learnt yet
         long euid = 0;
         uint32_t next = 0;
     };
+    // When a batch looks at its folder (one system call) to find it turned read-only or swapped:
+    // before every save, or when its owner asks, at the start of each round of saves it was
+    // handed, so that a save asked after the folder changed sees the change. Between looks the
+    // system's own refusal of a create or an exchange sends the save back to look.
+    enum class Looks { EverySave, WhenAsked };
 
-    SaveBatch() = default;
+    explicit SaveBatch(Looks looks = Looks::EverySave);
     ~SaveBatch();
     SaveBatch(const SaveBatch&) = delete;
     SaveBatch& operator=(const SaveBatch&) = delete;
@@ -97,6 +104,8 @@ public:
     // As writeFileAtomicNative, without the scan and the fsync.
     bool write(const std::filesystem::path& path, std::string_view bytes,
                Links links = Links::Replace, Access newFile = Access::Shared);
+    // With Looks::WhenAsked: the next save looks at its folder again.
+    void lookAgain();
     // Removes the spare and makes every save into the folder's file system durable (syncfs);
     // false when the sync failed.
     bool finish(const std::filesystem::path& folder);
