@@ -97,10 +97,10 @@ protected:
 
     // Devices as the simulator's command line gives them: "127.0.0.N,key=value,...".
     void devices(const std::vector<std::string>& specs) {
-        for (const std::string& spec : specs) {
-            auto parsed = devsim::parseDevice(spec, devsim::kDefaultTelnetPort);
-            ASSERT_TRUE(parsed.value) << spec << ": " << parsed.error;
-            m_devices[spec.substr(0, spec.find(','))] =
+        for (const std::string& line : specs) {
+            auto parsed = devsim::parseDevice(line, devsim::kDefaultTelnetPort);
+            ASSERT_TRUE(parsed.value) << line << ": " << parsed.error;
+            m_devices[line.substr(0, line.find(','))] =
                 std::make_unique<devsim::DeviceState>(*parsed.value);
         }
     }
