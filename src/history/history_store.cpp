@@ -47,6 +47,7 @@ using Builder = Owned<git_treebuilder, git_treebuilder_free>;
 using Ref = Owned<git_reference, git_reference_free>;
 using Walk = Owned<git_revwalk, git_revwalk_free>;
 using Signature = Owned<git_signature, git_signature_free>;
+using Odb = Owned<git_odb, git_odb_free>;
 
 std::string lastError(const char* what) {
     const git_error* e = git_error_last();
@@ -144,7 +145,12 @@ std::string OperatorName() {
 struct Store::Impl {
     fs::path path;
     git_repository* repo = nullptr;
+    // The head's tree as writeBlob first found it. An older head serves as well as the newest:
+    // what it names stays reachable, and was synced before any branch named it.
+    bool headRead = false;
+    git_tree* known = nullptr;
     ~Impl() {
+        if (known) git_tree_free(known);
         if (repo) git_repository_free(repo);
         git_libgit2_shutdown();
     }
@@ -300,10 +306,28 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
     return {false, 0, {}, "the branch stayed locked by another run"};
 }
 
-bool Store::writeBlob(const std::string& bytes, BlobId& id) {
+bool Store::writeBlob(const std::string& file, const std::string& bytes, BlobId& id) {
+    Impl& impl = *m_impl;
+    if (!impl.headRead) {
+        impl.headRead = true;
+        std::optional<git_oid> headId;
+        // None readable: every dump is written, as into a new repository.
+        Tree tree;
+        if (impl.head(headId) && headId && impl.treeOf(*headId, tree))
+            std::swap(impl.known, tree.p);
+    }
+    // A file the head holds costs a hash to compare; a new one goes straight in.
+    const git_tree_entry* e =
+        impl.known ? git_tree_entry_byname(impl.known, file.c_str()) : nullptr;
     git_oid oid;
-    if (git_blob_create_from_buffer(&oid, m_impl->repo, bytes.data(), bytes.size()) != 0)
-        return false;
+    if (e && git_odb_hash(&oid, bytes.data(), bytes.size(), GIT_OBJECT_BLOB) != 0) return false;
+    if (!e || !git_oid_equal(&oid, git_tree_entry_id(e))) {
+        // Unlike a blob's write stream, an object already in the repository costs no spare file.
+        Odb odb;
+        if (git_repository_odb(odb.out(), impl.repo) != 0 ||
+            git_odb_write(&oid, odb.get(), bytes.data(), bytes.size(), GIT_OBJECT_BLOB) != 0)
+            return false;
+    }
     std::memcpy(id.bytes, oid.id, sizeof id.bytes);
     return true;
 }

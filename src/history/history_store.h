@@ -87,8 +87,9 @@ public:
                         const std::string& user);
 
     // Writes a file's content as an object of its own, for a later commit; false when it
-    // cannot. An unchanged dump names the object its last commit wrote, and writes nothing.
-    bool writeBlob(const std::string& bytes, BlobId& id);
+    // cannot. Content the head held for the file when the store first wrote names the object
+    // already there and touches nothing on disk: most of a run's devices are as they were.
+    bool writeBlob(const std::string& file, const std::string& bytes, BlobId& id);
 
     // The file's content at the head; nullopt when it holds none.
     std::optional<std::string> latest(const std::string& file) const;

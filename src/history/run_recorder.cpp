@@ -79,7 +79,7 @@ void RunRecorder::take(fleet::RecordedDump& d) {
     }
     if (!d.after.empty()) {
         BlobId id;
-        if (!m_store->writeBlob(StoredDump(d.after), id)) {
+        if (!m_store->writeBlob(d.file, StoredDump(d.after), id)) {
             m_error = "cannot write into " + m_repository.string();
             return;
         }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -201,6 +202,20 @@ TEST_F(HistoryStore, ARunsRecorderCommitsOnceWhatItsDevicesChanged) {
         first.commit({"check", "--all", 2, 2, 0});
         EXPECT_EQ(first.wait().commits, 1);
     }
+    // A check that finds every device as it was neither commits nor writes, renames or freshens
+    // an object file: the history of a site's scheduled checks costs no disk.
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    std::vector<fs::path> objects{m_repo / "objects"};
+    for (const auto& e : fs::recursive_directory_iterator(objects[0])) objects.push_back(e.path());
+    for (const auto& o : objects) fs::last_write_time(o, old);
+    {
+        history::RunRecorder again(m_repo, "op");
+        again.add({"A.txt", "No.001 dev1", "", dump("1.0.0.0", "24/05/07 07:08:09")});
+        again.add({"B.txt", "No.002 dev2", "", a1});
+        again.commit({"check", "--all", 2, 2, 0});
+        EXPECT_EQ(again.wait().commits, 0);
+    }
+    for (const auto& o : objects) EXPECT_EQ(fs::last_write_time(o), old) << o;
     history::RunRecorder send(m_repo, "op");
     // A's dump before is what the history knew; B was changed outside the program.
     send.add({"A.txt", "No.001 dev1", a1, a2});
