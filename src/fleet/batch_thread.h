@@ -51,6 +51,15 @@ public:
         if (idle) m_wake.notify_one();
     }
 
+    // What was posted goes without waiting out the gap: nothing more is coming soon.
+    void hurry() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_hurry = true;
+        }
+        m_wake.notify_all();
+    }
+
 private:
     void loop() {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -60,7 +69,8 @@ private:
             m_wake.wait(lock, [this] { return m_closing || !m_items.empty(); });
             m_idle = false;
             if (m_items.empty()) return;
-            m_wake.wait_until(lock, next, [this] { return m_closing; });
+            m_wake.wait_until(lock, next, [this] { return m_closing || m_hurry; });
+            m_hurry = false;
             next = std::chrono::steady_clock::now() + m_gap;
             std::vector<T> batch;
             batch.swap(m_items);
@@ -77,7 +87,8 @@ private:
     std::condition_variable m_wake;
     std::vector<T> m_items;
     bool m_closing = false;
-    bool m_idle = false;   // waiting for work, not for the gap
+    bool m_idle = false;  // waiting for work, not for the gap
+    bool m_hurry = false;
     std::thread m_thread;  // started in the constructor body, once every member is there
 };
 

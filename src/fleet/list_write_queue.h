@@ -42,6 +42,11 @@ public:
     // On the loop: waits until every result given is written and runs their completions now;
     // nothing can be given after it.
     void finish();
+    // On the loop: the results given are written without waiting out the gap, for when no
+    // more are coming soon.
+    void hurry() {
+        if (m_thread) m_thread->hurry();
+    }
     // On the loop: results given whose completion has not run yet.
     size_t pending() const { return m_done.size(); }
     // How many batches the thread has written, each with one lock and one rewrite (any thread).

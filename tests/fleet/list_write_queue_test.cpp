@@ -190,4 +190,24 @@ TEST(ListWriteQueue, GathersResultsBetweenRewritesAndLosesNone) {
     }
 }
 
+// At the end of a run the last results are written at once, not after the gap.
+TEST(ListWriteQueue, HurriedResultsSkipTheGap) {
+    const testsupport::ScratchDir dir;
+    const std::string path = (dir / "list.csv").string();
+    devlist::LineStore lines;
+    for (int i = 1; i <= 2; ++i) lines.lines().push_back(record(i));
+    testsupport::writeBytes(path, lines.toBytes());
+    testsupport::FakeEventLoop loop;
+    fleet::ListWriter writer(path);
+    fleet::ListWriteQueue queue(loop, writer, std::chrono::hours(1));
+    fleet::Outcome o;
+    o.result = session::kResultOk;
+    for (int i = 0; i < 2; ++i) {
+        queue.record({i, lines[static_cast<size_t>(i)], nullptr}, o, nullptr);
+        if (i == 1) queue.hurry();
+        ASSERT_TRUE(loop.waitFor([&] { return queue.pending() == 0; })) << "result " << i;
+    }
+    EXPECT_EQ(queue.batches(), 2);
+}
+
 }  // namespace
