@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "devsim_child.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
@@ -39,34 +40,6 @@ constexpr double kLoginPauseMs = 200;
 constexpr double kSequencerMs = 500;
 constexpr double kFailurePauseMs = 1000;
 constexpr int kPauseSeconds = 3;
-
-std::string simPath() {
-    return (fs::read_symlink("/proc/self/exe").parent_path() / "qlx-devsim").string();
-}
-
-// The simulator, announced ready once every device listens; stopped with SIGTERM.
-class DevSim {
-public:
-    bool start(const QStringList& args, int devices) {
-        m_process.start(QString::fromStdString(simPath()), args);
-        if (!m_process.waitForStarted(5000)) return false;
-        QElapsedTimer t;
-        t.start();
-        int seen = 0;
-        while (seen < devices && t.elapsed() < 5000 && m_process.state() == QProcess::Running) {
-            if (!m_process.canReadLine()) m_process.waitForReadyRead(100);
-            while (m_process.canReadLine()) seen += m_process.readLine().startsWith("listening");
-        }
-        return seen >= devices;
-    }
-    ~DevSim() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) m_process.kill();
-    }
-
-private:
-    QProcess m_process;
-};
 
 double cpuSeconds() {
     rusage u{};
@@ -99,7 +72,7 @@ public:
             args << "--device" << QString::fromStdString(deviceText);
         }
         list.close();
-        m_ready = m_sim.start(args, devices);
+        m_ready = m_sim.start(args, devices, 5000);
         m_app =
             std::make_unique<shell::App>(m_loop, m_dialogs, (m_dir / "bin/qlx-setting").string(),
                                          shell::Devices{nullptr, &m_network});
@@ -132,7 +105,7 @@ private:
     platform::qt::QtEventLoop m_loop;
     platform::qt::QtNetwork m_network;
     testsupport::SilentDialogs m_dialogs{true};  // OK to every question
-    DevSim m_sim;
+    bench::DevSim m_sim;
     bool m_ready = false;
     std::unique_ptr<shell::App> m_app;
 };

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "devsim_child.h"
 #include "platform/qt/qt_event_loop.h"
 #include "platform/qt/qt_tcp_socket.h"
 #include "shell/app.h"
@@ -65,36 +66,6 @@ public:
 
 private:
     int m_depth = 0;
-};
-
-std::string simPath() {
-    return (fs::read_symlink("/proc/self/exe").parent_path() / "qlx-devsim").string();
-}
-
-class DevSim {
-public:
-    bool start(const QStringList& args, int devices) {
-        // Ends with this program however it ends: a simulator left behind would keep the
-        // addresses, and the lock the other loopback runs wait for, taken.
-        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_process.start(QString::fromStdString(simPath()), args);
-        if (!m_process.waitForStarted(5000)) return false;
-        QElapsedTimer t;
-        t.start();
-        int seen = 0;
-        while (seen < devices && t.elapsed() < 10000 && m_process.state() == QProcess::Running) {
-            if (!m_process.canReadLine()) m_process.waitForReadyRead(100);
-            while (m_process.canReadLine()) seen += m_process.readLine().startsWith("listening");
-        }
-        return seen >= devices;
-    }
-    ~DevSim() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) m_process.kill();
-    }
-
-private:
-    QProcess m_process;
 };
 
 // What one result cost the loop.
@@ -198,7 +169,7 @@ private:
     platform::qt::QtEventLoop m_loop;
     platform::qt::QtNetwork m_network;
     testsupport::SilentDialogs m_dialogs{true};  // OK to every question
-    DevSim m_sim;
+    bench::DevSim m_sim;
     bool m_ready = false;
     std::unique_ptr<shell::App> m_app;
     std::unique_ptr<ui::MainWindow> m_window;

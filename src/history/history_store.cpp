@@ -168,6 +168,16 @@ struct Store::Impl {
         return true;
     }
 
+    // The branch's commits from its head back along first parents, newest first. False: no
+    // head, or the walk cannot be made.
+    bool walkFromHead(Walk& walk) const {
+        std::optional<git_oid> headId;
+        if (!head(headId) || !headId || git_revwalk_new(walk.out(), repo) != 0) return false;
+        git_revwalk_sorting(walk.get(), GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
+        git_revwalk_simplify_first_parent(walk.get());
+        return git_revwalk_push(walk.get(), &*headId) == 0;
+    }
+
     bool treeOf(const git_oid& commitId, Tree& tree) const {
         Commit c;
         return git_commit_lookup(c.out(), repo, &commitId) == 0 &&
@@ -341,13 +351,8 @@ std::optional<std::string> Store::latest(const std::string& file) const {
 
 std::vector<CommitInfo> Store::log() const {
     std::vector<CommitInfo> out;
-    std::optional<git_oid> headId;
-    if (!m_impl->head(headId) || !headId) return out;
     Walk walk;
-    if (git_revwalk_new(walk.out(), m_impl->repo) != 0) return out;
-    git_revwalk_sorting(walk.get(), GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
-    git_revwalk_simplify_first_parent(walk.get());
-    git_revwalk_push(walk.get(), &*headId);
+    if (!m_impl->walkFromHead(walk)) return out;
     git_oid id;
     while (git_revwalk_next(&id, walk.get()) == 0) {
         Commit c;
@@ -358,13 +363,8 @@ std::vector<CommitInfo> Store::log() const {
 }
 
 std::optional<std::string> Store::at(const std::string& file, int64_t time) const {
-    std::optional<git_oid> headId;
-    if (!m_impl->head(headId) || !headId) return std::nullopt;
     Walk walk;
-    if (git_revwalk_new(walk.out(), m_impl->repo) != 0) return std::nullopt;
-    git_revwalk_sorting(walk.get(), GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
-    git_revwalk_simplify_first_parent(walk.get());
-    git_revwalk_push(walk.get(), &*headId);
+    if (!m_impl->walkFromHead(walk)) return std::nullopt;
     git_oid id;
     while (git_revwalk_next(&id, walk.get()) == 0) {
         Commit c;
@@ -380,14 +380,9 @@ std::optional<std::string> Store::at(const std::string& file, int64_t time) cons
 std::vector<std::vector<Revision>> Store::revisions(const std::vector<std::string>& files,
                                                     int64_t since) const {
     std::vector<std::vector<Revision>> out(files.size());
-    std::optional<git_oid> headId;
-    if (!m_impl->head(headId) || !headId) return out;
     git_repository* repo = m_impl->repo;
     Walk walk;
-    if (git_revwalk_new(walk.out(), repo) != 0) return out;
-    git_revwalk_sorting(walk.get(), GIT_SORT_TOPOLOGICAL | GIT_SORT_TIME);
-    git_revwalk_simplify_first_parent(walk.get());
-    git_revwalk_push(walk.get(), &*headId);
+    if (!m_impl->walkFromHead(walk)) return out;
     git_oid id;
     while (git_revwalk_next(&id, walk.get()) == 0) {
         Commit c, parent;
