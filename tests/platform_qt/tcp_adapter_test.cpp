@@ -1,4 +1,4 @@
-// The Qt TCP adapter on loopback: its handlers run from posted notifications, so one may wait
+// The TCP adapter on loopback: a handler may wait
 // (data arriving meanwhile comes as a chunk of its own, inside the wait) and may destroy the
 // socket that called it.
 #include <gtest/gtest.h>
@@ -214,6 +214,38 @@ TEST(QtTcpSocket, WhatWasWrittenBeforeACloseReachesThePeer) {
         EXPECT_TRUE(ended);
         EXPECT_EQ(received == sent, c.peerReads) << received.size();
         EXPECT_LT(clock.elapsed(), platform::qt::kCloseDrainMs + (c.peerReads ? 3000 : 1500));
+    }
+}
+
+// A host written as a name or with blanks around it is looked up (a name may give an address
+// nobody listens on first: the next one is tried); a send the system cannot take at once waits
+// and goes out whole, in order, while the connection stays open.
+TEST(QtTcpSocket, NamesAreLookedUpAndALargeSendGoesOutWhole) {
+    for (const char* host : {"localhost", " 127.0.0.1 "}) {
+        SCOPED_TRACE(host);
+        Peer peer;
+        QtTcpSocket socket;
+        int connecting = 0;
+        std::string received;
+        socket.setHandlers({[&] { ++connecting; }, [&] { received += socket.receive(); }, {}});
+        ASSERT_TRUE(socket.open(host, peer.port()));
+        spin(5000, [&] { return peer.conn != nullptr; });
+        ASSERT_NE(peer.conn, nullptr);
+        peer.write("User ID:");
+        spin(2000, [&] { return !received.empty(); });
+        EXPECT_EQ(received, "User ID:");
+        EXPECT_EQ(connecting, 1);
+        std::string sent(size_t{16} << 20, 'w');
+        socket.send(sent);
+        socket.send("tail\r");
+        sent += "tail\r";
+        std::string got;
+        spin(20000, [&] {
+            const QByteArray data = peer.conn->readAll();
+            got.append(data.constData(), static_cast<size_t>(data.size()));
+            return got.size() >= sent.size();
+        });
+        EXPECT_TRUE(got == sent) << got.size();
     }
 }
 

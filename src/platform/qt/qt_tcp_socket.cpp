@@ -1,12 +1,20 @@
 #include "platform/qt/qt_tcp_socket.h"
 
-#include <sys/socket.h>
+#include <arpa/inet.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
+#include <QAbstractSocket>
 #include <QCoreApplication>
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QMetaObject>
-#include <QTcpSocket>
+#include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include "text/cp932.h"
@@ -14,113 +22,243 @@
 namespace platform::qt {
 namespace {
 
-// What one read takes from the system, and what is held for the program at most. The socket is
-// unbuffered: Qt reads nothing ahead, so a device that floods is slowed down by TCP itself while
-// the rest waits in the system's socket buffer.
+// What one read takes from the system, and what is held for the program at most: a device that
+// floods is slowed down by TCP itself while the rest waits in the system's socket buffer.
 constexpr size_t kReadBytes = size_t{64} << 10;
 constexpr size_t kReadAheadBytes = size_t{256} << 10;
 
-// Ends a connection once what was written has gone out: QTcpSocket holds what the system did not
-// take at once until the loop turns, and aborting drops it. The socket leaves its session and
-// finishes on its own: the write side is shut after the last byte, so the device reads everything
-// and then the end; what the device still sends is read and dropped, because closing with unread
-// data resets the connection and loses what the system has not sent yet. A device that takes
-// nothing or never closes its side is cut off after kCloseDrainMs.
-void drain(QTcpSocket* s) {
-    s->disconnect();  // nothing of it reaches the session any more
-    // A program that ends while a connection still drains deletes it with its application
-    // object, not never.
-    if (QCoreApplication* app = QCoreApplication::instance(); app && app->thread() == s->thread())
-        s->setParent(app);
-    auto shutWhenWritten = [s] {
-        if (s->bytesToWrite() == 0 && s->socketDescriptor() >= 0)
-            ::shutdown(static_cast<int>(s->socketDescriptor()), SHUT_WR);
-    };
-    QObject::connect(s, &QIODevice::bytesWritten, s, shutWhenWritten);
-    QObject::connect(s, &QIODevice::channelReadyRead, s, [s](int) { s->readAll(); });
-    QObject::connect(s, &QAbstractSocket::disconnected, s, &QObject::deleteLater);
-    QObject::connect(s, &QAbstractSocket::errorOccurred, s, &QObject::deleteLater);
-    QTimer::singleShot(kCloseDrainMs, s, [s] {
-        // A reset: a plain close would leave the unsent rest queued for as long as the device
-        // takes nothing.
-        if (s->socketDescriptor() >= 0) {
-            const linger reset{1, 0};
-            ::setsockopt(static_cast<int>(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
-                         sizeof reset);
-        }
-        s->abort();
-        s->deleteLater();
-    });
-    s->readAll();
-    s->flush();
-    shutWhenWritten();
+// The codes the error handler gets, numbered as Qt's own sockets number them.
+int ErrorCode(int err) {
+    switch (err) {
+        case ECONNREFUSED:
+            return QAbstractSocket::ConnectionRefusedError;
+        case 0:
+        case ECONNRESET:
+        case EPIPE:
+            return QAbstractSocket::RemoteHostClosedError;
+        case EACCES:
+        case EPERM:
+            return QAbstractSocket::SocketAccessError;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+            return QAbstractSocket::SocketResourceError;
+        case ETIMEDOUT:
+            return QAbstractSocket::SocketTimeoutError;
+        default:
+            return QAbstractSocket::NetworkError;
+    }
 }
+
+bool Literal(const std::string& host, uint16_t port, sockaddr_storage& out) {
+    out = {};
+    auto* v4 = reinterpret_cast<sockaddr_in*>(&out);
+    if (::inet_pton(AF_INET, host.c_str(), &v4->sin_addr) == 1) {
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(port);
+        return true;
+    }
+    auto* v6 = reinterpret_cast<sockaddr_in6*>(&out);
+    if (::inet_pton(AF_INET6, host.c_str(), &v6->sin6_addr) == 1) {
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        return true;
+    }
+    return false;
+}
+
+bool FromQt(const QHostAddress& address, uint16_t port, sockaddr_storage& out) {
+    out = {};
+    bool ok = false;
+    const quint32 v4 = address.toIPv4Address(&ok);
+    if (ok) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&out);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(v4);
+        return true;
+    }
+    if (address.protocol() != QAbstractSocket::IPv6Protocol) return false;
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&out);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(port);
+    const Q_IPV6ADDR bytes = address.toIPv6Address();
+    std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+    return true;
+}
+
+// A connection that left its session. What was written still goes out, then the write side is
+// shut, so the device reads everything and then the end; what the device still sends is read and
+// dropped, because closing with unread data resets the connection and loses what the system has
+// not sent yet. A device that takes nothing or never closes its side is cut off after
+// kCloseDrainMs with a reset (a plain close would leave the unsent rest queued for as long as the
+// device takes nothing). A program that ends while one drains deletes it with its application
+// object.
+class Drain : public QObject {
+public:
+    Drain(int fd, std::string unsent)
+        : m_fd(fd),
+          m_unsent(std::move(unsent)),
+          m_read(fd, QSocketNotifier::Read, this),
+          m_write(fd, QSocketNotifier::Write, this) {
+        if (QCoreApplication* app = QCoreApplication::instance(); app && app->thread() == thread())
+            setParent(app);
+        m_write.setEnabled(false);
+        connect(&m_read, &QSocketNotifier::activated, this, [this] { readAndDrop(); });
+        connect(&m_write, &QSocketNotifier::activated, this, [this] { writeRest(); });
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const linger reset{1, 0};
+            ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            finish();
+        });
+        m_timer.start(kCloseDrainMs);
+        writeRest();
+    }
+    ~Drain() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+
+private:
+    void writeRest() {
+        while (!m_unsent.empty()) {
+            const ssize_t n = ::send(m_fd, m_unsent.data(), m_unsent.size(), MSG_NOSIGNAL);
+            if (n >= 0) {
+                m_unsent.erase(0, static_cast<size_t>(n));
+            } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                m_write.setEnabled(true);
+                return;
+            } else if (errno != EINTR) {
+                finish();
+                return;
+            }
+        }
+        m_write.setEnabled(false);
+        ::shutdown(m_fd, SHUT_WR);
+    }
+    void readAndDrop() {
+        char buffer[16384];
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            finish();
+    }
+    void finish() {
+        m_read.setEnabled(false);
+        m_write.setEnabled(false);
+        m_timer.stop();
+        ::close(m_fd);
+        m_fd = -1;
+        deleteLater();
+    }
+
+    int m_fd;
+    std::string m_unsent;
+    QSocketNotifier m_read;
+    QSocketNotifier m_write;
+    QTimer m_timer;
+};
 
 }  // namespace
 
-QtTcpSocket::QtTcpSocket() : m_socket(std::make_unique<QTcpSocket>()) {
-    wire();
-}
-
-void QtTcpSocket::wire() {
-    // channelReadyRead, unlike readyRead, is raised again while a slot of this socket runs: it
-    // is what tells that data came during a handler's wait.
-    QObject::connect(m_socket.get(), &QIODevice::channelReadyRead, m_socket.get(),
-                     [this](int) { onReadyRead(); });
-    QObject::connect(m_socket.get(), &QAbstractSocket::stateChanged, m_socket.get(),
-                     [this](QAbstractSocket::SocketState state) {
-                         if (state == QAbstractSocket::ConnectingState) {
-                             post([this] { call(m_handlers.connecting); });
-                         }
-                     });
-    QObject::connect(m_socket.get(), &QAbstractSocket::errorOccurred, m_socket.get(),
-                     [this](QAbstractSocket::SocketError error) {
-                         post([this, code = static_cast<int>(error)]() mutable {
-                             // A copy: the handler may destroy this object, and with it
-                             // the handlers.
-                             auto handler = m_handlers.error;
-                             if (handler) handler(code);
-                         });
-                     });
-}
+QtTcpSocket::QtTcpSocket() : m_context(std::make_unique<QObject>()) {}
 
 QtTcpSocket::~QtTcpSocket() {
     m_dispatch->alive = false;
-    if (m_socket->state() == QAbstractSocket::ConnectedState) {
-        drain(m_socket.release());  // deleted later, never here
-        return;
-    }
-    m_socket->disconnect();
-    m_socket->abort();
-    if (m_dispatch->depth > 0) {
-        // Destroyed by a handler that one of its own notifications called (a wait inside it
-        // let another operation replace the session): the QTcpSocket is still delivering that
-        // notification, so it goes once the loop is back at its level.
-        m_socket.release()->deleteLater();
-    }
-    // Notifications still queued find the object gone and do nothing.
+    release(true);
+    // Destroyed by a handler that one of its own notifications called (a wait inside it let
+    // another operation replace the session): what delivers that notification goes once the loop
+    // is back at its level. Notifications still queued find the object gone and do nothing.
+    if (m_dispatch->depth > 0) m_context.release()->deleteLater();
 }
 
 void QtTcpSocket::setHandlers(Handlers handlers) {
     m_handlers = std::move(handlers);
 }
 
-void QtTcpSocket::post(std::function<void()> notify) {
-    QMetaObject::invokeMethod(
-        m_socket.get(),
-        [dispatch = m_dispatch, notify = std::move(notify)] {
-            if (!dispatch->alive) return;
-            ++dispatch->depth;
-            notify();  // may destroy this object: only the shared state is touched afterwards
-            --dispatch->depth;
-        },
-        Qt::QueuedConnection);
+bool QtTcpSocket::open(const std::string& host, uint16_t port) {
+    release(false);
+    m_readablePending = false;
+    m_chunk.clear();
+    m_addresses.clear();
+    m_nextAddress = 0;
+    m_port = port;
+    if (sockaddr_storage address; Literal(host, port, address)) {
+        m_addresses.push_back(address);
+        post([this] { call(m_handlers.connecting); });
+        connectNext();
+        return true;
+    }
+    // A name, or an address written as the system does not read it: Qt's lookup answers both.
+    m_state = State::LookingUp;
+    const unsigned connection = m_dispatch->connection;
+    m_lookupId =
+        QHostInfo::lookupHost(QString::fromStdString(text::decode(host)), m_context.get(),
+                              [this, connection](const QHostInfo& info) {
+                                  if (connection != m_dispatch->connection) return;
+                                  m_lookupId = -1;
+                                  for (const QHostAddress& found : info.addresses()) {
+                                      if (sockaddr_storage address; FromQt(found, m_port, address))
+                                          m_addresses.push_back(address);
+                                  }
+                                  if (m_addresses.empty()) {
+                                      m_state = State::Idle;
+                                      postError(QAbstractSocket::HostNotFoundError);
+                                      return;
+                                  }
+                                  post([this] { call(m_handlers.connecting); });
+                                  connectNext();
+                              });
+    return true;
+}
+
+// The next address's attempt; when none is left, the error of the last one.
+void QtTcpSocket::connectNext() {
+    int err = ECONNREFUSED;
+    while (m_nextAddress < m_addresses.size()) {
+        const sockaddr_storage& address = m_addresses[m_nextAddress++];
+        const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            err = errno;
+            continue;
+        }
+        const socklen_t size =
+            address.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        const int r = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), size);
+        if (r == 0 || errno == EINPROGRESS || errno == EINTR) {
+            m_fd = fd;
+            m_state = r == 0 ? State::Connected : State::Connecting;
+            // One notifier tells both how the attempt went and that data came: a failed attempt
+            // makes the socket readable with its error.
+            m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, m_context.get());
+            QObject::connect(m_readNotifier, &QSocketNotifier::activated, m_context.get(),
+                             [this] { onActivated(); });
+            return;
+        }
+        err = errno;
+        ::close(fd);
+    }
+    m_state = State::Idle;
+    postError(ErrorCode(err));
+}
+
+// Only a send asks this: the readable notification tells the rest.
+bool QtTcpSocket::connectDone() {
+    pollfd p{m_fd, POLLOUT, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    int err = 0;
+    socklen_t size = sizeof err;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0) err = errno;
+    if (err != 0 || !(p.revents & POLLOUT)) return false;  // the notification tells the error
+    m_state = State::Connected;
+    return true;
 }
 
 // Directly, unless a handler of this socket runs (it waits inside): then one posted notification
 // at a time, which reads whatever came before it is dispatched as one chunk, inside the wait.
-void QtTcpSocket::onReadyRead() {
+void QtTcpSocket::onActivated() {
     if (m_dispatch->depth > 0) {
+        m_readNotifier->setEnabled(false);  // it would fire again at every turn of the wait
         if (m_readablePending) return;
         m_readablePending = true;
         post([this] { notifyReadable(); });
@@ -135,21 +273,146 @@ void QtTcpSocket::onReadyRead() {
 
 void QtTcpSocket::notifyReadable() {
     m_readablePending = false;
+    if (m_readNotifier) m_readNotifier->setEnabled(true);
     if (readPending()) call(m_handlers.readable);
 }
 
 // One read of what the system holds: no size asked first, no second read to find it empty. True
-// when it brought bytes: a notification with nothing new (Qt raises some) calls no handler, even
-// when a handler left a chunk untaken. That chunk grows only up to the bound; then the system
-// keeps the rest.
+// when it brought bytes. A chunk left untaken grows only up to the bound; then the system keeps
+// the rest, and the notifications stop until it is taken. An attempt still under way is read
+// only once the socket said it is readable: what the read gives tells how the attempt went.
 bool QtTcpSocket::readPending() {
-    if (m_chunk.size() >= kReadAheadBytes || m_socket->state() != QAbstractSocket::ConnectedState)
+    if (m_state != State::Connected && m_state != State::Connecting) return false;
+    if (m_chunk.size() >= kReadAheadBytes) {
+        m_readNotifier->setEnabled(false);
         return false;
+    }
     if (!m_readBuffer) m_readBuffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
-    const qint64 n = m_socket->read(m_readBuffer.get(), static_cast<qint64>(kReadBytes));
-    if (n <= 0) return false;
-    m_chunk.append(m_readBuffer.get(), static_cast<size_t>(n));
-    return true;
+    ssize_t n;
+    do {
+        n = ::read(m_fd, m_readBuffer.get(), kReadBytes);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) {
+        m_state = State::Connected;
+        m_chunk.append(m_readBuffer.get(), static_cast<size_t>(n));
+        return true;
+    }
+    const int err = n == 0 ? 0 : errno;
+    if (err == EAGAIN || err == EWOULDBLOCK) return false;
+    if (m_state == State::Connecting && err != 0) {
+        release(false);
+        connectNext();
+        return false;
+    }
+    lost(ErrorCode(err));
+    return false;
+}
+
+// The device ended the connection, or it broke: what it sent before stays to be taken, what
+// waits to go out still goes.
+void QtTcpSocket::lost(int code) {
+    release(!m_unsent.empty());
+    postError(code);
+}
+
+void QtTcpSocket::send(std::string_view bytes) {
+    if (m_state == State::Connecting && !connectDone()) return;
+    if (m_state != State::Connected || bytes.empty()) return;
+    if (!m_unsent.empty()) {
+        m_unsent.append(bytes);
+        return;
+    }
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n >= 0) {
+            bytes.remove_prefix(static_cast<size_t>(n));
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            m_unsent.assign(bytes);
+            if (!m_writeNotifier) {
+                m_writeNotifier =
+                    new QSocketNotifier(m_fd, QSocketNotifier::Write, m_context.get());
+                QObject::connect(m_writeNotifier, &QSocketNotifier::activated, m_context.get(),
+                                 [this] { flushWrites(); });
+            }
+            m_writeNotifier->setEnabled(true);
+            return;
+        } else if (errno != EINTR) {
+            postError(ErrorCode(errno));  // the read side tells the end of the connection
+            return;
+        }
+    }
+}
+
+void QtTcpSocket::flushWrites() {
+    while (!m_unsent.empty()) {
+        const ssize_t n = ::send(m_fd, m_unsent.data(), m_unsent.size(), MSG_NOSIGNAL);
+        if (n >= 0) {
+            m_unsent.erase(0, static_cast<size_t>(n));
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return;
+        } else if (errno != EINTR) {
+            m_unsent.clear();
+            postError(ErrorCode(errno));
+            break;
+        }
+    }
+    m_writeNotifier->setEnabled(false);
+}
+
+// A notification still queued finds nothing to deliver: what was read is dropped, and a drained
+// connection is no longer the one it reads from.
+void QtTcpSocket::close() {
+    m_chunk.clear();
+    release(true);
+}
+
+// Lets go of the connection: a connected one drains on its own when drainIt, any other is cut.
+// Notifications of it still queued are dropped; the addresses still to try stay.
+void QtTcpSocket::release(bool drainIt) {
+    if (m_lookupId >= 0) QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+    for (QSocketNotifier** notifier : {&m_readNotifier, &m_writeNotifier}) {
+        if (!*notifier) continue;
+        (*notifier)->setEnabled(false);
+        if (m_dispatch->depth > 0) {
+            // It may be the one delivering the notification that led here.
+            (*notifier)->setParent(nullptr);
+            (*notifier)->deleteLater();
+        } else {
+            delete *notifier;
+        }
+        *notifier = nullptr;
+    }
+    if (m_fd >= 0) {
+        if (drainIt && m_state == State::Connected)
+            new Drain(m_fd, std::move(m_unsent));
+        else
+            ::close(m_fd);
+    }
+    m_fd = -1;
+    m_unsent.clear();
+    m_state = State::Idle;
+    ++m_dispatch->connection;
+}
+
+void QtTcpSocket::post(std::function<void()> notify) {
+    QMetaObject::invokeMethod(
+        m_context.get(),
+        [dispatch = m_dispatch, connection = m_dispatch->connection, notify = std::move(notify)] {
+            if (!dispatch->alive || dispatch->connection != connection) return;
+            ++dispatch->depth;
+            notify();  // may destroy this object: only the shared state is touched afterwards
+            --dispatch->depth;
+        },
+        Qt::QueuedConnection);
+}
+
+void QtTcpSocket::postError(int code) {
+    post([this, code]() mutable {
+        // A copy: the handler may destroy this object, and with it the handlers.
+        auto handler = m_handlers.error;
+        if (handler) handler(code);
+    });
 }
 
 // Through a copy: the handler may destroy this object, and with it the handlers.
@@ -158,40 +421,10 @@ void QtTcpSocket::call(const std::function<void()>& handler) {
     if (copy) copy();
 }
 
-bool QtTcpSocket::open(const std::string& host, uint16_t port) {
-    m_socket->abort();
-    m_readablePending = false;
-    m_chunk.clear();
-    // Unbuffered: a send goes out at once, not at the loop's next turn, and a read is one
-    // system call.
-    m_socket->connectToHost(QString::fromStdString(text::decode(host)), port,
-                            QIODevice::ReadWrite | QIODevice::Unbuffered);
-    return true;
-}
-
-// A notification still queued finds nothing to deliver: what was read is dropped, and a drained
-// connection is no longer the one it reads from.
-void QtTcpSocket::close() {
-    m_chunk.clear();
-    if (m_socket->state() != QAbstractSocket::ConnectedState) {
-        m_socket->abort();
-        return;
-    }
-    drain(m_socket.release());
-    m_socket = std::make_unique<QTcpSocket>();
-    wire();
-}
-
-void QtTcpSocket::send(std::string_view bytes) {
-    if (m_socket->state() != QAbstractSocket::ConnectedState) return;
-    m_socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
-
-// A chunk held up to the bound stopped the reads, and with them Qt's notifications: once it is
-// taken, a posted notification reads on.
+// A chunk held up to the bound stopped the notifications: once it is taken, a posted one reads on.
 std::string QtTcpSocket::receive() {
     if (m_chunk.empty()) {
-        readPending();
+        if (m_state == State::Connected) readPending();
     } else if (m_chunk.size() >= kReadAheadBytes && !m_readablePending) {
         m_readablePending = true;
         post([this] { notifyReadable(); });

@@ -1,16 +1,22 @@
-// The device connection on QTcpSocket, unbuffered: each notification reads once what the system
-// holds and hands it to the handler at once. A handler may still wait (a modal question), and Qt
-// does not emit readyRead while a slot connected to it runs: data that arrives while a handler of
-// this socket runs is therefore posted, and delivered inside that wait as a chunk of its own.
+// The device connection: a non-blocking socket of the system's own, watched by the Qt loop. Each
+// notification reads once what the system holds and hands it to the handler at once; a send goes
+// to the system at once. A handler may still wait (a modal question): data that arrives while a
+// handler of this socket runs is posted, and delivered inside that wait as a chunk of its own.
 #pragma once
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/tcp_socket.h"
 
-class QTcpSocket;
+class QObject;
+class QSocketNotifier;
 
 namespace platform::qt {
 
@@ -29,24 +35,44 @@ public:
     std::string receive() override;
 
 private:
-    void wire();
-    void post(std::function<void()> notify);
-    void onReadyRead();
+    enum class State { Idle, LookingUp, Connecting, Connected };
+
+    void connectNext();
+    bool connectDone();
+    void onActivated();
+    void onWritable();
     void notifyReadable();
     bool readPending();
+    void flushWrites();
+    void lost(int code);
+    void release(bool drainIt);
+    void post(std::function<void()> notify);
+    void postError(int code);
     static void call(const std::function<void()>& handler);
 
-    std::unique_ptr<QTcpSocket> m_socket;
     Handlers m_handlers;
+    State m_state = State::Idle;
+    int m_fd = -1;
+    // Owns the notifiers and is the context of lookups and posted notifications.
+    std::unique_ptr<QObject> m_context;
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    int m_lookupId = -1;
+    std::vector<sockaddr_storage> m_addresses;
+    size_t m_nextAddress = 0;
+    uint16_t m_port = 0;
     bool m_readablePending = false;
     // Read from the system and not yet taken by receive(), bounded.
     std::string m_chunk;
     std::unique_ptr<char[]> m_readBuffer;
-    // Shared with the queued notifications: they must not run once this object is gone, and
-    // the object must not delete the QTcpSocket that is delivering one of them.
+    // What the system did not take at once, in order.
+    std::string m_unsent;
+    // Shared with the posted notifications: they must not run once this object is gone or its
+    // connection was replaced, and the object must not delete a notifier that is delivering one.
     struct Dispatch {
         bool alive = true;
         int depth = 0;  // notifications being delivered now
+        unsigned connection = 0;
     };
     std::shared_ptr<Dispatch> m_dispatch = std::make_shared<Dispatch>();
 };
