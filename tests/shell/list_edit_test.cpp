@@ -525,16 +525,5 @@ TEST_F(ListEditTest, PendingEditsKeepWhatTheOperatorAssigned) {
     }
 }
 
-TEST_F(ListEditTest, SavedRecordKeepsAFifteenthFieldFromTheFile) {
-    writeList({rec(1, "F0000000", "a") + ",ROOM1"});
-    start();
-    m_app->selectRow(0);
-    m_app->listEditor().editSelected();
-    EXPECT_EQ(st().edit.saveName, "ROOM1");
-    st().edit.rec.listName = "b";
-    m_app->listEditor().saveRecord();
-    EXPECT_EQ(st().listStore[0], rec(1, "F0000000", "b") + ",ROOM1");
-}
-
 }  // namespace
 }  // namespace shelltest
