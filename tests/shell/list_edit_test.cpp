@@ -142,6 +142,8 @@ TEST_F(ListEditTest, AddStopsAtNineHundredNinetyNineRecords) {
 }
 
 TEST_F(ListEditTest, DeleteAsksYesNoWithTheNumberAndLeavesAGapUntilRenumbered) {
+    m_app->listEditor().renumber();  // only offered in list-edit mode
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
     m_app->listEditor().enterListEdit();
     m_app->selectRow(1);
     m_dialogs.answer(false);
@@ -256,39 +258,35 @@ TEST_F(ListEditTest, ASearchWhoseListEditingWasLeftMergesNothing) {
     m_app.reset();  // before the fakes it uses
 }
 
-TEST_F(ListEditTest, RenumberIsOnlyOfferedInListEditMode) {
-    st().filterText = "alpha";
-    m_app->applyFilter();
-    m_app->listEditor().renumber();
-    EXPECT_EQ(st().viewStore.size(), 3u);
-}
-
-TEST_F(ListEditTest, SortAsksAndCancelRestoresOrderAndNumbersExactly) {
-    m_app->listEditor().enterListEdit();
-    st().settings.sortKey = 2;  // IP address
-    st().settings.sortOrder = 0;
-    devlist::LineStore before = st().viewStore;
-    m_dialogs.answer(false);
-    m_app->listEditor().sortList();
-    EXPECT_EQ(st().viewStore, before);
-    EXPECT_FALSE(st().isEnabled(Control::Apply));
-    EXPECT_EQ(m_dialogs.shownUtf8()[0], "No.が再振り分けされます。よろしいですか？");
-
-    m_dialogs.answer(true);
-    m_app->listEditor().sortList();
-    EXPECT_EQ(numbersAndNames(st().viewStore),
-              (std::vector<std::string>{"001 beta", "002 gamma", "003 alpha"}));
-    EXPECT_TRUE(st().isEnabled(Control::Apply));
-}
-
-TEST_F(ListEditTest, SortWithoutSelectedColumnSortsByNumber) {
-    m_app->listEditor().enterListEdit();
-    st().settings.sortKey = -1;
-    st().settings.sortOrder = 1;
-    m_dialogs.answer(true);
-    m_app->listEditor().sortList();
-    EXPECT_EQ(numbersAndNames(st().viewStore),
-              (std::vector<std::string>{"001 gamma", "002 beta", "003 alpha"}));
+// "並び替え" asks first; No keeps order and numbers exactly, and no column sorts by number.
+TEST_F(ListEditTest, SortAsksAndRenumbersOnlyOnYes) {
+    struct Case {
+        int key, order;
+        bool yes;
+        std::vector<std::string> names;
+    } cases[] = {
+        {2, 0, false, {"001 alpha", "002 beta", "003 gamma"}},  // by IP address
+        {2, 0, true, {"001 beta", "002 gamma", "003 alpha"}},
+        {-1, 1, true, {"001 gamma", "002 beta", "003 alpha"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        start();
+        m_app->listEditor().enterListEdit();
+        const devlist::LineStore before = st().viewStore;
+        st().settings.sortKey = c.key;
+        st().settings.sortOrder = c.order;
+        m_dialogs.clear();
+        m_dialogs.answer(c.yes);
+        m_app->listEditor().sortList();
+        EXPECT_EQ(m_dialogs.shownUtf8(),
+                  std::vector<std::string>{"No.が再振り分けされます。よろしいですか？"});
+        EXPECT_EQ(numbersAndNames(st().viewStore), c.names);
+        if (!c.yes) {
+            EXPECT_EQ(st().viewStore, before);
+        }
+        EXPECT_EQ(st().isEnabled(Control::Apply), c.yes);
+    }
 }
 
 TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
@@ -375,14 +373,8 @@ TEST_F(ListEditTest, RowClickStoresTheMarkInTheCommittedListOnly) {
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
 }
 
-TEST_F(ListEditTest, GroupButtonsCheckExactlyTheShownMembers) {
-    m_app->listEditor().groupCheck(2);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000000");
-    m_app->listEditor().groupCheck(1);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
-    // A filter hides gamma: check all leaves its mark alone.
+TEST_F(ListEditTest, CheckAllAndClearAllReachOnlyTheShownRecords) {
+    // A filter hides alpha and gamma.
     st().filterText = "beta";
     m_app->applyFilter();
     m_app->listEditor().checkAll();
