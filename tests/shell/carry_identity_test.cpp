@@ -56,8 +56,7 @@ TEST_F(Sessions, AConfirmedDeleteFindsItsRecordAfterACarry) {
     ASSERT_EQ(st().viewStore.size(), 2u);
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[0]), "dev1");
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[1]), "dev2");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_EQ(listBytes().find("dev3"), std::string::npos);
     EXPECT_TRUE(m_dialogs.allAnswersUsed());
 }
@@ -92,12 +91,7 @@ TEST_F(AppTest, AWindowSaveKeepsWhatAnotherWriterChanged) {
         m_app->listEditor().enterListEdit();
         m_app->selectRow(2);
         m_app->listEditor().moveUp();
-        m_dialogs.answer(true);
-        m_app->listEditor().applyListEdit();
-    };
-    const Step settingsAndBack = [&] {
-        m_app->openSettings();
-        m_app->leaveSettings();
+        applyYes();
     };
     const std::string a = withResult(rec(1, "F0000000", "a")), c = rec(3, "F0000000", "c");
     const std::string b = rec(2, "F0000000", "b", "127.0.0.22");
@@ -111,7 +105,7 @@ TEST_F(AppTest, AWindowSaveKeepsWhatAnotherWriterChanged) {
          rename,
          {withResult(rec(1, "F0000000", "renamed", "127.0.0.9")), b, c, added}},
         {"move", {}, moveThirdUp, {a, "002" + c.substr(3), "003" + b.substr(3), added}},
-        {"settings and back", {}, settingsAndBack, {a, b, c, added}},
+        {"settings and back", {}, [&] { settingsAndBack(); }, {a, b, c, added}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);

@@ -52,8 +52,7 @@ TEST_F(ListEditTest, ApplyAsksCommitsAndSavesCancelKeepsTheWorkingCopyPending) {
     EXPECT_EQ(listBytes(), m_original);
     EXPECT_TRUE(st().isEnabled(Control::Apply));
 
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     EXPECT_EQ(numbersAndNames(st().listStore),
               (std::vector<std::string>{"001 beta", "002 alpha", "003 gamma"}));
@@ -118,8 +117,7 @@ TEST_F(ListEditTest, AddAppendsOneDefaultRecordPerApply) {
     m_app->listEditor()
         .addRecord();  // the button is disabled until applied: nothing asked or added
     EXPECT_EQ(st().viewStore.size(), 4u);
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_TRUE(st().isEnabled(Control::AddRecord));
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "新規に登録データを追加しますか？");
 }
@@ -134,8 +132,7 @@ TEST_F(ListEditTest, AddStopsAtNineHundredNinetyNineRecords) {
     m_app->listEditor().addRecord();
     ASSERT_EQ(st().viewStore.size(), 999u);
     EXPECT_EQ(devlist::FieldGet(devlist::kNo, st().viewStore[998]), "999");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     m_app->listEditor().addRecord();  // full: no question
     EXPECT_EQ(st().viewStore.size(), 999u);
     EXPECT_TRUE(m_dialogs.allAnswersUsed());
@@ -198,8 +195,7 @@ TEST_F(ListEditTest, AConfirmedDeleteRemovesTheRecordWhicheverListTheViewWasDraw
         EXPECT_EQ(st().isEnabled(Control::Apply), c.yes);
         EXPECT_EQ(st().listStore.size(), 3u);  // only "適用" commits
         if (c.yes) {
-            m_dialogs.answer(true);
-            m_app->listEditor().applyListEdit();
+            applyYes();
             EXPECT_EQ(numbersAndNames(st().listStore), c.working);
         }
         writeBytes(m_dir / "list.csv", m_original);
@@ -312,8 +308,7 @@ TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
     m_app->listEditor().enterListEdit();
     m_dialogs.answerFile(other);
     m_app->listImport();
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_EQ(st().listFilePath, other);
     EXPECT_EQ(readBytes(m_dir / "other.csv"), rec(1, "F0000000", "imported") + "\r\n");
     EXPECT_EQ(listBytes(), m_original);
@@ -334,8 +329,7 @@ TEST_F(ListEditTest, ImportOfANonListIsRefusedAndCancelChangesNothing) {
     EXPECT_EQ(m_dialogs.shown().back().kind, Kind::Warning);
     EXPECT_EQ(m_dialogs.shownUtf8().back(),
               (m_dir / "x.csv").string() + " はリストファイルとして読み込めません");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();  // nothing pending: no question, no write
+    applyYes();  // nothing pending: no question, no write
     m_app->listEditor().leaveListEdit();
     EXPECT_EQ(readBytes(m_dir / "x.csv"), header);
     EXPECT_EQ(listBytes(), m_original);
@@ -460,8 +454,7 @@ TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
     m_app->selectRow(1);
     m_app->listEditor().moveUp();
     m_app->listEditor().rowClicked(0, true);
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0000101");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0001011");
 }

@@ -286,14 +286,15 @@ TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
         for (size_t i : keep) out.push_back(l[i]);
         return out;
     };
-    auto deleteFirst = [this] {
-        m_app->listEditor().enterListEdit();
-        m_app->selectRow(0);
-        m_dialogs.answer(true);  // "No.001 を削除してよろしいですか？"
-        m_app->listEditor().deleteRecord();
-        m_dialogs.answer(true);  // "編集内容を適用しますか？"
-        m_app->listEditor().applyListEdit();
-        m_app->listEditor().leaveListEdit();
+    auto deleteRow = [this](int row) {
+        return [this, row] {
+            m_app->listEditor().enterListEdit();
+            m_app->selectRow(row);
+            m_dialogs.answer(true);  // "No.00N を削除してよろしいですか？"
+            m_app->listEditor().deleteRecord();
+            applyYes();
+            m_app->listEditor().leaveListEdit();
+        };
     };
     const Case cases[] = {
         {"nothing", [] {}, 2, withLines(start, {0, 1, 3})},
@@ -303,18 +304,8 @@ TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
              m_app->listEditor().editSelected();
          },
          2, withLines(start, {0, 1, 3})},
-        {"the first record deleted", deleteFirst, 1, withLines(start, {1, 3})},
-        {"the record itself deleted",
-         [this] {
-             m_app->listEditor().enterListEdit();
-             m_app->selectRow(2);
-             m_dialogs.answer(true);
-             m_app->listEditor().deleteRecord();
-             m_dialogs.answer(true);
-             m_app->listEditor().applyListEdit();
-             m_app->listEditor().leaveListEdit();
-         },
-         -1, withLines(start, {0, 1, 3})},
+        {"the first record deleted", deleteRow(0), 1, withLines(start, {1, 3})},
+        {"the record itself deleted", deleteRow(2), -1, withLines(start, {0, 1, 3})},
         {"the record changed by the operator",
          [this] {
              m_app->selectRow(2);

@@ -114,8 +114,7 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
     m_app->selectRow(0);
     m_app->listEditor().moveDown();
     record(4, session::kResultExists, "09:20:04");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     m_app->listEditor().leaveListEdit();
 
     const devlist::LineStore file = fileLines();
