@@ -99,16 +99,6 @@ TEST_F(ScreensTest, ClearingTheHistoryAsksAndCancelKeepsIt) {
                                         "フィルター履歴をクリアしますか？"}));
 }
 
-TEST_F(ScreensTest, TextAreasClearIndependently) {
-    st().terminalView.append("abc");
-    st().commLogView.append("log");
-    m_app->clearTerminal();
-    EXPECT_TRUE(st().terminalView.empty());
-    EXPECT_EQ(st().commLogView.size(), 1u);
-    m_app->clearCommLog();
-    EXPECT_TRUE(st().commLogView.empty());
-}
-
 // "選択編集" opens the record shown on the row, whatever number it was stored under, and
 // "設定保存" stores the boxes into it alone, a fifteenth field the boxes do not show kept.
 TEST_F(AppTest, TheEditorStoresTheBoxesIntoTheRecordShownOnTheRow) {

@@ -227,24 +227,6 @@ TEST_F(Sessions, AFilteredRunServesExactlyTheCheckedRowsItCounted) {
     for (size_t line : {0u, 2u, 5u}) EXPECT_EQ(field(line, 13), "#404 NG Time Out") << line;
 }
 
-TEST_F(Sessions, ResultsLandOnTheServedRecordWhenNumbersHaveGaps) {
-    startWith({unchecked(1, "a"), checked(3, "b"), checked(4, "c")});
-    // The load keeps the stored numbers; only the lines say which device is which.
-    m_dialogs.answer(true);
-    ctl().bulkCheck();
-    play(0, transcript(false));
-    ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
-    EXPECT_EQ(conn(0).host(), "127.0.0.3");
-    EXPECT_EQ(conn(1).host(), "127.0.0.4");
-    EXPECT_EQ(field(0, 13), "");
-    EXPECT_EQ(field(1, 2), "b");
-    EXPECT_EQ(field(1, 13), sj("#000 OK 正常送信"));
-    EXPECT_EQ(field(1, 7), "V1.23");
-    EXPECT_EQ(field(2, 2), "c");
-    EXPECT_EQ(field(2, 13), "#404 NG Time Out");
-    EXPECT_EQ(field(2, 7), "V1.00");
-}
-
 TEST_F(Sessions, ALateChunkInThePauseNeitherEndsTwiceNorWritesTheNextRecord) {
     startWith({checked(1, "a"), checked(2, "b")});
     m_dialogs.answer(true);
@@ -349,14 +331,6 @@ TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
         EXPECT_NE(listBytes().find(line + "\r\n"), std::string::npos);
         for (const auto& other : c.others) EXPECT_NE(listBytes().find(other), std::string::npos);
     }
-}
-
-TEST_F(Sessions, TheCommunicationLogKeepsElevenLines) {
-    startWith(sevenDevices());
-    for (int i = 1; i <= 15; ++i) m_app->logMessage("m" + std::to_string(i));
-    ASSERT_EQ(st().commLogView.size(), 11u);
-    EXPECT_EQ(st().commLogView[0], "2026/12/07 09:05:03 m5");
-    EXPECT_EQ(st().commLogView[10], "2026/12/07 09:05:03 m15");
 }
 
 }  // namespace
