@@ -349,23 +349,7 @@ TEST_F(ListEditTest, ExportWritesTheCommittedListAndNamesItForTheNextStart) {
     EXPECT_EQ(st().listFilePath, "list.csv");
 }
 
-TEST_F(ListEditTest, TypingTheListFileBoxOnlyEnablesApply) {
-    m_app->listEditor().enterListEdit();
-    m_app->listFileEdited("new.csv");
-    EXPECT_EQ(st().settings.listFile, "new.csv");
-    EXPECT_EQ(st().listFilePath, "list.csv");
-    EXPECT_TRUE(st().isEnabled(Control::Apply));
-}
-
 // ---- check marks and groups
-
-TEST_F(ListEditTest, RowClickStoresTheMarkInTheCommittedListOnly) {
-    m_app->listEditor().rowClicked(1, true);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
-    EXPECT_EQ(listBytes(), m_original);  // reaches the file at the next save
-    m_app->listEditor().rowClicked(0, false);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
-}
 
 TEST_F(ListEditTest, CheckAllAndClearAllReachOnlyTheShownRecords) {
     // A filter hides alpha and gamma.

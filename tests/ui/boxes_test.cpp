@@ -137,6 +137,7 @@ TEST_F(BoxesTest, ListFileBoxTypingTurnsApplyOn) {
     file->setCursorPosition(file->text().size());
     QTest::keyClicks(file, "x");
     EXPECT_EQ(state().settings.listFile, "list.csvx");
+    EXPECT_EQ(state().listFilePath, "list.csv");  // in use until applied
     EXPECT_TRUE(m_window->control(shell::Control::Apply)->isEnabled());
 }
 

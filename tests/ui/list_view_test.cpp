@@ -51,8 +51,10 @@ TEST_F(ListViewTest, ShowsEachRecordAsItsFixedWidthLineWithCheckMarkAndCount) {
 }
 
 TEST_F(ListViewTest, ClickOnABoxAndTheSpaceKeyStoreTheCheckMarkOfThatRecord) {
+    const std::string file = listFileBytes();
     clickBox(1);
     EXPECT_EQ(flagsOf(1), "F0000001");
+    EXPECT_EQ(listFileBytes(), file);  // it reaches the file at the next save
     EXPECT_EQ(model()->index(1).data(Qt::CheckStateRole).toInt(), Qt::Checked);
     EXPECT_EQ(state().selectedRow, 1);
     EXPECT_EQ(view()->selectedRow(), 1);
