@@ -42,13 +42,8 @@ TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
 
         const fs::path folder = st().workFolderPath;
         const fs::path report = folder / (std::string(c.report) + ".csv");
-        std::string csv = readBytes(report);
-        std::vector<std::string> rows;
-        for (size_t at = 0; at < csv.size();) {
-            size_t end = csv.find("\r\n", at);
-            rows.push_back(csv.substr(at, end - at));
-            at = end + 2;
-        }
+        const std::string csv = readBytes(report);
+        const std::vector<std::string> rows = devlist::LineStore::fromFileBytes(csv).lines();
         ASSERT_EQ(rows.size(), c.codes.size() + 1);
         for (size_t i = 0; i < c.codes.size(); ++i) {
             auto f = cells(rows[i + 1]);
