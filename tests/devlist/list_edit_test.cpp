@@ -57,53 +57,45 @@ LineStore storeOf(std::vector<Rec> recs) {
     return s;
 }
 
-TEST(SortRecords, OrdersAddressesOctetByOctetAndFilesByName) {
-    Rec a{.name = "a", .ip = "127.0.0.10"}, b{.name = "b", .ip = "127.0.0.2"},
+// Addresses octet by octet, files by name, times empty first, bytes unsigned, ties in the old
+// order (equal in their first 16 bytes: ascending keeps it, descending reverses it).
+TEST(SortRecords, OrdersByTheColumnAndBreaksTiesByTheOldOrder) {
+    using enum SortColumn;
+    const auto up = SortOrder::Ascending, down = SortOrder::Descending;
+    const Rec a{.name = "a", .ip = "127.0.0.10"}, b{.name = "b", .ip = "127.0.0.2"},
         c{.name = "c", .ip = "9.200.0.1", .file = "c:\\x\\s.txt"};
-    LineStore s = storeOf({a, b, c});
-    EXPECT_EQ(SortRecords(s, SortColumn::IpAddress, SortOrder::Ascending), storeOf({c, b, a}));
-    EXPECT_EQ(names(SortRecords(s, SortColumn::IpAddress, SortOrder::Descending)),
-              (std::vector<std::string>{"a", "b", "c"}));
-    // The file name, not the path: "defalt.txt" before "s.txt".
-    EXPECT_EQ(SortRecords(storeOf({c, a}), SortColumn::File, SortOrder::Ascending),
-              storeOf({a, c}));
-}
-
-TEST(SortRecords, BreaksTiesByTheOldOrder) {
-    // Equal in their first 16 bytes: ascending keeps the order, descending reverses it.
-    LineStore s =
-        storeOf({{.name = "abcdefghijklmnopZ"}, {.name = "abcdefghijklmnopA"}, {.name = "B"}});
-    EXPECT_EQ(names(SortRecords(s, SortColumn::Name, SortOrder::Ascending)),
-              (std::vector<std::string>{"B", "abcdefghijklmnopZ", "abcdefghijklmnopA"}));
-    EXPECT_EQ(names(SortRecords(s, SortColumn::Name, SortOrder::Descending)),
-              (std::vector<std::string>{"abcdefghijklmnopA", "abcdefghijklmnopZ", "B"}));
-    EXPECT_EQ(SortRecords(s, SortColumn::No, SortOrder::Ascending), s);
-    EXPECT_EQ(SortRecords(s, static_cast<SortColumn>(9), SortOrder::Ascending), s);
-    EXPECT_EQ(names(SortRecords(s, SortColumn::No, SortOrder::Descending)),
-              (std::vector<std::string>{"B", "abcdefghijklmnopA", "abcdefghijklmnopZ"}));
-}
-
-TEST(SortRecords, PutsEmptyTimesFirstAscendingAndLastDescending) {
-    LineStore s = storeOf({{.name = "late", .time = "24/05/01 10:00:00"},
-                           {.name = "never"},
-                           {.name = "early", .time = "23/01/01 09:00:00"}});
-    EXPECT_EQ(names(SortRecords(s, SortColumn::Time, SortOrder::Ascending)),
-              (std::vector<std::string>{"never", "early", "late"}));
-    EXPECT_EQ(names(SortRecords(s, SortColumn::Time, SortOrder::Descending)),
-              (std::vector<std::string>{"late", "early", "never"}));
-}
-
-TEST(SortRecords, ComparesBytesUnsignedAndCutsAt255) {
-    // 0x82 sorts after every ASCII byte when bytes are unsigned.
-    LineStore s = storeOf({{.name = "\x82\xA0"}, {.name = "z"}});
-    EXPECT_EQ(names(SortRecords(s, SortColumn::Name, SortOrder::Ascending)),
-              (std::vector<std::string>{"z", "\x82\xA0"}));
+    const std::vector<Rec> ties = {
+        {.name = "abcdefghijklmnopZ"}, {.name = "abcdefghijklmnopA"}, {.name = "B"}};
+    const std::vector<Rec> times = {{.name = "late", .time = "24/05/01 10:00:00"},
+                                    {.name = "never"},
+                                    {.name = "early", .time = "23/01/01 09:00:00"}};
+    struct Case {
+        std::vector<Rec> recs;
+        SortColumn column;
+        SortOrder order;
+        std::vector<std::string> names;
+    } cases[] = {
+        {{a, b, c}, IpAddress, up, {"c", "b", "a"}},
+        {{a, b, c}, IpAddress, down, {"a", "b", "c"}},
+        {{c, a}, File, up, {"a", "c"}},  // "defalt.txt" before "s.txt", whatever the path
+        {ties, Name, up, {"B", "abcdefghijklmnopZ", "abcdefghijklmnopA"}},
+        {ties, Name, down, {"abcdefghijklmnopA", "abcdefghijklmnopZ", "B"}},
+        {ties, No, up, {"abcdefghijklmnopZ", "abcdefghijklmnopA", "B"}},
+        {ties, static_cast<SortColumn>(9), up, {"abcdefghijklmnopZ", "abcdefghijklmnopA", "B"}},
+        {ties, No, down, {"B", "abcdefghijklmnopA", "abcdefghijklmnopZ"}},
+        {times, Time, up, {"never", "early", "late"}},
+        {times, Time, down, {"late", "early", "never"}},
+        {{{.name = "\x82\xA0"}, {.name = "z"}}, Name, up, {"z", "\x82\xA0"}},  // 0x82 after ASCII
+    };
+    for (const auto& k : cases)
+        EXPECT_EQ(names(SortRecords(storeOf(k.recs), k.column, k.order)), k.names)
+            << static_cast<int>(k.column) << " " << static_cast<int>(k.order);
+    // Lines are cut at 255 bytes and numbered whatever they held.
     LineStore big;
     big.append("001,F" + std::string(300, 'q'));
     big.append("");
     big.append("ab");
-    LineStore out = SortRecords(big, SortColumn::Message, SortOrder::Ascending);
-    EXPECT_EQ(out.lines(),
+    EXPECT_EQ(SortRecords(big, Message, up).lines(),
               (std::vector<std::string>{"001,", "002,F" + std::string(254, 'q'), "003,"}));
 }
 

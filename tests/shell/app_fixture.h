@@ -59,6 +59,16 @@ protected:
         return *m_app;
     }
     shell::WindowState& st() { return m_app->state(); }
+    // "設定" and back: the list file is rewritten from what the window holds.
+    void settingsAndBack() {
+        m_app->openSettings();
+        m_app->leaveSettings();
+    }
+    // "適用" answered Yes.
+    void applyYes() {
+        m_dialogs.answer(true);
+        m_app->listEditor().applyListEdit();
+    }
 
     testsupport::ScratchDir m_scratch;
     fs::path m_dir = m_scratch.path();

@@ -1,98 +1,10 @@
-// The window beside a runner: the runner's results land on the record they belong to, whatever
-// the operator does to its twins, the record editor follows a result carried into its record,
-// a confirmed delete deletes its record although a result came into it meanwhile, and no window
+// The window beside a runner: the record editor follows a result carried into its record, a
+// confirmed delete deletes its record although a result came into it meanwhile, and no window
 // save undoes what a runner or a search wrote into the file.
-#include <memory>
-
-#include "fleet/list_writer.h"
 #include "session_fixture.h"
 
 namespace shelltest {
 namespace {
-
-// The same device entered twice: only the MAC address and the check mark tell them apart.
-std::string twin(int no, const std::string& mac, const std::string& flags) {
-    return "00" + std::to_string(no) + "," + flags + ",hall,127.0.0.9,80,23," + mac +
-           ",V1.00,dev,admin,plume,defalt.txt,,";
-}
-const std::string kMac1 = "00:ee:80:00:00:01";
-const std::string kMac2 = "00:ee:80:00:00:02";
-
-fleet::Outcome timedOut(const std::string& version) {
-    fleet::Outcome o;
-    o.result = session::kResultTimeOut;
-    o.lastSend = "2026/12/08 09:10:00";
-    o.modelVersion = version;
-    return o;
-}
-
-TEST_F(Sessions, ARunnersResultStaysOnItsTwin) {
-    struct Case {
-        const char* name;
-        bool runnerFirst;  // the runner's result comes before the operator's edit
-        std::function<void(shell::App&, testsupport::ScriptedDialogs&)> edit;
-        std::vector<std::string> macsAfter;  // the file's records, in order
-        std::string servedVersion;           // on the record with kMac2; "" when it is gone
-        bool written;
-    };
-    auto moveSecondUp = [](shell::App& app, testsupport::ScriptedDialogs&) {
-        app.selectRow(1);
-        app.listEditor().moveUp();
-    };
-    auto deleteRow = [](int row) {
-        return [row](shell::App& app, testsupport::ScriptedDialogs& dialogs) {
-            app.selectRow(row);
-            dialogs.answer(true);
-            app.listEditor().deleteRecord();
-        };
-    };
-    const Case cases[] = {
-        {"moved above its twin", true, moveSecondUp, {kMac2, kMac1}, "RUNNER", true},
-        {"its twin deleted", true, deleteRow(0), {kMac2}, "RUNNER", true},
-        {"the served twin deleted", true, deleteRow(1), {kMac1}, "", true},
-        {"moved, then the result", false, moveSecondUp, {kMac2, kMac1}, "RUNNER", true},
-        {"its twin deleted, then the result", false, deleteRow(0), {kMac2}, "RUNNER", true},
-        {"deleted, then the result", false, deleteRow(1), {kMac1}, "", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        startWith({twin(1, kMac1, "F0000001"), twin(2, kMac2, "F0000000")});
-        const std::string path = (m_dir / "list.csv").string();
-        auto loaded = fleet::LoadList(path);
-        ASSERT_TRUE(loaded);
-        const auto start = std::make_shared<const devlist::LineStore>(loaded->raw);
-        fleet::ListWriter runner(path);
-        auto record = [&] {
-            return runner.record(fleet::IdentityOf(start, 1), timedOut("RUNNER"));
-        };
-        fleet::ListWriter::Result r;
-        if (c.runnerFirst) r = record();
-        m_app->listEditor().enterListEdit();
-        c.edit(*m_app, m_dialogs);
-        m_dialogs.answer(true);
-        m_app->listEditor().applyListEdit();
-        m_app->listEditor().leaveListEdit();
-        if (!c.runnerFirst) r = record();
-        EXPECT_EQ(r.status == fleet::ListWriter::Status::Written, c.written);
-
-        auto file = fleet::LoadList(path);
-        ASSERT_TRUE(file);
-        ASSERT_EQ(file->raw.size(), c.macsAfter.size());
-        for (size_t i = 0; i < c.macsAfter.size(); ++i) {
-            const std::string& l = file->raw[i];
-            EXPECT_EQ(devlist::FieldGet(devlist::kMacAddress, l), c.macsAfter[i]) << l;
-            const bool served = c.macsAfter[i] == kMac2;
-            EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, l),
-                      served ? c.servedVersion : "V1.00")
-                << l;
-            EXPECT_EQ(devlist::FieldGet(devlist::kMessage, l),
-                      served ? std::string("#404 NG Time Out") : "")
-                << l;
-        }
-        EXPECT_TRUE(m_dialogs.allAnswersUsed());
-        m_dialogs.clear();
-    }
-}
 
 // The operator holds record 2 in the editor while the window serves record 1 and a runner
 // records record 2; the window's save after its own result carries the runner's result in.
@@ -101,10 +13,7 @@ TEST_F(Sessions, TheEditorFollowsACarryUnlessTheOperatorTyped) {
     for (bool typed : {false, true}) {
         SCOPED_TRACE(typed ? "typed a message" : "untouched");
         startWith({unchecked(1, "dev1"), unchecked(2, "dev2")});
-        const std::string path = (m_dir / "list.csv").string();
-        auto loaded = fleet::LoadList(path);
-        ASSERT_TRUE(loaded);
-        const auto start = std::make_shared<const devlist::LineStore>(loaded->raw);
+        Runner runner(listPath());
         m_app->selectRow(0);
         m_dialogs.answer(true);
         ctl().singleCheck();
@@ -112,17 +21,14 @@ TEST_F(Sessions, TheEditorFollowsACarryUnlessTheOperatorTyped) {
         m_app->selectRow(1);
         m_app->listEditor().editSelected();
         if (typed) st().edit.rec.message = "note";
-        ASSERT_EQ(
-            fleet::ListWriter(path).record(fleet::IdentityOf(start, 1), timedOut("RUNNER")).status,
-            fleet::ListWriter::Status::Written);
+        ASSERT_EQ(runner.record(1, runnerResult(session::kResultTimeOut, "2026/12/08 09:10:00")),
+                  kWritten);
         ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
         EXPECT_EQ(st().edit.rec.modelVersion, "RUNNER");
         // With no row selected, "選択編集" opens the boxes as they are.
         m_app->listEditor().editSelected();
         m_app->listEditor().saveRecord();
-        auto file = fleet::LoadList(path);
-        ASSERT_TRUE(file);
-        const std::string& l = file->raw[1];
+        const std::string l = fileLines()[1];
         EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, l), "RUNNER") << l;
         EXPECT_EQ(devlist::FieldGet(devlist::kLastSend, l), "2026/12/08 09:10:00") << l;
         EXPECT_EQ(devlist::FieldGet(devlist::kMessage, l), typed ? "note" : "#404 NG Time Out")
@@ -150,8 +56,7 @@ TEST_F(Sessions, AConfirmedDeleteFindsItsRecordAfterACarry) {
     ASSERT_EQ(st().viewStore.size(), 2u);
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[0]), "dev1");
     EXPECT_EQ(devlist::FieldGet(devlist::kListName, st().viewStore[1]), "dev2");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_EQ(listBytes().find("dev3"), std::string::npos);
     EXPECT_TRUE(m_dialogs.allAnswersUsed());
 }
@@ -186,12 +91,7 @@ TEST_F(AppTest, AWindowSaveKeepsWhatAnotherWriterChanged) {
         m_app->listEditor().enterListEdit();
         m_app->selectRow(2);
         m_app->listEditor().moveUp();
-        m_dialogs.answer(true);
-        m_app->listEditor().applyListEdit();
-    };
-    const Step settingsAndBack = [&] {
-        m_app->openSettings();
-        m_app->leaveSettings();
+        applyYes();
     };
     const std::string a = withResult(rec(1, "F0000000", "a")), c = rec(3, "F0000000", "c");
     const std::string b = rec(2, "F0000000", "b", "127.0.0.22");
@@ -205,7 +105,7 @@ TEST_F(AppTest, AWindowSaveKeepsWhatAnotherWriterChanged) {
          rename,
          {withResult(rec(1, "F0000000", "renamed", "127.0.0.9")), b, c, added}},
         {"move", {}, moveThirdUp, {a, "002" + c.substr(3), "003" + b.substr(3), added}},
-        {"settings and back", {}, settingsAndBack, {a, b, c, added}},
+        {"settings and back", {}, [&] { settingsAndBack(); }, {a, b, c, added}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);

@@ -108,15 +108,6 @@ TEST_F(LanSearchTest, FourRequestsThenTheRepliesMergedIntoTheWorkingList) {
     EXPECT_EQ(m_redraws, 1);
     EXPECT_TRUE(m_dialogs.shown().empty());
 
-    // The operator leaves the list-edit screen during the next search's waits: the basic
-    // screen keeps showing the committed list.
-    m_state.setEnabled(Control::Apply, false);
-    m_loop.postAt(m_loop.tickCount() + 300, [this] { m_state.listEditShown = false; });
-    searchToEnd();
-    EXPECT_EQ(m_net.sent.size(), 8u);
-    EXPECT_EQ(m_redraws, 1);
-    m_state.listEditShown = true;
-
     // A late reply is collected but reaches the list only through the next search.
     auto late = device(6, 6);
     m_net.deliver(kReplyPort, {discovery::BuildSearchReply(late), "127.0.0.6", 15580});
@@ -139,16 +130,6 @@ TEST_F(LanSearchTest, AFloodOfRepliesIsLoggedOnce) {
               1);
 }
 
-TEST_F(LanSearchTest, PendingEditsRefuseTheSearch) {
-    m_state.setEnabled(Control::Apply, true);
-    m_state.searchRegStore.lines() = {"kept"};
-    searchToEnd();
-    EXPECT_EQ(m_dialogs.shownUtf8(),
-              std::vector<std::string>{"LAN上検索を行うには適用してください。"});
-    EXPECT_TRUE(m_net.sent.empty());
-    EXPECT_EQ(m_state.searchRegStore.lines(), std::vector<std::string>{"kept"});
-}
-
 TEST_F(LanSearchTest, NoReplyWarnsAndLeavesTheListAsItWas) {
     m_state.viewStore.lines() = {listed(1, "127.0.0.5", "00:EE:80:12:34:01")};
     auto before = m_state.viewStore;
@@ -161,36 +142,46 @@ TEST_F(LanSearchTest, NoReplyWarnsAndLeavesTheListAsItWas) {
     EXPECT_TRUE(m_state.isEnabled(Control::LanSearch));
 }
 
-// A pass that cannot go out (LanSearchRun) is said in the window's words; the button is enabled
-// again and nothing is merged.
-TEST_F(LanSearchTest, APassThatCannotGoOutIsSaidAndTheButtonEnabledAgain) {
+// A search refused, or a pass that cannot go out (LanSearchRun), is said in the window's words;
+// the button is enabled again and nothing is merged or collected.
+TEST_F(LanSearchTest, ASearchThatCannotGoOutIsSaidAndTheButtonEnabledAgain) {
     struct Case {
         const char* name;
         std::function<void(Rig&)> arrange;
         Kind kind;
         std::vector<std::string> shown;
+        size_t collected;  // refused, the search leaves the replies; started, it empties them
     } cases[] = {
+        {"pending edits",
+         [](Rig& t) { t.m_state.setEnabled(Control::Apply, true); },
+         Kind::Warning,
+         {"LAN上検索を行うには適用してください。"},
+         1},
         {"port held",
          [](Rig& t) { t.m_net.heldPorts.insert(kReplyPort); },
          Kind::Warning,
          {"UDPポート 9010 を開けないため、LAN上検索を行えません。他のプログラムが使用していないか"
-          "確認してください。"}},
+          "確認してください。"},
+         0},
         {"no address",
          [](Rig& t) { t.m_host.address.reset(); },
          Kind::Warning,
-         {"PCのIPアドレスが取得できないため、LAN上検索を行えません。"}},
+         {"PCのIPアドレスが取得できないため、LAN上検索を行えません。"},
+         0},
         {"invalid host, no other",
          [](Rig& t) {
              t.search().setOwnAddress("300.0.0.1");  // a target no lookup resolves
              t.m_dialogs.answerText(std::nullopt);
          },
          Kind::Error,
-         {"Invalid Host!\nSpecify a new host:", "Host Lookup Canceled"}},
+         {"Invalid Host!\nSpecify a new host:", "Host Lookup Canceled"},
+         0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Rig t;
         t.m_devices = {device(9, 1)};
+        t.m_state.searchRegStore.lines() = {"kept"};
         c.arrange(t);
         t.searchToEnd();
         EXPECT_EQ(t.m_dialogs.shownUtf8(), c.shown);
@@ -198,6 +189,7 @@ TEST_F(LanSearchTest, APassThatCannotGoOutIsSaidAndTheButtonEnabledAgain) {
         EXPECT_TRUE(t.m_net.sent.empty());
         EXPECT_TRUE(t.m_state.isEnabled(Control::LanSearch));
         EXPECT_TRUE(t.m_state.viewStore.empty());
+        EXPECT_EQ(t.m_state.searchRegStore.size(), c.collected);
     }
 }
 

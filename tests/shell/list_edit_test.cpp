@@ -52,8 +52,7 @@ TEST_F(ListEditTest, ApplyAsksCommitsAndSavesCancelKeepsTheWorkingCopyPending) {
     EXPECT_EQ(listBytes(), m_original);
     EXPECT_TRUE(st().isEnabled(Control::Apply));
 
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_FALSE(st().isEnabled(Control::Apply));
     EXPECT_EQ(numbersAndNames(st().listStore),
               (std::vector<std::string>{"001 beta", "002 alpha", "003 gamma"}));
@@ -118,8 +117,7 @@ TEST_F(ListEditTest, AddAppendsOneDefaultRecordPerApply) {
     m_app->listEditor()
         .addRecord();  // the button is disabled until applied: nothing asked or added
     EXPECT_EQ(st().viewStore.size(), 4u);
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_TRUE(st().isEnabled(Control::AddRecord));
     EXPECT_EQ(m_dialogs.shownUtf8()[0], "新規に登録データを追加しますか？");
 }
@@ -134,14 +132,15 @@ TEST_F(ListEditTest, AddStopsAtNineHundredNinetyNineRecords) {
     m_app->listEditor().addRecord();
     ASSERT_EQ(st().viewStore.size(), 999u);
     EXPECT_EQ(devlist::FieldGet(devlist::kNo, st().viewStore[998]), "999");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     m_app->listEditor().addRecord();  // full: no question
     EXPECT_EQ(st().viewStore.size(), 999u);
     EXPECT_TRUE(m_dialogs.allAnswersUsed());
 }
 
 TEST_F(ListEditTest, DeleteAsksYesNoWithTheNumberAndLeavesAGapUntilRenumbered) {
+    m_app->listEditor().renumber();  // only offered in list-edit mode
+    EXPECT_FALSE(st().isEnabled(Control::Apply));
     m_app->listEditor().enterListEdit();
     m_app->selectRow(1);
     m_dialogs.answer(false);
@@ -196,8 +195,7 @@ TEST_F(ListEditTest, AConfirmedDeleteRemovesTheRecordWhicheverListTheViewWasDraw
         EXPECT_EQ(st().isEnabled(Control::Apply), c.yes);
         EXPECT_EQ(st().listStore.size(), 3u);  // only "適用" commits
         if (c.yes) {
-            m_dialogs.answer(true);
-            m_app->listEditor().applyListEdit();
+            applyYes();
             EXPECT_EQ(numbersAndNames(st().listStore), c.working);
         }
         writeBytes(m_dir / "list.csv", m_original);
@@ -256,39 +254,35 @@ TEST_F(ListEditTest, ASearchWhoseListEditingWasLeftMergesNothing) {
     m_app.reset();  // before the fakes it uses
 }
 
-TEST_F(ListEditTest, RenumberIsOnlyOfferedInListEditMode) {
-    st().filterText = "alpha";
-    m_app->applyFilter();
-    m_app->listEditor().renumber();
-    EXPECT_EQ(st().viewStore.size(), 3u);
-}
-
-TEST_F(ListEditTest, SortAsksAndCancelRestoresOrderAndNumbersExactly) {
-    m_app->listEditor().enterListEdit();
-    st().settings.sortKey = 2;  // IP address
-    st().settings.sortOrder = 0;
-    devlist::LineStore before = st().viewStore;
-    m_dialogs.answer(false);
-    m_app->listEditor().sortList();
-    EXPECT_EQ(st().viewStore, before);
-    EXPECT_FALSE(st().isEnabled(Control::Apply));
-    EXPECT_EQ(m_dialogs.shownUtf8()[0], "No.が再振り分けされます。よろしいですか？");
-
-    m_dialogs.answer(true);
-    m_app->listEditor().sortList();
-    EXPECT_EQ(numbersAndNames(st().viewStore),
-              (std::vector<std::string>{"001 beta", "002 gamma", "003 alpha"}));
-    EXPECT_TRUE(st().isEnabled(Control::Apply));
-}
-
-TEST_F(ListEditTest, SortWithoutSelectedColumnSortsByNumber) {
-    m_app->listEditor().enterListEdit();
-    st().settings.sortKey = -1;
-    st().settings.sortOrder = 1;
-    m_dialogs.answer(true);
-    m_app->listEditor().sortList();
-    EXPECT_EQ(numbersAndNames(st().viewStore),
-              (std::vector<std::string>{"001 gamma", "002 beta", "003 alpha"}));
+// "並び替え" asks first; No keeps order and numbers exactly, and no column sorts by number.
+TEST_F(ListEditTest, SortAsksAndRenumbersOnlyOnYes) {
+    struct Case {
+        int key, order;
+        bool yes;
+        std::vector<std::string> names;
+    } cases[] = {
+        {2, 0, false, {"001 alpha", "002 beta", "003 gamma"}},  // by IP address
+        {2, 0, true, {"001 beta", "002 gamma", "003 alpha"}},
+        {-1, 1, true, {"001 gamma", "002 beta", "003 alpha"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        start();
+        m_app->listEditor().enterListEdit();
+        const devlist::LineStore before = st().viewStore;
+        st().settings.sortKey = c.key;
+        st().settings.sortOrder = c.order;
+        m_dialogs.clear();
+        m_dialogs.answer(c.yes);
+        m_app->listEditor().sortList();
+        EXPECT_EQ(m_dialogs.shownUtf8(),
+                  std::vector<std::string>{"No.が再振り分けされます。よろしいですか？"});
+        EXPECT_EQ(numbersAndNames(st().viewStore), c.names);
+        if (!c.yes) {
+            EXPECT_EQ(st().viewStore, before);
+        }
+        EXPECT_EQ(st().isEnabled(Control::Apply), c.yes);
+    }
 }
 
 TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
@@ -314,8 +308,7 @@ TEST_F(ListEditTest, ImportSwitchesTheListFileOnlyWhenApplied) {
     m_app->listEditor().enterListEdit();
     m_dialogs.answerFile(other);
     m_app->listImport();
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_EQ(st().listFilePath, other);
     EXPECT_EQ(readBytes(m_dir / "other.csv"), rec(1, "F0000000", "imported") + "\r\n");
     EXPECT_EQ(listBytes(), m_original);
@@ -336,8 +329,7 @@ TEST_F(ListEditTest, ImportOfANonListIsRefusedAndCancelChangesNothing) {
     EXPECT_EQ(m_dialogs.shown().back().kind, Kind::Warning);
     EXPECT_EQ(m_dialogs.shownUtf8().back(),
               (m_dir / "x.csv").string() + " はリストファイルとして読み込めません");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();  // nothing pending: no question, no write
+    applyYes();  // nothing pending: no question, no write
     m_app->listEditor().leaveListEdit();
     EXPECT_EQ(readBytes(m_dir / "x.csv"), header);
     EXPECT_EQ(listBytes(), m_original);
@@ -357,32 +349,10 @@ TEST_F(ListEditTest, ExportWritesTheCommittedListAndNamesItForTheNextStart) {
     EXPECT_EQ(st().listFilePath, "list.csv");
 }
 
-TEST_F(ListEditTest, TypingTheListFileBoxOnlyEnablesApply) {
-    m_app->listEditor().enterListEdit();
-    m_app->listFileEdited("new.csv");
-    EXPECT_EQ(st().settings.listFile, "new.csv");
-    EXPECT_EQ(st().listFilePath, "list.csv");
-    EXPECT_TRUE(st().isEnabled(Control::Apply));
-}
-
 // ---- check marks and groups
 
-TEST_F(ListEditTest, RowClickStoresTheMarkInTheCommittedListOnly) {
-    m_app->listEditor().rowClicked(1, true);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
-    EXPECT_EQ(listBytes(), m_original);  // reaches the file at the next save
-    m_app->listEditor().rowClicked(0, false);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
-}
-
-TEST_F(ListEditTest, GroupButtonsCheckExactlyTheShownMembers) {
-    m_app->listEditor().groupCheck(2);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001010");
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0000101");
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[2]), "F0000000");
-    m_app->listEditor().groupCheck(1);
-    EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0001011");
-    // A filter hides gamma: check all leaves its mark alone.
+TEST_F(ListEditTest, CheckAllAndClearAllReachOnlyTheShownRecords) {
+    // A filter hides alpha and gamma.
     st().filterText = "beta";
     m_app->applyFilter();
     m_app->listEditor().checkAll();
@@ -468,8 +438,7 @@ TEST_F(ListEditTest, CheckMarksAfterAMoveNeverLandOnAnotherDevicesRecord) {
     m_app->selectRow(1);
     m_app->listEditor().moveUp();
     m_app->listEditor().rowClicked(0, true);
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[0]), "F0000101");
     EXPECT_EQ(devlist::FieldGet(devlist::kFlags, st().listStore[1]), "F0001011");
 }
@@ -523,17 +492,6 @@ TEST_F(ListEditTest, PendingEditsKeepWhatTheOperatorAssigned) {
         for (const auto& line : file.lines()) stored.push_back(line.substr(0, line.find(',', 13)));
         EXPECT_EQ(stored, c.stored) << testing::PrintToString(c.steps);
     }
-}
-
-TEST_F(ListEditTest, SavedRecordKeepsAFifteenthFieldFromTheFile) {
-    writeList({rec(1, "F0000000", "a") + ",ROOM1"});
-    start();
-    m_app->selectRow(0);
-    m_app->listEditor().editSelected();
-    EXPECT_EQ(st().edit.saveName, "ROOM1");
-    st().edit.rec.listName = "b";
-    m_app->listEditor().saveRecord();
-    EXPECT_EQ(st().listStore[0], rec(1, "F0000000", "b") + ",ROOM1");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // A runner writes into the list file while the window has it open: the window takes the change
 // in by itself, at once when the operator is not editing, and when the edit ends otherwise.
 #include "shell/list_watch.h"
-#include "fleet/list_writer.h"
 #include "session_fixture.h"
 
 namespace shelltest {
@@ -38,15 +37,8 @@ TEST_F(Sessions, TheWindowTakesInWhatARunnerWritesWhenNoEditIsOpen) {
         c.open();
         const bool editing = st().listEditShown || st().editShown || st().settingsShown;
         if (!editing) m_app->selectRow(1);
-        auto loaded = fleet::LoadList(path);
-        ASSERT_TRUE(loaded);
-        const auto start = std::make_shared<const devlist::LineStore>(loaded->raw);
-        fleet::Outcome o;
-        o.result = session::kResultOk;
-        o.lastSend = "2026/12/07 09:10:03";
-        o.modelVersion = "RUNNER";
-        ASSERT_EQ(fleet::ListWriter(path).record(fleet::IdentityOf(start, 2), o).status,
-                  fleet::ListWriter::Status::Written);
+        ASSERT_EQ(Runner(path).record(2, runnerResult(session::kResultOk, "2026/12/07 09:10:03")),
+                  kWritten);
 
         m_loop.advance(3 * shell::kListWatchMs);
         const auto& log = st().commLogView.lines();

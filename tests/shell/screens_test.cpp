@@ -75,11 +75,6 @@ TEST_F(ScreensTest, FilterDisablesListOrderButtonsAndWritesHistoryOnApplyOnly) {
     for (Control c : {Control::MoveUp, Control::MoveDown, Control::Delete, Control::AddRecord}) {
         EXPECT_TRUE(st().isEnabled(c));
     }
-    // The same word twice is kept once; an empty box adds nothing.
-    st().filterText = "zzz";
-    m_app->applyFilter();
-    st().filterText = "";
-    m_app->applyFilter();
     EXPECT_EQ(st().filterHistory.words(), (std::vector<std::string>{"zzz", "127.0.0"}));
 }
 
@@ -99,33 +94,56 @@ TEST_F(ScreensTest, ClearingTheHistoryAsksAndCancelKeepsIt) {
                                         "フィルター履歴をクリアしますか？"}));
 }
 
-TEST_F(ScreensTest, TextAreasClearIndependently) {
-    st().terminalView.append("abc");
-    st().commLogView.append("log");
-    m_app->clearTerminal();
-    EXPECT_TRUE(st().terminalView.empty());
-    EXPECT_EQ(st().commLogView.size(), 1u);
-    m_app->clearCommLog();
-    EXPECT_TRUE(st().commLogView.empty());
-}
-
-TEST_F(ScreensTest, SelectEditStoresTheBoxesUnderTheRecordNumber) {
-    m_app->selectRow(1);
-    m_app->listEditor().editSelected();
-    EXPECT_TRUE(st().editShown);
-    EXPECT_FALSE(st().isEnabled(Control::ListView));  // busy while a record is edited
-    EXPECT_EQ(st().edit.numberLabel, "2");
-    EXPECT_EQ(st().edit.rec.listName, "beta");
-    st().edit.rec.listName = sj("会議室");
-    st().edit.group[1] = true;
-    m_app->listEditor().saveRecord();
-    EXPECT_FALSE(st().editShown);
-    EXPECT_TRUE(st().isEnabled(Control::ListView));
-    std::string expected = "002,F0000100," + sj("会議室") +
-                           ",127.0.0.2,80,23,00:ee:80:00:00:01,V1.00,dev,admin,plume,defalt.txt,,";
-    EXPECT_EQ(st().listStore[1], expected);
-    std::string bytes = listBytes();
-    EXPECT_NE(bytes.find(expected + "\r\n"), std::string::npos);
+// "選択編集" opens the record shown on the row, whatever number it was stored under, and
+// "設定保存" stores the boxes into it alone, a fifteenth field the boxes do not show kept.
+TEST_F(AppTest, TheEditorStoresTheBoxesIntoTheRecordShownOnTheRow) {
+    const std::string name = sj("会議室");
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        std::string shown;  // the name row 1 shows, then the line the save leaves there
+        std::string saved;
+        const char* saveName = "QLX00ee80000001";
+    } cases[] = {
+        {"numbered by place",
+         {rec(1, "F0000001", "alpha"), rec(2, "F0000000", "beta", "127.0.0.2")},
+         "beta",
+         rec(2, "F0000100", name, "127.0.0.2")},
+        // "junk" is dropped at load: C keeps its 003 until it is saved under the row's 002.
+        {"a gap",
+         {rec(1, "F0001000", "A"), "junk", rec(3, "F0001000", "C"), rec(4, "F0", "D")},
+         "C",
+         rec(2, "F0001100", name)},
+        {"a fifteenth field",
+         {rec(1, "F0000000", "a"), rec(2, "F0000000", "b") + ",ROOM1"},
+         "b",
+         rec(2, "F0000100", name) + ",ROOM1",
+         "ROOM1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeList(c.lines);
+        start();
+        const std::vector<std::string> before = st().listStore.lines();
+        m_app->selectRow(1);
+        m_app->listEditor().editSelected();
+        EXPECT_TRUE(st().editShown);
+        EXPECT_FALSE(st().isEnabled(Control::ListView));  // busy while a record is edited
+        EXPECT_EQ(st().edit.rec.listName, c.shown);
+        EXPECT_EQ(st().edit.saveName, c.saveName);
+        st().edit.rec.listName = name;
+        st().edit.group[1] = true;
+        m_app->listEditor().saveRecord();
+        EXPECT_FALSE(st().editShown);
+        EXPECT_TRUE(st().isEnabled(Control::ListView));
+        std::vector<std::string> want = before;
+        want[1] = c.saved;
+        EXPECT_EQ(st().listStore.lines(), want);
+        EXPECT_EQ(listBytes(), st().listStore.toBytes());
+        EXPECT_EQ(m_app->recordIndexOfRow(static_cast<int>(want.size()) - 1),
+                  static_cast<int>(want.size()) - 1);
+        EXPECT_EQ(m_app->recordIndexOfRow(static_cast<int>(want.size())), -1);
+    }
 }
 
 TEST_F(ScreensTest, LeavingTheEditorStoresNothingAndUnlocks) {

@@ -227,24 +227,6 @@ TEST_F(Sessions, AFilteredRunServesExactlyTheCheckedRowsItCounted) {
     for (size_t line : {0u, 2u, 5u}) EXPECT_EQ(field(line, 13), "#404 NG Time Out") << line;
 }
 
-TEST_F(Sessions, ResultsLandOnTheServedRecordWhenNumbersHaveGaps) {
-    startWith({unchecked(1, "a"), checked(3, "b"), checked(4, "c")});
-    // The load keeps the stored numbers; only the lines say which device is which.
-    m_dialogs.answer(true);
-    ctl().bulkCheck();
-    play(0, transcript(false));
-    ASSERT_TRUE(runUntil([&] { return idle(); }, 60000));
-    EXPECT_EQ(conn(0).host(), "127.0.0.3");
-    EXPECT_EQ(conn(1).host(), "127.0.0.4");
-    EXPECT_EQ(field(0, 13), "");
-    EXPECT_EQ(field(1, 2), "b");
-    EXPECT_EQ(field(1, 13), sj("#000 OK 正常送信"));
-    EXPECT_EQ(field(1, 7), "V1.23");
-    EXPECT_EQ(field(2, 2), "c");
-    EXPECT_EQ(field(2, 13), "#404 NG Time Out");
-    EXPECT_EQ(field(2, 7), "V1.00");
-}
-
 TEST_F(Sessions, ALateChunkInThePauseNeitherEndsTwiceNorWritesTheNextRecord) {
     startWith({checked(1, "a"), checked(2, "b")});
     m_dialogs.answer(true);
@@ -286,14 +268,15 @@ TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
         for (size_t i : keep) out.push_back(l[i]);
         return out;
     };
-    auto deleteFirst = [this] {
-        m_app->listEditor().enterListEdit();
-        m_app->selectRow(0);
-        m_dialogs.answer(true);  // "No.001 を削除してよろしいですか？"
-        m_app->listEditor().deleteRecord();
-        m_dialogs.answer(true);  // "編集内容を適用しますか？"
-        m_app->listEditor().applyListEdit();
-        m_app->listEditor().leaveListEdit();
+    auto deleteRow = [this](int row) {
+        return [this, row] {
+            m_app->listEditor().enterListEdit();
+            m_app->selectRow(row);
+            m_dialogs.answer(true);  // "No.00N を削除してよろしいですか？"
+            m_app->listEditor().deleteRecord();
+            applyYes();
+            m_app->listEditor().leaveListEdit();
+        };
     };
     const Case cases[] = {
         {"nothing", [] {}, 2, withLines(start, {0, 1, 3})},
@@ -303,18 +286,8 @@ TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
              m_app->listEditor().editSelected();
          },
          2, withLines(start, {0, 1, 3})},
-        {"the first record deleted", deleteFirst, 1, withLines(start, {1, 3})},
-        {"the record itself deleted",
-         [this] {
-             m_app->listEditor().enterListEdit();
-             m_app->selectRow(2);
-             m_dialogs.answer(true);
-             m_app->listEditor().deleteRecord();
-             m_dialogs.answer(true);
-             m_app->listEditor().applyListEdit();
-             m_app->listEditor().leaveListEdit();
-         },
-         -1, withLines(start, {0, 1, 3})},
+        {"the first record deleted", deleteRow(0), 1, withLines(start, {1, 3})},
+        {"the record itself deleted", deleteRow(2), -1, withLines(start, {0, 1, 3})},
         {"the record changed by the operator",
          [this] {
              m_app->selectRow(2);
@@ -358,14 +331,6 @@ TEST_F(Sessions, AResultLandsOnlyOnTheRecordItStartedOn) {
         EXPECT_NE(listBytes().find(line + "\r\n"), std::string::npos);
         for (const auto& other : c.others) EXPECT_NE(listBytes().find(other), std::string::npos);
     }
-}
-
-TEST_F(Sessions, TheCommunicationLogKeepsElevenLines) {
-    startWith(sevenDevices());
-    for (int i = 1; i <= 15; ++i) m_app->logMessage("m" + std::to_string(i));
-    ASSERT_EQ(st().commLogView.size(), 11u);
-    EXPECT_EQ(st().commLogView[0], "2026/12/07 09:05:03 m5");
-    EXPECT_EQ(st().commLogView[10], "2026/12/07 09:05:03 m15");
 }
 
 }  // namespace

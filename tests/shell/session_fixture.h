@@ -8,6 +8,7 @@
 #include "devlist/fields.h"
 #include "fake_clock.h"
 #include "fake_tcp_socket.h"
+#include "fleet/list_writer.h"
 #include "shell/session_controller.h"
 
 namespace shelltest {
@@ -49,6 +50,31 @@ inline std::string unchecked(int no, const std::string& name) {
     return checked(no, name, false);
 }
 
+// A runner's result, told apart from the window's by its model/version.
+inline fleet::Outcome runnerResult(int result, const std::string& lastSend,
+                                   const std::string& version = "RUNNER") {
+    fleet::Outcome o;
+    o.result = result;
+    o.lastSend = lastSend;
+    o.modelVersion = version;
+    return o;
+}
+
+// A runner started on the list file as it is now: its results look for the records it read.
+struct Runner {
+    explicit Runner(const std::string& path) : writer(path) {
+        auto loaded = fleet::LoadList(path);
+        EXPECT_TRUE(loaded) << path;
+        if (loaded) start = std::make_shared<const devlist::LineStore>(loaded->raw);
+    }
+    fleet::ListWriter::Status record(int line, const fleet::Outcome& o) {
+        return writer.record(fleet::IdentityOf(start, line), o).status;
+    }
+    std::shared_ptr<const devlist::LineStore> start = std::make_shared<devlist::LineStore>();
+    fleet::ListWriter writer;
+};
+constexpr auto kWritten = fleet::ListWriter::Status::Written;
+
 class Sessions : public AppTest {
 protected:
     void SetUp() override {
@@ -89,6 +115,9 @@ protected:
     }
     bool idle() { return !st().isEnabled(Control::Stop) && st().isEnabled(Control::BulkCheck); }
     std::string field(size_t line, int f) { return devlist::FieldGet(f, st().listStore[line]); }
+    std::string listPath() const { return (m_dir / "list.csv").string(); }
+    // The list file's lines as they are now.
+    devlist::LineStore fileLines() const { return devlist::LineStore::fromFileBytes(listBytes()); }
     std::vector<std::string> infos() const {
         std::vector<std::string> out;
         for (const auto& s : m_dialogs.shown())

@@ -2,8 +2,6 @@
 // and nothing either wrote is lost; and the report every bulk run leaves in the work folder.
 #include <optional>
 
-#include "fleet/list_writer.h"
-#include "platform/files.h"
 #include "session_fixture.h"
 
 namespace shelltest {
@@ -21,24 +19,15 @@ std::vector<std::string> cells(const std::string& csvLine) {
     return out;
 }
 
-fleet::Outcome runnerResult(int result, const std::string& at) {
-    fleet::Outcome o;
-    o.result = result;
-    o.lastSend = "2026/12/07 " + at;
-    o.modelVersion = "RUNNER";
-    return o;
-}
-
 TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
     struct Case {
         const char* name;
         bool stopInSecond;
-        const char* report;  // a second run in the same second takes the next name
+        const char* report;  // a second run in the same second takes the next name (RunRecord)
         std::vector<std::string> codes;
     };
     const Case cases[] = {{"whole run", false, "run-20261207-090503", {"000", "104", "404"}},
                           {"stopped", true, "run-20261207-090503-2", {"000", "104"}}};
-    std::string firstReport;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         startWith({checked(1, "dev1"), checked(2, "dev2"), checked(3, "dev3")});
@@ -52,13 +41,8 @@ TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
 
         const fs::path folder = st().workFolderPath;
         const fs::path report = folder / (std::string(c.report) + ".csv");
-        std::string csv = readBytes(report);
-        std::vector<std::string> rows;
-        for (size_t at = 0; at < csv.size();) {
-            size_t end = csv.find("\r\n", at);
-            rows.push_back(csv.substr(at, end - at));
-            at = end + 2;
-        }
+        const std::string csv = readBytes(report);
+        const std::vector<std::string> rows = devlist::LineStore::fromFileBytes(csv).lines();
         ASSERT_EQ(rows.size(), c.codes.size() + 1);
         for (size_t i = 0; i < c.codes.size(); ++i) {
             auto f = cells(rows[i + 1]);
@@ -80,9 +64,6 @@ TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
         const std::string named = "2026/12/07 09:05:03 " + sj("一斉接続の結果を ") +
                                   report.string() + sj(" に記録しました");
         EXPECT_EQ(c.stopInSecond ? log.back() : log.end()[-4], named);
-        // An earlier run's report is never touched.
-        if (firstReport.empty()) firstReport = csv;
-        EXPECT_EQ(readBytes(folder / "run-20261207-090503.csv"), firstReport);
         m_dialogs.clear();
     }
 }
@@ -92,18 +73,9 @@ TEST_F(Sessions, EveryBulkRunLeavesItsReportAndTranscripts) {
 TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
     startWith({checked(1, "dev1"), checked(2, "dev2"), checked(3, "dev3"), unchecked(4, "dev4"),
                unchecked(5, "dev5"), unchecked(6, "dev6")});
-    const std::string path = (m_dir / "list.csv").string();
-    auto loaded = fleet::LoadList(path);
-    ASSERT_TRUE(loaded);
-    const auto start = std::make_shared<const devlist::LineStore>(loaded->raw);
-    auto identity = [&](int no) {
-        return fleet::IdentityOf(start, loaded->rawLine[static_cast<size_t>(no - 1)]);
-    };
-    fleet::ListWriter runner(path);
+    Runner runner(listPath());
     auto record = [&](int no, int result, const std::string& at) {
-        EXPECT_EQ(runner.record(identity(no), runnerResult(result, at)).status,
-                  fleet::ListWriter::Status::Written)
-            << no;
+        EXPECT_EQ(runner.record(no - 1, runnerResult(result, "2026/12/07 " + at)), kWritten) << no;
     };
 
     m_dialogs.answer(true);
@@ -133,12 +105,10 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
     m_app->selectRow(0);
     m_app->listEditor().moveDown();
     record(4, session::kResultExists, "09:20:04");
-    m_dialogs.answer(true);
-    m_app->listEditor().applyListEdit();
+    applyYes();
     m_app->listEditor().leaveListEdit();
 
-    auto file = fleet::LoadList(path);
-    ASSERT_TRUE(file);
+    const devlist::LineStore file = fileLines();
     struct Want {
         const char* name;
         const char* message;
@@ -152,17 +122,17 @@ TEST_F(Sessions, TheWindowAndARunnerOnOneListLoseNothing) {
                          {"dev4", "#108 NG already exists.", "plume", false, "RUNNER"},
                          {"dev5", "#104 NG ID/PASS Login Error", "plume", true, "RUNNER"},
                          {"dev6", "#404 NG Time Out", "plume", false, "RUNNER"}};
-    ASSERT_EQ(file->raw.size(), 6u);
+    ASSERT_EQ(file.size(), 6u);
     for (size_t i = 0; i < 6; ++i) {
-        const std::string& l = file->raw[i];
+        const std::string& l = file[i];
         EXPECT_EQ(devlist::FieldGet(devlist::kListName, l), want[i].name) << l;
         EXPECT_EQ(devlist::FieldGet(devlist::kMessage, l), sj(want[i].message)) << l;
         EXPECT_EQ(devlist::FieldGet(devlist::kPassword, l), want[i].password) << l;
         EXPECT_EQ(devlist::FieldGet(devlist::kFlags, l).back() == '1', want[i].checked) << l;
         EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, l), want[i].version) << l;
     }
-    EXPECT_EQ(devlist::FieldGet(devlist::kDeviceName, file->raw[5]), "newname");
-    EXPECT_EQ(st().listStore.lines(), file->raw.lines());
+    EXPECT_EQ(devlist::FieldGet(devlist::kDeviceName, file[5]), "newname");
+    EXPECT_EQ(st().listStore.lines(), file.lines());
 }
 
 // A result that comes in while list-edit changes are pending is in the working copy too, so
@@ -202,27 +172,20 @@ TEST_F(Sessions, ASaveAfterTheWindowsResultNeitherLosesNorRevertsIt) {
         ctl().singleCheck();
         ASSERT_TRUE(runUntil([&] { return !infos().empty(); }));
         EXPECT_EQ(ctl().writesPending(), 0u);
-        const std::string path = (m_dir / "list.csv").string();
         if (runnerAfter) {
-            auto loaded = fleet::LoadList(path);
-            ASSERT_TRUE(loaded);
-            const auto now = std::make_shared<const devlist::LineStore>(loaded->raw);
-            ASSERT_EQ(
-                fleet::ListWriter(path)
-                    .record(fleet::IdentityOf(now, 2), runnerResult(session::kResultOk, "09:30:00"))
-                    .status,
-                fleet::ListWriter::Status::Written);
+            ASSERT_EQ(Runner(listPath())
+                          .record(2, runnerResult(session::kResultOk, "2026/12/07 09:30:00")),
+                      kWritten);
         }
         m_app->selectRow(0);
         m_app->listEditor().editSelected();
         st().edit.rec.deviceName = "renamed";
         m_app->listEditor().saveRecord();
-        auto file = fleet::LoadList(path);
-        ASSERT_TRUE(file);
-        EXPECT_EQ(devlist::FieldGet(devlist::kDeviceName, file->raw[0]), "renamed");
-        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, file->raw[2]),
+        const devlist::LineStore file = fileLines();
+        EXPECT_EQ(devlist::FieldGet(devlist::kDeviceName, file[0]), "renamed");
+        EXPECT_EQ(devlist::FieldGet(devlist::kMessage, file[2]),
                   runnerAfter ? sj("#000 OK 正常送信") : "#404 NG Time Out");
-        EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, file->raw[2]),
+        EXPECT_EQ(devlist::FieldGet(devlist::kModelVersion, file[2]),
                   runnerAfter ? "RUNNER" : "V1.00");
         m_dialogs.clear();
     }
@@ -233,7 +196,7 @@ TEST_F(Sessions, ASaveAfterTheWindowsResultNeitherLosesNorRevertsIt) {
 TEST_F(Sessions, TheWindowsResultWaitsForTheLockOffTheLoop) {
     startWith({unchecked(1, "dev1"), unchecked(2, "dev2")});
     const std::string before = listBytes();
-    std::optional<fleet::ListLock> held(std::in_place, (m_dir / "list.csv").string());
+    std::optional<fleet::ListLock> held(std::in_place, listPath());
     m_app->selectRow(1);
     m_dialogs.answer(true);
     ctl().singleCheck();

@@ -45,7 +45,6 @@ TEST_F(ComfortsTest, EnterInTheFilterBoxFiltersOnlyWhileTheButtonMayBePressed) {
     QTest::keyClicks(edit, "Lab");
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(m_window->listView()->listModel()->rowCount(), 1);
-    EXPECT_EQ(m_window->countLabel()->text(), q("1 / 3"));
 
     m_app->showAll();
     m_app->btnMask(1010);  // busy: the filter button is off

@@ -92,12 +92,6 @@ TEST(TerminalMirrorFlood, ALookAfterAnotherSessionOrAClearStartsAfresh) {
 
 class WindowFlood : public WindowFixture {
 protected:
-    void enlarge() {
-        state().enlargedLayout = true;
-        state().clientWidth = shell::kEnlargedWidth;
-        state().clientHeight = shell::kEnlargedHeight;
-        m_window->refresh();
-    }
     QPlainTextEdit* area(const char* number) {
         return named<QPlainTextEdit>(m_window.get(), number);
     }
@@ -158,25 +152,9 @@ TEST_F(WindowFlood, AreasShowTheTailOfAStoreTooLargeToShowWholeAndTakeNoTypingMe
 class EnlargedSession : public WindowFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        m_oldCwd = cwd;
-        m_path = m_dir.path().toStdString();
-        ASSERT_EQ(chdir(m_path.c_str()), 0);
-        ASSERT_TRUE(platform::writeFileAtomic(
-            "list.csv", "001,F0000000,dev,127.0.0.2,80,23,,,,admin,plume,,,\r\n"));
-        shell::Devices devices;
-        devices.clock = &m_clock;
-        devices.network = &m_net;
-        m_app = std::make_unique<shell::App>(m_loop, m_dialogs, m_path + "/qlx-setting", devices);
-        m_window = std::make_unique<ui::MainWindow>(*m_app);
-        m_app->start().startUp();
-        state().enlargedLayout = true;
-        state().clientWidth = shell::kEnlargedWidth;
-        state().clientHeight = shell::kEnlargedHeight;
-        m_window->refresh();
-        m_window->show();
+        start("001,F0000000,dev,127.0.0.2,80,23,,,,admin,plume,,,\r\n", {},
+              {.clock = &m_clock, .network = &m_net});
+        enlarge();
     }
     void play(const std::string& chunk) {
         m_net.connections().back()->deliver(chunk);

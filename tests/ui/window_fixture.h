@@ -43,7 +43,8 @@ class WindowFixture : public ::testing::Test {
 protected:
     void SetUp() override { start(sampleList()); }
 
-    void start(const std::string& listBytes, const std::string& settingsBytes = {}) {
+    void start(const std::string& listBytes, const std::string& settingsBytes = {},
+               const shell::Devices& devices = {}) {
         ASSERT_TRUE(m_dir.isValid());
         char cwd[4096];
         ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
@@ -54,7 +55,7 @@ protected:
         if (!settingsBytes.empty()) {
             ASSERT_TRUE(platform::writeFileAtomic(m_path + "/qlx-setting.Ini", settingsBytes));
         }
-        m_app = std::make_unique<shell::App>(m_loop, m_dialogs, m_path + "/qlx-setting");
+        m_app = std::make_unique<shell::App>(m_loop, m_dialogs, m_path + "/qlx-setting", devices);
         m_window = std::make_unique<ui::MainWindow>(*m_app);
         m_app->start().startUp();
         m_window->refresh();
@@ -71,6 +72,13 @@ protected:
     }
 
     shell::WindowState& state() { return m_app->state(); }
+    // The enlarged layout, as the hidden-mode code gives it.
+    void enlarge() {
+        state().enlargedLayout = true;
+        state().clientWidth = shell::kEnlargedWidth;
+        state().clientHeight = shell::kEnlargedHeight;
+        m_window->refresh();
+    }
     std::string listFileBytes() { return platform::readFile(m_path + "/list.csv").value_or(""); }
 
     // The first widget of type W under root whose accessible name is name.
