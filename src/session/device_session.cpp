@@ -365,8 +365,10 @@ void DeviceSession::log20Saved() {
         ClosingCommandsOf(m_ctx.options, m_ctx.mode, m_ctx.panel.rec, m_reportedName, m_ctx.clock);
     if (closing.write) m_writePending = true;
     if (closing.cpuReset) m_resetPending = true;
+    m_out.gather();
     for (const std::string& command : closing.commands) m_out.command(command);
     m_out.bareCr();
+    m_out.flush();
 }
 
 bool DeviceSession::handleClose() {

@@ -4,6 +4,8 @@ namespace session {
 
 void Outbox::close() {
     m_closed = true;
+    m_gathering = false;
+    m_gathered.clear();
     m_window.dropHeld();
     m_socket.close();
 }
@@ -39,16 +41,31 @@ void Outbox::transmit(std::string bytes, std::string echo, bool changesDevice) {
         m_window.hold(std::move(bytes), std::move(echo));
         return;
     }
-    m_socket.send(bytes);
+    put(bytes);
     if (!echo.empty()) m_terminal.append(echo);
 }
 
+void Outbox::put(const std::string& bytes) {
+    if (m_gathering)
+        m_gathered += bytes;
+    else
+        m_socket.send(bytes);
+}
+
+void Outbox::flush() {
+    m_gathering = false;
+    if (!m_closed && !m_gathered.empty()) m_socket.send(m_gathered);
+    m_gathered.clear();
+}
+
 void Outbox::sendHeld() {
+    if (m_closed) return;
+    gather();
     for (const HeldSend& h : m_window.takeHeld()) {
-        if (m_closed) return;
-        m_socket.send(h.bytes);
+        put(h.bytes);
         if (!h.echo.empty()) m_terminal.append(h.echo);
     }
+    flush();
 }
 
 }  // namespace session

@@ -29,18 +29,25 @@ public:
 
     void command(const std::string& command);
     void bareCr();
+    // What is sent from gather() to flush() goes to the system as one write: a step's commands
+    // reach the device as one piece, byte for byte what they would be one by one.
+    void gather() { m_gathering = true; }
+    void flush();
     void raw(const std::string& bytes, bool changesDevice = false);
     // What waited for the end of the window, in the order sent.
     void sendHeld();
 
 private:
     void transmit(std::string bytes, std::string echo, bool changesDevice);
+    void put(const std::string& bytes);
 
     platform::TcpSocket& m_socket;
     BoundedText& m_terminal;
     LoginWindow& m_window;
     const SessionMode& m_mode;
     bool m_closed = false;
+    bool m_gathering = false;
+    std::string m_gathered;
     std::string m_lastCommand;
 };
 
