@@ -1,11 +1,11 @@
-// The poll() loop. Writes of one connection go out in order, each with one send() call once it
+// The epoll loop. Writes of one connection go out in order, each with one send() call once it
 // is due, so the gaps between them keep them apart as separate chunks at the reader.
 #include "server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <unordered_map>
 
 #include "search.h"
 
@@ -97,6 +98,7 @@ struct Server::Connection {
     bool draining = false;
     Clock::time_point drainEnd{};
     bool dead = false;
+    bool watchingOut = false;  // the loop is told when the system takes more
 };
 
 Server::Server(SimConfig config, std::FILE* log) : m_config(std::move(config)), m_log(log) {
@@ -141,36 +143,70 @@ uint16_t Server::searchPort() const {
 }
 
 void Server::run(int stopFd) {
-    std::vector<pollfd> fds;
-    for (;;) {
-        fds.clear();
-        fds.push_back({stopFd, POLLIN, 0});
-        fds.push_back({m_searchFd, POLLIN, 0});
-        for (auto& d : m_devices) fds.push_back({d->listenFd, POLLIN, 0});
-        const size_t firstConnection = fds.size();
-        for (auto& c : m_connections) {
-            bool pending = c->outPos < c->out.size() || c->flooding;
-            fds.push_back({c->fd, static_cast<short>(POLLIN | (pending ? POLLOUT : 0)), 0});
-        }
-        int n = poll(fds.data(), fds.size(), timeoutMs(Clock::now()));
-        if (n < 0 && errno != EINTR) return;
-        if (fds[0].revents) return;
+    const int ep = epoll_create1(EPOLL_CLOEXEC);
+    if (ep < 0) return;
+    // What an event names: the stop descriptor, the search socket, listener k, or a connection's
+    // descriptor with the top bit set.
+    constexpr uint64_t kStop = 0, kSearch = 1, kFirstListener = 2, kConnection = uint64_t{1} << 63;
+    auto watch = [ep](int fd, uint32_t events, uint64_t tag, int op) {
+        epoll_event e{};
+        e.events = events;
+        e.data.u64 = tag;
+        return epoll_ctl(ep, op, fd, &e) == 0;
+    };
+    bool ok = watch(stopFd, EPOLLIN, kStop, EPOLL_CTL_ADD);
+    if (m_searchFd >= 0) ok = ok && watch(m_searchFd, EPOLLIN, kSearch, EPOLL_CTL_ADD);
+    for (size_t k = 0; k < m_devices.size(); ++k)
+        ok = ok && watch(m_devices[k]->listenFd, EPOLLIN, kFirstListener + k, EPOLL_CTL_ADD);
+    std::unordered_map<int, Connection*> byFd;
+    std::vector<epoll_event> events(256);
+    while (ok) {
+        const int n =
+            epoll_wait(ep, events.data(), static_cast<int>(events.size()), timeoutMs(Clock::now()));
+        if (n < 0 && errno != EINTR) break;
         const auto now = Clock::now();
-        if (fds[1].revents & POLLIN) answerSearch();
-        for (size_t k = 0; k < m_devices.size(); ++k)
-            if (fds[2 + k].revents & POLLIN) accept(*m_devices[k]);
-        for (size_t k = firstConnection; k < fds.size(); ++k) {
-            Connection& c = *m_connections[k - firstConnection];
-            if (fds[k].revents & (POLLIN | POLLHUP | POLLERR)) read(c, now);
+        bool stop = false;
+        for (int i = 0; i < n; ++i) {
+            const uint64_t tag = events[i].data.u64;
+            if (tag == kStop) {
+                stop = true;
+            } else if (tag == kSearch) {
+                answerSearch();
+            } else if (tag < kConnection) {
+                const size_t first = m_connections.size();
+                accept(*m_devices[tag - kFirstListener]);
+                for (size_t k = first; k < m_connections.size(); ++k) {
+                    Connection& c = *m_connections[k];
+                    byFd[c.fd] = &c;
+                    if (!watch(c.fd, EPOLLIN, kConnection | static_cast<uint64_t>(c.fd),
+                               EPOLL_CTL_ADD))
+                        c.dead = true;
+                }
+            } else if (events[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) {
+                const auto found = byFd.find(static_cast<int>(tag & ~kConnection));
+                if (found != byFd.end() && !found->second->dead) read(*found->second, now);
+            }
         }
+        if (stop) break;
         // Every connection, also those without events: their writes fall due by time.
-        for (auto& c : m_connections)
-            if (!c->dead) pump(*c, now);
-        std::erase_if(m_connections, [](const auto& c) {
-            if (c->dead) close(c->fd);
-            return c->dead;
+        for (auto& c : m_connections) {
+            if (c->dead) continue;
+            pump(*c, now);
+            const bool pending = c->outPos < c->out.size() || c->flooding;
+            if (pending != c->watchingOut && !c->dead) {
+                c->watchingOut = pending;
+                watch(c->fd, EPOLLIN | (pending ? EPOLLOUT : 0u),
+                      kConnection | static_cast<uint64_t>(c->fd), EPOLL_CTL_MOD);
+            }
+        }
+        std::erase_if(m_connections, [&byFd](const auto& c) {
+            if (!c->dead) return false;
+            byFd.erase(c->fd);
+            close(c->fd);  // leaves the epoll set with it
+            return true;
         });
     }
+    close(ep);
 }
 
 int Server::timeoutMs(Clock::time_point now) const {

@@ -1,5 +1,6 @@
 // The simulator's sockets: one TCP listener per device on its own 127.0.0.N, the connections'
-// dialogues with their timed writes, and the search socket. One thread, one poll() loop.
+// dialogues with their timed writes, and the search socket. One thread, one epoll loop: its cost
+// follows what happens, not how many devices listen.
 #pragma once
 
 #include <chrono>
