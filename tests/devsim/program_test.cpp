@@ -74,11 +74,13 @@ TEST(Program, ServesAThousandDevicesFromAFile) {
     EXPECT_NE(out.find("listening 127.0.4.237:"), std::string::npos);
 }
 
+// Help needs no device.
 TEST(Program, RefusesBadArgumentsAndPrintsHelp) {
     std::string out;
     EXPECT_EQ(run({"--device", "192.168.0.2"}, out, false), 2);
     EXPECT_EQ(run({"--help"}, out, false), 0);
     EXPECT_NE(out.find("--device DEVICE"), std::string::npos);
+    EXPECT_NE(out.find("--devices FILE"), std::string::npos);
 }
 
 }  // namespace

@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "fake_clock.h"
 #include "fake_event_loop.h"
 #include "fake_tcp_socket.h"
+#include "scratch_dir.h"
 #include "session/device_session.h"
 #include "session/file_names.h"
 #include "silent_dialogs.h"
@@ -23,29 +23,9 @@
 namespace {
 
 // One work folder per fuzzing process, removed with everything in it when the process exits.
-class WorkFolder {
-public:
-    WorkFolder() {
-        std::string tmpl = "/tmp/qlx-session-fuzz-XXXXXX";
-        if (!mkdtemp(tmpl.data())) std::abort();
-        m_dir = tmpl;
-    }
-    ~WorkFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
-    std::string path() const { return m_dir.string() + "/"; }
-
-private:
-    std::filesystem::path m_dir;
-};
-
-const std::string& workFolder() {
-    static const WorkFolder folder;
-    static const std::string dir = folder.path();
-    return dir;
+const std::filesystem::path& workFolder() {
+    static const testsupport::ScratchDir folder;
+    return folder.path();
 }
 
 constexpr size_t kCap = 1 << 16;

@@ -1,7 +1,8 @@
-// The login's order on virtual time: each login chunk is tested when its own 200 ms pause
-// ends, a chunk that comes during a pause gets a pause of its own inside it, and the pending
-// chunks are tested latest first. The device answers every command 1 ms after it once the
+// The login on virtual time: every marker's answer or refusal, each login chunk tested when its
+// own 200 ms pause ends, a chunk that comes during a pause with a pause of its own inside it, and
+// the pending chunks tested latest first. The device answers every command 1 ms after it once the
 // login is through, so a refusal that were tested too late would show as a whole dialogue.
+#include <algorithm>
 #include <utility>
 
 #include "session_rig.h"
@@ -63,8 +64,38 @@ TEST(LoginOrder, ChunksAreTestedAtTheirOwnDeadlineLatestFirst) {
         int result;
         std::string failure = "";
     };
+    const std::string longFailure = "xx failure: 0123456789012345678901234567890";
     const Case cases[] = {
+        {"the user id", {{0, "User ID:"}}, {{200, "admin\r"}}, session::kResultPending},
+        {"the password", {{0, "Password:"}}, {{200, "plume\r"}}, session::kResultPending},
+        {"ready, then the user id",
+         {{0, "login ready.\r\nID:"}},
+         {{200, "\r"}, {200, "admin\r"}},
+         session::kResultPending},
+        {"one chunk with every answer",
+         {{0, "ready. ID: rd: QLX>"}},
+         concat({{200, "\r"}, {200, "admin\r"}, {200, "plume\r"}}, completedFrom(200)),
+         session::kResultOk},
         {"a prompt alone", {{0, "QLX> "}}, completedFrom(200), session::kResultOk},
+        {"nothing the login knows", {{0, "nothing here"}}, {}, session::kResultPending},
+        {"a wrong password", {{0, "Login Incorrect"}}, {}, session::kResultLoginError},
+        {"busy", {{0, "failure: busy"}}, {}, session::kResultFailure, "failure: busy"},
+        {"a software update", {{0, "Software:"}}, {}, session::kResultFailure, "Software:"},
+        {"a failure text keeps 30 bytes",
+         {{0, longFailure}},
+         {},
+         session::kResultFailure,
+         longFailure.substr(3, 30)},
+        {"in use", {{0, "device exists."}}, {}, session::kResultExists},
+        {"a refusal and a prompt in one chunk: the closed connection drops the ver",
+         {{0, "Incorrect\r\n>"}},
+         {},
+         session::kResultLoginError},
+        {"two refusals in one chunk: the failure wins",
+         {{0, "Incorrect failure: x"}},
+         {},
+         session::kResultFailure,
+         "failure: x"},
         {"a refusal then a prompt 5 ms later: ver at the prompt's deadline, then the close",
          {{0, "Login Incorrect\r\n"}, {5, "QLX> "}},
          {{205, "ver\r"}},
@@ -107,10 +138,6 @@ TEST(LoginOrder, ChunksAreTestedAtTheirOwnDeadlineLatestFirst) {
          {{0, "ready. ID:"}, {50, "QLX> "}},
          completedFrom(250),
          session::kResultOk},
-        {"one chunk with every answer",
-         {{0, "ready. ID: rd: QLX>"}},
-         concat({{200, "\r"}, {200, "admin\r"}, {200, "plume\r"}}, completedFrom(200)),
-         session::kResultOk},
         {"a chunk that comes as a pause ends is handled after that pause's tests",
          {{0, "User ID:"}, {200, "Password:"}},
          {{200, "admin\r"}, {400, "plume\r"}},
@@ -134,6 +161,18 @@ TEST(LoginOrder, ChunksAreTestedAtTheirOwnDeadlineLatestFirst) {
         EXPECT_EQ(rig.ended, c.result == session::kResultPending ? 0 : 1);
         const bool refused = c.result != session::kResultPending && c.result != session::kResultOk;
         EXPECT_EQ(rig.conn().isOpen(), !refused);
+        EXPECT_EQ(rig.session->timeoutActive(), c.result == session::kResultPending);
+        // A login not through stays in its step, unless a prompt moved it on, "ver" sent or not.
+        const bool prompt = std::ranges::any_of(
+            c.chunks, [](auto& k) { return k.second.find('>') != std::string::npos; });
+        if (c.result != session::kResultOk) {
+            EXPECT_EQ(rig.step(), prompt ? SessionStep::ReadVersion : SessionStep::Login);
+            EXPECT_EQ(rig.session->lastCommand(), prompt ? "ver" : "");
+        }
+        // A refusal counts once the last chunk's pause is over.
+        if (refused) {
+            EXPECT_EQ(rig.endedAt - t0, c.chunks.back().first + session::kLoginPauseMs);
+        }
         // Every chunk is shown when it comes, before its tests run.
         size_t at = 0;
         for (const auto& [ms, chunk] : c.chunks) {

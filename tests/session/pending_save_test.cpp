@@ -1,6 +1,7 @@
 // Sessions whose files are saved off the loop: the dialogue waits for each save's result, what
 // the device sends meanwhile is handled after it in order, the time-out still comes on time, and
-// the session ends only once its saves are back.
+// the session ends only once its saves are back; a file that cannot be written, on the loop or
+// off it, ends the session at once.
 #include <cerrno>
 
 #include "held_saver.h"
@@ -60,46 +61,63 @@ TEST(PendingSave, ASlowSaveHoldsTheDialogueAndEndsAsASaveOnTheLoop) {
     EXPECT_EQ(rig.ended, 1);
 }
 
-// Whichever save fails, with a chunk of the device waiting behind it: the session ends with the
-// failure's result and its box, sends nothing more (a failed dump before the settings streams
-// none of them) and handles nothing that came meanwhile.
-TEST(PendingSave, AFailedSaveEndsTheSessionAndDropsWhatWaitedBehindIt) {
-    for (size_t k = 0; k < kFiles.size(); ++k) {
-        SCOPED_TRACE(k);
-        Rig rig;
-        testsupport::HeldSaver saver(rig.loop);
-        rig.saver = &saver;
-        rig.start({".x=1"});
-        size_t saves = 0;
-        for (const std::string& chunk : sendTranscript()) {
-            rig.feed(chunk);
-            if (saver.pending() == 0) continue;
-            if (saves++ < k) {
-                saver.release();
+// Whichever file cannot be written, saved on the loop (a folder at its name, or a name too long)
+// or off it (with a chunk of the device waiting behind the save): the session says so in its
+// error box and ends at once with the failure's result. Nothing more goes to the device (a
+// failed dump before the settings streams none of them), nothing that waited is handled, no
+// later file is written, and the rest of the dialogue and the time-out change nothing.
+TEST(PendingSave, AFileThatCannotBeWrittenEndsTheSessionAtOnce) {
+    for (const bool held : {false, true}) {
+        for (size_t k = 0; k < kFiles.size() + (held ? 0 : 1); ++k) {
+            SCOPED_TRACE(std::to_string(k) + (held ? " held" : " on the loop"));
+            const bool tooLong = k == kFiles.size();
+            Rig rig;
+            testsupport::HeldSaver saver(rig.loop);
+            if (held) rig.saver = &saver;
+            if (tooLong) rig.panel.saveName = std::string(300, 'n');
+            if (!held && !tooLong) fs::create_directory(rig.dir / kFiles[k]);
+            rig.start({".x=1"});
+            size_t saves = 0;
+            for (const std::string& chunk : sendTranscript()) {
+                if (rig.ended) break;
+                rig.feed(chunk);
+                if (saver.pending() == 0) continue;
+                if (saves++ < k) {
+                    saver.release();
+                    rig.loop.runPending();
+                    continue;
+                }
+                rig.feed("QLX> ");
+                const std::string sent = rig.conn().sent();
+                const std::string terminal(rig.session->terminal().bytes());
+                saver.release(EACCES);
                 rig.loop.runPending();
-                continue;
+                EXPECT_EQ(rig.conn().sent(), sent);
+                EXPECT_EQ(rig.session->terminal().bytes(), terminal);
             }
-            rig.feed("QLX> ");
-            const std::string sent = rig.conn().sent();
-            const std::string terminal(rig.session->terminal().bytes());
-            saver.release(EACCES);
-            rig.loop.runPending();
-            EXPECT_EQ(rig.conn().sent(), sent);
-            EXPECT_EQ(rig.session->terminal().bytes(), terminal);
-            break;
+            ASSERT_EQ(rig.ended, 1);
+            EXPECT_EQ(rig.session->result(), session::kResultSaveFailed);
+            EXPECT_FALSE(rig.conn().isOpen());
+            const fs::path path = rig.dir / (tooLong ? rig.panel.saveName + "q1.txt" : kFiles[k]);
+            ASSERT_TRUE(rig.session->saveFailure());
+            EXPECT_EQ(rig.session->saveFailure()->file, path);
+            EXPECT_EQ(rig.session->saveFailure()->error, held      ? EACCES
+                                                         : tooLong ? ENAMETOOLONG
+                                                                   : EISDIR);
+            ASSERT_EQ(rig.dialogs.shown().size(), 1u);
+            EXPECT_EQ(rig.dialogs.shown()[0].kind, testsupport::ScriptedDialogs::Kind::Error);
+            EXPECT_EQ(rig.dialogs.shown()[0].text, path.string() + text::sj(" に書き込めません"));
+            EXPECT_EQ(rig.session->savedFiles(),
+                      std::vector<std::string>(kFiles.begin(), kFiles.begin() + (tooLong ? 0 : k)));
+            std::error_code ec;
+            EXPECT_FALSE(fs::is_regular_file(path, ec));
+            rig.takeSent();
+            for (const std::string& chunk : sendTranscript()) rig.feed(chunk);
+            rig.loop.advance(session::kTimeoutDialogueMs);
+            EXPECT_EQ(rig.takeSent(), "");
+            EXPECT_EQ(rig.ended, 1);
+            EXPECT_EQ(rig.session->result(), session::kResultSaveFailed);
         }
-        ASSERT_EQ(rig.ended, 1);
-        EXPECT_EQ(rig.session->result(), session::kResultSaveFailed);
-        EXPECT_FALSE(rig.conn().isOpen());
-        ASSERT_TRUE(rig.session->saveFailure());
-        EXPECT_EQ(rig.session->saveFailure()->file, rig.dir / kFiles[k]);
-        EXPECT_EQ(rig.session->saveFailure()->error, EACCES);
-        ASSERT_EQ(rig.dialogs.shown().size(), 1u);
-        EXPECT_EQ(rig.dialogs.shown()[0].text,
-                  (rig.dir / kFiles[k]).string() + text::sj(" に書き込めません"));
-        EXPECT_EQ(rig.session->savedFiles(),
-                  std::vector<std::string>(kFiles.begin(), kFiles.begin() + k));
-        EXPECT_EQ(rig.file(kFiles[k]), "<missing>");
     }
 }
 

@@ -72,7 +72,10 @@ public:
                                     mode,
                                     work.empty() ? dir : work,
                                     [this](const std::string& t) { logs.push_back(t); },
-                                    [this] { ++ended; },
+                                    [this] {
+                                        ++ended;
+                                        endedAt = loop.tickCount();
+                                    },
                                     {},
                                     cap};
         ctx.pace = pace;
@@ -132,6 +135,7 @@ public:
     fs::path dir = scratch.path();
     std::vector<std::string> logs;
     int ended = 0;
+    uint32_t endedAt = 0;  // the tick of the last end
     std::unique_ptr<session::DeviceSession> session;
 };
 
