@@ -107,6 +107,7 @@ TEST_F(PlanVerb, PredictsWhatSendThenDiffReportsDeviceForDevice) {
     Result plan = runner({"plan", "--all", "--parallel", "3", "--report", "plan.json"});
     EXPECT_EQ(plan.code, 1) << plan.errors;  // the device that refuses the login
     EXPECT_EQ(readBytes(m_dir / "list.csv"), listBefore);
+    EXPECT_FALSE(fs::exists(m_dir / "list.csv.lock"));
     EXPECT_FALSE(fs::exists(m_dir / "work"));
     EXPECT_TRUE(fs::exists(m_dir / "plan" / "QLX00EE8000008Dq2.txt"));
     EXPECT_TRUE(fs::exists(m_dir / "plan" / "No001-127.0.60.141.txt"));

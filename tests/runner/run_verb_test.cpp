@@ -131,6 +131,37 @@ TEST_F(RunVerb, DiffShowsWhatTheLastSendChanged) {
     EXPECT_EQ(runner({"diff", "3"}).code, 2);
 }
 
+// A list made by hand has no MAC addresses: after a first send side by side, the report's Changed
+// column and diff read each device's own files.
+TEST_F(RunVerb, AFirstSendWithoutMacAddressesLeavesEachRecordItsOwnFiles) {
+    devices({"127.0.51.91,mac=00:EE:80:00:51:91,var.trapHost=10.0.0.1",
+             "127.0.51.92,fault=wrong-password", "127.0.51.93,mac="});
+    std::vector<std::string> lines;
+    for (int host : {91, 92, 93})
+        lines.push_back("1,F0000001,r" + std::to_string(host) + ",127.0.51." +
+                        std::to_string(host) + ",80,23,,,,admin,plume,,,");
+    writeList(lines);
+    writeBytes("s.Ini", "[setting]\r\nwait1=0\r\nfile2=change.txt\r\n");
+    writeBytes("change.txt", ".ntpServer=127.0.0.1\r\nunset .trapHost\r\n");
+    Result send = runner({"send", "--all", "--parallel", "3", "--report", "send.csv"});
+    EXPECT_EQ(send.code, 1) << send.errors;  // the refusal
+    const std::string report = readBytes("send.csv");
+    EXPECT_NE(report.find(",2: .ntpServer;.trapHost,yes\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find(",1: .ntpServer,yes\r\n"), std::string::npos) << report;
+    // Each record's diff finds its own send, or names the dump the refused one never got.
+    const std::pair<std::string, std::string> shown[] = {
+        {"1", "added   .ntpServer: 127.0.0.1\nremoved .trapHost: 10.0.0.1\n"},
+        {"2", "QLX-No002q1.txt"},
+        {"3", "added   .ntpServer: 127.0.0.1\n"},
+    };
+    for (const auto& [record, part] : shown) {
+        Result diff = runner({"diff", record});
+        EXPECT_EQ(diff.code, record == "2" ? 3 : 0) << record << ": " << diff.errors;
+        EXPECT_NE((diff.output + diff.errors).find(part), std::string::npos)
+            << record << ": " << diff.output << diff.errors;
+    }
+}
+
 TEST_F(RunVerb, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
     fleet({"127.0.0.91", "127.0.0.92"});
     writeBytes("own.txt", ".sysLocation=hall\r\n");
@@ -152,7 +183,8 @@ TEST_F(RunVerb, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
         << r.errors;
 }
 
-// Nothing is connected when a place to write is unusable or the common send file is missing.
+// Nothing is connected when a place to write is unusable or the settings file or the common send
+// file is missing.
 TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     // Nobody answers there: a device that was served would end as a time-out in the list.
     writeBytes("afile", "x");
@@ -161,7 +193,7 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     fs::create_symlink(m_dir / "list.csv", "link.csv");
     // A list with a second name would part from it at the first result; a search is refused
     // before it opens a port or sends anything.
-    enum Obstacle { kNone, kFifoLock, kHardLink };
+    enum Obstacle { kNone, kFifoLock, kHardLink, kNoSettings };
     struct Case {
         std::vector<std::string> args;  // after "check", unless they name the command
         int code;
@@ -184,6 +216,7 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
         // The common send file missing, or none named.
         {{"send", "--all"}, 3, kNone, "send file nope.txt", "file2=nope.txt\r\n"},
         {{"send", "--all"}, 3, kNone, "send file"},
+        {{"--all"}, 3, kNoSettings, "s.Ini"},
     };
     for (const auto& c : cases) {
         fs::remove("other.csv");
@@ -192,6 +225,7 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
         fs::remove("list.csv.lock");
         if (c.obstacle == kFifoLock) ::mkfifo("list.csv.lock", 0600);
         if (c.obstacle == kHardLink) fs::create_hard_link("list.csv", "other.csv");
+        if (c.obstacle == kNoSettings) fs::remove("s.Ini");
         const std::string before = readBytes("list.csv");
         std::vector<std::string> args = {"check"};
         if (!c.args[0].starts_with("--")) args.clear();
@@ -208,64 +242,85 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     EXPECT_TRUE(m_udp.sent.empty());
 }
 
-// The work folder cannot take the first device's dump: the run exits 3 naming the file and why.
-TEST_F(RunVerb, AFailedSaveStopsTheRunAndNamesItsFile) {
-    fleet({"127.0.0.81", "127.0.0.82", "127.0.0.83"});
-    writeList({rec(1, "first", 81), rec(2, "second", 82), rec(3, "third", 83)});
-    fs::create_directories("work/QLX00EE80000081q2.txt");
-    Result r = runner({"check", "--all", "--report", "r.json"});
-    EXPECT_EQ(r.code, 3) << r.errors;
-    EXPECT_NE(r.errors.find("QLX00EE80000081q2.txt: Is a directory"), std::string::npos)
-        << r.errors;
-    EXPECT_EQ(message(0), "#508 NG File Save Error");
-    EXPECT_NE(readBytes("r.json").find("\"selected\": 3, \"served\": 1"), std::string::npos);
+// What went wrong in the middle of a run ends it with 3, says so and shows in the report's counts:
+// a work folder that cannot take the first device's dump (no further device is served), a list
+// cut to 0 bytes while the device answers (its success never reached the list).
+TEST_F(RunVerb, TheReportSaysWhatTheRunServedAndWhatReachedTheList) {
+    fleet({"127.0.0.81,slow=300", "127.0.0.82", "127.0.0.83"});
+    struct Case {
+        bool blockedDump;  // else the list is cut
+        std::vector<std::string> said;
+        const char* counts;
+    } cases[] = {
+        {true,
+         {"QLX00EE80000081q2.txt: Is a directory"},
+         "\"selected\": 3, \"served\": 1, \"ok\": 0, \"failed\": 1, \"unrecorded\": 0}"},
+        {false,
+         {"bulk run: 1 device(s) served (succeeded: 0, failed: 1)",
+          "1 result(s) did not reach the list"},
+         "\"selected\": 1, \"served\": 1, \"ok\": 1, \"failed\": 0, \"unrecorded\": 1}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.counts);
+        fs::remove_all("work");
+        if (c.blockedDump) {
+            writeList({rec(1, "first", 81), rec(2, "second", 82), rec(3, "third", 83)});
+            fs::create_directories("work/QLX00EE80000081q2.txt");
+        } else {
+            writeList({rec(1, "slow", 81)});
+            m_serving.events.push_back({1000, [] { writeBytes("list.csv", ""); }});
+        }
+        Result r = runner({"check", "--all", "--report", "r.json"});
+        EXPECT_EQ(r.code, 3) << r.errors;
+        for (const auto& part : c.said)
+            EXPECT_NE(r.errors.find(part), std::string::npos) << r.errors;
+        EXPECT_EQ(c.blockedDump ? message(0) : readBytes("list.csv"),
+                  c.blockedDump ? "#508 NG File Save Error" : "");
+        EXPECT_NE(readBytes("r.json").find(c.counts), std::string::npos) << readBytes("r.json");
+    }
 }
 
-// The list is cut to 0 bytes while the device answers: its success never reached the list.
-TEST_F(RunVerb, TheReportSaysWhatReachedTheList) {
-    fleet({"127.0.0.81,slow=300"});
-    writeList({rec(1, "slow", 81)});
-    m_serving.events.push_back({1000, [] { writeBytes("list.csv", ""); }});
-    Result r = runner({"check", "--all", "--report", "r.json"});
-    EXPECT_EQ(r.code, 3) << r.errors;
-    EXPECT_EQ(readBytes("list.csv"), "");
-    EXPECT_NE(r.errors.find("bulk run: 1 device(s) served (succeeded: 0, failed: 1)"),
-              std::string::npos)
-        << r.errors;
-    EXPECT_NE(r.errors.find("1 result(s) did not reach the list"), std::string::npos) << r.errors;
-    EXPECT_NE(readBytes("r.json").find("\"ok\": 1, \"failed\": 0, \"unrecorded\": 1}"),
-              std::string::npos);
-}
-
-// A run that serves nobody is a mistake in the command line, and says why.
+// A run that serves nobody is a mistake in the command line, and says why: the option that
+// matched nothing and the records it looked at.
 TEST_F(RunVerb, SelectingNothingIsAUsageError) {
     std::string unchecked = rec(4, "d", 91);
     unchecked.replace(unchecked.find("F0000001"), 8, "F0000000");
-    writeList({rec(1, "a", 91), rec(2, "b", 91), rec(3, "c", 91), unchecked});
+    const std::vector<std::string> four = {rec(1, "a", 91), rec(2, "b", 91), rec(3, "c", 91),
+                                           unchecked};
+    std::string done = unchecked + text::sj("#000 OK 正常送信");
+    done.replace(done.find("F0000000"), 8, "F0000100");  // group 2
+    std::string first = rec(1, "a", 91);
+    first.replace(first.find("F0000001"), 8, "F0001001");  // group 1
     struct Case {
-        std::vector<std::string> args;
+        std::vector<std::string> list, args;
         std::string why;
+        std::string before = "";  // what the error stream says first
     } cases[] = {
-        {{"check", "--no", "999"},
-         "no record selected: --no 999: the list holds records 1 to 4 only"},
-        {{"send", "--no", "5-9"},
-         "no record selected: --no 5-9: the list holds records 1 to 4 only"},
-        {{"check", "--match", "nowhere"},
-         "no record selected: --match nowhere: none of the 4 records shows that word"},
-        {{"check", "--group", "2"},
-         "no record selected: --group 2: none of the 4 records is in that group"},
+        {four, {"check", "--no", "999"}, "--no 999: the list holds records 1 to 4 only"},
+        {four, {"send", "--no", "5-9"}, "--no 5-9: the list holds records 1 to 4 only"},
+        {four,
+         {"check", "--match", "nowhere"},
+         "--match nowhere: none of the 4 records shows that word"},
+        {four, {"check", "--group", "2"}, "--group 2: none of the 4 records is in that group"},
+        {{first, done},
+         {"check", "--group", "1", "--group", "2"},
+         "--group 1 --group 2: each option matches records, but no record matches them all"},
+        {{unchecked}, {"check"}, "--checked: none of the 1 records is checked"},
+        {{unchecked, done}, {"check", "--checked"}, "--checked: none of the 2 records is checked"},
+        {{done}, {"send", "--failed"}, "--failed: none of the 1 records has a failed result"},
+        {{"x,F0000001,heading"},
+         {"check", "--all"},
+         "the list holds no record",
+         "list.csv: line(s) 1 have no number in the number field (a heading row?): they are not "
+         "devices.\n"},
     };
     for (const auto& c : cases) {
+        writeList(c.list);
         Result r = runner(c.args);
-        EXPECT_EQ(r.code, 2) << c.args[1];
-        EXPECT_EQ(r.errors, "qlx-setting-cli: " + c.why + "\n") << c.args[1];
+        EXPECT_EQ(r.code, 2) << c.why;
+        EXPECT_EQ(r.errors, c.before + "qlx-setting-cli: no record selected: " + c.why + "\n");
+        EXPECT_EQ(readBytes("list.csv"), devlist::LineStore(c.list).toBytes()) << c.why;
     }
-    writeList({unchecked});
-    Result r = runner({"check"});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.errors,
-              "qlx-setting-cli: no record selected: --checked: none of the 1 records is checked\n");
-    EXPECT_EQ(readBytes("list.csv"), devlist::LineStore({unchecked}).toBytes());
 }
 
 // The search: each device once, no login, and only --apply stores.
