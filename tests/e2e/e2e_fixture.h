@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -103,9 +102,6 @@ protected:
         }
         return true;
     }
-    void runFor(uint32_t ms) {
-        runUntil([] { return false; }, ms);
-    }
     // Until the dialogs show `count` information boxes.
     bool awaitInformation(size_t count, uint32_t timeoutMs) {
         return runUntil([&] { return informations().size() >= count; }, timeoutMs);
@@ -133,15 +129,6 @@ protected:
         for (const auto& l : m_app->state().commLogView.lines()) out.push_back(l.substr(20));
         return out;
     }
-    // Every regular file under the temporary folder, relative to it.
-    std::vector<std::string> allFiles() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(m_dir))
-            if (e.is_regular_file()) out.push_back(fs::relative(e.path(), m_dir).string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
     fs::path m_dir;
     fs::path m_oldCwd;
     platform::qt::QtEventLoop m_loop;

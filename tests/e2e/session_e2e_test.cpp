@@ -110,39 +110,6 @@ TEST_F(SessionE2e, SingleCheckStoresTheDeviceAndItsFiles) {
     EXPECT_TRUE(r1Bytes.ends_with(".\r\n\r\n")) << r1Bytes.substr(head.size());
 }
 
-TEST_F(SessionE2e, SingleSendEndingInCpuresetChangesTheDevice) {
-    const std::string deviceText = "127.0.11.2:23010,name=ROOM-B,mac=00:ee:80:e2:00:12";
-    const std::string mac = "00:ee:80:e2:00:12", ip = "127.0.11.2", name = sj("受付1");
-    // "CPURESET" among the last five of at least six lines becomes the closing command.
-    const std::vector<std::pair<std::string, std::string>> settings = {
-        {"sysLocation", "\"lab\""}, {"sysContact", "ops"}, {"a", "1"}, {"b", "2"}, {"c", "3"}};
-    std::string file;
-    for (const auto& [n, v] : settings) file += "." + n + "=" + v + "\r\n";
-    writeBytes(m_dir / "send.txt", file + "CPURESET\r\n");
-    auto& app =
-        startOn({deviceText}, "fselect=0\r\nfile2=" + (m_dir / "send.txt").string() + "\r\n");
-    app.selectRow(0);
-    m_dialogs.answer(true);
-    sessions().singleSend();
-    ASSERT_TRUE(awaitInformation(1, 15000));
-    const std::string message = kOk + "(CPURESET)";
-    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + message});
-    EXPECT_EQ(listField(0, devlist::kMessage), message);
-
-    const std::string save = saveName(mac);
-    auto device = simDevice(deviceText);
-    EXPECT_EQ(data(session::PreWriteDumpName(save)),
-              dumpFile("//--- LOAD DATA ", name, ip, mac, device.dump()));
-    for (const auto& [n, v] : settings) device.set(n, v);
-    EXPECT_EQ(data(session::PostWriteDumpName(save)),
-              dumpFile("//--- SEND DATA ", name, ip, mac, device.dump()));
-    std::string r1 = data(session::CommLogName(save));
-    EXPECT_NE(r1.find("[WRITE]\r\r\n"), std::string::npos);
-    EXPECT_NE(r1.find("[CPURESET]\r\r\n"), std::string::npos);
-    EXPECT_TRUE(r1.ends_with(".\r\n\r\n")) << r1;
-    EXPECT_EQ(dataFiles().size(), 4u);
-}
-
 TEST_F(SessionE2e, BulkRunWithALoginFailureInTheMiddle) {
     const std::vector<std::string> deviceTexts = {"127.0.12.2:23020,mac=00:ee:80:e2:00:22",
                                                   "127.0.12.3:23020,fault=wrong-password",
@@ -219,70 +186,6 @@ INSTANTIATE_TEST_SUITE_P(E2e, SilentDevice,
                                                   "127.0.16.2:23030,fault=silent"},
                                            Silent{"Refused", "127.0.17.2", nullptr}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(SessionE2e, StopDuringABulkRunServesNoFurtherDevice) {
-    auto& app =
-        startOn({"127.0.13.2:23040,mac=00:ee:80:e2:00:42", "127.0.13.3:23040", "127.0.13.4:23040"});
-    // "停止" is pressed as soon as the first result is in the list.
-    bool pressed = false;
-    app.setObserver([&] {
-        if (pressed || st().listStore.size() < 1) return;
-        if (devlist::FieldGet(devlist::kMessage, st().listStore[0]).empty()) return;
-        pressed = true;
-        sessions().stop();
-    });
-    bulkCheckAll();
-    ASSERT_TRUE(runUntil([&] { return pressed; }, 10000));
-    runFor(1500);  // longer than the sequencer's delay and the pause after a success
-    EXPECT_EQ(listField(0, devlist::kMessage), kOk);
-    EXPECT_EQ(listField(1, devlist::kMessage), "");
-    EXPECT_EQ(listField(2, devlist::kMessage), "");
-    EXPECT_TRUE(informations().empty());
-    EXPECT_EQ(dataFiles().size(), 3u);
-    EXPECT_TRUE(st().statusText.empty());
-}
-
-TEST_F(SessionE2e, HostileNamesWriteNothingOutsideTheWorkFolder) {
-    // The device reports "../../evil/\x01name" and the MAC "..\x01/.."; the list's own save
-    // name is no better.
-    const std::string save = "../../evil/save\x01";
-    writeSettings();
-    writeList({record(1, "dev", "127.0.14.2", 23050, "00:ee:80:e2:00:52") + "," + save});
-    startSim({"127.0.14.2:23050,fault=hostile"});
-    auto& app = startApp();
-    app.selectRow(0);
-    m_dialogs.answer(true);
-    sessions().singleCheck();
-    ASSERT_TRUE(awaitInformation(1, 15000));
-    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
-    for (const auto& f : allFiles()) {
-        bool inside = (f.starts_with("bin/data/") && f.find('/', 9) == std::string::npos) ||
-                      f.starts_with("bin/data/history.git/");
-        EXPECT_TRUE(inside || f == "list.csv" || f == "list.csv.bak" || f == "list.csv.lock" ||
-                    f == "bin/qlx-setting.Ini")
-            << f;
-    }
-    // The log file is named from the MAC address as the record keeps it.
-    std::vector<std::string> files = {session::PostWriteDumpName(save), session::CommLogName(save),
-                                      session::Log20Name(".. /..")};
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(dataFiles(), files);
-}
-
-// The second prompt arrives during the login pause and is handled first: the first chunk's own
-// login tests must not send "ver" again, or its second answer would be read as the MAC address.
-TEST_F(SessionE2e, TwoPromptsBackToBack) {
-    auto& app = startOn({"127.0.15.2:23060,name=ROOM-P,mac=00:ee:80:e2:00:62,fault=two-prompts"});
-    app.selectRow(0);
-    m_dialogs.answer(true);
-    sessions().singleCheck();
-    ASSERT_TRUE(awaitInformation(1, 15000));
-    EXPECT_EQ(informations(), std::vector<std::string>{sj("No.001 結果:") + kOk});
-    EXPECT_EQ(listField(0, devlist::kMessage), kOk);
-    EXPECT_EQ(listField(0, devlist::kDeviceName), "ROOM-P");
-    EXPECT_EQ(listField(0, devlist::kMacAddress), "00:ee:80:e2:00:62");
-    EXPECT_EQ(dataFiles().size(), 3u);
-}
 
 }  // namespace
 }  // namespace e2e
