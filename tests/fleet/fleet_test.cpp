@@ -1,15 +1,13 @@
 // The fleet core without a network: which records a run serves, what a result does to a
-// record line, the list write beside another writer, and the report files.
+// record line, which send file a device gets, the report files and the run's settings.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "devlist/fields.h"
 #include "file_bytes.h"
-#include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "fleet/run_report.h"
 #include "fleet/run_settings.h"
@@ -221,53 +219,6 @@ TEST(SendFile, TheMethodChoosesTheFileAndOnlyASendNeedsIt) {
                                                 text::sj(" が見つかりません。")
                                           : "");
         EXPECT_EQ(load.lines.lines.size(), c.lines);
-    }
-}
-
-// Which record a result finds is the identity's (identity_test); here what the writer does with
-// it: the one line rewritten, every other kept byte for byte.
-TEST(ListWrite, FindsTheServedRecordAfterAnotherWritersEdits) {
-    const testsupport::ScratchDir dir;
-    const std::string path = (dir / "list.csv").string();
-    const LineStore start = fleetList();
-    const Outcome ok{session::kResultOk, "", false, {}, {}, {}, "2024/05/06 07:08:09"};
-    struct Case {
-        const char* what;
-        std::function<void(LineStore&)> edit;  // what the other writer saved meanwhile
-        int expectedLine;                      // -1: gone
-    } cases[] = {
-        {"a record before it deleted", [](LineStore& s) { s.lines().erase(s.lines().begin()); }, 1},
-        {"moved and renumbered",
-         [](LineStore& s) {
-             std::swap(s[0], s[2]);
-             s[0].replace(0, 3, "001");
-             s[2].replace(0, 3, "003");
-         },
-         0},
-        {"its check mark changed", [](LineStore& s) { s[2][11] = '0'; }, 2},
-        {"deleted", [](LineStore& s) { s.lines().erase(s.lines().begin() + 2); }, -1},
-    };
-    for (const auto& c : cases) {
-        LineStore other = start;
-        c.edit(other);
-        testsupport::writeBytes(path, other.toBytes());
-        fleet::ListWriter writer(path);
-        auto r = writer.record({2, start[2], nullptr}, ok);
-        const LineStore after = LineStore::fromFileBytes(testsupport::readBytes(path));
-        if (c.expectedLine < 0) {
-            EXPECT_EQ(r.status, fleet::ListWriter::Status::Gone) << c.what;
-            EXPECT_EQ(after, other) << c.what;  // every line kept byte for byte
-            continue;
-        }
-        ASSERT_EQ(r.status, fleet::ListWriter::Status::Written) << c.what;
-        EXPECT_EQ(r.line, c.expectedLine) << c.what;
-        for (size_t i = 0; i < other.size(); ++i) {
-            if (static_cast<int>(i) == c.expectedLine) {
-                EXPECT_EQ(after[i], fleet::ApplyOutcome(other[i], ok)) << c.what;
-            } else {
-                EXPECT_EQ(after[i], other[i]) << c.what;
-            }
-        }
     }
 }
 
