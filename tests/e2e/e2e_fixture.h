@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "devlist/fields.h"
+#include "devlist/line_store.h"
 #include "devsim_process.h"
 #include "fake_clock.h"
 #include "file_bytes.h"
@@ -114,14 +115,8 @@ protected:
     }
     // Field `field` of line `line` of the list file as it is on disk.
     std::string listField(size_t line, int field) const {
-        std::string bytes = readBytes(listPath());
-        size_t at = 0;
-        for (size_t k = 0; k < line && at != std::string::npos; ++k) {
-            at = bytes.find("\r\n", at);
-            if (at != std::string::npos) at += 2;
-        }
-        if (at == std::string::npos) return {};
-        return devlist::FieldGet(field, bytes.substr(at, bytes.find("\r\n", at) - at));
+        const auto list = devlist::LineStore::fromFileBytes(readBytes(listPath()));
+        return line < list.size() ? devlist::FieldGet(field, list[line]) : "";
     }
     // The communication log without its time stamps ("yyyy/mm/dd hh:mm:ss ").
     std::vector<std::string> commLog() const {

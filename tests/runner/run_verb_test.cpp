@@ -26,8 +26,9 @@ protected:
 TEST_F(RunVerb, MixedFleetThenExactlyTheFailuresAgain) {
     fleet({"127.0.0.81", "127.0.0.82,fault=wrong-password", "127.0.0.83,fault=silent",
            "127.0.0.84,fault=busy", "127.0.0.85"});
+    // A name from the list cannot drive the terminal.
     writeList({rec(1, "ok-a", 81), rec(2, "refuse", 82), rec(3, "silent", 83), rec(4, "busy", 84),
-               rec(5, "ok-b", 85)});
+               rec(5, "\x1b]0;owned\x07\x1b[31mred", 85)});
     Result first = runner({"check", "--parallel", "3", "--report", "run1.csv"});
     EXPECT_EQ(first.code, 1) << first.errors;
     const std::vector<std::string> expected = {
@@ -38,6 +39,9 @@ TEST_F(RunVerb, MixedFleetThenExactlyTheFailuresAgain) {
               std::string::npos)
         << first.errors;
     EXPECT_NE(first.errors.find("bulk run: 5 device(s) served (succeeded: 2, failed: 3)"),
+              std::string::npos);
+    EXPECT_EQ(first.errors.find('\x1b'), std::string::npos) << first.errors;
+    EXPECT_NE(first.errors.find("No.005 \\x1B]0;owned\\x07\\x1B[31mred 127.0.0.85 #000"),
               std::string::npos);
 
     // One report row and one transcript per device, failures included.
