@@ -117,15 +117,4 @@ std::string SelectionText(const Selection& s) {
     return out;
 }
 
-std::string NothingSelectedText(const devlist::LineStore& store) {
-    const devlist::ListRender shown = devlist::RenderList("", store);
-    size_t checked = 0;
-    for (const auto& e : shown.entries) {
-        const std::string& line = store[static_cast<size_t>(e.line)];
-        if (devlist::IsChecked(devlist::FieldGet(devlist::kFlags, line))) ++checked;
-    }
-    return "no record selected: " + std::to_string(shown.entries.size()) + " records, " +
-           std::to_string(checked) + " checked";
-}
-
 }  // namespace fleet

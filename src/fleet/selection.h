@@ -40,7 +40,4 @@ std::vector<int> Select(const Selection& selection, const devlist::LineStore& st
 // The options as given, separated by blanks; "--checked" when none was given.
 std::string SelectionText(const Selection& selection);
 
-// Why a run that selected nothing does nothing: "no record selected: 4 records, 0 checked".
-std::string NothingSelectedText(const devlist::LineStore& store);
-
 }  // namespace fleet

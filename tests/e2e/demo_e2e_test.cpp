@@ -50,14 +50,11 @@ TEST_F(DemoE2e, BulkCheckOverTheDemoList) {
               std::vector<std::string>{sj("一斉接続 5台 実行しました(成功:4 失敗:1)\n"
                                           "No.004 倉庫 結果:#104 NG ID/PASS Login Error")});
 
-    std::string list = readBytes(demo / "list.csv");
     std::vector<std::string> messages, names;
-    for (size_t at = 0; at < list.size();) {
-        size_t end = list.find("\r\n", at);
-        std::string rec = list.substr(at, end - at);
+    const auto list = devlist::LineStore::fromFileBytes(readBytes(demo / "list.csv"));
+    for (const auto& rec : list.lines()) {
         messages.push_back(devlist::FieldGet(devlist::kMessage, rec));
         names.push_back(devlist::FieldGet(devlist::kDeviceName, rec));
-        at = end == std::string::npos ? list.size() : end + 2;
     }
     const std::string ok = sj("#000 OK 正常送信");
     EXPECT_EQ(messages, (std::vector<std::string>{ok, ok, ok, "#104 NG ID/PASS Login Error", ok}));

@@ -9,13 +9,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "devlist/fields.h"
+#include "devlist/line_store.h"
 #include "devsim_process.h"
 #include "fake_clock.h"
 #include "file_bytes.h"
@@ -103,9 +103,6 @@ protected:
         }
         return true;
     }
-    void runFor(uint32_t ms) {
-        runUntil([] { return false; }, ms);
-    }
     // Until the dialogs show `count` information boxes.
     bool awaitInformation(size_t count, uint32_t timeoutMs) {
         return runUntil([&] { return informations().size() >= count; }, timeoutMs);
@@ -118,14 +115,8 @@ protected:
     }
     // Field `field` of line `line` of the list file as it is on disk.
     std::string listField(size_t line, int field) const {
-        std::string bytes = readBytes(listPath());
-        size_t at = 0;
-        for (size_t k = 0; k < line && at != std::string::npos; ++k) {
-            at = bytes.find("\r\n", at);
-            if (at != std::string::npos) at += 2;
-        }
-        if (at == std::string::npos) return {};
-        return devlist::FieldGet(field, bytes.substr(at, bytes.find("\r\n", at) - at));
+        const auto list = devlist::LineStore::fromFileBytes(readBytes(listPath()));
+        return line < list.size() ? devlist::FieldGet(field, list[line]) : "";
     }
     // The communication log without its time stamps ("yyyy/mm/dd hh:mm:ss ").
     std::vector<std::string> commLog() const {
@@ -133,15 +124,6 @@ protected:
         for (const auto& l : m_app->state().commLogView.lines()) out.push_back(l.substr(20));
         return out;
     }
-    // Every regular file under the temporary folder, relative to it.
-    std::vector<std::string> allFiles() const {
-        std::vector<std::string> out;
-        for (const auto& e : fs::recursive_directory_iterator(m_dir))
-            if (e.is_regular_file()) out.push_back(fs::relative(e.path(), m_dir).string());
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
     fs::path m_dir;
     fs::path m_oldCwd;
     platform::qt::QtEventLoop m_loop;

@@ -1,6 +1,6 @@
 // qlx-setting-cli as a process against qlx-devsim on loopback, for what needs the real program:
-// signals in the middle of a run, the prompt pace over real sockets, the exit codes of the
-// command line, a progress reader that went away, the modes its umask gives its files, and the
+// signals in the middle of a run, the prompt pace over real sockets, a progress reader that went
+// away and the modes its umask gives its files, the search over the real network, and the
 // settings history of a killed run.
 #include <sys/stat.h>
 
@@ -90,25 +90,11 @@ TEST_F(RunnerE2e, PromptPaceRecordsWhatThePrescribedPaceRecords) {
     }
 }
 
-TEST_F(RunnerE2e, ExitCodesForUsageAndUnreadableFiles) {
-    m_net = "127.0.32.";
-    writeList({rec(1, "a", 88)});
-    EXPECT_EQ(runner({"check", "--group", "5"}).code, 2);
-    EXPECT_EQ(runner({"frobnicate"}).code, 2);
-    EXPECT_EQ(runner({"check", "--parallel", "129"}).code, 2);
-    EXPECT_EQ(runner({"check", "--pace", "fast"}).code, 2);
-    EXPECT_EQ(runner({"diff"}).code, 2);
-    writeBytes(m_dir / "list.csv", "No,Name\r\n");
-    EXPECT_EQ(runner({"check"}).code, 3);
-    EXPECT_EQ(readBytes(m_dir / "list.csv"), "No,Name\r\n");
-    fs::remove(m_dir / "s.Ini");
-    writeList({rec(1, "a", 88)});
-    EXPECT_EQ(runner({"check"}).code, 3);  // the settings file named is missing
-}
-
-// The progress goes to a reader that is gone (`| head -0`, a closed terminal): the run goes on
-// to its end and its exit code. The first line is written before any connection is made.
-TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {
+// What the real process meets: a progress reader that is gone (`| head -0`, a closed terminal)
+// ends nothing, and the run goes on to its end and its exit code (the first line is written
+// before any connection is made); what it makes holds logins and settings, and none of it is
+// open to other users, whatever the umask; the JSON report tells the run in local time.
+TEST_F(RunnerE2e, AGoneReaderAndAnyUmaskLeaveTheRunWholeAndItsFilesPrivate) {
     m_net = "127.0.36.";
     startFleet({"127.0.36.93"});
     writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
@@ -121,56 +107,65 @@ TEST_F(RunnerE2e, AProgressReaderThatWentAwayDoesNotEndTheRun) {
     ::close(pipeFds[0]);  // nobody will ever read
     const int writeEnd = pipeFds[1];
     QProcess p;
-    p.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDERR_FILENO); });
-    start(p, {"send", "--all"});
+    p.setChildProcessModifier([writeEnd] {
+        ::dup2(writeEnd, STDERR_FILENO);
+        ::umask(022);
+    });
+    start(p, {"send", "--all", "--report", "run.json"});
     ASSERT_TRUE(p.waitForFinished(60000));
     ::close(writeEnd);
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);  // the record without its file
     EXPECT_EQ(message(1), text::sj("#000 OK 正常送信"));
-}
-
-// What the runner makes holds logins and settings: none of it is open to other users, whatever
-// the umask; a name from the list cannot drive the terminal; the JSON report tells the run.
-TEST_F(RunnerE2e, PrivateFilesHarmlessProgressAndTheRunInTheReport) {
-    m_net = "127.0.38.";
-    startFleet({"127.0.38.92"});
-    writeList({rec(1, "\x1b]0;owned\x07\x1b[31mred", 92)});
-    const mode_t old = ::umask(022);
-    RunnerResult r = runner({"check", "--all", "--report", "run.json"});
-    ::umask(old);
-    ASSERT_EQ(r.code, 0) << r.errors;
-    EXPECT_EQ(r.errors.find('\x1b'), std::string::npos) << r.errors;
-    EXPECT_NE(r.errors.find("No.001 \\x1B]0;owned\\x07\\x1B[31mred 127.0.38.92 #000"),
-              std::string::npos)
-        << r.errors;
 
     auto mode = [](const fs::path& p) {
         return static_cast<int>(fs::status(p).permissions() & fs::perms::all);
     };
     EXPECT_EQ(mode(m_dir / "work"), 0700);
-    EXPECT_EQ(mode(m_dir / "work" / "QLX00EE80000092R1.txt"), 0600);
+    EXPECT_EQ(mode(m_dir / "work" / "QLX00EE80000093R1.txt"), 0600);
     EXPECT_EQ(mode(m_dir / "run.json"), 0600);
     EXPECT_EQ(mode(m_dir / "run"), 0700);
-    EXPECT_EQ(mode(m_dir / "run" / "No001-127.0.38.92.txt"), 0600);
+    EXPECT_EQ(mode(m_dir / "run" / "No002-127.0.36.93.txt"), 0600);
 
-    const std::string json = readBytes(m_dir / "run.json");
-    EXPECT_TRUE(
-        json.starts_with("{\n  \"run\": {\"verb\": \"check\", \"selection\": \"--all\", "
-                         "\"start\": \""))
-        << json;
-    EXPECT_NE(json.find("\"counts\": {\"selected\": 1, \"served\": 1, \"ok\": 1, \"failed\": 0, "
-                        "\"unrecorded\": 0}, \"version\": \""),
-              std::string::npos)
-        << json;
     // Local times with their offset, such as "2026-12-08T09:10:11+09:00".
+    const std::string json = readBytes(m_dir / "run.json");
+    EXPECT_TRUE(json.starts_with(
+        "{\n  \"run\": {\"verb\": \"send\", \"selection\": \"--all\", \"start\": \""))
+        << json;
     const size_t start = json.find("\"start\": \"") + 10;
     ASSERT_GT(json.size(), start + 25);
     const std::string stamp = json.substr(start, 25);
     EXPECT_EQ(stamp[10], 'T') << stamp;
     EXPECT_TRUE(stamp[19] == '+' || stamp[19] == '-') << stamp;
     EXPECT_EQ(stamp[22], ':') << stamp;
-    EXPECT_NE(json.find("\"devices\": [\n    {\"no\": 1, "), std::string::npos) << json;
+}
+
+// search --apply of a list with lines the stored list leaves out keeps the file as it was first,
+// and says so in the operator's language.
+TEST_F(RunnerE2e, SearchApplyKeepsWhatTheStoredListLeavesOut) {
+    ASSERT_TRUE(m_sim.start(
+        {"--port", "23195", "--device", "127.0.0.95,mac=00:ee:80:e2:30:95,model=AB12-NODE95"}, 1))
+        << m_sim.errors();
+    const std::string original =
+        "001,F0000000,kept,127.0.0.96,80,23,00:EE:80:E2:30:96,,,admin,"
+        "plume,defalt.txt,,\r\n# a note of the operator\r\n";
+    writeBytes(m_dir / "list.csv", original);
+    const std::map<std::string, std::string> japanese = {{"LC_ALL", "ja_JP.UTF-8"}};
+    RunnerResult r = runner({"search", "--own-address", "127.0.0.1", "--apply"}, japanese);
+    ASSERT_EQ(r.code, 0) << r.errors;
+    EXPECT_EQ(readBytes(m_dir / "list.csv.bak"), original);
+    EXPECT_NE(r.errors.find("list.csv.bak に残しました。そのうち1行は保存したリストにありません。"),
+              std::string::npos)
+        << r.errors;
+    ASSERT_GE(list().size(), 2u);
+    EXPECT_EQ(devlist::FieldGet(devlist::kListName, list()[0]), "kept");
+    EXPECT_NE(readBytes(m_dir / "list.csv").find("00:EE:80:E2:30:95"), std::string::npos);
+
+    // The same copy is not made twice; the list stored now leaves nothing out.
+    r = runner({"search", "--own-address", "127.0.0.1", "--apply"}, japanese);
+    ASSERT_EQ(r.code, 0) << r.errors;
+    EXPECT_EQ(r.errors.find(".bak"), std::string::npos) << r.errors;
+    EXPECT_FALSE(fs::exists(m_dir / "list.csv.bak2"));
 }
 
 // The settings history of a run killed while it serves its devices: a repository git finds

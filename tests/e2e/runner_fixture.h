@@ -21,6 +21,7 @@
 #include "devlist/line_store.h"
 #include "devsim_process.h"
 #include "file_bytes.h"
+#include "scratch_dir.h"
 
 namespace e2e {
 
@@ -32,15 +33,7 @@ struct RunnerResult {
 
 class RunnerProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/qlx-runner-XXXXXX";
-        m_dir = ::mkdtemp(tmpl);
-        testsupport::writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\n");
-    }
-    void TearDown() override {
-        m_sim.stop();
-        std::filesystem::remove_all(m_dir);
-    }
+    void SetUp() override { testsupport::writeBytes(m_dir / "s.Ini", "[setting]\r\nwait1=0\r\n"); }
 
     void startSim(const std::vector<std::string>& args, int devices) {
         ASSERT_TRUE(m_sim.start(args, devices)) << m_sim.errors();
@@ -92,8 +85,9 @@ protected:
                 p.readAllStandardError().toStdString(), p.readAllStandardOutput().toStdString()};
     }
 
-    std::filesystem::path m_dir;
-    DevSim m_sim;
+    testsupport::ScratchDir m_scratch;
+    std::filesystem::path m_dir = m_scratch.path();
+    DevSim m_sim;  // stopped before its folder goes
     bool m_files = true;
 };
 

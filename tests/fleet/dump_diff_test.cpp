@@ -1,7 +1,7 @@
-// What a send changed: the two dumps compared by name, the lines shown for the terminal, and the
-// dumps read from the work folder only when they belong to the last send.
+// What a send changed and what it would change: the two dumps compared by name, a plan's settings
+// against a check's dump, the lines shown for the terminal, and the dumps read from the work
+// folder only when they belong to the last send.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -9,6 +9,7 @@
 
 #include "file_bytes.h"
 #include "fleet/dump_diff.h"
+#include "scratch_dir.h"
 #include "text/cp932.h"
 
 namespace {
@@ -63,6 +64,12 @@ TEST(DumpDiff, VariablesMatchByNameLinesWhole) {
          {"." + sj + "=1"},
          {"." + sj + "=2"},
          {"changed ." + sj + ": 1 -> 2"}},
+        // A device may store a value in its own form, quoted: no change, neither here nor in the
+        // plan before it, so that a second plan finds nothing to do.
+        {"quoted after the send", {".sysName=SIM"}, {".sysName=\"SIM\""}, {"no change"}},
+        {"empty quotes are empty", {".a=\"\""}, {".a="}, {"no change"}},
+        {"quoted and changed", {".a=\"x\""}, {".a=\"y\""}, {"changed .a: \"x\" -> \"y\""}},
+        {"a quote at one end", {".a=x"}, {".a=x\""}, {"changed .a: x -> x\""}},
     };
     for (const auto& c : cases) {
         auto changes = fleet::CompareDumps(dump("LOAD", c.before), dump("SEND", c.after));
@@ -70,35 +77,81 @@ TEST(DumpDiff, VariablesMatchByNameLinesWhole) {
     }
 }
 
-// A device may store a value in its own form, quoted: a send of ".sysName=SIM" that the device
-// dumps as ".sysName=\"SIM\"" changes nothing, neither in the plan before it nor in the diff after
-// it, so that a second plan finds nothing to do.
-TEST(DumpDiff, QuotesTheDeviceAddsAreNoChangeInPlanAndDiff) {
+// What a send would change, judged from a check's dump: assignments against the device's
+// variables by name (with or without the leading "."), the other lines sent as they are.
+TEST(PlanSend, AssignmentsAgainstTheDumpOtherLinesSent) {
+    const std::string sj = text::sj("会議室");
     struct Case {
         const char* what;
-        bool plan;           // PlanSend(device, other); else CompareDumps(device, other)
-        std::string device;  // the dump's line (before)
-        std::string other;   // the settings line, or the dump's line after
-        std::string expected;
+        std::vector<std::string> device, settings;
+        std::vector<std::string> expected;  // PlanLines
+        std::vector<std::string> names;     // PlanNames
     } cases[] = {
-        {"plan: sent bare, stored quoted", true, ".sysName=\"SIM\"", ".sysName=SIM", "no change"},
-        {"plan: no dot, stored quoted", true, "sysName=\"SIM\"", ".sysName=SIM", "no change"},
-        {"plan: sent quoted, stored quoted", true, ".a=\"x\"", ".a=\"x\"", "no change"},
-        {"plan: another value", true, ".a=\"S\"", ".a=S2", "would change .a: \"S\" -> S2"},
-        {"plan: single quotes are the value's", true, ".a='x'", ".a=x",
-         "would change .a: 'x' -> x"},
-        {"plan: one pair only", true, ".a=\"\"x\"\"", ".a=x", "would change .a: \"\"x\"\" -> x"},
-        {"plan: a lone quote", true, ".a=\"", ".a=", "would change .a: \" -> (empty)"},
-        {"diff: quoted after the send", false, ".sysName=SIM", ".sysName=\"SIM\"", "no change"},
-        {"diff: empty quotes are empty", false, ".a=\"\"", ".a=", "no change"},
-        {"diff: quoted and changed", false, ".a=\"x\"", ".a=\"y\"", "changed .a: \"x\" -> \"y\""},
-        {"diff: a quote at one end", false, ".a=x", ".a=x\"", "changed .a: x -> x\""},
+        {"every assignment holds", {".a=1", ".b=2"}, {".b=2", ".a=1"}, {"no change"}, {}},
+        {"no settings lines", {".a=1"}, {}, {"no change"}, {}},
+        {"changed and added, by name whatever the order",
+         {".mask=255.0.0.0", ".sysName=\"A\""},
+         {".sysName=\"B\"", ".ntp=127.0.0.1", ".mask=255.255.0.0"},
+         {"would change .mask: 255.0.0.0 -> 255.255.0.0", "would add .ntp: 127.0.0.1",
+          "would change .sysName: \"A\" -> \"B\""},
+         {".mask", ".ntp", ".sysName"}},
+        {"names compared without the leading dot",
+         {"mask=255.0.0.0", "ntp=1.2.3.4"},
+         {".mask=255.0.0.0", ".ntp=127.0.0.1"},
+         {"would change .ntp: 1.2.3.4 -> 127.0.0.1"},
+         {".ntp"}},
+        {"the settings may leave the dot out too",
+         {".a=1"},
+         {"a=2"},
+         {"would change a: 1 -> 2"},
+         {"a"}},
+        {"the last assignment of a name is what the device keeps",
+         {".a=1"},
+         {".a=2", ".a=1", ".b=1", ".b=3"},
+         {"would add .b: 3"},
+         {".b"}},
+        {"other lines are sent, not compared, in file order",
+         {".trap=10.0.0.1"},
+         {"unset .trap", "", "DATE 24/01/01", "a b=c"},
+         {"no change", "would send: unset .trap", "would send: (empty)",
+          "would send: DATE 24/01/01", "would send: a b=c"},
+         {}},
+        {"empty values and control bytes shown as diff shows them",
+         {".a=", ".b=x"},
+         {".a=\x1b[2J", ".b="},
+         {"would change .a: (empty) -> \\x1B[2J", "would change .b: x -> (empty)"},
+         {".a", ".b"}},
+        {"a name listed twice holds only when both values are the new one",
+         {".a=1", ".a=2", ".b=5", ".b=5"},
+         {".a=2", ".b=5"},
+         {"would change .a: 1 -> 2"},
+         {".a"}},
+        {"code page 932 values kept as bytes",
+         {".sysName=\"" + sj + "\""},
+         {".sysName=\"" + sj + "A\""},
+         {"would change .sysName: \"" + sj + "\" -> \"" + sj + "A\""},
+         {".sysName"}},
+        {"the dump's own lines are no variables",
+         {"LOAD_END garbage", ".a=1"},
+         {"&save"},
+         {"no change", "would send: &save"},
+         {}},
+        {"sent bare, stored quoted", {".sysName=\"SIM\""}, {".sysName=SIM"}, {"no change"}, {}},
+        {"no dot, stored quoted", {"sysName=\"SIM\""}, {".sysName=SIM"}, {"no change"}, {}},
+        {"sent quoted, stored quoted", {".a=\"x\""}, {".a=\"x\""}, {"no change"}, {}},
+        {"another value", {".a=\"S\""}, {".a=S2"}, {"would change .a: \"S\" -> S2"}, {".a"}},
+        {"single quotes are the value's",
+         {".a='x'"},
+         {".a=x"},
+         {"would change .a: 'x' -> x"},
+         {".a"}},
+        {"one pair only", {".a=\"\"x\"\""}, {".a=x"}, {"would change .a: \"\"x\"\" -> x"}, {".a"}},
+        {"a lone quote", {".a=\""}, {".a="}, {"would change .a: \" -> (empty)"}, {".a"}},
     };
-    for (const auto& c : cases) {
-        auto lines = c.plan ? fleet::PlanLines(fleet::PlanSend(dump("LOAD", {c.device}), {c.other}))
-                            : fleet::DiffLines(fleet::CompareDumps(dump("LOAD", {c.device}),
-                                                                   dump("SEND", {c.other})));
-        EXPECT_EQ(lines, std::vector<std::string>{c.expected}) << c.what;
+    for (const Case& c : cases) {
+        auto plan = fleet::PlanSend(dump("SEND", c.device), c.settings);
+        EXPECT_EQ(fleet::PlanLines(plan), c.expected) << c.what;
+        EXPECT_EQ(fleet::PlanNames(plan), c.names) << c.what;
     }
 }
 
@@ -129,18 +182,13 @@ TEST(DumpDiff, ChangedNamesListEachVariableOnce) {
 
 class SendDumpFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::path(::testing::TempDir()) / ("dump_diff_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
     void write(const std::string& name, const std::string& bytes, int ageSeconds) {
         testsupport::writeBytes(m_dir / name, bytes);
         fs::last_write_time(m_dir / name,
                             fs::file_time_type::clock::now() - std::chrono::seconds(ageSeconds));
     }
-    fs::path m_dir;
+    testsupport::ScratchDir m_scratch;
+    const fs::path& m_dir = m_scratch.path();
 };
 
 TEST_F(SendDumpFiles, OnlyTheDumpsOfTheLastSendAreCompared) {

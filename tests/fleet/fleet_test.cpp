@@ -1,23 +1,19 @@
 // The fleet core without a network: which records a run serves, what a result does to a
-// record line, the list write beside another writer, and the report files.
+// record line, which send file a device gets, the report files and the run's settings.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "devlist/fields.h"
 #include "file_bytes.h"
-#include "fleet/empty_selection.h"
-#include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
 #include "fleet/run_report.h"
 #include "fleet/run_settings.h"
 #include "fleet/selection.h"
 #include "fleet/send_file.h"
+#include "scratch_dir.h"
 #include "session/session_state.h"
 #include "text/cp932.h"
 
@@ -82,7 +78,7 @@ TEST(Selection, OptionsNarrowTheRecordsServed) {
     }
 }
 
-TEST(Selection, SaysWhatItSelectedAndWhyNothing) {
+TEST(Selection, SaysWhatItSelected) {
     struct Case {
         std::vector<std::pair<std::string, std::string>> options;
         std::string text;
@@ -96,11 +92,6 @@ TEST(Selection, SaysWhatItSelectedAndWhyNothing) {
         for (const auto& [option, value] : c.options) fleet::AddSelectionOption(s, option, value);
         EXPECT_EQ(fleet::SelectionText(s), c.text);
     }
-    EXPECT_EQ(fleet::NothingSelectedText(fleetList()), "no record selected: 5 records, 3 checked");
-    LineStore unchecked(std::vector<std::string>{rec(1, "F0000000", "a", "127.0.0.1", ""),
-                                                 rec(2, "F0000000", "b", "127.0.0.2", "")});
-    EXPECT_TRUE(fleet::Select({}, unchecked).empty());
-    EXPECT_EQ(fleet::NothingSelectedText(unchecked), "no record selected: 2 records, 0 checked");
 }
 
 TEST(Selection, RefusesMalformedValues) {
@@ -123,6 +114,13 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,"
         "plume,defalt.txt,2020/01/01 00:00:00,old,QLXsave";
     const std::string stamp = "2024/05/06 07:08:09";
+    // The line with the stamp, message and the MAC address, version and name given.
+    auto after = [&](const std::string& message,
+                     const std::string& values = "00:ee:80:00:00:03,V1,N1") {
+        return "003,F0000001,gamma,127.0.0.3,80,23," + values + ",admin,plume,defalt.txt," + stamp +
+               "," + message + ",QLXsave";
+    };
+    const std::string okText = text::sj("#000 OK 正常送信");
     struct Case {
         const char* what;
         Outcome outcome;
@@ -130,51 +128,38 @@ TEST(ResultRule, ChangesOnlyTheResultFields) {
     } cases[] = {
         {"success with values",
          {session::kResultOk, "", false, "V2 x", "00:11:22:33:44:55", "ROOM-A", stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:11:22:33:44:55,V2 x,ROOM-A,admin,plume,"
-         "defalt.txt,2024/05/06 07:08:09," +
-             text::sj("#000 OK 正常送信") + ",QLXsave"},
+         after(okText, "00:11:22:33:44:55,V2 x,ROOM-A")},
         {"success with reset",
          {session::kResultOk, "", true, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09," +
-             text::sj("#000 OK 正常送信") + "(CPURESET),QLXsave"},
+         after(okText + "(CPURESET)")},
         {"time-out ignores the reset",
          {session::kResultTimeOut, "", true, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#404 NG Time Out,QLXsave"},
+         after("#404 NG Time Out")},
         {"login error",
          {session::kResultLoginError, "", false, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#104 NG ID/PASS Login Error,QLXsave"},
+         after("#104 NG ID/PASS Login Error")},
         {"in use",
          {session::kResultExists, "", false, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#108 NG already exists.,QLXsave"},
+         after("#108 NG already exists.")},
         {"failure text made safe",
          {session::kResultFailure, "failure: a,b\r\nc", false, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#421 NG failure: a b  c,QLXsave"},
+         after("#421 NG failure: a b  c")},
         // The line break the reply ended with leaves no blanks behind, whatever it was.
         {"failure text without its line break",
          {session::kResultFailure, "failure: busy\r\n", false, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#421 NG failure: busy,QLXsave"},
+         after("#421 NG failure: busy")},
         {"failure text of blanks only",
          {session::kResultFailure, "\r\n\t ", false, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,#421 NG,QLXsave"},
+         after("#421 NG")},
         {"pending keeps the message",
          {session::kResultPending, "", false, {}, {}, {}, stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,00:ee:80:00:00:03,V1,N1,admin,plume,defalt.txt,"
-         "2024/05/06 07:08:09,old,QLXsave"},
+         after("old")},
         {"hostile values bounded",
          {session::kResultOk, "", false, std::string(200, 'v'), "a,b\nc",
           "n\x01"
           "e",
           stamp},
-         "003,F0000001,gamma,127.0.0.3,80,23,a b c," + std::string(32, 'v') +
-             ",n e,admin,plume,defalt.txt,2024/05/06 07:08:09," + text::sj("#000 OK 正常送信") +
-             ",QLXsave"},
+         after(okText, "a b c," + std::string(32, 'v') + ",n e")},
     };
     for (const auto& c : cases)
         EXPECT_EQ(fleet::ApplyOutcome(line, c.outcome), c.expected) << c.what;
@@ -208,28 +193,11 @@ TEST(ResultRule, NumbersARecordByPlaceOnlyWhereItsWriterDoes) {
         EXPECT_EQ(fleet::ResultLine(c.line, 1, ok, c.numbering), c.expected) << c.line;
 }
 
-TEST(ResultRule, DeviceValuesCutAtCharacterBoundaries) {
-    const std::string kana = text::sj("会議室");  // three two-byte characters
-    struct Case {
-        std::string in;
-        size_t max;
-        std::string out;
-    } cases[] = {
-        {kana, 6, kana},
-        {kana, 5, text::sj("会議")},
-        {"ab" + kana, 3, "ab"},  // no half character
-        {"a\x82", 5, "a "},      // a lone lead byte at the end
-        {"x\x7f,y\tz", 10, "x  y z"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(session::RecordValue(c.in, c.max), c.out) << c.in;
-    EXPECT_EQ(session::RecordValue(kana, 5).size(), 4u);
-}
-
 // Which settings file a device is sent, by the send method: the common one or the record's own.
 // A send without it is refused with the reason; a check streams no file and needs none.
 TEST(SendFile, TheMethodChoosesTheFileAndOnlyASendNeedsIt) {
-    const std::string there =
-        ::testing::TempDir() + "fleet_send_" + std::to_string(::getpid()) + ".txt";
+    const testsupport::ScratchDir dir;
+    const std::string there = (dir / "there.txt").string();
     testsupport::writeBytes(there, "L1\r\nL2\r\n");
     struct Case {
         int method;
@@ -252,101 +220,6 @@ TEST(SendFile, TheMethodChoosesTheFileAndOnlyASendNeedsIt) {
                                           : "");
         EXPECT_EQ(load.lines.lines.size(), c.lines);
     }
-    std::filesystem::remove(there);
-}
-
-class ListWrite : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_dir = std::filesystem::path(::testing::TempDir()) /
-                ("fleet_list_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        m_path = (m_dir / "list.csv").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    void write(const LineStore& s) { testsupport::writeBytes(m_path, s.toBytes()); }
-    LineStore read() { return LineStore::fromFileBytes(testsupport::readBytes(m_path)); }
-
-    std::filesystem::path m_dir;
-    std::string m_path;
-};
-
-TEST_F(ListWrite, FindsTheServedRecordAfterAnotherWritersEdits) {
-    const LineStore start = fleetList();
-    const Outcome ok{session::kResultOk, "", false, {}, {}, {}, "2024/05/06 07:08:09"};
-    struct Case {
-        const char* what;
-        std::function<void(LineStore&)> edit;  // what the other writer saved meanwhile
-        int expectedLine;                      // -1: gone
-    } cases[] = {
-        {"nothing", [](LineStore&) {}, 2},
-        {"a record before it deleted", [](LineStore& s) { s.lines().erase(s.lines().begin()); }, 1},
-        {"moved and renumbered",
-         [](LineStore& s) {
-             std::swap(s[0], s[2]);
-             s[0].replace(0, 3, "001");
-             s[2].replace(0, 3, "003");
-         },
-         0},
-        {"its check mark changed", [](LineStore& s) { s[2][11] = '0'; }, 2},
-        {"overwritten by another record's boxes", [](LineStore& s) { s[2] = s[0]; }, -1},
-        {"deleted", [](LineStore& s) { s.lines().erase(s.lines().begin() + 2); }, -1},
-    };
-    for (const auto& c : cases) {
-        LineStore other = start;
-        c.edit(other);
-        write(other);
-        fleet::ListWriter writer(m_path);
-        auto r = writer.record({2, start[2], nullptr}, ok);
-        LineStore after = read();
-        if (c.expectedLine < 0) {
-            EXPECT_EQ(r.status, fleet::ListWriter::Status::Gone) << c.what;
-            EXPECT_EQ(after, other) << c.what;  // every line kept byte for byte
-            continue;
-        }
-        ASSERT_EQ(r.status, fleet::ListWriter::Status::Written) << c.what;
-        EXPECT_EQ(r.line, c.expectedLine) << c.what;
-        for (size_t i = 0; i < other.size(); ++i) {
-            if (static_cast<int>(i) == c.expectedLine) {
-                EXPECT_EQ(after[i], fleet::ApplyOutcome(other[i], ok)) << c.what;
-            } else {
-                EXPECT_EQ(after[i], other[i]) << c.what;
-            }
-        }
-    }
-}
-
-TEST_F(ListWrite, TwoWritersInterleavedKeepEachOthersResults) {
-    write(fleetList());
-    auto loaded = fleet::LoadList(m_path);
-    ASSERT_TRUE(loaded);
-    fleet::ListWriter a(m_path), b(m_path);
-    const std::string t = "2024/05/06 07:08:09";
-    // Each writer holds the list as it was at its start; they alternate results.
-    for (int i = 0; i < 5; ++i) {
-        fleet::ListWriter& w = i % 2 ? b : a;
-        int result = i % 2 ? session::kResultTimeOut : session::kResultOk;
-        auto r = w.record({i, loaded->raw[static_cast<size_t>(i)], nullptr},
-                          {result, "", false, {}, {}, {}, t});
-        ASSERT_EQ(r.status, fleet::ListWriter::Status::Written) << i;
-    }
-    LineStore after = read();
-    for (int i = 0; i < 5; ++i) {
-        std::string message = devlist::FieldGet(devlist::kMessage, after[static_cast<size_t>(i)]);
-        EXPECT_EQ(message, i % 2 ? "#404 NG Time Out" : text::sj("#000 OK 正常送信")) << i;
-    }
-    EXPECT_TRUE(std::filesystem::exists(m_path + ".lock"));
-}
-
-TEST_F(ListWrite, NeverWritesOverAFileThatHoldsNoList) {
-    testsupport::writeBytes(m_path, "No,Name\r\n");
-    fleet::ListWriter writer(m_path);
-    auto r = writer.record({0, fleetList()[0], nullptr}, {});
-    EXPECT_EQ(r.status, fleet::ListWriter::Status::Failed);
-    EXPECT_EQ(testsupport::readBytes(m_path), "No,Name\r\n");
-    EXPECT_FALSE(fleet::LoadList(m_path));
-    EXPECT_FALSE(fleet::LoadList((m_dir / "missing.csv").string()));
 }
 
 TEST(RunReport, CsvAndJsonGolden) {
@@ -480,36 +353,3 @@ TEST(RunSettings, ReadsTheWindowsKeysWithItsRules) {
 }
 
 }  // namespace
-
-TEST(Selection, NamesTheOptionThatMatchedNothing) {
-    using Why = fleet::EmptySelection::Why;
-    LineStore unchecked(std::vector<std::string>{rec(1, "F0000000", "a", "127.0.0.1", "#000 OK"),
-                                                 rec(2, "F0000100", "b", "127.0.0.2", "#000 OK")});
-    struct Case {
-        const LineStore& store;
-        std::vector<std::pair<std::string, std::string>> options;
-        Why why;
-        std::string option;
-    } cases[] = {
-        {unchecked, {}, Why::NoneChecked, "--checked"},
-        {unchecked, {{"--checked", ""}}, Why::NoneChecked, "--checked"},
-        {fleetList(),
-         {{"--group", "1"}, {"--group", "2"}},
-         Why::NoneInCommon,
-         "--group 1 --group 2"},
-        {unchecked, {{"--all", ""}, {"--group", "3"}}, Why::NoGroup, "--group 3"},
-        {fleetList(), {{"--no", "999"}}, Why::NoNumber, "--no 999"},
-        {unchecked, {{"--failed", ""}}, Why::NoneFailed, "--failed"},
-        {fleetList(), {{"--no", "1-2"}, {"--match", "nowhere"}}, Why::NoMatch, "--match nowhere"},
-        {LineStore(), {{"--all", ""}}, Why::EmptyList, ""},
-    };
-    for (const auto& c : cases) {
-        fleet::Selection s;
-        for (const auto& [option, value] : c.options) fleet::AddSelectionOption(s, option, value);
-        ASSERT_TRUE(fleet::Select(s, c.store).empty()) << c.option;
-        const fleet::EmptySelection e = fleet::WhyNothingSelected(s, c.store);
-        EXPECT_EQ(e.why, c.why) << c.option;
-        EXPECT_EQ(e.option, c.option);
-        EXPECT_EQ(e.records, c.store.size());
-    }
-}

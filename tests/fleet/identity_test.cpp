@@ -17,6 +17,7 @@
 #include "fleet/list_writer.h"
 #include "fleet/record_identity.h"
 #include "fleet/result_rule.h"
+#include "scratch_dir.h"
 #include "session/session_state.h"
 #include "text/cp932.h"
 
@@ -184,9 +185,7 @@ TEST(RecordIdentity, FindsItsRecordAndNeverAnother) {
 // records each device with the MAC it reports, and the second's results for the same records
 // still find them.
 TEST(RecordIdentity, OverlappingRunnersKeepEveryResult) {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("overlap_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testsupport::ScratchDir dir;
     const std::string path = (dir / "list.csv").string();
     auto start = std::make_shared<LineStore>();
     for (int i = 0; i < 6; ++i) {
@@ -220,25 +219,19 @@ TEST(RecordIdentity, OverlappingRunnersKeepEveryResult) {
         EXPECT_EQ(devlist::FieldGet(devlist::kMessage, after[i]),
                   i < 5 ? "#404 NG Time Out" : text::sj("#000 OK 正常送信"));
     }
-    fs::remove_all(dir);
 }
 
 class ListLockTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::path(::testing::TempDir()) / ("list_lock_" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
         fs::create_directories(m_dir / "real");
-        m_list = m_dir / "real" / "list.csv";
         LineStore list;
         for (int i = 1; i <= 4; ++i)
             list.lines().push_back(r("00" + std::to_string(i), "d" + std::to_string(i)).line());
         testsupport::writeBytes(m_list.string(), list.toBytes());
     }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    fs::path m_dir;
-    fs::path m_list;
+    testsupport::ScratchDir m_dir;
+    fs::path m_list = m_dir / "real" / "list.csv";
 };
 
 // Two writers that reach one list by different paths take one lock: while one holds it, the

@@ -1,20 +1,20 @@
 // Where the settings file and the work folder go, for a program beside its files and for an
 // installed one.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "fleet/program_paths.h"
+#include "scratch_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 TEST(LocateProgramFiles, UserFoldersOnlyForAnInstalledProgramWithAHome) {
-    char tmpl[] = "/tmp/qlx-paths-XXXXXX";
-    fs::path dir = mkdtemp(tmpl);
+    const testsupport::ScratchDir scratch;
+    const fs::path& dir = scratch.path();
     fs::create_directories(dir / "bin");
     std::string program = (dir / "bin/qlx-setting").string();
     std::string beside = (dir / "bin/").string();
@@ -52,7 +52,6 @@ TEST(LocateProgramFiles, UserFoldersOnlyForAnInstalledProgramWithAHome) {
         EXPECT_EQ(files.settingsFile, c.settings.empty() ? beside + "qlx-setting.Ini" : c.settings);
         EXPECT_EQ(files.workFolder, c.work.empty() ? beside + "data" : c.work);
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 // file saved as UTF-8 is never read nor written, and a header row is never a device, neither
 // served nor given a result.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +11,7 @@
 #include "file_bytes.h"
 #include "fleet/list_writer.h"
 #include "fleet/result_rule.h"
+#include "scratch_dir.h"
 #include "session/session_state.h"
 #include "text/cp932.h"
 
@@ -33,17 +32,8 @@ const std::string kRecord =
 
 class SpreadsheetList : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = std::filesystem::path(::testing::TempDir()) /
-                ("fleet_sheet_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
-        m_path = (m_dir / "list.csv").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-    std::filesystem::path m_dir;
-    std::string m_path;
+    testsupport::ScratchDir m_dir;
+    std::string m_path = (m_dir / "list.csv").string();
 };
 
 TEST_F(SpreadsheetList, ResultsNeverGoIntoAUtf8FileOrAHeaderRow) {
@@ -81,6 +71,11 @@ TEST_F(SpreadsheetList, ResultsNeverGoIntoAUtf8FileOrAHeaderRow) {
          headed,
          {1, kRecord, nullptr},
          fleet::ListWriter::Status::Written,
+         ""},
+        {"no list at all",
+         "No,Name\r\n",
+         {0, kRecord, nullptr},
+         fleet::ListWriter::Status::Failed,
          ""},
     };
     for (const auto& c : cases) {
@@ -122,6 +117,7 @@ TEST_F(SpreadsheetList, ARunLoadsNoHeaderRowAndSaysWhyAFileIsNoList) {
          {},
          {},
          "1行目の先頭10バイト"},
+        {"no list at all", "No,Name\r\n", {}, {}, {}, "1行目の先頭10バイト"},
         {"nothing", "", {}, {}, {}, "機器の行がありません"},
     };
     for (const auto& c : cases) {

@@ -29,6 +29,7 @@ TEST(RunnerCommandLine, EachVerbTakesItsOwnOptionsAndRefusesThoseOfAnother) {
         {{"send", "--own-address", "127.0.0.1"}, Verb::Send, "--own-address is not an option"},
         {{"check", "--parallel", "129"}, Verb::Check, "--parallel takes 1 to 128"},
         {{"check", "--report"}, Verb::Check, "--report needs a value"},
+        {{"check", "--pace", "fast"}, Verb::Check, "--pace takes prompt or prescribed"},
         // plan: as check, and the same files.
         {{"plan", "--checked", "--parallel=3", "--report=p.json", "--work", "w"}, Verb::Plan, ""},
         {{"plan", "--apply"}, Verb::Plan, "--apply is not an option of plan"},

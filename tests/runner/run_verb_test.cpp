@@ -1,6 +1,7 @@
 // check and send in-process against simulated devices: a mixed fleet with a refusal, a busy and
 // a silent device, the re-run of exactly the failures, an interrupt in the middle of a run, what
-// a send changed (diff and the report's column), and every refusal before the first device.
+// a send changed (diff and the report's column) and could not serve, every refusal before the
+// first device, what went wrong in the middle of a run, and the search.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -25,8 +26,9 @@ protected:
 TEST_F(RunVerb, MixedFleetThenExactlyTheFailuresAgain) {
     fleet({"127.0.0.81", "127.0.0.82,fault=wrong-password", "127.0.0.83,fault=silent",
            "127.0.0.84,fault=busy", "127.0.0.85"});
+    // A name from the list cannot drive the terminal.
     writeList({rec(1, "ok-a", 81), rec(2, "refuse", 82), rec(3, "silent", 83), rec(4, "busy", 84),
-               rec(5, "ok-b", 85)});
+               rec(5, "\x1b]0;owned\x07\x1b[31mred", 85)});
     Result first = runner({"check", "--parallel", "3", "--report", "run1.csv"});
     EXPECT_EQ(first.code, 1) << first.errors;
     const std::vector<std::string> expected = {
@@ -37,6 +39,9 @@ TEST_F(RunVerb, MixedFleetThenExactlyTheFailuresAgain) {
               std::string::npos)
         << first.errors;
     EXPECT_NE(first.errors.find("bulk run: 5 device(s) served (succeeded: 2, failed: 3)"),
+              std::string::npos);
+    EXPECT_EQ(first.errors.find('\x1b'), std::string::npos) << first.errors;
+    EXPECT_NE(first.errors.find("No.005 \\x1B]0;owned\\x07\\x1B[31mred 127.0.0.85 #000"),
               std::string::npos);
 
     // One report row and one transcript per device, failures included.
@@ -89,70 +94,76 @@ TEST_F(RunVerb, AnInterruptLetsTheRunningDeviceFinishAndStartsNoOther) {
     }
 }
 
-TEST_F(RunVerb, DiffShowsWhatTheLastSendChanged) {
-    fleet({"127.0.0.89,var.trapHost=10.0.0.1", "127.0.0.90"});
-    // The MAC addresses the devices report, so that the files keep their names after the run.
-    std::string room = rec(1, "room", 89), hall = rec(2, "hall", 90);
-    room.replace(room.find(":00:89,"), 7, ":00:59,");
-    hall.replace(hall.find(":00:90,"), 7, ":00:5A,");
-    writeList({room, hall});
-    writeBytes("s.Ini", "[setting]\r\nwait1=0\r\nfselect=0\r\nfile2=change.txt\r\n");
+// A list made by hand has no MAC addresses and each record its own send file: after a first send
+// side by side, the report's Changed column and diff read each device's own files; a record
+// without its file is passed by and its line left, and a device refused has no dumps to compare.
+TEST_F(RunVerb, EachSendShowsWhatItChangedAndWhatItCouldNotServe) {
+    devices({"127.0.51.91,mac=00:EE:80:00:51:91,var.trapHost=10.0.0.1",
+             "127.0.51.92,fault=wrong-password", "127.0.51.93,mac=", "127.0.51.94"});
+    std::vector<std::string> lines;
+    for (int host : {91, 92, 93, 94})
+        lines.push_back("1,F0000001,r" + std::to_string(host) + ",127.0.51." +
+                        std::to_string(host) + ",80,23,,,,admin,plume," +
+                        (host == 94 ? "gone.txt" : "change.txt") + ",,");
+    writeList(lines);
+    writeBytes("s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
     writeBytes("change.txt",
                ".ipAdEntNetMask=255.255.0.0\r\n.ntpServer=127.0.0.1\r\nunset .trapHost\r\n");
-
-    Result send = runner({"send", "--no", "1", "--report", "send.json"});
-    ASSERT_EQ(send.code, 0) << send.errors;
-    Result diff = runner({"diff", "1"});
-    EXPECT_EQ(diff.code, 0) << diff.errors;
-    EXPECT_EQ(diff.output,
-              "changed .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
-              "added   .ntpServer: 127.0.0.1\n"
-              "removed .trapHost: 10.0.0.1\n");
-    EXPECT_NE(readBytes("send.json")
-                  .find("\"changed\": {\"count\": 3, \"names\": [\".ipAdEntNetMask\", "
-                        "\".ntpServer\", \".trapHost\"]}"),
-              std::string::npos);
+    Result send = runner({"send", "--all", "--parallel", "3", "--report", "send.json"});
+    EXPECT_EQ(send.code, 1) << send.errors;  // the refusal and the missing file
+    EXPECT_EQ(message(0), text::sj("#000 OK 正常送信"));
+    EXPECT_EQ(list()[3], lines[3]);
+    EXPECT_NE(send.errors.find("No.004 r94 127.0.51.94 send file gone.txt is not found."),
+              std::string::npos)
+        << send.errors;
+    const std::string json = readBytes("send.json");
+    for (const char* part : {"\"changed\": {\"count\": 3, \"names\": [\".ipAdEntNetMask\", "
+                             "\".ntpServer\", \".trapHost\"]}",
+                             "\"changed\": {\"count\": 2, \"names\": [\".ipAdEntNetMask\", "
+                             "\".ntpServer\"]}",
+                             "送信ファイル gone.txt が見つかりません。"})
+        EXPECT_NE(json.find(part), std::string::npos) << part << "\n" << json;
+    // Each record's diff finds its own send, or names the dump the refused one never got.
+    const std::pair<std::string, std::string> shown[] = {
+        {"1",
+         "changed .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
+         "added   .ntpServer: 127.0.0.1\n"
+         "removed .trapHost: 10.0.0.1\n"},
+        {"2", "QLX-No002q1.txt"},
+        {"3",
+         "changed .ipAdEntNetMask: 255.0.0.0 -> 255.255.0.0\n"
+         "added   .ntpServer: 127.0.0.1\n"},
+    };
+    for (const auto& [record, part] : shown) {
+        Result diff = runner({"diff", record});
+        EXPECT_EQ(diff.code, record == "2" ? 3 : 0) << record << ": " << diff.errors;
+        if (record == "2") {
+            EXPECT_NE(diff.errors.find(part), std::string::npos) << diff.errors;
+        } else {
+            EXPECT_EQ(diff.output, part) << record;
+        }
+    }
 
     // The same settings again: both dumps agree.
     send = runner({"send", "--no", "1", "--report", "again.csv"});
     ASSERT_EQ(send.code, 0) << send.errors;
-    diff = runner({"diff", "1"});
+    Result diff = runner({"diff", "1"});
     EXPECT_EQ(diff.code, 0) << diff.errors;
     EXPECT_EQ(diff.output, "no change\n");
     EXPECT_TRUE(readBytes("again.csv").ends_with(",0,yes\r\n"));
 
     // A check writes only the dump after: nothing to compare, and an empty column.
-    Result check = runner({"check", "--no", "2", "--report", "check.csv"});
+    Result check = runner({"check", "--no", "4", "--report", "check.csv"});
     ASSERT_EQ(check.code, 0) << check.errors;
-    EXPECT_TRUE(readBytes("check.csv").ends_with("QLX00EE8000005AR1.txt,,yes\r\n"));
-    diff = runner({"diff", "2"});
+    EXPECT_TRUE(readBytes("check.csv").ends_with("QLX00EE8000335ER1.txt,,yes\r\n"));
+    diff = runner({"diff", "4"});
     EXPECT_EQ(diff.code, 3);
-    EXPECT_NE(diff.errors.find("QLX00EE8000005Aq1.txt"), std::string::npos) << diff.errors;
-    EXPECT_EQ(runner({"diff", "3"}).code, 2);
+    EXPECT_NE(diff.errors.find("QLX00EE8000335Eq1.txt"), std::string::npos) << diff.errors;
+    EXPECT_EQ(runner({"diff", "5"}).code, 2);
 }
 
-TEST_F(RunVerb, ASendWithoutItsSettingsFileServesNobodyItCannotServe) {
-    fleet({"127.0.0.91", "127.0.0.92"});
-    writeBytes("own.txt", ".sysLocation=hall\r\n");
-    std::string served = rec(1, "served", 91), skipped = rec(2, "skipped", 92);
-    served.replace(served.find("defalt.txt"), 10, "own.txt");
-    skipped.replace(skipped.find("defalt.txt"), 10, "gone.txt");
-
-    // A record's own file missing: the others are served, its line stays, its row says why.
-    writeBytes("s.Ini", "[setting]\r\nwait1=0\r\nfselect=1\r\n");
-    writeList({served, skipped});
-    Result r = runner({"send", "--all", "--report", "send.csv"});
-    EXPECT_EQ(r.code, 1) << r.errors;
-    EXPECT_EQ(message(0), text::sj("#000 OK 正常送信"));
-    EXPECT_EQ(list()[1], skipped);
-    const std::string reason = text::sj("送信ファイル gone.txt が見つかりません。");
-    EXPECT_NE(readBytes("send.csv").find(reason), std::string::npos);
-    EXPECT_NE(r.errors.find("No.002 skipped 127.0.0.92 send file gone.txt is not found."),
-              std::string::npos)
-        << r.errors;
-}
-
-// Nothing is connected when a place to write is unusable or the common send file is missing.
+// Nothing is connected when a place to write is unusable or the settings file or the common send
+// file is missing.
 TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     // Nobody answers there: a device that was served would end as a time-out in the list.
     writeBytes("afile", "x");
@@ -161,7 +172,7 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     fs::create_symlink(m_dir / "list.csv", "link.csv");
     // A list with a second name would part from it at the first result; a search is refused
     // before it opens a port or sends anything.
-    enum Obstacle { kNone, kFifoLock, kHardLink };
+    enum Obstacle { kNone, kFifoLock, kHardLink, kNoSettings };
     struct Case {
         std::vector<std::string> args;  // after "check", unless they name the command
         int code;
@@ -184,6 +195,7 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
         // The common send file missing, or none named.
         {{"send", "--all"}, 3, kNone, "send file nope.txt", "file2=nope.txt\r\n"},
         {{"send", "--all"}, 3, kNone, "send file"},
+        {{"--all"}, 3, kNoSettings, "s.Ini"},
     };
     for (const auto& c : cases) {
         fs::remove("other.csv");
@@ -192,6 +204,7 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
         fs::remove("list.csv.lock");
         if (c.obstacle == kFifoLock) ::mkfifo("list.csv.lock", 0600);
         if (c.obstacle == kHardLink) fs::create_hard_link("list.csv", "other.csv");
+        if (c.obstacle == kNoSettings) fs::remove("s.Ini");
         const std::string before = readBytes("list.csv");
         std::vector<std::string> args = {"check"};
         if (!c.args[0].starts_with("--")) args.clear();
@@ -208,64 +221,85 @@ TEST_F(RunVerb, UnusablePlacesAreRefusedBeforeTheFirstDevice) {
     EXPECT_TRUE(m_udp.sent.empty());
 }
 
-// The work folder cannot take the first device's dump: the run exits 3 naming the file and why.
-TEST_F(RunVerb, AFailedSaveStopsTheRunAndNamesItsFile) {
-    fleet({"127.0.0.81", "127.0.0.82", "127.0.0.83"});
-    writeList({rec(1, "first", 81), rec(2, "second", 82), rec(3, "third", 83)});
-    fs::create_directories("work/QLX00EE80000081q2.txt");
-    Result r = runner({"check", "--all", "--report", "r.json"});
-    EXPECT_EQ(r.code, 3) << r.errors;
-    EXPECT_NE(r.errors.find("QLX00EE80000081q2.txt: Is a directory"), std::string::npos)
-        << r.errors;
-    EXPECT_EQ(message(0), "#508 NG File Save Error");
-    EXPECT_NE(readBytes("r.json").find("\"selected\": 3, \"served\": 1"), std::string::npos);
+// What went wrong in the middle of a run ends it with 3, says so and shows in the report's counts:
+// a work folder that cannot take the first device's dump (no further device is served), a list
+// cut to 0 bytes while the device answers (its success never reached the list).
+TEST_F(RunVerb, TheReportSaysWhatTheRunServedAndWhatReachedTheList) {
+    fleet({"127.0.0.81,slow=300", "127.0.0.82", "127.0.0.83"});
+    struct Case {
+        bool blockedDump;  // else the list is cut
+        std::vector<std::string> said;
+        const char* counts;
+    } cases[] = {
+        {true,
+         {"QLX00EE80000081q2.txt: Is a directory"},
+         "\"selected\": 3, \"served\": 1, \"ok\": 0, \"failed\": 1, \"unrecorded\": 0}"},
+        {false,
+         {"bulk run: 1 device(s) served (succeeded: 0, failed: 1)",
+          "1 result(s) did not reach the list"},
+         "\"selected\": 1, \"served\": 1, \"ok\": 1, \"failed\": 0, \"unrecorded\": 1}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.counts);
+        fs::remove_all("work");
+        if (c.blockedDump) {
+            writeList({rec(1, "first", 81), rec(2, "second", 82), rec(3, "third", 83)});
+            fs::create_directories("work/QLX00EE80000081q2.txt");
+        } else {
+            writeList({rec(1, "slow", 81)});
+            m_serving.events.push_back({1000, [] { writeBytes("list.csv", ""); }});
+        }
+        Result r = runner({"check", "--all", "--report", "r.json"});
+        EXPECT_EQ(r.code, 3) << r.errors;
+        for (const auto& part : c.said)
+            EXPECT_NE(r.errors.find(part), std::string::npos) << r.errors;
+        EXPECT_EQ(c.blockedDump ? message(0) : readBytes("list.csv"),
+                  c.blockedDump ? "#508 NG File Save Error" : "");
+        EXPECT_NE(readBytes("r.json").find(c.counts), std::string::npos) << readBytes("r.json");
+    }
 }
 
-// The list is cut to 0 bytes while the device answers: its success never reached the list.
-TEST_F(RunVerb, TheReportSaysWhatReachedTheList) {
-    fleet({"127.0.0.81,slow=300"});
-    writeList({rec(1, "slow", 81)});
-    m_serving.events.push_back({1000, [] { writeBytes("list.csv", ""); }});
-    Result r = runner({"check", "--all", "--report", "r.json"});
-    EXPECT_EQ(r.code, 3) << r.errors;
-    EXPECT_EQ(readBytes("list.csv"), "");
-    EXPECT_NE(r.errors.find("bulk run: 1 device(s) served (succeeded: 0, failed: 1)"),
-              std::string::npos)
-        << r.errors;
-    EXPECT_NE(r.errors.find("1 result(s) did not reach the list"), std::string::npos) << r.errors;
-    EXPECT_NE(readBytes("r.json").find("\"ok\": 1, \"failed\": 0, \"unrecorded\": 1}"),
-              std::string::npos);
-}
-
-// A run that serves nobody is a mistake in the command line, and says why.
+// A run that serves nobody is a mistake in the command line, and says why: the option that
+// matched nothing and the records it looked at.
 TEST_F(RunVerb, SelectingNothingIsAUsageError) {
     std::string unchecked = rec(4, "d", 91);
     unchecked.replace(unchecked.find("F0000001"), 8, "F0000000");
-    writeList({rec(1, "a", 91), rec(2, "b", 91), rec(3, "c", 91), unchecked});
+    const std::vector<std::string> four = {rec(1, "a", 91), rec(2, "b", 91), rec(3, "c", 91),
+                                           unchecked};
+    std::string done = unchecked + text::sj("#000 OK 正常送信");
+    done.replace(done.find("F0000000"), 8, "F0000100");  // group 2
+    std::string first = rec(1, "a", 91);
+    first.replace(first.find("F0000001"), 8, "F0001001");  // group 1
     struct Case {
-        std::vector<std::string> args;
+        std::vector<std::string> list, args;
         std::string why;
+        std::string before = "";  // what the error stream says first
     } cases[] = {
-        {{"check", "--no", "999"},
-         "no record selected: --no 999: the list holds records 1 to 4 only"},
-        {{"send", "--no", "5-9"},
-         "no record selected: --no 5-9: the list holds records 1 to 4 only"},
-        {{"check", "--match", "nowhere"},
-         "no record selected: --match nowhere: none of the 4 records shows that word"},
-        {{"check", "--group", "2"},
-         "no record selected: --group 2: none of the 4 records is in that group"},
+        {four, {"check", "--no", "999"}, "--no 999: the list holds records 1 to 4 only"},
+        {four, {"send", "--no", "5-9"}, "--no 5-9: the list holds records 1 to 4 only"},
+        {four,
+         {"check", "--match", "nowhere"},
+         "--match nowhere: none of the 4 records shows that word"},
+        {four, {"check", "--group", "2"}, "--group 2: none of the 4 records is in that group"},
+        {{first, done},
+         {"check", "--group", "1", "--group", "2"},
+         "--group 1 --group 2: each option matches records, but no record matches them all"},
+        {{unchecked}, {"check"}, "--checked: none of the 1 records is checked"},
+        {{unchecked, done}, {"check", "--checked"}, "--checked: none of the 2 records is checked"},
+        {{done}, {"send", "--failed"}, "--failed: none of the 1 records has a failed result"},
+        {{"x,F0000001,heading"},
+         {"check", "--all"},
+         "the list holds no record",
+         "list.csv: line(s) 1 have no number in the number field (a heading row?): they are not "
+         "devices.\n"},
     };
     for (const auto& c : cases) {
+        writeList(c.list);
         Result r = runner(c.args);
-        EXPECT_EQ(r.code, 2) << c.args[1];
-        EXPECT_EQ(r.errors, "qlx-setting-cli: " + c.why + "\n") << c.args[1];
+        EXPECT_EQ(r.code, 2) << c.why;
+        EXPECT_EQ(r.errors, c.before + "qlx-setting-cli: no record selected: " + c.why + "\n");
+        EXPECT_EQ(readBytes("list.csv"), devlist::LineStore(c.list).toBytes()) << c.why;
     }
-    writeList({unchecked});
-    Result r = runner({"check"});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.errors,
-              "qlx-setting-cli: no record selected: --checked: none of the 1 records is checked\n");
-    EXPECT_EQ(readBytes("list.csv"), devlist::LineStore({unchecked}).toBytes());
 }
 
 // The search: each device once, no login, and only --apply stores.

@@ -19,13 +19,13 @@
 
 #include "devlist/fields.h"
 #include "devlist/line_store.h"
-#include "dialogue.h"
 #include "fake_clock.h"
 #include "fake_event_loop.h"
 #include "fake_host_address.h"
 #include "fake_tcp_socket.h"
 #include "fake_udp_socket.h"
 #include "file_bytes.h"
+#include "played_device.h"
 #include "runner/verbs.h"
 #include "search.h"
 #include "text/cp932.h"
@@ -148,23 +148,10 @@ private:
         for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
         return s;
     }
-    // A connection to an address no device has is never answered. The writes go out in order,
-    // each after the one before it, as the simulator's server times them.
+    // A connection to an address no device has is never answered.
     void answer(testsupport::FakeConnection& conn) {
         auto device = m_devices.find(conn.host());
-        if (device == m_devices.end()) return;
-        auto dialogue = std::make_shared<devsim::Dialogue>(*device->second);
-        auto due = std::make_shared<uint32_t>(0);
-        auto play = [this, due](testsupport::FakeConnection& c, std::vector<devsim::Write> ws) {
-            for (auto& w : ws) {
-                *due = std::max(*due, m_loop.tickCount()) + static_cast<uint32_t>(w.delayMs);
-                if (!w.flood) c.deliverAt(*due, std::move(w.bytes));
-            }
-        };
-        play(conn, dialogue->start());
-        conn.onSend = [dialogue, play](testsupport::FakeConnection& c, std::string_view bytes) {
-            play(c, dialogue->receive(bytes));
-        };
+        if (device != m_devices.end()) testsupport::PlayDevice(m_loop, conn, *device->second);
     }
 
     fs::path m_oldCwd;
