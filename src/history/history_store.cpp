@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "history/object_stage.h"
+#include "history/pack_merge.h"
 
 namespace history {
 namespace {
@@ -194,6 +195,17 @@ struct Store::Impl {
         return blobText(repo, git_tree_entry_id(e));
     }
 
+    // After packs it may have read from were merged and removed.
+    void reopen() {
+        git_repository* fresh = nullptr;
+        if (git_repository_open_bare(&fresh, path.c_str()) != 0) return;
+        if (known) git_tree_free(known);
+        known = nullptr;
+        headRead = false;
+        git_repository_free(repo);
+        repo = fresh;
+    }
+
     // The head's tree, read once; null when the branch has none (or it cannot be read: then
     // every dump is written, as into a new repository).
     const git_tree* knownTree() {
@@ -315,6 +327,17 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
             return CommitResult{
                 false, 0, {}, stageError.empty() ? lastError("commit") : stageError};
         };
+        // What the run's commit will name is held with the dumps before the send, so that both
+        // go into one pack: whatever the head already holds is on disk.
+        for (const FileVersion& f : after) {
+            const git_tree_entry* e = base ? git_tree_entry_byname(base, f.file.c_str()) : nullptr;
+            git_oid id;
+            if (!f.blob &&
+                !(e && git_odb_hash(&id, f.bytes.data(), f.bytes.size(), GIT_OBJECT_BLOB) == 0 &&
+                  git_oid_equal(&id, git_tree_entry_id(e))) &&
+                !m_impl->stage.add(f.bytes, id))
+                return failed();
+        }
         if (!step(before, true)) return failed();
         Tree keep;  // the first step's tree, while the second builds on it
         std::swap(keep.p, stepTree.p);
@@ -330,7 +353,10 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
             headId ? git_reference_create_matching(moved.out(), repo, kBranch, &*parent, 1,
                                                    &*headId, "qlx-setting")
                    : git_reference_create(moved.out(), repo, kBranch, &*parent, 0, "qlx-setting");
-        if (rc == 0) return result;
+        if (rc == 0) {
+            if (MergePacks(m_impl->path)) m_impl->reopen();
+            return result;
+        }
         if (rc != GIT_EMODIFIED && rc != GIT_ELOCKED && rc != GIT_EEXISTS)
             return {false, 0, {}, lastError("branch")};
         // Another run moved or holds the branch: build the commits again on its head.

@@ -45,7 +45,6 @@ bool ObjectStage::write(git_repository* repo, std::string& error) {
     git_odb_free(odb);
     if (ok) {
         m_objects.clear();
-        m_names.clear();
         m_bytes = 0;
     }
     return ok;

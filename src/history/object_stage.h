@@ -20,8 +20,8 @@ public:
     // Bytes held before they are written without waiting for the commit.
     static constexpr size_t kHeldBytes = 32u << 20;
 
-    // Names bytes as a blob (id) and holds them, once, until write(); false when they cannot be
-    // hashed.
+    // Names bytes as a blob (id) and holds them until write(), unless this stage held them
+    // before; false when they cannot be hashed.
     bool add(std::string_view bytes, git_oid& id);
     bool full() const { return m_bytes >= kHeldBytes; }
     bool empty() const { return m_objects.empty(); }
@@ -35,7 +35,7 @@ private:
         std::string bytes;
     };
     std::vector<Object> m_objects;
-    std::unordered_set<std::string> m_names;  // the ids held, as raw bytes
+    std::unordered_set<std::string> m_names;  // the ids ever held, as raw bytes
     size_t m_bytes = 0;
 };
 
