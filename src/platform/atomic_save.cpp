@@ -284,6 +284,38 @@ bool mayReplace(const fs::path& target, const struct stat& old, SaveBatch::Known
     return userMayWrite(target, old);
 }
 
+// A batch's new file: made without a name in folder, written, and linked at target, which fails
+// when anything stands there by then (the save is then tried again carefully, the usual way).
+// Where the file system or the system makes or links no file without a name, the batch stops
+// trying and the save goes on the usual way. Nothing of a failed try stays behind.
+Try saveUnnamed(const fs::path& folder, const fs::path& target, std::string_view bytes, mode_t mode,
+                SaveBatch::Known& known, bool& ok) {
+    ok = false;
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) known.unnamed = false;
+        return Try::Unsure;
+    }
+    const bool written = writeAll(fd, bytes);
+    int error = errno;
+    // Linking by the descriptor's name in /proc needs no privilege, unlike AT_EMPTY_PATH.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const bool linked = written && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(),
+                                            AT_SYMLINK_FOLLOW) == 0;
+    if (written && !linked) {
+        error = errno;
+        if (error != EEXIST && error != EACCES && error != EPERM && error != EROFS)
+            known.unnamed = false;
+    }
+    // A file whose close fails may not hold its bytes: the careful try writes it again.
+    if (::close(fd) != 0 || !linked) {
+        if (!linked) errno = error;
+        return Try::Unsure;
+    }
+    ok = true;
+    return Try::Done;
+}
+
 // spare and known: null for a save on its own, which scans for leftovers and fsyncs. A try that
 // is not careful trusts what the batch learnt before and fails as Unsure. False sets errno.
 Try trySave(const fs::path& path, std::string_view bytes, Links links, Access newFile,
@@ -324,6 +356,10 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
     if (folderWritable && !spare) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
+    if (folderWritable && !exists && spare && !careful && known->unnamed) {
+        const Try unnamed = saveUnnamed(folder, target, bytes, mode, *known, ok);
+        if (unnamed == Try::Done || known->unnamed) return unnamed;
+    }
     struct stat held {};
     int fd = folderWritable && exists && spare ? takeSpare(*spare, *known, folder, tmp, held) : -1;
     const bool fromSpare = fd >= 0;
