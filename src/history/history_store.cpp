@@ -258,6 +258,16 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
                           (user + "@" + (*host ? host : "localhost")).c_str()) != 0)
         return {false, 0, {}, lastError("signature")};
 
+    // The names of the dumps the run ends with, hashed once whatever the attempts.
+    std::vector<git_oid> afterIds(after.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (after[i].blob)
+            git_oid_fromraw(&afterIds[i], after[i].blob->bytes);
+        else if (git_odb_hash(&afterIds[i], after[i].bytes.data(), after[i].bytes.size(),
+                              GIT_OBJECT_BLOB) != 0)
+            return {false, 0, {}, lastError("hash")};
+    }
+
     for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
         result = {};
         std::optional<git_oid> headId;
@@ -276,21 +286,19 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
             Builder b;
             if (git_treebuilder_new(b.out(), repo, base) != 0) return false;
             std::vector<std::pair<const FileVersion*, git_oid>> changed;
-            for (const FileVersion& f : files) {
+            for (size_t i = 0; i < files.size(); ++i) {
+                const FileVersion& f = files[i];
                 const git_tree_entry* e = git_treebuilder_get(b.get(), f.file.c_str());
                 git_oid id;
                 if (beforeStep) {
                     if (e && DumpBody(blobText(repo, git_tree_entry_id(e))) == DumpBody(f.bytes))
                         continue;
+                    if (!m_impl->stage.add(f.bytes, id)) return false;
                 } else {
-                    if (f.blob)
-                        git_oid_fromraw(&id, f.blob->bytes);
-                    else if (git_odb_hash(&id, f.bytes.data(), f.bytes.size(), GIT_OBJECT_BLOB) !=
-                             0)
-                        return false;
+                    id = afterIds[i];
                     if (e && git_oid_equal(&id, git_tree_entry_id(e))) continue;
+                    if (!f.blob) m_impl->stage.hold(id, f.bytes);
                 }
-                if (!f.blob && !m_impl->stage.add(f.bytes, id)) return false;
                 changed.emplace_back(&f, id);
             }
             if (changed.empty()) return true;
@@ -329,14 +337,11 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
         };
         // What the run's commit will name is held with the dumps before the send, so that both
         // go into one pack: whatever the head already holds is on disk.
-        for (const FileVersion& f : after) {
-            const git_tree_entry* e = base ? git_tree_entry_byname(base, f.file.c_str()) : nullptr;
-            git_oid id;
-            if (!f.blob &&
-                !(e && git_odb_hash(&id, f.bytes.data(), f.bytes.size(), GIT_OBJECT_BLOB) == 0 &&
-                  git_oid_equal(&id, git_tree_entry_id(e))) &&
-                !m_impl->stage.add(f.bytes, id))
-                return failed();
+        for (size_t i = 0; i < after.size(); ++i) {
+            const git_tree_entry* e =
+                base ? git_tree_entry_byname(base, after[i].file.c_str()) : nullptr;
+            if (!after[i].blob && !(e && git_oid_equal(&afterIds[i], git_tree_entry_id(e))))
+                m_impl->stage.hold(afterIds[i], after[i].bytes);
         }
         if (!step(before, true)) return failed();
         Tree keep;  // the first step's tree, while the second builds on it

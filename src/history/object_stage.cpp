@@ -6,11 +6,15 @@ namespace history {
 
 bool ObjectStage::add(std::string_view bytes, git_oid& id) {
     if (git_odb_hash(&id, bytes.data(), bytes.size(), GIT_OBJECT_BLOB) != 0) return false;
+    hold(id, bytes);
+    return true;
+}
+
+void ObjectStage::hold(const git_oid& id, std::string_view bytes) {
     if (!m_names.insert(std::string(reinterpret_cast<const char*>(id.id), sizeof id.id)).second)
-        return true;
+        return;
     m_objects.push_back({id, std::string(bytes)});
     m_bytes += bytes.size();
-    return true;
 }
 
 bool ObjectStage::write(git_repository* repo, std::string& error) {

@@ -23,6 +23,8 @@ public:
     // Names bytes as a blob (id) and holds them until write(), unless this stage held them
     // before; false when they cannot be hashed.
     bool add(std::string_view bytes, git_oid& id);
+    // The same for bytes already named (id: their name as a blob).
+    void hold(const git_oid& id, std::string_view bytes);
     bool full() const { return m_bytes >= kHeldBytes; }
     bool empty() const { return m_objects.empty(); }
     // Writes everything held into the repository's object database and lets it go; false with

@@ -50,11 +50,15 @@ bool listPacks(const fs::path& folder, std::vector<Pack>& packs, size_t most) {
 bool merge(const fs::path& repoPath, std::vector<Pack>& packs, size_t most) {
     const fs::path folder = repoPath / "objects" / "pack";
     if (!listPacks(folder, packs, most)) return false;
+    // Largest first; the packs from `first` on are merged, the ones before it each hold at least
+    // twice as many objects as all the packs after them together: an object is rewritten a few
+    // times in the repository's life, not at every merge.
     std::sort(packs.begin(), packs.end(),
               [](const Pack& a, const Pack& b) { return a.ids.size() > b.ids.size(); });
-    size_t rest = 0;
-    for (size_t i = 1; i < packs.size(); ++i) rest += packs[i].ids.size();
-    const size_t first = packs[0].ids.size() > rest ? 1 : 0;
+    std::vector<size_t> after(packs.size() + 1, 0);
+    for (size_t i = packs.size(); i-- > 0;) after[i] = after[i + 1] + packs[i].ids.size();
+    size_t first = 0;
+    while (first + 2 < packs.size() && packs[first].ids.size() >= 2 * after[first + 1]) ++first;
 
     std::unordered_set<std::string> seen;
     std::vector<std::pair<Pack*, git_oid>> objects;

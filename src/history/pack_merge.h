@@ -1,9 +1,8 @@
 // Keeps the number of packs in a repository bounded: runs that record many devices each add a
 // pack, and every pack is one more index for each read to look in. Once there are more than a
-// bound, the smaller packs are merged into one (all of them when the largest holds no more than
-// the rest together, so the packs' sizes grow geometrically and a merge rewrites an object
-// rarely). The merged pack is synced before any pack it replaces is removed, so every object
-// stays in a pack on disk whatever moment the process ends.
+// bound, the smaller packs are merged into one, so that the packs left grow geometrically and a
+// merge rewrites an object rarely. The merged pack is synced before any pack it replaces is
+// removed, so every object stays in a pack on disk whatever moment the process ends.
 #pragma once
 
 #include <cstddef>
