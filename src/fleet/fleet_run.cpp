@@ -1,6 +1,7 @@
 #include "fleet/fleet_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 #include "devlist/edit_panel.h"
@@ -21,6 +22,10 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kSequencerMs = 500;
 constexpr uint32_t kPauseAfterFailureMs = 1000;
+// A file's times come from the kernel's coarse clock, which stands up to a tick (1 to 10 ms)
+// behind the clock a device's start is taken from: a file the session writes within its first
+// tick must not look older than the session.
+constexpr auto kFileClockLag = std::chrono::milliseconds(10);
 
 }  // namespace
 
@@ -197,7 +202,7 @@ void FleetRun::startNext(Worker& w) {
     w.startTick = m_loop.tickCount();
     w.endTick = w.startTick;
     w.startTime = m_clock.now();
-    w.startFileTime = fs::file_time_type::clock::now();
+    w.startFileTime = fs::file_time_type::clock::now() - kFileClockLag;
     Worker* worker = &w;
     session::SessionContext context{m_loop,
                                     m_clock,

@@ -11,6 +11,9 @@
 #include <system_error>
 #include <thread>
 
+#include "history/object_stage.h"
+#include "history/pack_merge.h"
+
 namespace history {
 namespace {
 
@@ -149,6 +152,8 @@ struct Store::Impl {
     // what it names stays reachable, and was synced before any branch named it.
     bool headRead = false;
     git_tree* known = nullptr;
+    // New dumps not yet in the object database.
+    ObjectStage stage;
     ~Impl() {
         if (known) git_tree_free(known);
         if (repo) git_repository_free(repo);
@@ -188,6 +193,29 @@ struct Store::Impl {
         const git_tree_entry* e = tree ? git_tree_entry_byname(tree, file.c_str()) : nullptr;
         if (!e) return std::nullopt;
         return blobText(repo, git_tree_entry_id(e));
+    }
+
+    // After packs it may have read from were merged and removed.
+    void reopen() {
+        git_repository* fresh = nullptr;
+        if (git_repository_open_bare(&fresh, path.c_str()) != 0) return;
+        if (known) git_tree_free(known);
+        known = nullptr;
+        headRead = false;
+        git_repository_free(repo);
+        repo = fresh;
+    }
+
+    // The head's tree, read once; null when the branch has none (or it cannot be read: then
+    // every dump is written, as into a new repository).
+    const git_tree* knownTree() {
+        if (!headRead) {
+            headRead = true;
+            std::optional<git_oid> headId;
+            Tree tree;
+            if (head(headId) && headId && treeOf(*headId, tree)) std::swap(known, tree.p);
+        }
+        return known;
     }
 };
 
@@ -230,6 +258,16 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
                           (user + "@" + (*host ? host : "localhost")).c_str()) != 0)
         return {false, 0, {}, lastError("signature")};
 
+    // The names of the dumps the run ends with, hashed once whatever the attempts.
+    std::vector<git_oid> afterIds(after.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (after[i].blob)
+            git_oid_fromraw(&afterIds[i], after[i].blob->bytes);
+        else if (git_odb_hash(&afterIds[i], after[i].bytes.data(), after[i].bytes.size(),
+                              GIT_OBJECT_BLOB) != 0)
+            return {false, 0, {}, lastError("hash")};
+    }
+
     for (int attempt = 0; attempt < kCommitAttempts; ++attempt) {
         result = {};
         std::optional<git_oid> headId;
@@ -240,35 +278,37 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
         std::optional<git_oid> parent = headId;
         const git_tree* base = headTree.get();
         Tree stepTree;
-        // One step: the files that differ from base into a commit on parent.
+        // One step: the files that differ from base into a commit on parent. Their contents go
+        // into the object database first (as one pack when there are many), since a tree names
+        // only objects the database holds.
+        std::string stageError;
         auto step = [&](const std::vector<FileVersion>& files, bool beforeStep) -> bool {
             Builder b;
             if (git_treebuilder_new(b.out(), repo, base) != 0) return false;
-            std::vector<std::string> labels;
-            for (const FileVersion& f : files) {
+            std::vector<std::pair<const FileVersion*, git_oid>> changed;
+            for (size_t i = 0; i < files.size(); ++i) {
+                const FileVersion& f = files[i];
                 const git_tree_entry* e = git_treebuilder_get(b.get(), f.file.c_str());
+                git_oid id;
                 if (beforeStep) {
                     if (e && DumpBody(blobText(repo, git_tree_entry_id(e))) == DumpBody(f.bytes))
                         continue;
-                } else if (e) {
-                    git_oid id;
-                    if (f.blob)
-                        git_oid_fromraw(&id, f.blob->bytes);
-                    else if (git_odb_hash(&id, f.bytes.data(), f.bytes.size(), GIT_OBJECT_BLOB) !=
-                             0)
-                        return false;
-                    if (git_oid_equal(&id, git_tree_entry_id(e))) continue;
+                    if (!m_impl->stage.add(f.bytes, id)) return false;
+                } else {
+                    id = afterIds[i];
+                    if (e && git_oid_equal(&id, git_tree_entry_id(e))) continue;
+                    if (!f.blob) m_impl->stage.hold(id, f.bytes);
                 }
-                git_oid blob;
-                if (f.blob)
-                    git_oid_fromraw(&blob, f.blob->bytes);
-                else if (git_blob_create_from_buffer(&blob, repo, f.bytes.data(), f.bytes.size()) !=
-                         0)
-                    return false;
-                if (git_treebuilder_insert(nullptr, b.get(), f.file.c_str(), &blob,
+                changed.emplace_back(&f, id);
+            }
+            if (changed.empty()) return true;
+            if (!m_impl->stage.empty() && !m_impl->stage.write(repo, stageError)) return false;
+            std::vector<std::string> labels;
+            for (const auto& [f, id] : changed) {
+                if (git_treebuilder_insert(nullptr, b.get(), f->file.c_str(), &id,
                                            GIT_FILEMODE_BLOB) != 0)
                     return false;
-                labels.push_back(f.label);
+                labels.push_back(f->label);
             }
             if (labels.empty()) return true;
             git_oid treeId, commitId;
@@ -291,10 +331,22 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
             base = stepTree.get();
             return true;
         };
-        if (!step(before, true)) return {false, 0, {}, lastError("commit")};
+        auto failed = [&stageError] {
+            return CommitResult{
+                false, 0, {}, stageError.empty() ? lastError("commit") : stageError};
+        };
+        // What the run's commit will name is held with the dumps before the send, so that both
+        // go into one pack: whatever the head already holds is on disk.
+        for (size_t i = 0; i < after.size(); ++i) {
+            const git_tree_entry* e =
+                base ? git_tree_entry_byname(base, after[i].file.c_str()) : nullptr;
+            if (!after[i].blob && !(e && git_oid_equal(&afterIds[i], git_tree_entry_id(e))))
+                m_impl->stage.hold(afterIds[i], after[i].bytes);
+        }
+        if (!step(before, true)) return failed();
         Tree keep;  // the first step's tree, while the second builds on it
         std::swap(keep.p, stepTree.p);
-        if (!step(after, false)) return {false, 0, {}, lastError("commit")};
+        if (!step(after, false)) return failed();
         if (result.commits == 0) return result;
 
         // Everything the new head names is on disk before the branch names it.
@@ -306,7 +358,10 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
             headId ? git_reference_create_matching(moved.out(), repo, kBranch, &*parent, 1,
                                                    &*headId, "qlx-setting")
                    : git_reference_create(moved.out(), repo, kBranch, &*parent, 0, "qlx-setting");
-        if (rc == 0) return result;
+        if (rc == 0) {
+            if (MergePacks(m_impl->path)) m_impl->reopen();
+            return result;
+        }
         if (rc != GIT_EMODIFIED && rc != GIT_ELOCKED && rc != GIT_EEXISTS)
             return {false, 0, {}, lastError("branch")};
         // Another run moved or holds the branch: build the commits again on its head.
@@ -318,28 +373,23 @@ CommitResult Store::commit(const std::vector<FileVersion>& before,
 
 bool Store::writeBlob(const std::string& file, const std::string& bytes, BlobId& id) {
     Impl& impl = *m_impl;
-    if (!impl.headRead) {
-        impl.headRead = true;
-        std::optional<git_oid> headId;
-        // None readable: every dump is written, as into a new repository.
-        Tree tree;
-        if (impl.head(headId) && headId && impl.treeOf(*headId, tree))
-            std::swap(impl.known, tree.p);
-    }
-    // A file the head holds costs a hash to compare; a new one goes straight in.
-    const git_tree_entry* e =
-        impl.known ? git_tree_entry_byname(impl.known, file.c_str()) : nullptr;
+    // A file the head holds costs a hash to compare; a new one is held for the commit.
+    const git_tree* known = impl.knownTree();
+    const git_tree_entry* e = known ? git_tree_entry_byname(known, file.c_str()) : nullptr;
     git_oid oid;
     if (e && git_odb_hash(&oid, bytes.data(), bytes.size(), GIT_OBJECT_BLOB) != 0) return false;
     if (!e || !git_oid_equal(&oid, git_tree_entry_id(e))) {
-        // Unlike a blob's write stream, an object already in the repository costs no spare file.
-        Odb odb;
-        if (git_repository_odb(odb.out(), impl.repo) != 0 ||
-            git_odb_write(&oid, odb.get(), bytes.data(), bytes.size(), GIT_OBJECT_BLOB) != 0)
+        std::string error;
+        if (!impl.stage.add(bytes, oid) ||
+            (impl.stage.full() && !impl.stage.write(impl.repo, error)))
             return false;
     }
     std::memcpy(id.bytes, oid.id, sizeof id.bytes);
     return true;
+}
+
+std::optional<std::string> Store::known(const std::string& file) {
+    return m_impl->fileIn(m_impl->knownTree(), file);
 }
 
 std::optional<std::string> Store::latest(const std::string& file) const {

@@ -86,10 +86,15 @@ public:
                         const std::vector<FileVersion>& after, const Message& message,
                         const std::string& user);
 
-    // Writes a file's content as an object of its own, for a later commit; false when it
-    // cannot. Content the head held for the file when the store first wrote names the object
-    // already there and touches nothing on disk: most of a run's devices are as they were.
+    // Names a file's content as an object for a later commit of this store, which writes it;
+    // false when it cannot. Content the head held for the file when the store first looked
+    // names the object already there: most of a run's devices are as they were. New content is
+    // held until the commit (or until what is held grows past a bound) and then written at
+    // once, as one pack when there is much of it.
     bool writeBlob(const std::string& file, const std::string& bytes, BlobId& id);
+    // The file's content in the head as the store first read it (the tree writeBlob compares
+    // with), read once per store; nullopt when it held none.
+    std::optional<std::string> known(const std::string& file);
 
     // The file's content at the head; nullopt when it holds none.
     std::optional<std::string> latest(const std::string& file) const;

@@ -73,7 +73,8 @@ void RunRecorder::take(fleet::RecordedDump& d) {
     if (!m_store && !(m_store = Store::open(m_repository, true, m_error))) return;
     if (!d.before.empty()) {
         std::string before = StoredDump(d.before);
-        const std::optional<std::string> known = m_store->latest(d.file);
+        // The head as the run first read it: the commit compares with the head it builds on.
+        const std::optional<std::string> known = m_store->known(d.file);
         if (!known || DumpBody(*known) != DumpBody(before))
             m_before.push_back({d.file, std::move(before), d.label});
     }

@@ -139,10 +139,10 @@ int createTemporary(const fs::path& target, fs::path& tmp, mode_t mode, SaveBatc
             if (errno == EEXIST) continue;
             return -1;
         }
-        // Another save's clean-up may have taken the new file for a stale one before the lock.
-        struct stat named {};
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-            ::lstat(tmp.c_str(), &named) == 0 && sameFile(held, named)) {
+        // Another save's clean-up may have taken the new file for a stale one before the lock:
+        // it then has no name left. One renamed away keeps its one name, and the look at the
+        // name just before the rename finds it gone.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && held.st_nlink == 1) {
             return fd;
         }
         ::close(fd);
@@ -184,25 +184,27 @@ bool stillNames(int fd, const fs::path& name) {
 }
 
 // The batch's spare for a save into folder, and what fstat says of it; -1 when it has none
-// there, or when it is no plain file of this user's with this one name, since the save writes
-// into it. A spare whose name stands for another file by now is let go and whatever holds the
-// name stays; one that is unfit under its own name is let go under that name (its other names
-// keep it). It still holds the bytes of the file it replaced: the save writes over them and cuts
-// it to its own length, since emptying a file first makes some file systems write it out at
-// once when it is closed.
+// there, or when it is no plain file of this user's with exactly one name, since the save writes
+// into it. One without a name (a sweep or someone else removed it) is let go; one that is unfit
+// is let go under its name when that still stands for it (its other names keep it). Whether
+// the name still stands for a fit spare is looked at once, just before the exchange: one whose
+// name was taken is then left to whoever took it, and the save goes on with a new temporary
+// file. It still holds the bytes of the file it replaced: the save writes over them and cuts it
+// to its own length, since emptying a file first makes some file systems write it out at once
+// when it is closed.
 int takeSpare(SaveBatch::Spare& spare, const SaveBatch::Known& known, const fs::path& folder,
               fs::path& name, struct stat& held) {
     if (spare.fd < 0 || spare.name.parent_path() != folder) return -1;
     const int fd = std::exchange(spare.fd, -1);
     name = std::move(spare.name);
-    struct stat named {};
-    if (::fstat(fd, &held) != 0 || ::lstat(name.c_str(), &named) != 0 || !sameFile(held, named)) {
+    if (::fstat(fd, &held) != 0 || held.st_nlink == 0) {
         ::close(fd);
         return -1;
     }
     if (S_ISREG(held.st_mode) && held.st_nlink == 1 && static_cast<long>(held.st_uid) == known.euid)
         return fd;
-    ::unlink(name.c_str());
+    struct stat named {};
+    if (::lstat(name.c_str(), &named) == 0 && sameFile(held, named)) ::unlink(name.c_str());
     ::close(fd);
     return -1;
 }
@@ -229,10 +231,11 @@ void dropSpare(SaveBatch::Spare& spare) {
     spare.fd = -1;
 }
 
-// The outcome of one try of a save: done (or failed for good); its temporary file's name was
-// taken from it before the rename and the save is tried once more with a new one; or it failed
-// while it trusted what it had learnt before, and is tried once more looking at everything.
-enum class Try { Done, NameTaken, Unsure };
+// The outcome of one try of a save: done (or failed for good); its temporary file's name (or the
+// spare's) was taken from it before the rename and the save is tried once more with a new one;
+// or it failed while it trusted what it had learnt before, and is tried once more looking at
+// everything.
+enum class Try { Done, NameTaken, SpareTaken, Unsure };
 
 // Whether the user may make files in folder; false sets errno. A batch looks at the folder at
 // every save, which a folder turned read-only or swapped for another during a run must fail,
@@ -281,6 +284,38 @@ bool mayReplace(const fs::path& target, const struct stat& old, SaveBatch::Known
     return userMayWrite(target, old);
 }
 
+// A batch's new file: made without a name in folder, written, and linked at target, which fails
+// when anything stands there by then (the save is then tried again carefully, the usual way).
+// Where the file system or the system makes or links no file without a name, the batch stops
+// trying and the save goes on the usual way. Nothing of a failed try stays behind.
+Try saveUnnamed(const fs::path& folder, const fs::path& target, std::string_view bytes, mode_t mode,
+                SaveBatch::Known& known, bool& ok) {
+    ok = false;
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) known.unnamed = false;
+        return Try::Unsure;
+    }
+    const bool written = writeAll(fd, bytes);
+    int error = errno;
+    // Linking by the descriptor's name in /proc needs no privilege, unlike AT_EMPTY_PATH.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const bool linked = written && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(),
+                                            AT_SYMLINK_FOLLOW) == 0;
+    if (written && !linked) {
+        error = errno;
+        if (error != EEXIST && error != EACCES && error != EPERM && error != EROFS)
+            known.unnamed = false;
+    }
+    // A file whose close fails may not hold its bytes: the careful try writes it again.
+    if (::close(fd) != 0 || !linked) {
+        if (!linked) errno = error;
+        return Try::Unsure;
+    }
+    ok = true;
+    return Try::Done;
+}
+
 // spare and known: null for a save on its own, which scans for leftovers and fsyncs. A try that
 // is not careful trusts what the batch learnt before and fails as Unsure. False sets errno.
 Try trySave(const fs::path& path, std::string_view bytes, Links links, Access newFile,
@@ -321,8 +356,13 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
     if (folderWritable && !spare) removeStaleTemporaries(folder, target.filename().native());
     fs::path tmp;
     const mode_t mode = newFile == Access::OwnerOnly ? 0600 : 0666;
+    if (folderWritable && !exists && spare && !careful && known->unnamed) {
+        const Try unnamed = saveUnnamed(folder, target, bytes, mode, *known, ok);
+        if (unnamed == Try::Done || known->unnamed) return unnamed;
+    }
     struct stat held {};
     int fd = folderWritable && exists && spare ? takeSpare(*spare, *known, folder, tmp, held) : -1;
+    const bool fromSpare = fd >= 0;
     if (fd < 0 && folderWritable) fd = createTemporary(target, tmp, mode, known, held);
     if (fd < 0) {
         if (!careful) return Try::Unsure;
@@ -353,7 +393,7 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
         !(::lstat(tmp.c_str(), &atTmp) == 0 && S_ISREG(atTmp.st_mode) && sameFile(held, atTmp))) {
         ::close(fd);
         ok = false;
-        return Try::NameTaken;
+        return fromSpare ? Try::SpareTaken : Try::NameTaken;
     }
     // An exchange leaves the replaced file at the temporary's name instead of deleting it.
     const bool exchanged =
@@ -377,7 +417,7 @@ bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Acces
                 SaveBatch::Spare* spare, SaveBatch::Known* known) {
     bool ok = false;
     // A save on its own trusts nothing it learnt before; a batch's is careful only on its
-    // second try. A name taken twice fails the save.
+    // second try. A name taken twice fails the save; the spare's, once let go, is not tried again.
     bool careful = known == nullptr;
     for (int taken = 0;;) {
         switch (trySave(path, bytes, links, newFile, spare, known, careful, ok)) {
@@ -388,6 +428,8 @@ bool saveAtomic(const fs::path& path, std::string_view bytes, Links links, Acces
                 break;
             case Try::NameTaken:
                 if (++taken == 2) return failWith(EEXIST);
+                break;
+            case Try::SpareTaken:
                 break;
         }
     }

@@ -69,7 +69,11 @@ bool writeFileAtomicNative(const std::filesystem::path& path, std::string_view b
 // the next save's: a run that rewrites thousands of files makes and deletes none. On a file
 // system that skips recently deleted inodes when it makes a file, every new file of a run that
 // follows another would scan past thousands of them. Each replacement stays atomic, and a spare
-// a killed run left is a temporary file like any other, which the next sweep removes.
+// a killed run left is a temporary file like any other, which the next sweep removes. A file that
+// does not exist yet is made without a name, written and then linked at its name, which fails
+// rather than replace anything that stands there by then: it needs no temporary name, no lock
+// and no look at that name, and a killed run leaves nothing of it (where the file system makes
+// no file without a name, a temporary file is renamed, as a save on its own does).
 class SaveBatch {
 public:
     struct Spare {
@@ -89,6 +93,7 @@ public:
         long pid = 0;                // 0: not learnt yet
         long euid = 0;
         uint32_t next = 0;
+        bool unnamed = true;  // new files are made without a name and linked at theirs
     };
     // When a batch looks at its folder (one system call) to find it turned read-only or swapped:
     // before every save, or when its owner asks, at the start of each round of saves it was

@@ -454,14 +454,14 @@ TEST_F(FilesTest, ABatchReplacesFilesInPlaceOfNoneAndWritesThroughNoOtherName) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
-// Someone takes the spare's name between two saves, or gives the spare a second name: the next
-// save neither puts their file or link at its target, nor writes through the other name, nor
-// loses its bytes.
+// Someone takes the spare's name between two saves (removing or renaming the spare), or gives
+// the spare a second name: the next save neither puts their file or link at its target, nor
+// writes through the other name, nor loses its bytes, and what they put at the name stays.
 TEST_F(FilesTest, ABatchNeverExchangesASpareWhoseNameWasTaken) {
     namespace fs = std::filesystem;
     using testsupport::readBytes;
     ASSERT_TRUE(platform::writeFileAtomic(path("outside.txt"), "outside"));
-    for (const char* take : {"link", "file", "removed", "hard link"}) {
+    for (const char* take : {"link", "file", "removed", "hard link", "renamed"}) {
         SCOPED_TRACE(take);
         const fs::path dir = m_dir / take;
         fs::create_directories(dir);
@@ -475,11 +475,13 @@ TEST_F(FilesTest, ABatchNeverExchangesASpareWhoseNameWasTaken) {
         ASSERT_FALSE(spare.empty());
         if (take[0] == 'h') {
             fs::create_hard_link(spare, path("second-name.txt"));
+        } else if (take[0] == 'r') {
+            fs::rename(spare, dir / "moved.txt");
         } else {
             fs::remove(spare);
         }
         if (take[0] == 'l') fs::create_symlink(path("outside.txt"), spare);
-        if (take[0] == 'f') std::ofstream(spare) << "planted";
+        if (take[0] == 'f' || take[0] == 'r') std::ofstream(spare) << "planted";
         EXPECT_TRUE(batch.write(dir / "b.txt", "b1"));
         EXPECT_FALSE(fs::is_symlink(dir / "b.txt"));
         EXPECT_EQ(readBytes(dir / "b.txt"), "b1");
@@ -487,6 +489,9 @@ TEST_F(FilesTest, ABatchNeverExchangesASpareWhoseNameWasTaken) {
         EXPECT_EQ(readBytes(path("outside.txt")), "outside");
         if (take[0] == 'h') {
             EXPECT_EQ(readBytes(path("second-name.txt")), "old");
+        }
+        if (take[0] == 'f' || take[0] == 'r') {
+            EXPECT_EQ(readBytes(spare), "planted");
         }
         EXPECT_TRUE(batch.finish(dir));
     }

@@ -113,4 +113,34 @@ TEST_F(SaveBatchTest, ASpareThatIsNoLongerTheUsersIsNeverWritten) {
     EXPECT_TRUE(batch.finish(m_dir));
 }
 
+// A file the batch makes is made without a name and linked at its own: it appears whole, with
+// the mode asked for, and nothing else is left in the folder; one someone else made at a name
+// is replaced the usual way and keeps its mode.
+TEST_F(SaveBatchTest, NewFilesAppearWholeWithTheirModeAndLeaveNothingBehind) {
+    const mode_t umask = ::umask(022);
+    SaveBatch batch(SaveBatch::Looks::WhenAsked);
+    batch.lookAgain();
+    EXPECT_TRUE(batch.write(m_dir / "private.txt", "p", platform::Links::Replace,
+                            platform::Access::OwnerOnly));
+    EXPECT_TRUE(batch.write(m_dir / "shared.txt", std::string(70000, 's')));
+    writeBytes(m_dir / "late.txt", "someone else's");
+    ::chmod((m_dir / "late.txt").c_str(), 0640);
+    EXPECT_TRUE(batch.write(m_dir / "late.txt", "l"));
+    ::umask(umask);
+    EXPECT_EQ(readBytes(m_dir / "private.txt"), "p");
+    EXPECT_EQ(readBytes(m_dir / "shared.txt"), std::string(70000, 's'));
+    EXPECT_EQ(readBytes(m_dir / "late.txt"), "l");
+    struct stat st {};
+    ASSERT_EQ(::stat((m_dir / "private.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat((m_dir / "shared.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    ASSERT_EQ(::stat((m_dir / "late.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_TRUE(batch.finish(m_dir));
+    size_t names = 0;
+    for (const auto& e : fs::directory_iterator(m_dir)) names += e.is_regular_file();
+    EXPECT_EQ(names, 3u);
+}
+
 }  // namespace
