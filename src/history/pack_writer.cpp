@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace history {
 namespace {
 
@@ -35,19 +37,6 @@ std::string hex(const unsigned char* bytes, size_t n) {
         out += kDigits[bytes[i] & 15];
     }
     return out;
-}
-
-bool writeAll(int fd, const char* p, size_t left) {
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // A new file in folder for the pack's bytes while they are written; -1 when none can be made.
@@ -193,7 +182,7 @@ PackWriter::~PackWriter() {
 }
 
 bool PackWriter::flushBuffer() {
-    if (!m_failed && !writeAll(m_fd, m_buffer.data(), m_buffer.size())) {
+    if (!m_failed && !platform::WriteAll(m_fd, m_buffer)) {
         m_failed = true;
         m_error = "cannot write " + m_temporary.string() + ": " + std::strerror(errno);
     }
@@ -321,7 +310,7 @@ bool PackWriter::finish(std::string& error) {
     index.append(reinterpret_cast<const char*>(indexChecksum), sizeof indexChecksum);
 
     const int fd = createTemporary(m_folder, m_temporary);
-    const bool written = fd >= 0 && writeAll(fd, index.data(), index.size());
+    const bool written = fd >= 0 && platform::WriteAll(fd, index);
     const int writeError = errno;
     if (fd >= 0 && ::close(fd) != 0 && written) {
         error = "cannot write an index in " + m_folder.string() + ": " + std::strerror(errno);

@@ -34,21 +34,6 @@ bool failWith(int error) {
     return false;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Not atomic, but the only way left when the folder takes no new file: the file keeps its
 // inode, mode, owner and group. The room for the new text is reserved before a byte changes,
 // and the file is cut to its new length only after the write, so a full disk refuses the save
@@ -58,7 +43,7 @@ bool writeInPlace(const fs::path& target, std::string_view bytes, Links links) {
     int fd = ::open(target.c_str(), flags);
     if (fd < 0) return false;
     int error = bytes.empty() ? 0 : ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
-    if (error == 0 && !(writeAll(fd, bytes) &&
+    if (error == 0 && !(WriteAll(fd, bytes) &&
                         ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0))
         error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
@@ -296,7 +281,7 @@ Try saveUnnamed(const fs::path& folder, const fs::path& target, std::string_view
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) known.unnamed = false;
         return Try::Unsure;
     }
-    const bool written = writeAll(fd, bytes);
+    const bool written = WriteAll(fd, bytes);
     int error = errno;
     // Linking by the descriptor's name in /proc needs no privilege, unlike AT_EMPTY_PATH.
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -381,7 +366,7 @@ Try trySave(const fs::path& path, std::string_view bytes, Links links, Access ne
     // the new bytes (held: its fstat before the write) is covered by them whole; a longer one is
     // cut to their length.
     const bool covered = static_cast<unsigned long long>(held.st_size) <= bytes.size();
-    ok = writeAll(fd, bytes) &&
+    ok = WriteAll(fd, bytes) &&
          (spare ? covered || ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0
                 : ::fsync(fd) == 0);
     int error = ok ? 0 : errno;
@@ -461,6 +446,21 @@ bool SaveBatch::write(const fs::path& path, std::string_view bytes, Links links,
 bool SaveBatch::finish(const fs::path& folder) {
     dropSpare(m_spare);
     return syncFolder(folder);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
 }
 
 }  // namespace platform

@@ -136,5 +136,7 @@ std::filesystem::path nativeIn(const std::filesystem::path& folder, std::string_
 // backslash counts as a separator too, as do the lead-byte rules of code page 932.
 std::string folderPart(std::string_view path);
 std::string namePart(std::string_view path);
+// Writes every byte to fd, again after an interrupted or partial write; false with errno set.
+bool WriteAll(int fd, std::string_view bytes);
 
 }  // namespace platform

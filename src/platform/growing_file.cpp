@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "platform/files.h"
+
 namespace platform {
 
 GrowingFile::~GrowingFile() {
@@ -23,15 +25,7 @@ bool GrowingFile::append(std::string_view bytes) {
         errno = EBADF;
         return false;
     }
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
+    return WriteAll(m_fd, bytes);
 }
 
 bool GrowingFile::close() {
